@@ -1,0 +1,17 @@
+#include "app/mainwindow.h"
+
+#include <QApplication>
+#include <QTextCodec>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QApplication::tr("Energizer Configurator"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0.31"));
+    QApplication::setOrganizationName(QStringLiteral("Ravlin"));
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF8"));
+
+    MainWindow window;
+    window.show();
+    return app.exec();
+}

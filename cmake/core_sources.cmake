@@ -1,0 +1,10 @@
+# Widget-free sources of the protocol core.
+target_sources(energizer_core PRIVATE
+  ${CMAKE_SOURCE_DIR}/link/crc8.cpp
+  ${CMAKE_SOURCE_DIR}/link/frames.cpp
+  ${CMAKE_SOURCE_DIR}/link/replyassembler.cpp
+  ${CMAKE_SOURCE_DIR}/device/energizer.cpp
+  ${CMAKE_SOURCE_DIR}/device/statusrecord.cpp
+  ${CMAKE_SOURCE_DIR}/config/configrecord.cpp
+  ${CMAKE_SOURCE_DIR}/config/configxml.cpp
+)

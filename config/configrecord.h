@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QVariant>
+
+#include <array>
+
+// The energizer's 52-byte configuration block and its 74 indexed parameters.
+constexpr int ConfigBlockSize = 52;
+constexpr int ParamCount = 74;
+using ConfigBlock = std::array<quint8, ConfigBlockSize>;
+
+enum class ParamKind { Flag, Field, Voltage, CapVoltage, Pin };
+
+struct ParamInfo
+{
+    const char* name;  // XML element name
+    const char* group; // XML group element
+    int byte;          // first byte (PINs: lowest byte of the packing)
+    int bit;           // lowest bit (flags and fields)
+    int width;         // bits of a field, digits of a PIN, 8 for voltages
+    ParamKind kind;
+};
+
+// nullptr for an index outside 0..73.
+const ParamInfo* paramInfo(int index);
+
+extern const char DefaultInstallerPin[]; // "407318", the settings' default
+extern const char DefaultMasterPin[];
+extern const char DefaultResetPin[];
+
+ConfigBlock defaultConfigBlock();
+
+// Invalid variant for an index outside 0..73.
+QVariant getParam(const ConfigBlock& block, int index);
+// Changes only the parameter's bits; an index outside 0..73 changes nothing.
+void setParam(ConfigBlock& block, int index, const QVariant& value);

@@ -1,0 +1,7 @@
+#include "scope/scopedlg.h"
+
+ScopeDlg::ScopeDlg(QWidget* parent)
+    : QDialog(parent)
+{
+    setWindowTitle(tr("Scopes"));
+}

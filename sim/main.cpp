@@ -1,0 +1,2 @@
+// TODO: energizer simulator (stub so the tree builds).
+int main() { return 0; }
