@@ -1,0 +1,210 @@
+#include "link/replyassembler.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+namespace {
+
+// Replies built by hand: address, 0x01, response code, then a byte pattern
+// that never repeats the code at offset 2 of a tail.
+QByteArray reply(quint8 code, int length, quint8 salt)
+{
+    QByteArray bytes(length, '\0');
+    bytes[0] = 0x01;
+    bytes[1] = 0x01;
+    bytes[2] = static_cast<char>(code);
+    for (int i = 3; i < length; ++i)
+        bytes[i] = static_cast<char>((i * 5 + salt) & 0x3F);
+    return bytes;
+}
+
+QByteArray status(quint8 salt = 0) { return reply(0x81, 27, salt); }
+QByteArray config(quint8 salt = 0) { return reply(0x82, 52, salt); }
+
+struct Burst
+{
+    qint64 atMs;
+    QByteArray bytes;
+};
+
+struct Recorder
+{
+    explicit Recorder(ReplyAssembler& assembler)
+    {
+        QObject::connect(&assembler, &ReplyAssembler::replyReady, [this](const QByteArray& r) { replies << r; });
+        QObject::connect(&assembler, &ReplyAssembler::unknownResponse, [this](quint8 c) { unknown << c; });
+    }
+    QList<QByteArray> replies;
+    QList<quint8> unknown;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(QList<Burst>)
+
+class TestReplyAssembler : public QObject
+{
+    Q_OBJECT
+private slots:
+    void everySplitPoint_data();
+    void everySplitPoint();
+    void bursts_data();
+    void bursts();
+    void floodOfReplies();
+    void floodOfNoise();
+    void clearWhileHandingOn();
+};
+
+void TestReplyAssembler::everySplitPoint_data()
+{
+    QTest::addColumn<QByteArray>("whole");
+    QTest::addColumn<int>("cut");
+    for (const QByteArray& whole : {status(), config()}) {
+        for (int cut = 1; cut < whole.size(); ++cut)
+            QTest::addRow("%02x cut at %d", quint8(whole.at(2)), cut) << whole << cut;
+    }
+}
+
+void TestReplyAssembler::everySplitPoint()
+{
+    QFETCH(QByteArray, whole);
+    QFETCH(int, cut);
+    ReplyAssembler assembler;
+    Recorder out(assembler);
+    assembler.feed(whole.left(cut), 1000);
+    QVERIFY(out.replies.isEmpty());
+    QCOMPARE(assembler.pending(), cut);
+    assembler.feed(whole.mid(cut), 1030);
+    QCOMPARE(out.replies, QList<QByteArray>{whole});
+    QVERIFY(out.unknown.isEmpty());
+    QCOMPARE(assembler.pending(), 0);
+}
+
+void TestReplyAssembler::bursts_data()
+{
+    QTest::addColumn<QList<Burst>>("input");
+    QTest::addColumn<QList<QByteArray>>("expected");
+    QTest::addColumn<QList<quint8>>("unknown");
+    QTest::addColumn<int>("leftOver");
+
+    const QByteArray s = status(1);
+    const QByteArray c = config(2);
+    const QByteArray noise = QByteArray::fromHex("5a17c3ee01");
+
+    QTest::newRow("two in one burst") << QList<Burst>{{0, s + c}} << QList<QByteArray>{s, c} << QList<quint8>{} << 0;
+    QTest::newRow("second starts in the first's burst")
+        << QList<Burst>{{0, s + c.left(20)}, {10, c.mid(20)}} << QList<QByteArray>{s, c} << QList<quint8>{} << 0;
+    QTest::newRow("three split across bursts")
+        << QList<Burst>{{0, s.left(5)}, {5, s.mid(5) + s.left(2)}, {9, s.mid(2) + c}}
+        << QList<QByteArray>{s, s, c} << QList<quint8>{} << 0;
+    QTest::newRow("trailing bytes wait and go stale")
+        << QList<Burst>{{0, s + QByteArray("\x0d\x0a", 2)}, {1000, c}} << QList<QByteArray>{s, c}
+        << QList<quint8>{} << 0;
+    // Within the stale time they would be read as the next reply's start:
+    // that reply is lost, but nothing is made up.
+    QTest::newRow("trailing bytes then a quick reply")
+        << QList<Burst>{{0, s + QByteArray("\x0d\x0a", 2)}, {5, c}} << QList<QByteArray>{s}
+        << QList<quint8>{0x01} << 0;
+    QTest::newRow("noise burst before a reply")
+        << QList<Burst>{{0, noise}, {2, s}} << QList<QByteArray>{s} << QList<quint8>{0xc3} << 0;
+    QTest::newRow("noise swallows the rest of its burst")
+        << QList<Burst>{{0, noise + s}, {1000, c}} << QList<QByteArray>{c} << QList<quint8>{0xc3} << 0;
+    QTest::newRow("unknown code")
+        << QList<Burst>{{0, reply(0x83, 27, 0)}, {3, s}} << QList<QByteArray>{s} << QList<quint8>{0x83} << 0;
+    QTest::newRow("two noise bytes go stale")
+        << QList<Burst>{{0, noise.left(2)}, {500, s}} << QList<QByteArray>{s} << QList<quint8>{} << 0;
+    QTest::newRow("stale partial dropped first")
+        << QList<Burst>{{0, s.left(10)}, {150, c}} << QList<QByteArray>{c} << QList<quint8>{} << 0;
+    QTest::newRow("100 ms is not yet stale")
+        << QList<Burst>{{0, s.left(10)}, {100, s.mid(10)}} << QList<QByteArray>{s} << QList<quint8>{} << 0;
+    QTest::newRow("101 ms is stale")
+        << QList<Burst>{{0, c.left(10)}, {101, c.mid(10)}} << QList<QByteArray>{} << QList<quint8>{c.at(12)} << 0;
+    QList<Burst> slow;
+    for (int i = 0; i < 13; ++i)
+        slow << Burst{i * 60, c.mid(i * 4, 4)};
+    QTest::newRow("slow trickle, gaps under the stale time")
+        << slow << QList<QByteArray>{c} << QList<quint8>{} << 0;
+    QTest::newRow("partial left at the end")
+        << QList<Burst>{{0, s + c.left(30)}} << QList<QByteArray>{s} << QList<quint8>{} << 30;
+}
+
+void TestReplyAssembler::bursts()
+{
+    QFETCH(QList<Burst>, input);
+    QFETCH(QList<QByteArray>, expected);
+    QFETCH(QList<quint8>, unknown);
+    QFETCH(int, leftOver);
+    ReplyAssembler assembler;
+    Recorder out(assembler);
+    for (const Burst& burst : input)
+        assembler.feed(burst.bytes, burst.atMs);
+    QCOMPARE(out.replies, expected);
+    QCOMPARE(out.unknown, unknown);
+    QCOMPARE(assembler.pending(), leftOver);
+}
+
+void TestReplyAssembler::floodOfReplies()
+{
+    // 2000 replies cut at random places, all arriving quickly.
+    QRandomGenerator rng(7);
+    QList<QByteArray> sent;
+    QByteArray stream;
+    for (int i = 0; i < 2000; ++i) {
+        const QByteArray r = rng.bounded(2) ? status(quint8(i)) : config(quint8(i));
+        sent << r;
+        stream += r;
+    }
+    ReplyAssembler assembler;
+    Recorder out(assembler);
+    qint64 now = 0;
+    for (int pos = 0; pos < stream.size();) {
+        const int n = 1 + int(rng.bounded(200));
+        assembler.feed(stream.mid(pos, n), now);
+        QVERIFY(assembler.pending() < 52);
+        pos += n;
+        now += rng.bounded(3);
+    }
+    QCOMPARE(out.replies.size(), sent.size());
+    QCOMPARE(out.replies, sent);
+    QVERIFY(out.unknown.isEmpty());
+}
+
+void TestReplyAssembler::floodOfNoise()
+{
+    // Line noise never reading as a reply code at a burst start: nothing
+    // comes out, nothing piles up, and the link still works afterwards.
+    QRandomGenerator rng(11);
+    ReplyAssembler assembler;
+    Recorder out(assembler);
+    qint64 now = 0;
+    for (int i = 0; i < 5000; ++i) {
+        QByteArray burst(1 + int(rng.bounded(3000)), '\0');
+        for (char& b : burst)
+            b = static_cast<char>(rng.bounded(0x80));
+        assembler.feed(burst, now);
+        QVERIFY(assembler.pending() < 3);
+        now += 1;
+    }
+    QVERIFY(out.replies.isEmpty());
+    assembler.feed(status(), now + 200);
+    QCOMPARE(out.replies, QList<QByteArray>{status()});
+}
+
+void TestReplyAssembler::clearWhileHandingOn()
+{
+    // A receiver that reopens the link drops the rest of the old stream.
+    ReplyAssembler assembler;
+    QList<QByteArray> replies;
+    connect(&assembler, &ReplyAssembler::replyReady, [&](const QByteArray& r) {
+        replies << r;
+        assembler.clear();
+    });
+    assembler.feed(status() + config() + status().left(4), 0);
+    QCOMPARE(replies, QList<QByteArray>{status()});
+    QCOMPARE(assembler.pending(), 0);
+    assembler.feed(config(), 1);
+    QCOMPARE(replies.size(), 2);
+}
+
+QTEST_GUILESS_MAIN(TestReplyAssembler)
+#include "tst_replyassembler.moc"
