@@ -174,6 +174,7 @@ private slots:
     void shortRepliesRefused();
     void fieldNumbers();
     void conditionTranslated();
+    void resetClearsEverything();
 };
 
 void TestStatusRecord::singleBits_data()
@@ -332,6 +333,20 @@ void TestStatusRecord::conditionTranslated()
     QCOMPARE(e.fenceCondition1, QStringLiteral("Prüfen"));
     QCOMPARE(e.fenceCondition2, QString());
     QCoreApplication::removeTranslator(&german);
+}
+
+// reset must bring back every field a status reply can write.
+void TestStatusRecord::resetClearsEverything()
+{
+    Energizer fresh;
+    Energizer e;
+    e.address = 9;
+    QVERIFY(decodeStatus(e, QByteArray(27, char(0xFF))));
+    QSignalSpy spy(&e, &Energizer::paramChanged);
+    e.reset();
+    QCOMPARE(spy.count(), 1);
+    compareStates(snapshot(e), snapshot(fresh));
+    QCOMPARE(e.fenceCondition1, QStringLiteral("Bad"));
 }
 
 QTEST_GUILESS_MAIN(TestStatusRecord)
