@@ -3,6 +3,7 @@
 #include <QAbstractSocket>
 #include <QByteArray>
 #include <QMainWindow>
+#include <QSerialPort>
 #include <QTcpSocket>
 #include <QTime>
 #include <QUdpSocket>
@@ -45,8 +46,14 @@ private slots:
 public slots:
     void writeData(const QByteArray& data);
 
+private slots:
+    void serialPortError(QSerialPort::SerialPortError error);
+
 private:
     void dispatchReply(const QByteArray& reply);
+    // Data-terminal-ready, where a port that cannot tell counts as ready.
+    bool terminalReady();
+    QString serialLinkText() const;
 
     Ui::MainWindow* ui;
     QLabel* statusLabel = nullptr;
