@@ -1,2 +1,109 @@
-// TODO: energizer simulator (stub so the tree builds).
-int main() { return 0; }
+// energizer-sim: plays an energizer on loopback for the app, its tests and demos.
+#include "config/configrecord.h"
+#include "config/configxml.h"
+#include "sim/console.h"
+#include "sim/faultinjector.h"
+#include "sim/output.h"
+#include "sim/ptyport.h"
+#include "sim/quitsignals.h"
+#include "sim/simenergizer.h"
+#include "sim/simoptions.h"
+#include "sim/tcpserver.h"
+#include "sim/udpserver.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <csignal>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+int fail(const QString& message)
+{
+    std::fprintf(stderr, "energizer-sim: %s\n", qPrintable(message));
+    return 2;
+}
+
+bool loadConfig(const QString& path, ConfigBlock& block, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return false;
+    }
+    QString parseError;
+    if (!configFromXml(file.readAll(), block, &parseError)) {
+        *error = QStringLiteral("%1: not a configuration file (%2)").arg(path, parseError);
+        return false;
+    }
+    return true;
+}
+
+bool applySetBits(const QStringList& settings, SimEnergizer& energizer, QString* error)
+{
+    for (const QString& setting : settings) {
+        const QStringList parts = setting.split(QLatin1Char('='));
+        const bool valueOk = parts.size() == 1 || (parts.size() == 2 && (parts[1] == QLatin1String("0") || parts[1] == QLatin1String("1")));
+        if (!valueOk || !energizer.setBit(parts[0], parts.size() == 1 || parts[1] == QLatin1String("1"))) {
+            *error = QStringLiteral("--set %1: use NAME or NAME=0|1 with NAME one of: %2")
+                         .arg(setting, SimEnergizer::bitNames().join(QLatin1Char(' ')));
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    std::signal(SIGPIPE, SIG_IGN); // a closed reader must not kill the simulator
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("energizer-sim"));
+
+    SimOptions options;
+    QString error;
+    bool help = false;
+    if (!parseSimOptions(app.arguments(), options, &error, &help)) {
+        if (help) {
+            std::fputs(qPrintable(error), stdout);
+            return 0;
+        }
+        return fail(error);
+    }
+
+    ConfigBlock config = defaultConfigBlock();
+    if (!options.configFile.isEmpty() && !loadConfig(options.configFile, config, &error))
+        return fail(error);
+
+    SimEnergizer energizer(options.address, config, options.seed);
+    if (!applySetBits(options.setBits, energizer, &error))
+        return fail(error);
+    FaultInjector faults(options.faults, options.seed ^ 0x5eed5eedu, options.verbose);
+
+    SessionContext context{energizer, faults, options.faults, options.verbose};
+    std::unique_ptr<SimTransport> transport;
+    switch (options.transport) {
+    case Transport::Udp:
+        transport = std::make_unique<UdpServer>(context, options.port);
+        break;
+    case Transport::Tcp:
+        transport = std::make_unique<TcpServer>(context, options.port);
+        break;
+    case Transport::Pty:
+        transport = std::make_unique<PtyPort>(context, options.ptyPath);
+        break;
+    }
+    if (!transport->start(&error))
+        return fail(error);
+
+    QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &QuitSignals::quitRequested, &app, &QCoreApplication::quit);
+    Console console(energizer);
+    QObject::connect(&console, &Console::quitRequested, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+
+    printLine(QStringLiteral("READY ") + transport->endpoint());
+    return app.exec();
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "sim/simoptions.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QQueue>
+#include <QRandomGenerator>
+#include <QTimer>
+
+#include <functional>
+
+// Writes replies to one peer: holds a reply back for --merge and cuts writes into
+// --split chunks with gaps, keeping everything in order.
+class ReplyWriter : public QObject
+{
+    Q_OBJECT
+public:
+    using WriteFn = std::function<void(const QByteArray&)>;
+
+    ReplyWriter(const FaultOptions& faults, bool verbose, WriteFn write, QObject* parent = nullptr);
+
+    // noise goes out in its own write just before the reply, never split.
+    void push(const QByteArray& noise, const QByteArray& reply);
+
+private:
+    struct Chunk
+    {
+        QByteArray bytes;
+        int gapMs;
+    };
+    void enqueue(const QByteArray& bytes, int gapMs);
+    void drain();
+
+    FaultOptions faults_;
+    bool verbose_;
+    WriteFn write_;
+    bool holding_ = false;
+    QByteArray heldNoise_;
+    QByteArray heldReply_;
+    QQueue<Chunk> queue_;
+    QTimer gapTimer_;
+};
+
+// The faults shared by all peers: falling silent, dropped replies, delay,
+// trailing bytes and noise. Hands what survives to the peer's ReplyWriter.
+class FaultInjector
+{
+public:
+    FaultInjector(const FaultOptions& faults, quint32 seed, bool verbose);
+
+    void submit(const QByteArray& reply, ReplyWriter* writer);
+
+    int replies() const { return replies_; }
+
+private:
+    QByteArray randomBytes(int count);
+
+    FaultOptions faults_;
+    QRandomGenerator rng_;
+    bool verbose_;
+    int replies_ = 0;
+};

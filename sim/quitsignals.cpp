@@ -1,0 +1,39 @@
+#include "sim/quitsignals.h"
+
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+// Self-pipe: the only thing a signal handler may safely touch.
+int signalPipe[2] = {-1, -1};
+}
+
+QuitSignals::QuitSignals(QObject* parent) : QObject(parent)
+{
+    if (signalPipe[0] < 0 && ::pipe(signalPipe) != 0)
+        return;
+    for (int fd : signalPipe)
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    ::fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
+    notifier_ = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, [this] {
+        char byte;
+        if (::read(signalPipe[0], &byte, 1) > 0)
+            emit quitRequested();
+    });
+    struct sigaction action = {};
+    action.sa_handler = &QuitSignals::onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+}
+
+void QuitSignals::onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+}

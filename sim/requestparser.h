@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+
+// Cuts incoming bytes into request frames by their command code and checks
+// checksum and address. Keeps a partial frame until the rest arrives; bytes that
+// cannot start a valid frame are skipped one at a time so the parser resyncs.
+class RequestParser
+{
+public:
+    struct Event
+    {
+        bool accepted;   // a checked frame for this energizer
+        QByteArray bytes;
+        QString reason;  // why it was ignored
+    };
+
+    explicit RequestParser(int address) : address_(address) {}
+
+    // Length of the request with this command code, 0 for an unknown code.
+    static int requestLength(quint8 command);
+
+    QVector<Event> feed(const QByteArray& bytes);
+    // Gives up waiting for the rest of a partial frame: skips it, takes any whole
+    // frames behind it, and reports the skipped bytes.
+    QVector<Event> flush();
+
+    bool hasPending() const { return !buffer_.isEmpty() || !junk_.isEmpty(); }
+
+private:
+    void parse(QVector<Event>& events);
+    void skipByte(const QString& reason);
+    void reportJunk(QVector<Event>& events);
+
+    int address_;
+    QByteArray buffer_;
+    QByteArray junk_;
+    QString junkReason_;
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "sim/simoptions.h"
+
+#include <QObject>
+#include <QString>
+
+class FaultInjector;
+class SimEnergizer;
+
+// Where a transport's sessions find the energizer and the faults.
+struct SessionContext
+{
+    SimEnergizer& energizer;
+    FaultInjector& faults;
+    FaultOptions writerFaults;
+    bool verbose;
+};
+
+// A listening endpoint on loopback (or a pseudo-terminal).
+class SimTransport : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    // Starts listening; on failure returns false with the reason in *error.
+    virtual bool start(QString* error) = 0;
+    // The READY line's text after "READY ", e.g. "udp 127.0.0.1:6128".
+    virtual QString endpoint() const = 0;
+};

@@ -1,0 +1,412 @@
+#include "simprocess.h"
+
+#include "config/configrecord.h"
+#include "link/frames.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Expected frames below are worked out by hand from the frame layout, not taken
+// from the simulator's code.
+class TestSimulator : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void answersRequests_data();
+    void answersRequests();
+    void zoneCommandDrivesStatus_data();
+    void zoneCommandDrivesStatus();
+    void configWriteIsStored();
+    void ignoresBadFrames_data();
+    void ignoresBadFrames();
+    void streamResyncsAfterJunk();
+    void faultsOnTheWire_data();
+    void faultsOnTheWire();
+    void splitKeepsItsGap();
+    void alarmBitsFromStdin_data();
+    void alarmBitsFromStdin();
+    void keepsRunningWithStdinClosed();
+    void startsFromXmlFile();
+    void ptyLinkRemovedOnExit_data();
+    void ptyLinkRemovedOnExit();
+
+private:
+    // Starts the simulator on the given transport ("udp", "tcp", "pty") with extra options.
+    bool startSim(SimProcess& sim, const QString& kind, const QStringList& extra = {});
+    QTemporaryDir dir_;
+};
+
+namespace {
+
+const QByteArray statusRequest1 = QByteArray::fromHex("010101E3");
+const QByteArray configRead1 = QByteArray::fromHex("01010201");
+constexpr int ShortWaitMs = 300;  // for "nothing comes"
+constexpr int ReplyWaitMs = 2000; // for "this must come"
+
+quint8 at(const QByteArray& b, int i) { return static_cast<quint8>(b.at(i)); }
+
+QByteArray zoneCommand(bool hv1, bool hv2, bool on1, bool on2)
+{
+    return zoneCommandFrame(1, hv1, hv2, on1, on2);
+}
+
+} // namespace
+
+bool TestSimulator::startSim(SimProcess& sim, const QString& kind, const QStringList& extra)
+{
+    const QString endpoint = kind == QLatin1String("pty") ? dir_.filePath(QStringLiteral("ttySIM")) : QStringLiteral("0");
+    return sim.start(QStringList{QStringLiteral("--") + kind, endpoint} + extra);
+}
+
+void TestSimulator::answersRequests_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("udp") << "udp";
+    QTest::newRow("tcp") << "tcp";
+    QTest::newRow("pty") << "pty";
+}
+
+void TestSimulator::answersRequests()
+{
+    QFETCH(QString, kind);
+    SimProcess sim;
+    QVERIFY(startSim(sim, kind));
+    auto client = SimClient::connectTo(sim);
+
+    client->send(statusRequest1);
+    const QByteArray status = client->receiveAll(27, ReplyWaitMs);
+    QCOMPARE(status.size(), 27);
+    QCOMPARE(at(status, 0), 0x01);
+    QCOMPARE(at(status, 2), 0x81);
+    QVERIFY(frameChecksumOk(status));
+    // Zones start off: no level, no voltages; battery and supply plausible.
+    QCOMPARE(at(status, 13) & 0x80, 0);
+    QCOMPARE(at(status, 16), 0);
+    QVERIFY(at(status, 9) * 0.125 > 13.0 && at(status, 9) * 0.125 < 14.5);
+    QVERIFY(at(status, 10) * 0.125 > 15.0 && at(status, 10) * 0.125 < 17.0);
+
+    client->send(configRead1);
+    const QByteArray config = client->receiveAll(52, ReplyWaitMs);
+    QCOMPARE(config.size(), 52);
+    QCOMPARE(config.left(3), QByteArray::fromHex("010182"));
+    QVERIFY(frameChecksumOk(config));
+    // Installer PIN 407318: digits 1-2 in byte 8, 3-4 in byte 7, 5-6 in byte 6, high nibble first.
+    QCOMPARE(config.mid(6, 3), QByteArray::fromHex("187340"));
+    QCOMPARE(at(config, 35), 60); // gate alarm delay of the default block
+}
+
+void TestSimulator::zoneCommandDrivesStatus_data()
+{
+    QTest::addColumn<bool>("hv1");
+    QTest::addColumn<bool>("hv2");
+    QTest::addColumn<bool>("on1");
+    QTest::addColumn<bool>("on2");
+    QTest::newRow("both on, high") << true << true << true << true;
+    QTest::newRow("zone 1 high, zone 2 low") << true << false << true << true;
+    QTest::newRow("zone 1 low only") << false << false << true << false;
+    QTest::newRow("all off") << false << true << false << false;
+}
+
+void TestSimulator::zoneCommandDrivesStatus()
+{
+    QFETCH(bool, hv1);
+    QFETCH(bool, hv2);
+    QFETCH(bool, on1);
+    QFETCH(bool, on2);
+    SimProcess sim;
+    QVERIFY(startSim(sim, QStringLiteral("udp")));
+    auto client = SimClient::connectTo(sim);
+    client->send(zoneCommand(hv1, hv2, on1, on2));
+    QCOMPARE(sim.command(QStringLiteral("state"), QStringLiteral("STATE")),
+             QStringLiteral("STATE on1=%1 hv1=%2 on2=%3 hv2=%4").arg(int(on1)).arg(int(hv1)).arg(int(on2)).arg(int(hv2)));
+
+    // Several replies, since the values move.
+    for (int n = 0; n < 3; ++n) {
+        client->send(statusRequest1);
+        const QByteArray s = client->receiveAll(27, ReplyWaitMs);
+        QCOMPARE(s.size(), 27);
+        const bool on[2] = {on1, on2};
+        const bool hv[2] = {hv1, hv2};
+        for (int z = 0; z < 2; ++z) {
+            const int base = z == 0 ? 12 : 19;
+            const QString where = QStringLiteral("zone %1, reply %2").arg(z + 1).arg(n);
+            QVERIFY2(bool(at(s, base + 1) & 0x80) == on[z], qPrintable(where));
+            QVERIFY2(((at(s, base + 1) & 0x03) != 1) == hv[z], qPrintable(where)); // mode 1 is low voltage
+            const int output = at(s, base + 4) * 125;
+            const int back = at(s, base + 5) * 125;
+            const double cap = at(s, base + 3) * 6.25;
+            const int level = at(s, base) & 0x0F;
+            const int condition = (at(s, base) >> 4) & 0x03;
+            if (!on[z]) {
+                QVERIFY2(output == 0 && back == 0 && cap == 0.0, qPrintable(where));
+                continue;
+            }
+            if (hv[z])
+                QVERIFY2(output >= 7000 && output <= 9000, qPrintable(where));
+            else
+                QVERIFY2(output >= 3000 && output <= 4500, qPrintable(where));
+            QVERIFY2(back > 0 && back < output, qPrintable(where));
+            QVERIFY2(cap > 100.0 && cap < 480.0, qPrintable(where));
+            QVERIFY2(level >= 7 && level <= 9 && condition == 1, qPrintable(where));
+        }
+    }
+}
+
+void TestSimulator::configWriteIsStored()
+{
+    SimProcess sim;
+    QVERIFY(startSim(sim, QStringLiteral("tcp")));
+    auto client = SimClient::connectTo(sim);
+    ConfigBlock block{};
+    for (int i = 0; i < ConfigBlockSize; ++i)
+        block[size_t(i)] = quint8(i * 7 + 3);
+    client->send(configWriteFrame(1, block));
+    client->send(configRead1);
+    const QByteArray reply = client->receiveAll(52, ReplyWaitMs);
+    QCOMPARE(reply.size(), 52);
+    QVERIFY(frameChecksumOk(reply));
+    QCOMPARE(reply.left(3), QByteArray::fromHex("010182"));
+    for (int i = 3; i <= 50; ++i)
+        QCOMPARE(at(reply, i), quint8(i * 7 + 3));
+
+    const QString dump = sim.command(QStringLiteral("dump"), QStringLiteral("CONFIG "));
+    QCOMPARE(dump, QStringLiteral("CONFIG ") + QString::fromLatin1(reply.toHex(' ').toUpper()));
+}
+
+void TestSimulator::ignoresBadFrames_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QStringList>("options");
+    QTest::newRow("wrong checksum") << QByteArray::fromHex("010101E4") << QStringList();
+    QTest::newRow("other address") << QByteArray::fromHex("02010141") << QStringList();
+    QTest::newRow("address 1 when set to 63")
+        << statusRequest1 << QStringList{QStringLiteral("--address"), QStringLiteral("63")};
+    QTest::newRow("unknown command") << QByteArray::fromHex("0101031A") << QStringList();
+    QTest::newRow("cut short") << QByteArray::fromHex("010101") << QStringList();
+    QTest::newRow("zone command with bad checksum")
+        << QByteArray::fromHex("01010503030000") << QStringList();
+}
+
+void TestSimulator::ignoresBadFrames()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(QStringList, options);
+    const int address = options.isEmpty() ? 1 : 63;
+    SimProcess sim;
+    QVERIFY(startSim(sim, QStringLiteral("udp"), options << QStringLiteral("--verbose")));
+    auto client = SimClient::connectTo(sim);
+    client->send(frame);
+    QVERIFY(client->receive(1, ShortWaitMs).isEmpty());
+    QVERIFY(!sim.command(QStringLiteral("state"), QStringLiteral("IGNORED")).isEmpty());
+    QCOMPARE(sim.command(QStringLiteral("state"), QStringLiteral("STATE")),
+             QStringLiteral("STATE on1=0 hv1=1 on2=0 hv2=1"));
+    // Still answers what is addressed to it.
+    client->send(statusRequestFrame(address));
+    QCOMPARE(client->receiveAll(27, ReplyWaitMs).size(), 27);
+}
+
+void TestSimulator::streamResyncsAfterJunk()
+{
+    SimProcess sim;
+    QVERIFY(startSim(sim, QStringLiteral("tcp")));
+    auto client = SimClient::connectTo(sim);
+    // Junk that looks like the start of a 52-byte write frame, a broken request,
+    // then a good request split across two writes.
+    client->send(QByteArray::fromHex("FF0104") + QByteArray::fromHex("010101E4") + statusRequest1.left(2));
+    client->send(statusRequest1.mid(2));
+    QByteArray reply = client->receiveAll(27, ReplyWaitMs);
+    QCOMPARE(reply.size(), 27);
+    QVERIFY(frameChecksumOk(reply));
+    // Several requests in one write get one reply each.
+    client->send(statusRequest1 + configRead1 + statusRequest1);
+    reply = client->receiveAll(27 + 52 + 27, ReplyWaitMs);
+    QCOMPARE(reply.size(), 27 + 52 + 27);
+    QCOMPARE(at(reply, 2), 0x81);
+    QCOMPARE(at(reply, 27 + 2), 0x82);
+    QCOMPARE(at(reply, 79 + 2), 0x81);
+}
+
+void TestSimulator::faultsOnTheWire_data()
+{
+    // Over UDP each write is one datagram, so the shape of the writes is visible.
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("requests");
+    QTest::addColumn<QVector<int>>("datagrams");
+    QTest::newRow("none") << QStringList() << 2 << QVector<int>{27, 27};
+    QTest::newRow("split") << QStringList{"--split", "10:20"} << 1 << QVector<int>{10, 10, 7};
+    QTest::newRow("trailing") << QStringList{"--trailing", "5"} << 1 << QVector<int>{32};
+    QTest::newRow("noise") << QStringList{"--noise", "6"} << 1 << QVector<int>{6, 27};
+    QTest::newRow("noise and split") << QStringList{"--noise", "3", "--split", "20:10"} << 1 << QVector<int>{3, 20, 7};
+    QTest::newRow("merge, odd count") << QStringList{"--merge"} << 3 << QVector<int>{54};
+    QTest::newRow("silent after 2") << QStringList{"--silent-after", "2"} << 4 << QVector<int>{27, 27};
+    QTest::newRow("silent after 0") << QStringList{"--silent-after", "0"} << 2 << QVector<int>{};
+    QTest::newRow("drop all") << QStringList{"--drop", "1"} << 3 << QVector<int>{};
+}
+
+void TestSimulator::faultsOnTheWire()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, requests);
+    QFETCH(QVector<int>, datagrams);
+    SimProcess sim;
+    QVERIFY(startSim(sim, QStringLiteral("udp"), options));
+    auto client = SimClient::connectTo(sim);
+    for (int i = 0; i < requests; ++i)
+        client->send(statusRequest1);
+    int expected = 0;
+    for (int n : datagrams)
+        expected += n;
+    QVector<QByteArray> got = client->receive(expected, ReplyWaitMs);
+    got += client->receive(1, ShortWaitMs); // and nothing more
+    QVector<int> sizes;
+    for (const QByteArray& d : got)
+        sizes << d.size();
+    QCOMPARE(sizes, datagrams);
+
+    // Whatever the faults, the reply proper is intact where it should be.
+    QByteArray all;
+    for (const QByteArray& d : got)
+        all += d;
+    const int replyAt = options.contains("--noise") ? options.at(options.indexOf("--noise") + 1).toInt() : 0;
+    for (int pos = replyAt; pos + 27 <= all.size(); pos += 27) {
+        QCOMPARE(at(all, pos + 2), 0x81);
+        QVERIFY(frameChecksumOk(all.mid(pos, 27)));
+        if (options.contains("--trailing"))
+            break;
+    }
+}
+
+void TestSimulator::splitKeepsItsGap()
+{
+    SimProcess sim;
+    QVERIFY(startSim(sim, QStringLiteral("tcp"), {"--split", "9:150", "--delay", "100"}));
+    auto client = SimClient::connectTo(sim);
+    QElapsedTimer timer;
+    timer.start();
+    client->send(statusRequest1);
+    QByteArray first = client->receiveAll(1, ReplyWaitMs);
+    const qint64 firstAt = timer.elapsed();
+    QCOMPARE(first.size(), 9);
+    QVERIFY2(firstAt >= 80, qPrintable(QString::number(firstAt)));
+    const QByteArray rest = client->receiveAll(18, ReplyWaitMs);
+    QCOMPARE(rest.size(), 18);
+    QVERIFY2(timer.elapsed() - firstAt >= 250, qPrintable(QString::number(timer.elapsed() - firstAt)));
+    QVERIFY(frameChecksumOk(first + rest));
+}
+
+void TestSimulator::alarmBitsFromStdin_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<int>("mask");
+    QTest::newRow("mains") << "mains" << 4 << 0x01;
+    QTest::newRow("tamper") << "tamper" << 4 << 0x04;
+    QTest::newRow("gate alarm") << "gate" << 5 << 0x01;
+    QTest::newRow("panic") << "panic" << 6 << 0x04;
+    QTest::newRow("gate input") << "gateinput" << 6 << 0x20;
+    QTest::newRow("service") << "service" << 8 << 0x80;
+    QTest::newRow("zone 2 SCR") << "scr2" << 21 << 0x02;
+}
+
+void TestSimulator::alarmBitsFromStdin()
+{
+    QFETCH(QString, name);
+    QFETCH(int, offset);
+    QFETCH(int, mask);
+    SimProcess sim;
+    QVERIFY(startSim(sim, QStringLiteral("udp")));
+    auto client = SimClient::connectTo(sim);
+    client->send(statusRequest1);
+    const QByteArray before = client->receiveAll(27, ReplyWaitMs);
+    QCOMPARE(at(before, offset) & mask, 0);
+
+    QCOMPARE(sim.command(QStringLiteral("set %1 1").arg(name), QString()), QStringLiteral("OK %1=1").arg(name));
+    client->send(statusRequest1);
+    const QByteArray set = client->receiveAll(27, ReplyWaitMs);
+    QCOMPARE(at(set, offset), at(before, offset) | mask);
+    QVERIFY(frameChecksumOk(set));
+
+    sim.command(QStringLiteral("set %1 0").arg(name), QString());
+    client->send(statusRequest1);
+    QCOMPARE(at(client->receiveAll(27, ReplyWaitMs), offset), at(before, offset));
+    QVERIFY(sim.command(QStringLiteral("set nosuchbit 1"), QString()).startsWith("ERROR"));
+}
+
+void TestSimulator::keepsRunningWithStdinClosed()
+{
+    SimProcess sim;
+    QVERIFY(startSim(sim, QStringLiteral("udp"), {"--set", "mains"}));
+    sim.process().closeWriteChannel();
+    QTest::qWait(100);
+    auto client = SimClient::connectTo(sim);
+    client->send(statusRequest1);
+    const QByteArray reply = client->receiveAll(27, ReplyWaitMs);
+    QCOMPARE(reply.size(), 27);
+    QCOMPARE(at(reply, 4) & 0x01, 0x01); // from --set
+}
+
+void TestSimulator::startsFromXmlFile()
+{
+    const QString path = dir_.filePath(QStringLiteral("setup.xml"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Configuration Company=\"x\">\n"
+               "  <Options>\n    <InstallerPIN value=\"123456\"/>\n    <GateAlarmDelay value=\"300\"/>\n"
+               "  </Options>\n</Configuration>\n");
+    file.close();
+    SimProcess sim;
+    QVERIFY(startSim(sim, QStringLiteral("udp"), {"--config", path}));
+    auto client = SimClient::connectTo(sim);
+    client->send(configRead1);
+    const QByteArray reply = client->receiveAll(52, ReplyWaitMs);
+    QCOMPARE(reply.size(), 52);
+    QCOMPARE(reply.mid(6, 3), QByteArray::fromHex("563412"));
+    QCOMPARE(at(reply, 35), 300 % 256);
+    QCOMPARE(at(reply, 50), 0); // BigNetworkAddress: the file has no Network group
+
+    // A file that is not XML is refused at start.
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<Configuration><Options>");
+    file.close();
+    QProcess bad;
+    bad.start(qEnvironmentVariable("EC_SIM"), {"--udp", "0", "--config", path});
+    QVERIFY(bad.waitForFinished(3000));
+    QVERIFY(bad.exitCode() != 0);
+    QVERIFY(!bad.readAllStandardOutput().contains("READY"));
+}
+
+void TestSimulator::ptyLinkRemovedOnExit_data()
+{
+    QTest::addColumn<bool>("byQuitCommand");
+    QTest::newRow("quit") << true;
+    QTest::newRow("SIGTERM") << false;
+}
+
+void TestSimulator::ptyLinkRemovedOnExit()
+{
+    QFETCH(bool, byQuitCommand);
+    SimProcess sim;
+    QVERIFY(startSim(sim, QStringLiteral("pty")));
+    QVERIFY(QFileInfo(sim.path()).isSymLink());
+    {
+        auto client = SimClient::connectTo(sim);
+        client->send(zoneCommand(true, true, true, false));
+        client->send(statusRequest1);
+        const QByteArray reply = client->receiveAll(27, ReplyWaitMs);
+        QCOMPARE(reply.size(), 27);
+        QCOMPARE(at(reply, 13) & 0x80, 0x80);
+    }
+    if (byQuitCommand)
+        sim.process().write("quit\n");
+    else
+        sim.process().terminate();
+    QVERIFY(sim.process().waitForFinished(3000));
+    QCOMPARE(sim.process().exitCode(), 0);
+    QVERIFY(!QFileInfo::exists(sim.path()) && !QFileInfo(sim.path()).isSymLink());
+}
+
+QTEST_GUILESS_MAIN(TestSimulator)
+#include "tst_simulator.moc"
