@@ -1,24 +1,142 @@
 #include "config/configdlg.h"
+#include "ui_configdlg.h"
 
 #include "app/globals.h"
 #include "app/mainwindow.h"
+#include "config/advoptionsdlg.h"
+#include "config/choicebuttons.h"
 #include "device/energizer.h"
 #include "link/frames.h"
 
 #include <QDomDocument>
+#include <QIntValidator>
+#include <QPixmap>
 
-// TODO: form, widgets, files (record part is real).
+namespace {
+
+// QIntValidator alone lets "+" and group separators through, which would
+// be stored as 0xF nibbles; a PIN is plain digits.
+class PinValidator : public QIntValidator
+{
+public:
+    explicit PinValidator(QObject* parent)
+        : QIntValidator(0, 999999, parent)
+    {
+    }
+
+    State validate(QString& input, int& pos) const override
+    {
+        for (const QChar c : input) {
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return Invalid;
+        }
+        return QIntValidator::validate(input, pos);
+    }
+};
+
+} // namespace
+
+// One parameter and the widget(s) that show it.
+struct ConfigDlg::Binding
+{
+    enum Kind {
+        Direct,     // check box checked when non-zero
+        Inverted,   // check box checked when zero
+        Choice,     // radio buttons for 0, 1, 2, ...
+        AnyNonZero, // two radio buttons: 0 and everything else (written as 1)
+        Spin,
+        Text,
+        Combo,
+    };
+    int param;
+    Kind kind;
+    QWidget* widget;
+    ChoiceButtons buttons;
+};
+
 ConfigDlg::ConfigDlg(QWidget* parent)
     : QDialog(parent)
     , domDocument(new QDomDocument(QStringLiteral("Configuration")))
     , defaultBlock(defaultConfigBlock())
+    , ui(new Ui::ConfigDlg)
 {
+    ui->setupUi(this);
     setWindowTitle(tr("Configuration"));
+    if (mainWindow) {
+        const auto buttons = findChildren<QPushButton*>();
+        for (QPushButton* button : buttons)
+            button->setStyleSheet(mainWindow->buttonStyleSheet());
+    }
+    ui->gbPainc->hide();
+
+    using B = Binding;
+    bindings = {
+        {29, B::Choice, nullptr, {ui->rBtnLCD2_good, ui->rBtnLCD2_vpeak, ui->rBtnLCD2_energy, ui->rBtnLCD2_fence,
+                                  ui->rBtnLCD2_battery}},
+        {0, B::Choice, nullptr, {ui->rBtnArmRelayFunc0, ui->rBtnArmRelayFunc1, ui->rBtnArmRelayFunc2}},
+        {18, B::AnyNonZero, nullptr, {ui->rBtnZ1_1, ui->rBtnZ1_12}},
+        {19, B::AnyNonZero, nullptr, {ui->rBtnZ2_2, ui->rBtnZ2_12}},
+        {1, B::Direct, ui->chkSilentAlarm, {}},
+        {2, B::Direct, ui->chkActiveState, {}},
+        {3, B::Direct, ui->chkAlarmMute, {}},
+        {4, B::Inverted, ui->chkServiceAlarm, {}},
+        {5, B::Inverted, ui->chkTamperAlarm, {}},
+        {6, B::Direct, ui->chkMagSwitch, {}},
+        {7, B::Direct, ui->chkSolar, {}},
+        {8, B::Direct, ui->chkServiceTelNo, {}},
+        {9, B::Direct, ui->chkShowKeyPress, {}},
+        {10, B::Direct, ui->chkAlarmSensor, {}},
+        {11, B::Direct, ui->chkMainFailChime, {}},
+        {12, B::Direct, ui->chkPassiveSync, {}},
+        {13, B::Direct, ui->chkGateAlarmByps, {}},
+        {14, B::Direct, ui->chkGateAlarmInst, {}},
+        {15, B::Direct, ui->chkGateChime, {}},
+        {16, B::Direct, ui->chkGateChimeClose, {}},
+        {17, B::Spin, ui->spnGateAlarmDelay, {}},
+        {20, B::Text, ui->edtInstallerPIN, {}},
+        {21, B::Text, ui->edtMasterPIN, {}},
+        {22, B::Text, ui->edtResetPIN, {}},
+        {31, B::Direct, ui->chkFncAlarmBypass1, {}},
+        {46, B::Direct, ui->chkFncAlarmBypass2, {}},
+        {61, B::Choice, nullptr, {ui->rBtnPanicInputFunction0, ui->rBtnPanicInputFunction1}},
+        {60, B::Choice, nullptr, {ui->rBtnGateInputFunction0, ui->rBtnGateInputFunction1, ui->rBtnGateInputFunction2,
+                                  ui->rBtnGateInputFunction3}},
+        {62, B::Choice, nullptr, {ui->rBtnZoneOnOffInputFunction1_0, ui->rBtnZoneOnOffInputFunction1_1,
+                                  ui->rBtnZoneOnOffInputFunction1_2}},
+        {63, B::Choice, nullptr, {ui->rBtnZoneOnOffInputFunction2_0, ui->rBtnZoneOnOffInputFunction2_1,
+                                  ui->rBtnZoneOnOffInputFunction2_2}},
+        {64, B::Choice, nullptr, {ui->rBtnZoneHiLoInputFunction1_0, ui->rBtnZoneHiLoInputFunction1_1}},
+        {65, B::Choice, nullptr, {ui->rBtnZoneHiLoInputFunction2_0, ui->rBtnZoneHiLoInputFunction2_1}},
+        {66, B::Choice, nullptr, {ui->rBtnZoneOnOffInputToggle1_0, ui->rBtnZoneOnOffInputToggle1_1}},
+        {67, B::Choice, nullptr, {ui->rBtnZoneOnOffInputToggle2_0, ui->rBtnZoneOnOffInputToggle2_1}},
+        {68, B::Choice, nullptr, {ui->rBtnZoneHiLoInputToggle1_0, ui->rBtnZoneHiLoInputToggle1_1}},
+        {69, B::Choice, nullptr, {ui->rBtnZoneHiLoInputToggle2_0, ui->rBtnZoneHiLoInputToggle2_1}},
+        {70, B::Direct, ui->chkSlaveEnergizerPresent, {}},
+        {71, B::Spin, ui->spnBigNetworkAddress, {}},
+        {72, B::Combo, ui->cmbExpansionCardConfiguration, {}},
+        {73, B::Direct, ui->chkNetworkAdapterType, {}},
+    };
+
     configBlock = defaultBlock;
+    updateUi();
+
+    for (QLineEdit* pin : {ui->edtInstallerPIN, ui->edtMasterPIN, ui->edtResetPIN})
+        pin->setValidator(new PinValidator(pin));
+
+    askSaveFileName = [this] { return chooseSaveFileName(); };
+    askOpenFileName = [this] { return chooseOpenFileName(); };
+
+    connect(ui->btnLoadFile, &QPushButton::clicked, this, &ConfigDlg::loadFromFile);
+    connect(ui->btnWriteFile, &QPushButton::clicked, this, &ConfigDlg::writeToFile);
+    connect(ui->btnReadEnerg, &QPushButton::clicked, this, &ConfigDlg::readEnerg);
+    connect(ui->btnWriteEnerg, &QPushButton::clicked, this, &ConfigDlg::writeEnerg);
+    connect(ui->btnDefault, &QPushButton::clicked, this, &ConfigDlg::baInit);
+    connect(ui->btnShowAdvOptions, &QPushButton::clicked, this, &ConfigDlg::showAdvOptions);
 }
 
 ConfigDlg::~ConfigDlg()
 {
+    delete ui;
     delete domDocument;
 }
 
@@ -42,9 +160,78 @@ void ConfigDlg::setConfig(const QByteArray& reply)
     updateUi();
 }
 
-void ConfigDlg::updateUi() {}
-void ConfigDlg::updateRecord() {}
-void ConfigDlg::paramChanged() {}
+void ConfigDlg::updateUi()
+{
+    for (const Binding& b : bindings) {
+        const QVariant value = getParam(b.param);
+        switch (b.kind) {
+        case Binding::Direct:
+            static_cast<QCheckBox*>(b.widget)->setChecked(value.toBool());
+            break;
+        case Binding::Inverted:
+            static_cast<QCheckBox*>(b.widget)->setChecked(!value.toBool());
+            break;
+        case Binding::Choice:
+            showChoice(b.buttons, value.toInt());
+            break;
+        case Binding::AnyNonZero:
+            showChoice(b.buttons, value.toInt() != 0 ? 1 : 0);
+            break;
+        case Binding::Spin:
+            static_cast<QSpinBox*>(b.widget)->setValue(value.toInt());
+            break;
+        case Binding::Text:
+            static_cast<QLineEdit*>(b.widget)->setText(value.toString());
+            break;
+        case Binding::Combo:
+            // A value without an item leaves the combo box without a current item.
+            static_cast<QComboBox*>(b.widget)->setCurrentIndex(value.toInt());
+            break;
+        }
+    }
+}
+
+void ConfigDlg::updateRecord()
+{
+    for (const Binding& b : bindings) {
+        switch (b.kind) {
+        case Binding::Direct:
+            setParam(b.param, static_cast<QCheckBox*>(b.widget)->isChecked());
+            break;
+        case Binding::Inverted:
+            setParam(b.param, !static_cast<QCheckBox*>(b.widget)->isChecked());
+            break;
+        case Binding::Choice:
+        case Binding::AnyNonZero: {
+            // No checked button: the parameter keeps its value.
+            const int value = checkedChoice(b.buttons);
+            if (value >= 0)
+                setParam(b.param, value);
+            break;
+        }
+        case Binding::Spin:
+            setParam(b.param, static_cast<QSpinBox*>(b.widget)->value());
+            break;
+        case Binding::Text:
+            setParam(b.param, static_cast<QLineEdit*>(b.widget)->text());
+            break;
+        case Binding::Combo: {
+            // No current item (a value outside the list): keep the stored value.
+            const int index = static_cast<QComboBox*>(b.widget)->currentIndex();
+            if (index >= 0)
+                setParam(b.param, index);
+            break;
+        }
+        }
+    }
+}
+
+void ConfigDlg::paramChanged()
+{
+    const bool online = energizer && energizer->online;
+    ui->lblCommStatus->setPixmap(QPixmap(online ? QStringLiteral(":/images/greenStone.png")
+                                                : QStringLiteral(":/images/redStone.png")));
+}
 
 void ConfigDlg::readEnerg()
 {
@@ -57,12 +244,14 @@ void ConfigDlg::writeEnerg()
     mainWindow->writeData(configWriteFrame(energizer->address, configBlock));
 }
 
+void ConfigDlg::showAdvOptions()
+{
+    AdvOptionsDlg dlg(this);
+    dlg.runDialog();
+}
+
 void ConfigDlg::baInit()
 {
     configBlock = defaultBlock;
     updateUi();
 }
-
-void ConfigDlg::loadFromFile() {}
-void ConfigDlg::writeToFile() {}
-void ConfigDlg::showAdvOptions() {}

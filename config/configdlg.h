@@ -6,6 +6,9 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
+#include <vector>
+
 class QDomDocument;
 
 namespace Ui {
@@ -24,8 +27,14 @@ public:
     void setParam(int index, const QVariant& value);
     // Stores a 52-byte configuration reply; a shorter one is ignored.
     void setConfig(const QByteArray& reply);
+    // Record -> widgets and widgets -> record.
     void updateUi();
     void updateRecord();
+
+    // The file dialogs of "Write to file" and "Load from file"; an empty
+    // name means cancelled. Replaceable so that tests need no dialog.
+    std::function<QString()> askSaveFileName;
+    std::function<QString()> askOpenFileName;
 
     QString fileName;
     QDomDocument* domDocument = nullptr;
@@ -41,4 +50,13 @@ public slots:
     void writeEnerg();
     void showAdvOptions();
     void baInit();
+
+private:
+    struct Binding;
+    QString chooseSaveFileName();
+    QString chooseOpenFileName();
+    void showFileInTitle();
+
+    Ui::ConfigDlg* ui;
+    std::vector<Binding> bindings; // in the order updateUi and updateRecord visit them
 };
