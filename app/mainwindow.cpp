@@ -21,6 +21,9 @@ MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
 {
+    // The stone images sit in a static library; referencing its initialiser
+    // keeps the linker from dropping them.
+    Q_INIT_RESOURCE(resources);
     ui->setupUi(this);
     setWindowTitle(QCoreApplication::applicationName() + QStringLiteral(" v")
                    + QCoreApplication::applicationVersion());
