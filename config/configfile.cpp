@@ -12,6 +12,23 @@
 #include <QMessageBox>
 #include <QSaveFile>
 
+namespace {
+
+// Unbuffered, so a short write (disk full) fails here with its reason:
+// QSaveFile::commit() does not notice when its own final flush falls short.
+bool writeAll(QSaveFile& file, const QByteArray& data)
+{
+    for (qint64 done = 0; done < data.size();) {
+        const qint64 n = file.write(data.constData() + done, data.size() - done);
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+} // namespace
+
 QString ConfigDlg::chooseSaveFileName()
 {
     return QFileDialog::getSaveFileName(mainWindow, tr("Save File"), QCoreApplication::applicationDirPath(),
@@ -44,7 +61,8 @@ void ConfigDlg::writeToFile()
 
     // The previous file stays as it was until the new one is complete.
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(documentText(*domDocument)) < 0 || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !writeAll(file, documentText(*domDocument))
+        || !file.commit()) {
         QMessageBox::warning(this, tr("File writting error"), file.errorString());
         return;
     }
