@@ -2,10 +2,21 @@
 
 #include <QDialog>
 
-// TODO: scope view (placeholder so the tree builds).
+namespace Ui {
+class ScopeDlg;
+}
+
+// Modal view with the link stone and one scope unit per fence zone.
 class ScopeDlg : public QDialog
 {
     Q_OBJECT
 public:
     explicit ScopeDlg(QWidget* parent = nullptr);
+    ~ScopeDlg() override;
+
+public slots:
+    void paramChanged();
+
+private:
+    Ui::ScopeDlg* ui;
 };

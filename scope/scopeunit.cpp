@@ -1,0 +1,233 @@
+#include "scope/scopeunit.h"
+#include "ui_scopeunit.h"
+
+#include "app/globals.h"
+#include "config/configdlg.h"
+#include "device/energizer.h"
+#include "scope/circularbuffer.h"
+#include "scope/plot.h"
+
+#include <QCheckBox>
+#include <QColor>
+#include <QPen>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <qwt_plot_curve.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr int SamplePeriodMs = 10;
+constexpr double PlotYMax = 15000.0;
+constexpr double CapacitorFarad = 0.00003;
+
+double thresholdParam(int index)
+{
+    return static_cast<double>(configDlg->getParam(index).toInt());
+}
+
+void setReadout(QLineEdit* edit, const QString& text)
+{
+    // Unchanged text would still repaint the edit 100 times a second.
+    if (edit->text() != text)
+        edit->setText(text);
+}
+
+} // namespace
+
+// Where one zone's samples and read-outs come from.
+struct ZoneSources
+{
+    double Energizer::*outputVoltage;
+    double Energizer::*returnVoltage;
+    double Energizer::*capVoltage;
+    qint32 Energizer::*fenceLevel;
+    QString Energizer::*fenceCondition;
+    int hvCheckIndex;
+    int hvAlarmIndex;
+    int lvAlarmIndex;
+    int capMaxIndex;
+    const char* title;
+    const char* actualTitle;
+};
+
+namespace {
+
+const ZoneSources zone1{&Energizer::outputVoltage1, &Energizer::returnVoltage1, &Energizer::capVoltage1,
+                         &Energizer::fenceLevel1, &Energizer::fenceCondition1, 40, 41, 42, 32,
+                         QT_TRANSLATE_NOOP("ScopeUnit", "Fence 1"),
+                         QT_TRANSLATE_NOOP("ScopeUnit", "Fence 1 Actual")};
+const ZoneSources zone2{&Energizer::outputVoltage2, &Energizer::returnVoltage2, &Energizer::capVoltage2,
+                         &Energizer::fenceLevel2, &Energizer::fenceCondition2, 55, 56, 57, 47,
+                         QT_TRANSLATE_NOOP("ScopeUnit", "Fence 2"),
+                         QT_TRANSLATE_NOOP("ScopeUnit", "Fence 2 Actual")};
+
+} // namespace
+
+double storedEnergy(double v)
+{
+    return v * 0.5 * v * CapacitorFarad;
+}
+
+double capacityUsed(double v, double maxVoltage)
+{
+    const double maxEnergy = storedEnergy(maxVoltage);
+    if (!(maxEnergy > 0.0) || !std::isfinite(maxEnergy))
+        return std::numeric_limits<double>::quiet_NaN();
+    return storedEnergy(v) / maxEnergy * 100.0;
+}
+
+QString readoutText(double value)
+{
+    if (!std::isfinite(value))
+        return ScopeUnit::tr("N/A");
+    return QString::number(value, 'g', 6);
+}
+
+ScopeUnit::ScopeUnit(QWidget* parent)
+    : QWidget(parent)
+    , ui(new Ui::ScopeUnit)
+{
+    ui->setupUi(this);
+
+    timer = new QTimer(this);
+    timer->setTimerType(Qt::PreciseTimer);
+    timer->start(SamplePeriodMs);
+
+    const QColor colors[] = {QColor(0, 170, 127), QColor(255, 0, 0), QColor(51, 204, 51), QColor(0, 0, 255),
+                             QColor(255, 255, 0)};
+    QLabel* const swatches[] = {ui->lblLineColor1, ui->lblLineColor2, ui->lblLineColor3, ui->lblLineColor4,
+                                ui->lblLineColor5};
+    for (int i = 0; i < 5; ++i)
+        swatches[i]->setStyleSheet(QStringLiteral("background-color: rgb(%1, %2, %3)")
+                                       .arg(colors[i].red())
+                                       .arg(colors[i].green())
+                                       .arg(colors[i].blue()));
+
+    plot = new Plot(PlotYMax, ui->wChart1);
+    plot->setTitle(tr("Voltages"));
+
+    outputBuffer = new CircularBuffer;
+    returnBuffer = new CircularBuffer;
+    hvCheckBuffer = new CircularBuffer;
+    hvAlarmBuffer = new CircularBuffer;
+    lvAlarmBuffer = new CircularBuffer;
+    CircularBuffer* const buffers[] = {outputBuffer, returnBuffer, hvCheckBuffer, hvAlarmBuffer, lvAlarmBuffer};
+    QwtPlotCurve** const curves[] = {&outputCurve, &returnCurve, &hvCheckCurve, &hvAlarmCurve, &lvAlarmCurve};
+    for (int i = 0; i < 5; ++i) {
+        auto* curve = new QwtPlotCurve(QStringLiteral("buffer1_%1").arg(i + 1));
+        curve->setPen(QPen(colors[i], 0.0, Qt::SolidLine));
+        // Neighbouring samples often land on the same pixel; skip those.
+        curve->setPaintAttribute(QwtPlotCurve::FilterPoints, true);
+        curve->setData(buffers[i]);
+        curve->attach(plot);
+        *curves[i] = curve;
+    }
+
+    auto* chartLayout = new QVBoxLayout;
+    chartLayout->addWidget(plot, 0);
+    chartLayout->setContentsMargins(0, 0, 0, 0);
+    ui->wChart1->setLayout(chartLayout);
+
+    connect(timer, &QTimer::timeout, this, &ScopeUnit::timerTick);
+    for (QCheckBox* check : {ui->chkColor1, ui->chkColor2, ui->chkColor3, ui->chkColor4, ui->chkColor5})
+        connect(check, &QCheckBox::clicked, this, &ScopeUnit::lineVisible);
+}
+
+ScopeUnit::~ScopeUnit()
+{
+    delete ui;
+}
+
+const ZoneSources* ScopeUnit::zone() const
+{
+    const QString name = objectName();
+    if (name == QLatin1String("unit1"))
+        return &zone1;
+    if (name == QLatin1String("unit2"))
+        return &zone2;
+    return nullptr;
+}
+
+// A tick that comes late (the event loop was busy, e.g. a reader waiting for
+// the rest of a reply) still accounts for every 10 ms slot since the first
+// tick: the missed slots hold the previous sample, as a sample-and-hold scope
+// would, and the newest slot gets the current values. The curves therefore
+// always span exactly ten seconds.
+void ScopeUnit::timerTick()
+{
+    if (!clock.isValid())
+        clock.start();
+    const ZoneSources* sources = zone();
+    if (sources) {
+        const qint64 due = clock.elapsed() / SamplePeriodMs + 1;
+        const qint64 missed = due - taken - 1;
+        if (missed > 0)
+            holdSamples(missed);
+        takeSample(*sources);
+        fillReadouts(*sources);
+    }
+    // The hidden tab keeps sampling; drawing it would be wasted.
+    if (plot->isVisible())
+        plot->replot();
+}
+
+void ScopeUnit::holdSamples(qint64 count)
+{
+    // Beyond a full buffer further held copies change nothing.
+    const qint64 appended = qMin<qint64>(count, static_cast<qint64>(outputBuffer->interval) + 1);
+    for (CircularBuffer* buffer : {outputBuffer, returnBuffer, hvCheckBuffer, hvAlarmBuffer, lvAlarmBuffer}) {
+        const double last = buffer->values.last();
+        for (qint64 i = 0; i < appended; ++i)
+            buffer->append(last);
+    }
+    taken += count;
+    held += count;
+}
+
+void ScopeUnit::takeSample(const ZoneSources& sources)
+{
+    ui->groupBox->setTitle(tr(sources.title));
+    ui->groupBox_2->setTitle(tr(sources.actualTitle));
+
+    outputBuffer->append(energizer->*sources.outputVoltage);
+    returnBuffer->append(energizer->*sources.returnVoltage);
+    hvCheckBuffer->append(thresholdParam(sources.hvCheckIndex));
+    hvAlarmBuffer->append(thresholdParam(sources.hvAlarmIndex));
+    lvAlarmBuffer->append(thresholdParam(sources.lvAlarmIndex));
+    ++taken;
+}
+
+void ScopeUnit::fillReadouts(const ZoneSources& sources)
+{
+    const double capVoltage = energizer->*sources.capVoltage;
+    const double capMax = configDlg->getParam(sources.capMaxIndex).toDouble();
+    setReadout(ui->edtFenceStatus, energizer->*sources.fenceCondition);
+    setReadout(ui->edtCondition, QString::number(energizer->*sources.fenceLevel));
+    setReadout(ui->edtOutputVoltage, readoutText(energizer->*sources.outputVoltage));
+    setReadout(ui->edtReturnVoltage, readoutText(energizer->*sources.returnVoltage));
+    setReadout(ui->edtStoredEnergy, readoutText(storedEnergy(capVoltage)));
+    setReadout(ui->edtCapacityUsed, readoutText(capacityUsed(capVoltage, capMax)));
+    setReadout(ui->edtBatteryVoltage, readoutText(energizer->batteryVoltage));
+}
+
+void ScopeUnit::lineVisible()
+{
+    auto* check = qobject_cast<QCheckBox*>(sender());
+    if (!check)
+        return;
+    const bool checked = check->isChecked();
+    const std::pair<QCheckBox*, QwtPlotCurve*> lines[] = {{ui->chkColor1, outputCurve},
+                                                          {ui->chkColor2, returnCurve},
+                                                          {ui->chkColor3, hvCheckCurve},
+                                                          {ui->chkColor4, hvAlarmCurve},
+                                                          {ui->chkColor5, lvAlarmCurve}};
+    for (const auto& line : lines) {
+        if (line.first == check)
+            line.second->setVisible(checked);
+    }
+    plot->replot();
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QWidget>
+
+class CircularBuffer;
+class Plot;
+class QLineEdit;
+class QTimer;
+class QwtPlotCurve;
+struct ZoneSources;
+
+namespace Ui {
+class ScopeUnit;
+}
+
+// Stored energy in joules of the 30 uF zone capacitor at v volts.
+double storedEnergy(double v);
+// Stored energy at v as a percentage of that at the maximum allowed voltage;
+// NaN when the maximum leaves nothing to compare with (0 or not a number).
+double capacityUsed(double v, double maxVoltage);
+// A read-out value: up to 6 significant digits, "N/A" when undefined.
+QString readoutText(double value);
+
+// One zone's scope: samples the energizer and the configuration record every
+// 10 ms into five series and draws them. The zone comes from the object name:
+// "unit1" or "unit2"; any other name samples nothing.
+class ScopeUnit : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit ScopeUnit(QWidget* parent = nullptr);
+    ~ScopeUnit() override;
+
+    // Sample instants covered so far (late ticks included, see timerTick).
+    qint64 samplesTaken() const { return taken; }
+    // Of those, the ones filled by holding the previous sample.
+    qint64 samplesHeld() const { return held; }
+
+    Plot* plot = nullptr;
+    QTimer* timer = nullptr;
+    CircularBuffer* outputBuffer = nullptr;
+    CircularBuffer* returnBuffer = nullptr;
+    CircularBuffer* hvCheckBuffer = nullptr;
+    CircularBuffer* hvAlarmBuffer = nullptr;
+    CircularBuffer* lvAlarmBuffer = nullptr;
+    QwtPlotCurve* outputCurve = nullptr;
+    QwtPlotCurve* returnCurve = nullptr;
+    QwtPlotCurve* hvCheckCurve = nullptr;
+    QwtPlotCurve* hvAlarmCurve = nullptr;
+    QwtPlotCurve* lvAlarmCurve = nullptr;
+
+public slots:
+    void timerTick();
+    void lineVisible();
+
+private:
+    const ZoneSources* zone() const;
+    void holdSamples(qint64 count);
+    void takeSample(const ZoneSources& sources);
+    void fillReadouts(const ZoneSources& sources);
+
+    Ui::ScopeUnit* ui;
+    QElapsedTimer clock;
+    qint64 taken = 0;
+    qint64 held = 0;
+};

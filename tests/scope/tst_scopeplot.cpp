@@ -1,0 +1,167 @@
+#include "scope/circularbuffer.h"
+#include "scope/plot.h"
+#include "scope/scopeunit.h"
+#include "scope/yourscaledraw.h"
+
+#include <QtTest>
+
+#include <qwt_plot_curve.h>
+#include <qwt_scale_div.h>
+
+#include <limits>
+
+class TestScopePlot : public QObject
+{
+    Q_OBJECT
+private slots:
+    void bufferKeepsLastSamples_data();
+    void bufferKeepsLastSamples();
+    void bufferBoundingRectIgnoresContent();
+    void bufferStopsAllocatingWhenFull();
+    void bufferSampleIndexPastEndStaysInside();
+    void scaleLabels_data();
+    void scaleLabels();
+    void axesStayFixedWhateverTheData();
+    void readouts_data();
+    void readouts();
+};
+
+// Appends 1, 2, ..., n; then sample i must hold the value the newest-at-the-right
+// window of 1001 (or the initial 1000 zeros) puts there.
+void TestScopePlot::bufferKeepsLastSamples_data()
+{
+    QTest::addColumn<int>("appended");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<double>("oldest");
+    QTest::addColumn<double>("newest");
+    QTest::newRow("fresh") << 0 << 1000 << 0.0 << 0.0;
+    QTest::newRow("first append") << 1 << 1001 << 0.0 << 1.0;
+    QTest::newRow("just full of zeros and values") << 1000 << 1001 << 0.0 << 1000.0;
+    QTest::newRow("only appended values") << 1001 << 1001 << 1.0 << 1001.0;
+    QTest::newRow("oldest dropped") << 1002 << 1001 << 2.0 << 1002.0;
+    QTest::newRow("many laps") << 5000 << 1001 << 4000.0 << 5000.0;
+}
+
+void TestScopePlot::bufferKeepsLastSamples()
+{
+    QFETCH(int, appended);
+    QFETCH(int, size);
+    QFETCH(double, oldest);
+    QFETCH(double, newest);
+
+    CircularBuffer buffer;
+    for (int v = 1; v <= appended; ++v)
+        buffer.append(v);
+
+    QCOMPARE(int(buffer.size()), size);
+    QCOMPARE(buffer.sample(0), QPointF(-1000.0, oldest));
+    QCOMPARE(buffer.sample(buffer.size() - 1), QPointF(size - 1 - 1000.0, newest));
+    // Positions run one apart, values in the order they came.
+    for (size_t i = 1; i < buffer.size(); ++i) {
+        const QPointF before = buffer.sample(i - 1);
+        const QPointF point = buffer.sample(i);
+        QCOMPARE(point.x() - before.x(), 1.0);
+        if (before.y() != 0.0)
+            QCOMPARE(point.y() - before.y(), 1.0);
+    }
+}
+
+void TestScopePlot::bufferBoundingRectIgnoresContent()
+{
+    CircularBuffer buffer;
+    const QRectF fresh = buffer.boundingRect();
+    QCOMPARE(fresh, QRectF(-1.0, -1000.0, 2.0, 1000.0));
+    for (double v : {15000.0, -3.0, 1e9})
+        buffer.append(v);
+    QCOMPARE(buffer.boundingRect(), fresh);
+}
+
+void TestScopePlot::bufferStopsAllocatingWhenFull()
+{
+    CircularBuffer buffer;
+    buffer.append(1.0);
+    const double* storage = buffer.values.constData();
+    for (int i = 0; i < 3000; ++i)
+        buffer.append(i);
+    QCOMPARE(buffer.values.constData(), storage);
+    QCOMPARE(buffer.values.size(), 1001);
+}
+
+void TestScopePlot::bufferSampleIndexPastEndStaysInside()
+{
+    CircularBuffer buffer;
+    buffer.append(7.0);
+    QCOMPARE(buffer.sample(1001).y(), 0.0);
+    QCOMPARE(buffer.sample(2001).y(), 7.0);
+    QCOMPARE(buffer.sample(std::numeric_limits<size_t>::max()).x(),
+             double(std::numeric_limits<size_t>::max()) - 1000.0);
+}
+
+void TestScopePlot::scaleLabels_data()
+{
+    QTest::addColumn<double>("position");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("left edge") << -1000.0 << QStringLiteral("-10 s");
+    QTest::newRow("quarter") << -250.0 << QStringLiteral("-2.5 s");
+    QTest::newRow("right edge") << 0.0 << QStringLiteral("0 s");
+    QTest::newRow("one sample") << -1.0 << QStringLiteral("-0.01 s");
+    QTest::newRow("no rounding") << -333.0 << QStringLiteral("-3.33 s");
+}
+
+void TestScopePlot::scaleLabels()
+{
+    QFETCH(double, position);
+    QFETCH(QString, label);
+    QCOMPARE(YourScaleDraw().label(position).text(), label);
+}
+
+void TestScopePlot::axesStayFixedWhateverTheData()
+{
+    Plot plot(15000.0);
+    auto* buffer = new CircularBuffer;
+    for (double v : {-500.0, 40000.0, 12.0})
+        buffer->append(v);
+    auto* curve = new QwtPlotCurve;
+    curve->setData(buffer);
+    curve->attach(&plot);
+    plot.resize(600, 350);
+    plot.replot();
+
+    const QwtScaleDiv time = plot.axisScaleDiv(QwtPlot::xBottom);
+    QCOMPARE(time.lowerBound(), -1000.0);
+    QCOMPARE(time.upperBound(), 0.0);
+    const QwtScaleDiv volts = plot.axisScaleDiv(QwtPlot::yLeft);
+    QCOMPARE(volts.lowerBound(), 0.0);
+    QCOMPARE(volts.upperBound(), 15000.0);
+
+    const QwtScaleDraw* timeDraw = plot.axisScaleDraw(QwtPlot::xBottom);
+    QCOMPARE(timeDraw->label(time.lowerBound()).text(), QStringLiteral("-10 s"));
+    QCOMPARE(timeDraw->label(time.upperBound()).text(), QStringLiteral("0 s"));
+}
+
+void TestScopePlot::readouts_data()
+{
+    QTest::addColumn<double>("capVoltage");
+    QTest::addColumn<double>("maxVoltage");
+    QTest::addColumn<QString>("energy");
+    QTest::addColumn<QString>("capacity");
+    // E = C V^2 / 2 with 30 uF; capacity = 100 V^2 / M^2.
+    QTest::newRow("typical") << 400.0 << 475.8 << QStringLiteral("2.4") << QStringLiteral("70.6759");
+    QTest::newRow("at maximum") << 475.8 << 475.8 << QStringLiteral("3.39578") << QStringLiteral("100");
+    QTest::newRow("idle") << 0.0 << 475.8 << QStringLiteral("0") << QStringLiteral("0");
+    QTest::newRow("no maximum") << 400.0 << 0.0 << QStringLiteral("2.4") << QStringLiteral("N/A");
+    QTest::newRow("nothing at all") << 0.0 << 0.0 << QStringLiteral("0") << QStringLiteral("N/A");
+}
+
+void TestScopePlot::readouts()
+{
+    QFETCH(double, capVoltage);
+    QFETCH(double, maxVoltage);
+    QFETCH(QString, energy);
+    QFETCH(QString, capacity);
+    QCOMPARE(readoutText(storedEnergy(capVoltage)), energy);
+    QCOMPARE(readoutText(capacityUsed(capVoltage, maxVoltage)), capacity);
+}
+
+QTEST_MAIN(TestScopePlot)
+#include "tst_scopeplot.moc"
