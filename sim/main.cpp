@@ -81,6 +81,8 @@ int main(int argc, char* argv[])
     SimEnergizer energizer(options.address, config, options.seed);
     if (!applySetBits(options.setBits, energizer, &error))
         return fail(error);
+    if (options.zonesOn)
+        energizer.setZones(true, true, true, true);
     FaultInjector faults(options.faults, options.seed ^ 0x5eed5eedu, options.verbose);
 
     SessionContext context{energizer, faults, options.faults, options.verbose};

@@ -38,9 +38,10 @@ bool parseSimOptions(const QStringList& arguments, SimOptions& options, QString*
     const QCommandLineOption silent(QStringLiteral("silent-after"), QStringLiteral("Stop answering after N replies."), QStringLiteral("N"));
     const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Random seed (default 1)."), QStringLiteral("N"));
     const QCommandLineOption set(QStringLiteral("set"), QStringLiteral("Set an alarm or input bit at start (repeatable; NAME means NAME=1)."), QStringLiteral("NAME[=0|1]"));
+    const QCommandLineOption zonesOn(QStringLiteral("on"), QStringLiteral("Start with both zones on in high voltage."));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Print every frame in hex."));
     parser.addOptions({helpOpt, udp, tcp, pty, address, config, split, trailing, noise, merge, drop,
-                       delay, silent, seed, set, verbose});
+                       delay, silent, seed, set, zonesOn, verbose});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -119,5 +120,6 @@ bool parseSimOptions(const QStringList& arguments, SimOptions& options, QString*
     options.configFile = parser.value(config);
     options.setBits = parser.values(set);
     options.verbose = parser.isSet(verbose);
+    options.zonesOn = parser.isSet(zonesOn);
     return true;
 }

@@ -27,6 +27,7 @@ struct SimOptions
     FaultOptions faults;
     quint32 seed = 1;
     bool verbose = false;
+    bool zonesOn = false; // start with both zones on in high voltage
     QStringList setBits; // "name" or "name=0|1"
 };
 

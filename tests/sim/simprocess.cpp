@@ -2,8 +2,11 @@
 
 #include <QFile>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -78,127 +81,78 @@ QByteArray SimClient::receiveAll(int bytes, int timeoutMs)
 
 namespace {
 
-int total(const QVector<QByteArray>& parts)
-{
-    int n = 0;
-    for (const QByteArray& p : parts)
-        n += p.size();
-    return n;
-}
-
-class UdpClient : public SimClient
+// All three transports through one POSIX descriptor: a connected UDP socket
+// (each read is one datagram), a TCP socket, or the pty opened like a serial port.
+class FdClient : public SimClient
 {
 public:
-    explicit UdpClient(quint16 port) : port_(port) { socket_.bind(QHostAddress(QHostAddress::LocalHost), 0); }
-    void send(const QByteArray& frame) override
-    {
-        socket_.writeDatagram(frame, QHostAddress(QHostAddress::LocalHost), port_);
-    }
-    QVector<QByteArray> receive(int bytes, int timeoutMs) override
-    {
-        QVector<QByteArray> parts;
-        QElapsedTimer timer;
-        timer.start();
-        while (total(parts) < bytes && timer.elapsed() < timeoutMs) {
-            if (!socket_.hasPendingDatagrams())
-                socket_.waitForReadyRead(qMax(1, timeoutMs - int(timer.elapsed())));
-            while (socket_.hasPendingDatagrams()) {
-                QByteArray d(int(socket_.pendingDatagramSize()), '\0');
-                socket_.readDatagram(d.data(), d.size());
-                parts.append(d);
-            }
-        }
-        return parts;
-    }
-
-private:
-    QUdpSocket socket_;
-    quint16 port_;
-};
-
-class TcpClient : public SimClient
-{
-public:
-    explicit TcpClient(quint16 port)
-    {
-        socket_.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
-        socket_.waitForConnected(2000);
-    }
-    void send(const QByteArray& frame) override
-    {
-        socket_.write(frame);
-        socket_.waitForBytesWritten(1000);
-    }
-    QVector<QByteArray> receive(int bytes, int timeoutMs) override
-    {
-        QVector<QByteArray> parts;
-        QElapsedTimer timer;
-        timer.start();
-        while (total(parts) < bytes && timer.elapsed() < timeoutMs) {
-            if (socket_.bytesAvailable() == 0)
-                socket_.waitForReadyRead(qMax(1, timeoutMs - int(timer.elapsed())));
-            if (socket_.bytesAvailable() > 0)
-                parts.append(socket_.readAll());
-        }
-        return parts;
-    }
-
-private:
-    QTcpSocket socket_;
-};
-
-// The pty is opened the way a serial port is: plain POSIX, raw mode.
-class PtyClient : public SimClient
-{
-public:
-    explicit PtyClient(const QString& path)
-    {
-        fd_ = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (fd_ < 0)
-            return;
-        termios tio;
-        ::tcgetattr(fd_, &tio);
-        ::cfmakeraw(&tio);
-        ::tcsetattr(fd_, TCSANOW, &tio);
-    }
-    ~PtyClient() override
+    explicit FdClient(int fd) : fd_(fd) {}
+    ~FdClient() override
     {
         if (fd_ >= 0)
             ::close(fd_);
     }
     void send(const QByteArray& frame) override
     {
-        if (fd_ >= 0 && ::write(fd_, frame.constData(), size_t(frame.size())) != frame.size())
-            qWarning("short write to the pty");
+        if (fd_ < 0 || ::write(fd_, frame.constData(), size_t(frame.size())) != frame.size())
+            qWarning("short write to the simulator");
     }
     QVector<QByteArray> receive(int bytes, int timeoutMs) override
     {
         QVector<QByteArray> parts;
+        int got = 0;
         QElapsedTimer timer;
         timer.start();
-        while (fd_ >= 0 && total(parts) < bytes && timer.elapsed() < timeoutMs) {
+        while (fd_ >= 0 && got < bytes && timer.elapsed() < timeoutMs) {
             pollfd p{fd_, POLLIN, 0};
             if (::poll(&p, 1, qMax(1, timeoutMs - int(timer.elapsed()))) <= 0)
                 continue;
             char buffer[256];
             const ssize_t n = ::read(fd_, buffer, sizeof buffer);
-            if (n > 0)
+            if (n > 0) {
                 parts.append(QByteArray(buffer, int(n)));
+                got += int(n);
+            }
         }
         return parts;
     }
 
 private:
-    int fd_ = -1;
+    int fd_;
 };
+
+int connectedSocket(int type, quint16 port)
+{
+    const int fd = ::socket(AF_INET, type, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+int openPty(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY);
+    termios tio;
+    if (fd >= 0 && ::tcgetattr(fd, &tio) == 0) {
+        ::cfmakeraw(&tio);
+        ::tcsetattr(fd, TCSANOW, &tio);
+    }
+    return fd;
+}
 
 } // namespace
 
 std::unique_ptr<SimClient> SimClient::connectTo(const SimProcess& sim)
 {
     if (sim.kind() == QLatin1String("udp"))
-        return std::make_unique<UdpClient>(sim.port());
+        return std::make_unique<FdClient>(connectedSocket(SOCK_DGRAM, sim.port()));
     if (sim.kind() == QLatin1String("tcp"))
-        return std::make_unique<TcpClient>(sim.port());
-    return std::make_unique<PtyClient>(sim.path());
+        return std::make_unique<FdClient>(connectedSocket(SOCK_STREAM, sim.port()));
+    return std::make_unique<FdClient>(openPty(sim.path()));
 }

@@ -4,8 +4,6 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QStringList>
-#include <QTcpSocket>
-#include <QUdpSocket>
 #include <QVector>
 
 #include <memory>
@@ -35,8 +33,8 @@ private:
     QString path_;
 };
 
-// One client of the simulator over UDP, TCP or the pty, seen as a list of writes
-// (UDP: datagrams; streams: whatever arrived by the time the reader asked).
+// One client of the simulator over UDP, TCP or the pty, seen as a list of reads
+// (UDP: one datagram each; streams: whatever had arrived).
 class SimClient
 {
 public:

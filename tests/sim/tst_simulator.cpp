@@ -30,6 +30,8 @@ private slots:
     void alarmBitsFromStdin();
     void keepsRunningWithStdinClosed();
     void startsFromXmlFile();
+    void refusesBadStart_data();
+    void refusesBadStart();
     void ptyLinkRemovedOnExit_data();
     void ptyLinkRemovedOnExit();
 
@@ -47,11 +49,6 @@ constexpr int ShortWaitMs = 300;  // for "nothing comes"
 constexpr int ReplyWaitMs = 2000; // for "this must come"
 
 quint8 at(const QByteArray& b, int i) { return static_cast<quint8>(b.at(i)); }
-
-QByteArray zoneCommand(bool hv1, bool hv2, bool on1, bool on2)
-{
-    return zoneCommandFrame(1, hv1, hv2, on1, on2);
-}
 
 } // namespace
 
@@ -119,7 +116,7 @@ void TestSimulator::zoneCommandDrivesStatus()
     SimProcess sim;
     QVERIFY(startSim(sim, QStringLiteral("udp")));
     auto client = SimClient::connectTo(sim);
-    client->send(zoneCommand(hv1, hv2, on1, on2));
+    client->send(zoneCommandFrame(1, hv1, hv2, on1, on2));
     QCOMPARE(sim.command(QStringLiteral("state"), QStringLiteral("STATE")),
              QStringLiteral("STATE on1=%1 hv1=%2 on2=%3 hv2=%4").arg(int(on1)).arg(int(hv1)).arg(int(on2)).arg(int(hv2)));
 
@@ -338,7 +335,7 @@ void TestSimulator::alarmBitsFromStdin()
 void TestSimulator::keepsRunningWithStdinClosed()
 {
     SimProcess sim;
-    QVERIFY(startSim(sim, QStringLiteral("udp"), {"--set", "mains"}));
+    QVERIFY(startSim(sim, QStringLiteral("udp"), {"--set", "mains", "--on"}));
     sim.process().closeWriteChannel();
     QTest::qWait(100);
     auto client = SimClient::connectTo(sim);
@@ -346,6 +343,8 @@ void TestSimulator::keepsRunningWithStdinClosed()
     const QByteArray reply = client->receiveAll(27, ReplyWaitMs);
     QCOMPARE(reply.size(), 27);
     QCOMPARE(at(reply, 4) & 0x01, 0x01); // from --set
+    QCOMPARE(at(reply, 13) & 0x80, 0x80); // from --on
+    QCOMPARE(at(reply, 20) & 0x80, 0x80);
 }
 
 void TestSimulator::startsFromXmlFile()
@@ -366,16 +365,34 @@ void TestSimulator::startsFromXmlFile()
     QCOMPARE(reply.mid(6, 3), QByteArray::fromHex("563412"));
     QCOMPARE(at(reply, 35), 300 % 256);
     QCOMPARE(at(reply, 50), 0); // BigNetworkAddress: the file has no Network group
+}
 
-    // A file that is not XML is refused at start.
+void TestSimulator::refusesBadStart_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    const QString notXml = dir_.filePath(QStringLiteral("broken.xml"));
+    QFile file(notXml);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("<Configuration><Options>");
-    file.close();
-    QProcess bad;
-    bad.start(qEnvironmentVariable("EC_SIM"), {"--udp", "0", "--config", path});
-    QVERIFY(bad.waitForFinished(3000));
-    QVERIFY(bad.exitCode() != 0);
-    QVERIFY(!bad.readAllStandardOutput().contains("READY"));
+    QTest::newRow("no transport") << QStringList{"--verbose"};
+    QTest::newRow("two transports") << QStringList{"--udp", "0", "--tcp", "0"};
+    QTest::newRow("split of 0 bytes") << QStringList{"--udp", "0", "--split", "0:5"};
+    QTest::newRow("drop above 1") << QStringList{"--udp", "0", "--drop", "1.5"};
+    QTest::newRow("unknown bit") << QStringList{"--udp", "0", "--set", "nosuch"};
+    QTest::newRow("config not XML") << QStringList{"--udp", "0", "--config", notXml};
+    QTest::newRow("config missing") << QStringList{"--udp", "0", "--config", dir_.filePath("none.xml")};
+    QTest::newRow("pty path is a file") << QStringList{"--pty", notXml};
+}
+
+void TestSimulator::refusesBadStart()
+{
+    QFETCH(QStringList, arguments);
+    QProcess sim;
+    sim.start(qEnvironmentVariable("EC_SIM"), arguments);
+    QVERIFY(sim.waitForFinished(3000));
+    QVERIFY(sim.exitCode() != 0);
+    QVERIFY(!sim.readAllStandardOutput().contains("READY"));
+    QVERIFY(!sim.readAllStandardError().isEmpty());
 }
 
 void TestSimulator::ptyLinkRemovedOnExit_data()
@@ -393,7 +410,7 @@ void TestSimulator::ptyLinkRemovedOnExit()
     QVERIFY(QFileInfo(sim.path()).isSymLink());
     {
         auto client = SimClient::connectTo(sim);
-        client->send(zoneCommand(true, true, true, false));
+        client->send(zoneCommandFrame(1, true, true, true, false));
         client->send(statusRequest1);
         const QByteArray reply = client->receiveAll(27, ReplyWaitMs);
         QCOMPARE(reply.size(), 27);
