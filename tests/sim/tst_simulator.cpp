@@ -177,27 +177,30 @@ void TestSimulator::ignoresBadFrames_data()
 {
     QTest::addColumn<QByteArray>("frame");
     QTest::addColumn<QStringList>("options");
-    QTest::newRow("wrong checksum") << QByteArray::fromHex("010101E4") << QStringList();
-    QTest::newRow("other address") << QByteArray::fromHex("02010141") << QStringList();
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("wrong checksum") << QByteArray::fromHex("010101E4") << QStringList() << "bad-checksum";
+    QTest::newRow("other address") << QByteArray::fromHex("02010107") << QStringList() << "other-address";
     QTest::newRow("address 1 when set to 63")
-        << statusRequest1 << QStringList{QStringLiteral("--address"), QStringLiteral("63")};
-    QTest::newRow("unknown command") << QByteArray::fromHex("0101031A") << QStringList();
-    QTest::newRow("cut short") << QByteArray::fromHex("010101") << QStringList();
+        << statusRequest1 << QStringList{QStringLiteral("--address"), QStringLiteral("63")} << "other-address";
+    QTest::newRow("unknown command") << QByteArray::fromHex("0101035F") << QStringList() << "not-a-frame";
+    QTest::newRow("cut short") << QByteArray::fromHex("010101") << QStringList() << "incomplete";
     QTest::newRow("zone command with bad checksum")
-        << QByteArray::fromHex("01010503030000") << QStringList();
+        << QByteArray::fromHex("01010503030000") << QStringList() << "bad-checksum";
 }
 
 void TestSimulator::ignoresBadFrames()
 {
     QFETCH(QByteArray, frame);
     QFETCH(QStringList, options);
+    QFETCH(QString, reason);
     const int address = options.isEmpty() ? 1 : 63;
     SimProcess sim;
     QVERIFY(startSim(sim, QStringLiteral("udp"), options << QStringLiteral("--verbose")));
     auto client = SimClient::connectTo(sim);
     client->send(frame);
     QVERIFY(client->receive(1, ShortWaitMs).isEmpty());
-    QVERIFY(!sim.command(QStringLiteral("state"), QStringLiteral("IGNORED")).isEmpty());
+    QCOMPARE(sim.command(QStringLiteral("state"), QStringLiteral("IGNORED")),
+             QStringLiteral("IGNORED %1 %2").arg(reason, QString::fromLatin1(frame.toHex(' ').toUpper())));
     QCOMPARE(sim.command(QStringLiteral("state"), QStringLiteral("STATE")),
              QStringLiteral("STATE on1=0 hv1=1 on2=0 hv2=1"));
     // Still answers what is addressed to it.
