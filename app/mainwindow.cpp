@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QSerialPort>
@@ -72,8 +73,10 @@ MainWindow::MainWindow(QWidget* parent)
     connect(ui->btnConfig, &QPushButton::clicked, this, &MainWindow::showConfig);
     connect(ui->btnScope, &QPushButton::clicked, this, &MainWindow::showScope);
     connect(ui->actOrvikConfigurator, &QAction::triggered, this, [] {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(
-            QCoreApplication::applicationDirPath() + QStringLiteral("/Orvik Configurator.pdf")));
+        // Without the manual beside us, stay silent rather than let the desktop complain.
+        const QString manual = QCoreApplication::applicationDirPath() + QStringLiteral("/Orvik Configurator.pdf");
+        if (QFileInfo::exists(manual))
+            QDesktopServices::openUrl(QUrl::fromLocalFile(manual));
     });
     connect(serialPort, &QSerialPort::readyRead, this, &MainWindow::readData);
     connect(pollTimer, &QTimer::timeout, this, &MainWindow::timerTick);

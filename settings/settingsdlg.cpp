@@ -1,6 +1,7 @@
 #include "settings/settingsdlg.h"
 #include "ui_settingsdlg.h"
 
+#include <QCompleter>
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <QNetworkInterface>
@@ -44,6 +45,8 @@ SettingsDlg::SettingsDlg(QWidget* parent)
     ui->setupUi(this);
     ui->edtInstallerPIN->setText(QStringLiteral("407318"));
     ui->baudRateBox->setInsertPolicy(QComboBox::NoInsert);
+    // Port names may be typed; device names differ by case on some systems.
+    ui->serialPortInfoListBox->completer()->setCaseSensitivity(Qt::CaseSensitive);
 
     // The TCP-server role can only arrive from setting.ini.
     ui->rbUDPserver->setVisible(true);

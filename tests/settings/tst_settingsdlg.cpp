@@ -102,21 +102,13 @@ void TestSettingsDlg::firstRunShowsDefaultsAndWritesFile()
     QVERIFY(child<QRadioButton>(&dlg, "rbSerial")->isChecked());
     QVERIFY(child<QRadioButton>(&dlg, "rbUDPserver")->isChecked());
     QVERIFY(child<QRadioButton>(&dlg, "rbTCPserver")->isHidden());
-    QCOMPARE(child<QLineEdit>(&dlg, "edtIP")->text(), QStringLiteral("192.168.0.1"));
-    QCOMPARE(child<QSpinBox>(&dlg, "spnPort")->value(), 6128);
-    QCOMPARE(child<QSpinBox>(&dlg, "spnEnergizerAddress")->value(), 1);
-    QCOMPARE(child<QLineEdit>(&dlg, "edtInstallerPIN")->text(), QStringLiteral("407318"));
-    QCOMPARE(child<QComboBox>(&dlg, "baudRateBox")->currentText(), QStringLiteral("19200"));
-    QCOMPARE(child<QComboBox>(&dlg, "dataBitsBox")->currentText(), QStringLiteral("8"));
-    QCOMPARE(child<QComboBox>(&dlg, "parityBox")->currentText(), QStringLiteral("None"));
-    QCOMPARE(child<QComboBox>(&dlg, "stopBitsBox")->currentText(), QStringLiteral("1"));
-    QCOMPARE(child<QComboBox>(&dlg, "flowControlBox")->currentText(), QStringLiteral("None"));
     QVERIFY(child<QGroupBox>(&dlg, "selectBox")->isEnabled());
     QVERIFY(!child<QGroupBox>(&dlg, "groupBox")->isEnabled());
 
     const Settings s = dlg.settings();
     QCOMPARE(s.comMode, 0);
     QCOMPARE(s.netMode, 0);
+    QCOMPARE(s.ipAddress, QStringLiteral("192.168.0.1"));
     QCOMPARE(s.portNumber, 6128);
     QCOMPARE(s.energizerAddress, 1);
     QCOMPARE(s.installerPin, QStringLiteral("407318"));
@@ -124,7 +116,9 @@ void TestSettingsDlg::firstRunShowsDefaultsAndWritesFile()
     QCOMPARE(s.baudRateText, QStringLiteral("19200"));
     QCOMPARE(s.dataBits, 8);
     QCOMPARE(s.parity, 0);
+    QCOMPARE(s.parityText, QStringLiteral("None"));
     QCOMPARE(s.stopBits, 1);
+    QCOMPARE(s.stopBitsText, QStringLiteral("1"));
     QCOMPARE(s.flowControl, 0);
 
     const QStringList own = ownIpv4Addresses();
@@ -158,7 +152,6 @@ void TestSettingsDlg::storedValues_data()
     QTest::newRow("comMode 7 means network") << "0" << "7" << "6128" << 0 << 1 << 6128;
     QTest::newRow("text that is no number") << "abc" << "serial" << "port" << 0 << 0 << 0;
     QTest::newRow("port above 16 bits clamps") << "0" << "1" << "70000" << 0 << 1 << 65535;
-    QTest::newRow("port 99999") << "0" << "1" << "99999" << 0 << 1 << 65535;
     QTest::newRow("highest valid port") << "0" << "1" << "65535" << 0 << 1 << 65535;
     QTest::newRow("negative port") << "0" << "1" << "-4" << 0 << 1 << 0;
 }
@@ -207,16 +200,11 @@ void TestSettingsDlg::serialChoices_data()
     QTest::addColumn<QString>("text");
 
     // Values of QSerialPort's enumerations, as the serial port expects them.
-    QTest::newRow("baud 9600") << "baudRateBox" << 0 << 9600 << "9600";
     QTest::newRow("baud 115200") << "baudRateBox" << 3 << 115200 << "115200";
-    QTest::newRow("7 data bits") << "dataBitsBox" << 2 << 7 << "7";
-    QTest::newRow("even parity") << "parityBox" << 1 << 2 << "Even";
-    QTest::newRow("odd parity") << "parityBox" << 2 << 3 << "Odd";
     QTest::newRow("mark listed before space") << "parityBox" << 3 << 5 << "Mark";
     QTest::newRow("space parity") << "parityBox" << 4 << 4 << "Space";
     QTest::newRow("one and a half stop bits") << "stopBitsBox" << 1 << 3 << "1.5";
     QTest::newRow("two stop bits") << "stopBitsBox" << 2 << 2 << "2";
-    QTest::newRow("RTS/CTS") << "flowControlBox" << 1 << 1 << "RTS/CTS";
     QTest::newRow("XON/XOFF") << "flowControlBox" << 2 << 2 << "XON/XOFF";
 }
 
