@@ -11,7 +11,7 @@ constexpr int StalePartialMs = 500;
 Session::Session(SimEnergizer& energizer, FaultInjector& faults, const FaultOptions& writerFaults, bool verbose,
                  bool stream, ReplyWriter::WriteFn write, QObject* parent)
     : QObject(parent), energizer_(energizer), faults_(faults), parser_(energizer.address()),
-      writer_(writerFaults, verbose, std::move(write), this), verbose_(verbose), stream_(stream)
+      writer_(writerFaults, verbose, std::move(write)), verbose_(verbose), stream_(stream)
 {
     staleTimer_.setSingleShot(true);
     staleTimer_.setInterval(StalePartialMs);
