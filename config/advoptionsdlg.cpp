@@ -69,6 +69,15 @@ AdvOptionsDlg::AdvOptionsDlg(QWidget* parent)
     for (QWidget* w : hidden)
         w->hide();
 
+    // Long labels take two lines, so both zones and the siren fit side by side.
+    const auto labels = findChildren<QLabel*>();
+    for (QLabel* label : labels) {
+        if (label->wordWrap()) {
+            const QFontMetrics metrics = label->fontMetrics();
+            label->setMinimumWidth(metrics.horizontalAdvance(label->text()) / 2 + 3 * metrics.averageCharWidth());
+        }
+    }
+
     ui->spnDaySirenReArm->setMaximum(MaxRearmMinutes / MinutesPerDay);
     connect(ui->spnDaySirenReArm, QOverload<int>::of(&QSpinBox::valueChanged), this, &AdvOptionsDlg::limitRearmTime);
     limitRearmTime(ui->spnDaySirenReArm->value());
