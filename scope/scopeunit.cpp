@@ -6,6 +6,7 @@
 #include "device/energizer.h"
 #include "scope/circularbuffer.h"
 #include "scope/plot.h"
+#include "scope/scopecurve.h"
 
 #include <QCheckBox>
 #include <QColor>
@@ -118,10 +119,8 @@ ScopeUnit::ScopeUnit(QWidget* parent)
     CircularBuffer* const buffers[] = {outputBuffer, returnBuffer, hvCheckBuffer, hvAlarmBuffer, lvAlarmBuffer};
     QwtPlotCurve** const curves[] = {&outputCurve, &returnCurve, &hvCheckCurve, &hvAlarmCurve, &lvAlarmCurve};
     for (int i = 0; i < 5; ++i) {
-        auto* curve = new QwtPlotCurve(QStringLiteral("buffer1_%1").arg(i + 1));
+        auto* curve = new ScopeCurve(QStringLiteral("buffer1_%1").arg(i + 1));
         curve->setPen(QPen(colors[i], 0.0, Qt::SolidLine));
-        // Neighbouring samples often land on the same pixel; skip those.
-        curve->setPaintAttribute(QwtPlotCurve::FilterPoints, true);
         curve->setData(buffers[i]);
         curve->attach(plot);
         *curves[i] = curve;

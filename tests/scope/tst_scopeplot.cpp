@@ -1,5 +1,6 @@
 #include "scope/circularbuffer.h"
 #include "scope/plot.h"
+#include "scope/scopecurve.h"
 #include "scope/scopeunit.h"
 #include "scope/yourscaledraw.h"
 
@@ -24,6 +25,8 @@ private slots:
     void axesStayFixedWhateverTheData();
     void readouts_data();
     void readouts();
+    void joinedRunsDrawLikePointByPoint_data();
+    void joinedRunsDrawLikePointByPoint();
 };
 
 // Appends 1, 2, ..., n; then sample i must hold the value the newest-at-the-right
@@ -161,6 +164,68 @@ void TestScopePlot::readouts()
     QFETCH(QString, capacity);
     QCOMPARE(readoutText(storedEnergy(capVoltage)), energy);
     QCOMPARE(readoutText(capacityUsed(capVoltage, maxVoltage)), capacity);
+}
+
+namespace {
+
+QImage drawnCanvas(QwtPlotCurve* curve, const QVector<double>& values)
+{
+    Plot plot(15000.0);
+    auto* buffer = new CircularBuffer;
+    for (double v : values)
+        buffer->append(v);
+    curve->setPen(QPen(QColor(255, 0, 0), 0.0));
+    curve->setData(buffer);
+    curve->attach(&plot);
+    plot.resize(700, 350);
+    plot.replot();
+    return plot.canvas()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+} // namespace
+
+void TestScopePlot::joinedRunsDrawLikePointByPoint_data()
+{
+    QTest::addColumn<QVector<double>>("values");
+    QVector<double> steps, spikes, zigzag, flat, offCanvas;
+    for (int i = 0; i < 1001; ++i) {
+        steps << 5000.0 + 1000.0 * ((i / 100) % 4);
+        spikes << (i % 97 == 0 ? 12000.0 : 3000.0);
+        zigzag << 4000.0 + (i % 2) * 2000.0 + i;
+        flat << 3910.0;
+        offCanvas << ((i / 150) % 2 ? 1e12 : ((i / 75) % 2 ? -1e12 : 7000.0));
+    }
+    QTest::newRow("steps") << steps;
+    QTest::newRow("one-sample spikes") << spikes;
+    QTest::newRow("every sample differs") << zigzag;
+    QTest::newRow("constant") << flat;
+    QTest::newRow("far off the canvas") << offCanvas;
+    QTest::newRow("fresh zeros") << QVector<double>();
+}
+
+// Joining runs of equal values is only a shortcut: the picture must stay the
+// one the point-by-point curve draws, give or take a pixel at a joint.
+void TestScopePlot::joinedRunsDrawLikePointByPoint()
+{
+    QFETCH(QVector<double>, values);
+    const QImage expected = drawnCanvas(new QwtPlotCurve, values);
+    const QImage joined = drawnCanvas(new ScopeCurve, values);
+    QCOMPARE(joined.size(), expected.size());
+
+    const QRgb red = qRgb(255, 0, 0);
+    int redExpected = 0;
+    int redJoined = 0;
+    int differing = 0;
+    for (int y = 0; y < expected.height(); ++y) {
+        for (int x = 0; x < expected.width(); ++x) {
+            redExpected += expected.pixel(x, y) == red;
+            redJoined += joined.pixel(x, y) == red;
+            differing += expected.pixel(x, y) != joined.pixel(x, y);
+        }
+    }
+    QVERIFY(redExpected > 0);
+    QVERIFY2(differing <= 2 + redExpected / 100,
+             qPrintable(QStringLiteral("%1 of %2 curve pixels differ").arg(differing).arg(redExpected)));
 }
 
 QTEST_MAIN(TestScopePlot)
