@@ -212,9 +212,14 @@ void ConfigDlg::updateRecord()
         case Binding::Spin:
             setParam(b.param, static_cast<QSpinBox*>(b.widget)->value());
             break;
-        case Binding::Text:
-            setParam(b.param, static_cast<QLineEdit*>(b.widget)->text());
+        case Binding::Text: {
+            // A PIN with nibbles above 9 does not fit the edit ("15" takes
+            // two places), so only a PIN the user typed is written.
+            auto* edit = static_cast<QLineEdit*>(b.widget);
+            if (edit->isModified())
+                setParam(b.param, edit->text());
             break;
+        }
         case Binding::Combo: {
             // No current item (a value outside the list): keep the stored value.
             const int index = static_cast<QComboBox*>(b.widget)->currentIndex();

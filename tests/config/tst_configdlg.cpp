@@ -28,6 +28,7 @@ private slots:
     void checkBoxesWriteBack();
     void pinInput_data();
     void pinInput();
+    void unshowablePinKeptUnlessRetyped();
     void defaultAfterReceive();
 };
 
@@ -205,6 +206,27 @@ void TstConfigDlg::pinInput()
     line->clear();
     QTest::keyClicks(line, typed);
     QCOMPARE(line->text(), kept);
+}
+
+// An energizer may hold 0xF nibbles (no PIN set); "1515" shown in the edit
+// must not replace them behind the installer's back.
+void TstConfigDlg::unshowablePinKeptUnlessRetyped()
+{
+    ConfigDlg dlg;
+    dlg.configBlock[10] = 0xFF;
+    dlg.configBlock[11] = 0xF2;
+    dlg.updateUi();
+    auto* master = widget<QLineEdit>(&dlg, "edtMasterPIN");
+    QCOMPARE(master->text(), QStringLiteral("1521"));
+    const ConfigBlock shown = dlg.configBlock;
+    dlg.updateRecord();
+    QVERIFY(dlg.configBlock == shown);
+
+    master->selectAll();
+    QTest::keyClicks(master, "4321");
+    dlg.updateRecord();
+    QCOMPARE(dlg.configBlock[11], quint8(0x43));
+    QCOMPARE(dlg.configBlock[10], quint8(0x21));
 }
 
 void TstConfigDlg::defaultAfterReceive()
