@@ -7,6 +7,7 @@
 #include "configtestutil.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QtTest>
@@ -26,6 +27,11 @@ private slots:
 private:
     // The simulator's block, or an empty array when it does not answer.
     QByteArray simBlock();
+    static bool stoneIs(const QString& image)
+    {
+        const QPixmap* shown = widget<QLabel>(configDlg, "lblCommStatus")->pixmap();
+        return shown && shown->toImage() == QPixmap(image).toImage();
+    }
     QSpinBox* gateDelay() const { return widget<QSpinBox>(configDlg, "spnGateAlarmDelay"); }
     void click(const char* button) { widget<QPushButton>(configDlg, button)->click(); }
 
@@ -45,9 +51,11 @@ void TstConfigLink::initTestCase()
     QVERIFY2(sim.start({QStringLiteral("--udp"), QStringLiteral("0")}), "energizer-sim did not start (EC_SIM)");
     writeSettingsIni(1, 0, QStringLiteral("127.0.0.1"), sim.port());
     window = std::make_unique<MainWindow>();
+    QVERIFY(stoneIs(QStringLiteral(":/images/redStone.png")));
     // The block arrives, its installer PIN matches, and CONFIG opens up.
     QTRY_VERIFY_WITH_TIMEOUT(configDlg->configReceived, 5000);
     QTRY_VERIFY_WITH_TIMEOUT(widget<QPushButton>(window.get(), "btnConfig")->isEnabled(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(stoneIs(QStringLiteral(":/images/greenStone.png")), 3000);
 }
 
 void TstConfigLink::cleanupTestCase()
