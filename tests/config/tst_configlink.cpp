@@ -3,16 +3,78 @@
 #include "app/mainwindow.h"
 #include "config/configdlg.h"
 
-#include "../link/linkharness.h"
 #include "configtestutil.h"
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
+#include <QSettings>
 #include <QSpinBox>
 #include <QtTest>
 
 #include <memory>
+
+namespace {
+
+// energizer-sim on 127.0.0.1, driven through its stdin commands.
+class Sim
+{
+public:
+    ~Sim() { stop(); }
+
+    bool start()
+    {
+        const QString program = qEnvironmentVariable("EC_SIM");
+        if (program.isEmpty())
+            return false;
+        process.start(program, {QStringLiteral("--udp"), QStringLiteral("0")});
+        const QString ready = answer(QStringLiteral("READY udp 127.0.0.1:"), 5000);
+        port = ready.section(QLatin1Char(':'), -1).toUShort();
+        return port != 0;
+    }
+
+    void stop()
+    {
+        if (process.state() == QProcess::NotRunning)
+            return;
+        process.kill();
+        process.waitForFinished(3000);
+    }
+
+    // The simulator's block, or an empty array when it does not answer.
+    QByteArray block()
+    {
+        process.write("dump\n");
+        const QByteArray hex = answer(QStringLiteral("CONFIG "), 3000).mid(7).toLatin1();
+        const QByteArray bytes = QByteArray::fromHex(hex);
+        return bytes.size() == ConfigBlockSize ? bytes : QByteArray();
+    }
+
+    quint16 port = 0;
+
+private:
+    // The next output line that starts with prefix; the event loop runs meanwhile.
+    QString answer(const QString& prefix, int timeoutMs)
+    {
+        QString found;
+        QTest::qWaitFor([&] {
+            while (process.canReadLine()) {
+                const QString line = QString::fromUtf8(process.readLine()).trimmed();
+                if (line.startsWith(prefix)) {
+                    found = line;
+                    return true;
+                }
+            }
+            return process.state() == QProcess::NotRunning;
+        }, timeoutMs);
+        return found;
+    }
+
+    QProcess process;
+};
+
+} // namespace
 
 class TstConfigLink : public QObject
 {
@@ -25,8 +87,7 @@ private slots:
     void replyWhileOpenReplacesValues();
 
 private:
-    // The simulator's block, or an empty array when it does not answer.
-    QByteArray simBlock();
+    QByteArray simBlock() { return sim.block(); }
     static bool stoneIs(const QString& image)
     {
         const QPixmap* shown = widget<QLabel>(configDlg, "lblCommStatus")->pixmap();
@@ -39,17 +100,19 @@ private:
     std::unique_ptr<MainWindow> window;
 };
 
-QByteArray TstConfigLink::simBlock()
-{
-    const QString answer = sim.command(QStringLiteral("dump"), QStringLiteral("CONFIG "));
-    const QByteArray block = QByteArray::fromHex(answer.mid(7).toLatin1());
-    return block.size() == ConfigBlockSize ? block : QByteArray();
-}
-
 void TstConfigLink::initTestCase()
 {
-    QVERIFY2(sim.start({QStringLiteral("--udp"), QStringLiteral("0")}), "energizer-sim did not start (EC_SIM)");
-    writeSettingsIni(1, 0, QStringLiteral("127.0.0.1"), sim.port());
+    QVERIFY2(sim.start(), "energizer-sim did not start (EC_SIM)");
+    {
+        // Network link, UDP, to the simulator on loopback; never the default module address.
+        QSettings ini(QCoreApplication::applicationDirPath() + QStringLiteral("/setting.ini"), QSettings::IniFormat);
+        ini.clear();
+        ini.setValue(QStringLiteral("ownIPAddress"), QString());
+        ini.setValue(QStringLiteral("IPAddress"), QStringLiteral("127.0.0.1"));
+        ini.setValue(QStringLiteral("portNumber"), sim.port);
+        ini.setValue(QStringLiteral("comMode"), 1);
+        ini.setValue(QStringLiteral("UDP"), 0);
+    }
     window = std::make_unique<MainWindow>();
     QVERIFY(stoneIs(QStringLiteral(":/images/redStone.png")));
     // The block arrives, its installer PIN matches, and CONFIG opens up.
