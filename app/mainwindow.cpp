@@ -132,7 +132,7 @@ void MainWindow::serialParams()
     energizer->reset();
     energizer->address = settings.energizerAddress;
     emit energizer->paramChanged();
-    if (serialPort->isDataTerminalReady() && serialPort->isOpen()) {
+    if (terminalReady()) {
         serialPort->close();
         energizer->online = false;
         emit energizer->paramChanged();

@@ -22,7 +22,9 @@ void MainWindow::readData()
     const Settings settings = settingsDlg->settings();
     if (settings.comMode == 0) {
         statusLabel->setText(serialLinkText());
-        replyAssembler->feed(serialPort->readAll());
+        // A socket may still signal just after the settings switched to serial.
+        if (serialPort->isOpen())
+            replyAssembler->feed(serialPort->readAll());
         return;
     }
 
