@@ -142,6 +142,16 @@ void TestLinkUdp::serverRole()
     QTRY_VERIFY_WITH_TIMEOUT(sim.count(QStringLiteral("RX"), Wire::ConfigRead, wrongPinAt) >= 3, 300);
     QVERIFY(!btnConfig->isEnabled());
 
+    // A new module address in the settings: the old one hears nothing more.
+    Decoy moved(QHostAddress(QStringLiteral("127.0.0.3")), port);
+    applySettings(window, [](SettingsDlg& dialog) {
+        child<QLineEdit>(&dialog, "edtIP")->setText(QStringLiteral("127.0.0.3"));
+    });
+    QTest::qWait(200); // the old module's log catches up with what went out before
+    const int heardBefore = sim.count(QStringLiteral("RX"), QString());
+    QTRY_VERIFY_WITH_TIMEOUT(moved.heard >= 2, 1600);
+    QCOMPARE(sim.count(QStringLiteral("RX"), QString()), heardBefore);
+
     QCOMPARE(otherHost.heard, 0);
     QCOMPARE(defaultPort.heard, 0);
 }
