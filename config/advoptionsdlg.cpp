@@ -6,6 +6,7 @@
 #include "config/choicebuttons.h"
 #include "config/configdlg.h"
 
+#include <QFontMetrics>
 #include <QTime>
 
 namespace {
@@ -25,6 +26,17 @@ QTime timeAfterMidnight(int seconds)
 int secondsAfterMidnight(const QTime& time)
 {
     return time.isValid() ? QTime(0, 0).secsTo(time) : 0;
+}
+
+// The narrowest width at which text breaks at a blank into two lines; a
+// little slack so the label's own layout breaks it at the same blank.
+int twoLineWidth(const QFontMetrics& metrics, const QString& text)
+{
+    int best = metrics.horizontalAdvance(text);
+    for (int i = text.indexOf(QLatin1Char(' ')); i >= 0; i = text.indexOf(QLatin1Char(' '), i + 1)) {
+        best = qMin(best, qMax(metrics.horizontalAdvance(text.left(i)), metrics.horizontalAdvance(text.mid(i + 1))));
+    }
+    return best + 2;
 }
 
 } // namespace
@@ -72,10 +84,8 @@ AdvOptionsDlg::AdvOptionsDlg(QWidget* parent)
     // Long labels take two lines, so both zones and the siren fit side by side.
     const auto labels = findChildren<QLabel*>();
     for (QLabel* label : labels) {
-        if (label->wordWrap()) {
-            const QFontMetrics metrics = label->fontMetrics();
-            label->setMinimumWidth(metrics.horizontalAdvance(label->text()) / 2 + 3 * metrics.averageCharWidth());
-        }
+        if (label->wordWrap())
+            label->setMinimumWidth(twoLineWidth(label->fontMetrics(), label->text()));
     }
 
     ui->spnDaySirenReArm->setMaximum(MaxRearmMinutes / MinutesPerDay);

@@ -1,16 +1,25 @@
 // The configuration dialog's widgets against its record, without a link.
+#include "app/globals.h"
+#include "app/mainwindow.h"
+#include "config/advoptionsdlg.h"
 #include "config/configdlg.h"
 
 #include "configtestutil.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTimer>
+#include <QUdpSocket>
 #include <QtTest>
+
+#include <memory>
 
 Q_DECLARE_METATYPE(ConfigBlock)
 
@@ -30,6 +39,11 @@ private slots:
     void pinInput();
     void unshowablePinKeptUnlessRetyped();
     void defaultAfterReceive();
+    void dialogsFitShownSize(); // last: builds the main window, which sets the globals
+    void cleanupTestCase();
+
+private:
+    std::unique_ptr<MainWindow> window;
 };
 
 void TstConfigDlg::defaultBlockShown()
@@ -244,6 +258,41 @@ void TstConfigDlg::defaultAfterReceive()
     QVERIFY(dlg.configBlock == defaultConfigBlock());
     QVERIFY(dlg.configReceived);
     QCOMPARE(widget<QSpinBox>(&dlg, "spnGateAlarmDelay")->value(), 60);
+}
+
+// The main window shows the configuration dialog at 888 x 600 and the advanced
+// options at their form's 1090 x 550; with the main window's button style
+// sheet and a 9 pt desktop font, neither may need more, or it grows past them.
+void TstConfigDlg::dialogsFitShownSize()
+{
+    QUdpSocket module; // the link goes here, on loopback, and is never answered
+    QVERIFY(module.bind(QHostAddress(QHostAddress::LocalHost), 0));
+    QFile ini(QCoreApplication::applicationDirPath() + QStringLiteral("/setting.ini"));
+    QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ini.write(QStringLiteral("ownIPAddress=\nIPAddress=127.0.0.1\nportNumber=%1\ncomMode=1\nUDP=0\n")
+                  .arg(module.localPort())
+                  .toLatin1());
+    ini.close();
+
+    const QFont startFont = QApplication::font();
+    QApplication::setFont(QFont(QStringLiteral("Sans Serif"), 9));
+    window = std::make_unique<MainWindow>();
+    pollTimer->stop();
+    QVERIFY(!widget<QPushButton>(configDlg, "btnShowAdvOptions")->styleSheet().isEmpty());
+
+    const QSize config = configDlg->minimumSizeHint();
+    QVERIFY2(config.width() <= 888 && config.height() <= 600,
+             qPrintable(QStringLiteral("%1 x %2").arg(config.width()).arg(config.height())));
+    AdvOptionsDlg advanced(configDlg);
+    const QSize adv = advanced.minimumSizeHint();
+    QVERIFY2(adv.width() <= 1090 && adv.height() <= 550,
+             qPrintable(QStringLiteral("%1 x %2").arg(adv.width()).arg(adv.height())));
+    QApplication::setFont(startFont);
+}
+
+void TstConfigDlg::cleanupTestCase()
+{
+    window.reset();
 }
 
 QTEST_MAIN(TstConfigDlg)
