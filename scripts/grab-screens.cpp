@@ -1,11 +1,37 @@
-// Saves PNGs of the main window and the connection settings dialog, as a user
+// Saves PNGs of the main window, the connection settings dialog, the three
+// tabs of the configuration dialog and the advanced options dialog, as a user
 // sees them, for the README. Run through scripts/grab-screens.
+#include "app/globals.h"
 #include "app/mainwindow.h"
+#include "config/configdlg.h"
 #include "settings/settingsdlg.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QPushButton>
+#include <QTabWidget>
 #include <QTimer>
+
+#include <functional>
+#include <vector>
+
+namespace {
+
+// Runs the steps one after another, a pause apart; the timers also fire
+// inside the nested event loops of modal dialogs.
+using Steps = std::vector<std::function<void()>>;
+
+void runSteps(const Steps* steps, int pauseMs, std::size_t index = 0)
+{
+    if (index >= steps->size())
+        return;
+    QTimer::singleShot(pauseMs, [steps, pauseMs, index] {
+        (*steps)[index]();
+        runSteps(steps, pauseMs, index + 1);
+    });
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -19,14 +45,52 @@ int main(int argc, char* argv[])
 
     MainWindow window;
     window.show();
-    QTimer::singleShot(waitMs, &window, [&] {
-        bool ok = window.grab().save(out.filePath(QStringLiteral("main-window.png")));
-        auto* settings = window.findChild<SettingsDlg*>();
-        settings->show();
-        QTimer::singleShot(500, settings, [&app, &ok, settings, out] {
-            ok = settings->grab().save(out.filePath(QStringLiteral("settings.png"))) && ok;
-            app.exit(ok ? 0 : 1);
-        });
-    });
+    bool ok = true;
+    const auto save = [&ok, out](QWidget* w, const char* name) {
+        const bool saved = w->grab().save(out.filePath(QString::fromLatin1(name)));
+        qInfo("%s: %d x %d%s", name, w->width(), w->height(), saved ? "" : " (not saved)");
+        ok = saved && ok;
+    };
+    auto* settings = window.findChild<SettingsDlg*>();
+    auto* tabs = configDlg->findChild<QTabWidget*>(QStringLiteral("tabWidget"));
+    QWidget* advanced = nullptr;
+
+    const Steps steps = {
+        [&] { save(&window, "main-window.png"); },
+        [&] { settings->show(); },
+        [&] {
+            save(settings, "settings.png");
+            settings->hide();
+            // The main window's own way in: resized to 888 x 600, modal.
+            QMetaObject::invokeMethod(&window, "showConfig", Qt::QueuedConnection);
+        },
+        [&] { save(configDlg, "config-options.png"); },
+        [&] { tabs->setCurrentIndex(1); },
+        [&] { save(configDlg, "config-inputs.png"); },
+        [&] { tabs->setCurrentIndex(2); },
+        [&] { save(configDlg, "config-network.png"); },
+        [&] {
+            tabs->setCurrentIndex(0);
+            auto* button = configDlg->findChild<QPushButton*>(QStringLiteral("btnShowAdvOptions"));
+            QMetaObject::invokeMethod(button, "click", Qt::QueuedConnection);
+        },
+        [&] {
+            advanced = QApplication::activeModalWidget();
+            if (advanced == configDlg)
+                advanced = nullptr;
+            if (advanced)
+                save(advanced, "adv-options.png");
+            else
+                ok = false;
+        },
+        [&] {
+            if (advanced)
+                advanced->close();
+        },
+        [&] { configDlg->close(); },
+        [&] { app.exit(ok ? 0 : 1); },
+    };
+    // The first picture once the link has had time to fill the window.
+    QTimer::singleShot(waitMs, [&steps] { runSteps(&steps, 500); });
     return app.exec();
 }
