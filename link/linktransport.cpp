@@ -83,6 +83,8 @@ void MainWindow::energizerConnecting()
         break;
     case 2:
         tcpSocket.connectToHost(settings.ipAddress, port);
+        // Frames are a few bytes each; Nagle would hold one back for the last one's ACK.
+        tcpSocket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
         break;
     default:
         break;
@@ -137,6 +139,9 @@ void MainWindow::writeData(const QByteArray& data)
     switch (socket->state()) {
     case QAbstractSocket::ConnectedState:
         socket->write(data);
+        // TCP buffers the write until the event loop comes round; send it now.
+        if (socket == &tcpSocket)
+            tcpSocket.flush();
         break;
     case QAbstractSocket::HostLookupState:
     case QAbstractSocket::ConnectingState:

@@ -1,0 +1,162 @@
+// Link bench: how fast the tool answers a status reply on the wire, and how
+// long its event loop ever stalls while polling. Prints figures only.
+#include "fakeenergizer.h"
+
+#include "app/mainwindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QSettings>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+// Times every event delivery, so a stall can be put down to its receiver.
+class TimedApplication : public QApplication
+{
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        if (depth++ > 0) {
+            const bool handled = QApplication::notify(receiver, event);
+            --depth;
+            return handled;
+        }
+        QElapsedTimer timer;
+        timer.start();
+        const QEvent::Type type = event->type();
+        const char* className = receiver->metaObject()->className();
+        const bool handled = QApplication::notify(receiver, event);
+        const double ms = timer.nsecsElapsed() / 1e6;
+        if (ms > longestMs) {
+            longestMs = ms;
+            longestWhat = QStringLiteral("%1 event %2").arg(QLatin1String(className)).arg(int(type));
+        }
+        --depth;
+        return handled;
+    }
+    int depth = 0;
+    double longestMs = 0;
+    QString longestWhat;
+};
+
+void writeSettings(int netMode, quint16 port)
+{
+    QSettings ini(QCoreApplication::applicationDirPath() + QStringLiteral("/setting.ini"), QSettings::IniFormat);
+    ini.setIniCodec("UTF-8");
+    ini.clear();
+    ini.setValue(QStringLiteral("ownIPAddress"), QStringLiteral("127.0.0.1"));
+    ini.setValue(QStringLiteral("IPAddress"), QStringLiteral("127.0.0.1"));
+    ini.setValue(QStringLiteral("portNumber"), port);
+    ini.setValue(QStringLiteral("comMode"), 1);
+    ini.setValue(QStringLiteral("UDP"), netMode);
+    ini.sync();
+}
+
+double percentile(QVector<double> values, double p)
+{
+    if (values.isEmpty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const int index = std::min(int(values.size()) - 1, int(p / 100.0 * values.size()));
+    return values.at(index);
+}
+
+void waitUntilFinished(const FakeEnergizer& fake, int timeoutMs)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!fake.finished() && waited.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+}
+
+void reaction(const char* name, FakeEnergizer::Kind kind, int netMode, int replies)
+{
+    FakeEnergizer fake(kind, FakeEnergizer::Mode::Reaction, replies);
+    writeSettings(netMode, fake.port());
+    fake.start();
+    MainWindow window;
+    window.show();
+    waitUntilFinished(fake, 60000);
+    const QVector<double> us = fake.reactionsUs();
+    std::printf("reaction %s: %d replies, %d unanswered, median %.3f ms, p99 %.3f ms, max %.3f ms\n", name,
+                int(us.size()), fake.missed(), percentile(us, 50) / 1000.0, percentile(us, 99) / 1000.0,
+                percentile(us, 100) / 1000.0);
+    std::fflush(stdout);
+}
+
+struct ProbeResult
+{
+    QVector<double> gaps;
+    double longestDeliveryMs = 0;
+    QString longestWhat;
+};
+
+// Runs the event loop for the given time with a 1 ms probe timer.
+ProbeResult probeLoop(int seconds)
+{
+    auto* timed = static_cast<TimedApplication*>(qApp);
+    ProbeResult result;
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    QElapsedTimer clock;
+    qint64 last = -1;
+    result.gaps.reserve(seconds * 1000);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        if (last >= 0)
+            result.gaps << (now - last) / 1e6;
+        last = now;
+    });
+    QTimer::singleShot(500, [&] {
+        timed->longestMs = 0;
+        clock.start();
+        probe.start(1);
+    });
+    QTimer::singleShot(500 + seconds * 1000, qApp, &QCoreApplication::quit);
+    QApplication::exec();
+    result.longestDeliveryMs = timed->longestMs;
+    result.longestWhat = timed->longestWhat;
+    return result;
+}
+
+void printProbe(const char* what, int seconds, const ProbeResult& r)
+{
+    std::printf("%s, %d s: %d ticks, longest gap %.3f ms, p99.9 %.3f ms, median %.3f ms; "
+                "longest event handled %.3f ms (%s)\n",
+                what, seconds, int(r.gaps.size()), percentile(r.gaps, 100), percentile(r.gaps, 99.9),
+                percentile(r.gaps, 50), r.longestDeliveryMs, qPrintable(r.longestWhat));
+    std::fflush(stdout);
+}
+
+void stall(int seconds)
+{
+    // The machine's own floor first: the same probe with no window at all.
+    const int baseline = std::min(seconds, 10);
+    printProbe("stall baseline (no window)", baseline, probeLoop(baseline));
+
+    FakeEnergizer fake(FakeEnergizer::Kind::Udp, FakeEnergizer::Mode::Answer);
+    writeSettings(0, fake.port());
+    fake.start();
+    MainWindow window;
+    window.show();
+    const ProbeResult polling = probeLoop(seconds);
+    fake.stop();
+    printProbe("stall while polling (UDP, configuration re-read every second)", seconds, polling);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    TimedApplication app(argc, argv);
+    const int seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 60;
+    reaction("UDP", FakeEnergizer::Kind::Udp, 0, 200);
+    reaction("TCP", FakeEnergizer::Kind::Tcp, 2, 200);
+    stall(seconds > 0 ? seconds : 60);
+    return 0;
+}
