@@ -55,6 +55,16 @@ void TestLinkSerial::pseudoTerminal()
         // Counted while the port stays open: each one is a turn of a busy loop.
         portFailures += (error == QSerialPort::ReadError || error == QSerialPort::ResourceError) && serialPort->isOpen();
     });
+
+    // No port named at all, then one that does not exist.
+    chooseSerial(window, QString());
+    QCOMPARE(statusText(window), QStringLiteral("Not available serial ports"));
+    QVERIFY(!serialPort->isOpen());
+    chooseSerial(window, dir.filePath(QStringLiteral("missing")));
+    QVERIFY(statusText(window).startsWith(QLatin1String("Connection failed. ")));
+    QVERIFY(!serialPort->isOpen());
+    QVERIFY(!energizer->online);
+
     chooseSerial(window, path);
     QVERIFY(serialPort->isOpen());
 
@@ -65,6 +75,14 @@ void TestLinkSerial::pseudoTerminal()
     QTRY_VERIFY_WITH_TIMEOUT(energizer->online && sim.count(QStringLiteral("RX"), Wire::StatusRequest) >= 2, 2600);
     QCOMPARE(statusText(window),
              QStringLiteral("Connected to %1 : 19200, 8 bits, No parity, 1 stop, No Flow Control").arg(path));
+
+    // A zone click goes out on the line; the next status sets the button.
+    auto* btnHV2 = child<QPushButton>(&window, "btnHV2");
+    const bool wasHigh = energizer->fenceHv2;
+    btnHV2->click();
+    QTRY_VERIFY_WITH_TIMEOUT(sim.count(QStringLiteral("RX"), Wire::ZoneCommand) == 1, 300);
+    QTRY_VERIFY_WITH_TIMEOUT(energizer->fenceHv2 == !wasHigh, 1600);
+    QCOMPARE(btnHV2->isChecked(), !wasHigh);
 
     // The energizer side disappears: the port is closed at the first error.
     sim.stop();
