@@ -34,6 +34,7 @@
 #include <qwt_plot_canvas.h>
 #include <qwt_plot_curve.h>
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
@@ -109,6 +110,11 @@ double otherProcessCpuMs(qint64 pid)
     return ticks * 1000.0 / sysconf(_SC_CLK_TCK);
 }
 
+qint64 heapInUseKb()
+{
+    return static_cast<qint64>(mallinfo2().uordblks / 1024);
+}
+
 double percentile(std::vector<double> values, double p)
 {
     if (values.empty())
@@ -122,10 +128,13 @@ struct Durations
 {
     std::vector<double> wall;
     std::vector<double> cpu;
-    void clear()
+    // Room for the whole run, so recording allocates nothing while memory is watched.
+    void restart(size_t expected)
     {
         wall.clear();
         cpu.clear();
+        wall.reserve(expected);
+        cpu.reserve(expected);
     }
 };
 
@@ -279,19 +288,24 @@ Result runMode(BenchApp& app, const QString& name, Mode mode, int warmupMs, int 
     QElapsedTimer wall;
     wall.start();
     Snapshot begin{};
+    qint64 beginHeap = 0;
     QTimer::singleShot(warmupMs, dialog, [&] {
-        app.canvasPaints.clear();
-        app.frames.clear();
+        // Paint timings of a long memory run would be the growth it looks for.
+        const size_t expected = memoryMinutes > 0 ? 0 : static_cast<size_t>(seconds) * 150 + 100;
+        app.canvasPaints.restart(expected);
+        app.frames.restart(expected);
         hiddenCounter.count = 0;
-        app.recording = true;
+        app.recording = memoryMinutes == 0;
         begin = snapshot(wall, units, xServer);
+        beginHeap = heapInUseKb();
     });
     QTimer memoryReport;
     if (memoryMinutes > 0) {
         QObject::connect(&memoryReport, &QTimer::timeout, dialog, [&] {
-            out << QStringLiteral("  %1 s: RSS %2 kB\n")
+            out << QStringLiteral("  %1 s: RSS %2 kB, heap in use %3 kB (growth since the start)\n")
                        .arg(qRound((wall.nsecsElapsed() / 1e6 - begin.wallMs) / 1000.0))
-                       .arg(rssKb() - begin.rss);
+                       .arg(rssKb() - begin.rss)
+                       .arg(heapInUseKb() - beginHeap);
             out.flush();
         });
         QTimer::singleShot(warmupMs, &memoryReport, [&memoryReport] { memoryReport.start(60000); });
