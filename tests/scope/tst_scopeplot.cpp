@@ -1,7 +1,6 @@
 #include "scope/circularbuffer.h"
 #include "scope/plot.h"
 #include "scope/scopecurve.h"
-#include "scope/scopeunit.h"
 #include "scope/yourscaledraw.h"
 
 #include <QtTest>
@@ -23,8 +22,6 @@ private slots:
     void scaleLabels_data();
     void scaleLabels();
     void axesStayFixedWhateverTheData();
-    void readouts_data();
-    void readouts();
     void joinedRunsDrawLikePointByPoint_data();
     void joinedRunsDrawLikePointByPoint();
 };
@@ -140,30 +137,6 @@ void TestScopePlot::axesStayFixedWhateverTheData()
     const QwtScaleDraw* timeDraw = plot.axisScaleDraw(QwtPlot::xBottom);
     QCOMPARE(timeDraw->label(time.lowerBound()).text(), QStringLiteral("-10 s"));
     QCOMPARE(timeDraw->label(time.upperBound()).text(), QStringLiteral("0 s"));
-}
-
-void TestScopePlot::readouts_data()
-{
-    QTest::addColumn<double>("capVoltage");
-    QTest::addColumn<double>("maxVoltage");
-    QTest::addColumn<QString>("energy");
-    QTest::addColumn<QString>("capacity");
-    // E = C V^2 / 2 with 30 uF; capacity = 100 V^2 / M^2.
-    QTest::newRow("typical") << 400.0 << 475.8 << QStringLiteral("2.4") << QStringLiteral("70.6759");
-    QTest::newRow("at maximum") << 475.8 << 475.8 << QStringLiteral("3.39578") << QStringLiteral("100");
-    QTest::newRow("idle") << 0.0 << 475.8 << QStringLiteral("0") << QStringLiteral("0");
-    QTest::newRow("no maximum") << 400.0 << 0.0 << QStringLiteral("2.4") << QStringLiteral("N/A");
-    QTest::newRow("nothing at all") << 0.0 << 0.0 << QStringLiteral("0") << QStringLiteral("N/A");
-}
-
-void TestScopePlot::readouts()
-{
-    QFETCH(double, capVoltage);
-    QFETCH(double, maxVoltage);
-    QFETCH(QString, energy);
-    QFETCH(QString, capacity);
-    QCOMPARE(readoutText(storedEnergy(capVoltage)), energy);
-    QCOMPARE(readoutText(capacityUsed(capVoltage, maxVoltage)), capacity);
 }
 
 namespace {

@@ -178,6 +178,10 @@ void TestScopeUnit::readouts_data()
                                        << QStringLiteral("N/A");
     QTest::newRow("zone 2 idle") << QStringLiteral("unit2") << 0.0 << 475.8 << QStringLiteral("0")
                                  << QStringLiteral("0");
+    QTest::newRow("zone 2 at maximum") << QStringLiteral("unit2") << 475.8 << 475.8 << QStringLiteral("3.39578")
+                                       << QStringLiteral("100");
+    QTest::newRow("zone 1 nothing at all") << QStringLiteral("unit1") << 0.0 << 0.0 << QStringLiteral("0")
+                                           << QStringLiteral("N/A");
 }
 
 void TestScopeUnit::readouts()
@@ -291,8 +295,6 @@ void TestScopeUnit::dialogStoneFollowsLink()
     emit energizer->paramChanged();
     QCOMPARE(shown(), red);
 
-    for (QPushButton* button : dialog.findChildren<QPushButton*>())
-        QCOMPARE(button->styleSheet(), window->buttonStyleSheet());
 }
 
 void TestScopeUnit::bothTabsSampleAndCloseDeletesAll()
