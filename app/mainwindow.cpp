@@ -64,7 +64,7 @@ MainWindow::MainWindow(QWidget* parent)
     replyAssembler = new ReplyAssembler(this);
     connect(replyAssembler, &ReplyAssembler::replyReady, this, &MainWindow::dispatchReply);
     connect(replyAssembler, &ReplyAssembler::unknownResponse, this, [](quint8 code) {
-        qDebug() << "Response" << QString::number(code, 16);
+        qDebug().noquote() << "Response" << QString::number(code, 16);
     });
 
     connect(ui->actSerialParams, &QAction::triggered, this, &MainWindow::serialParams);
