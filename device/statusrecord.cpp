@@ -9,7 +9,7 @@ namespace {
 
 enum class FieldKind { Bit, Mode, Level, Condition, Volts125, Volts6_25, Volts0_125 };
 
-struct FieldSpec
+struct FieldLayout
 {
     int byte;
     int bit;
@@ -20,7 +20,7 @@ struct FieldSpec
 // the decoder; they read single status bits the energizer sets but the tool
 // gives no meaning: byte 4 bits 4-5, byte 5 bits 4-5, byte 8 bits 2-3 and
 // 5-6, byte 6 bits 6-7.
-const FieldSpec fields[52] = {
+const FieldLayout fields[52] = {
     { 5, 1, FieldKind::Bit },        // 1 siren output
     { 5, 2, FieldKind::Bit },        // 2 strobe output 1
     { 5, 3, FieldKind::Bit },        // 3 strobe output 2
@@ -95,11 +95,11 @@ QVariant statusField(const QByteArray& reply, int field)
 {
     if (field < 1 || field > 52 || reply.size() < Frame::StatusReplyLength)
         return {};
-    const FieldSpec& spec = fields[field - 1];
-    const unsigned int byte = static_cast<quint8>(reply.at(spec.byte));
-    switch (spec.kind) {
+    const FieldLayout& layout = fields[field - 1];
+    const unsigned int byte = static_cast<quint8>(reply.at(layout.byte));
+    switch (layout.kind) {
     case FieldKind::Bit:
-        return static_cast<int>((byte >> spec.bit) & 1u);
+        return static_cast<int>((byte >> layout.bit) & 1u);
     case FieldKind::Mode:
         return static_cast<int>(byte & 0x03u);
     case FieldKind::Level: {
