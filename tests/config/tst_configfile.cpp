@@ -1,7 +1,7 @@
 // "Write to file" and "Load from file" with the file dialogs bypassed.
 #include "config/configdlg.h"
 
-#include "configtestutil.h"
+#include "configdlgtestutil.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,9 +11,8 @@
 #include <QtTest>
 
 #include <csignal>
+#include <memory>
 #include <sys/resource.h>
-
-Q_DECLARE_METATYPE(ConfigBlock)
 
 namespace {
 
@@ -47,66 +46,51 @@ QVariantList allParams(const ConfigDlg& dlg)
 // The saved default configuration, written out by hand.
 QByteArray defaultFileText()
 {
-    const auto element = [](const char* name, const char* value) {
-        return QByteArray("    <") + name + " value=\"" + value + "\"/>\n";
+    using Elements = std::initializer_list<std::pair<const char*, const char*>>;
+    const auto elements = [](Elements list) {
+        QByteArray text;
+        for (const auto& [name, value] : list)
+            text += QByteArray("    <") + name + " value=\"" + value + "\"/>\n";
+        return text;
     };
-    QByteArray zone;
-    for (const auto& [name, value] : std::initializer_list<std::pair<const char*, const char*>>{
-             {"FncInterferenceAlarm", "1"}, {"FncAlmByps", "0"}, {"StrgCapMaxAlldPwr", "476"},
-             {"FncAlmDelay", "3"}, {"FncConditionChckLvl", "4"}, {"FncArcingDtctTreshold", "22"},
-             {"FncArcingDtctFilter", "2"}, {"FncArcingReleaseFilter", "10"}, {"FncControlMethod", "1"},
-             {"FncStateAtPowerOn", "2"}, {"FncHighVltgChkThreshold", "3910"}, {"FncHighVltgAlrmThreshold", "2890"},
-             {"FncLowVltgAlrmThreshold", "680"}, {"FncLowPwrVltg", "1360"}, {"FncHighPwrVltg", "8160"}})
-        zone += element(name, value);
-
-    QByteArray text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                      "<Configuration Company=\"Ravlin (Pty) Ltd\">\n"
-                      "  <Options>\n";
-    for (const auto& [name, value] : std::initializer_list<std::pair<const char*, const char*>>{
-             {"LCD1", "15"}, {"LCD2", "0"}, {"SilentAlrm", "0"}, {"ActiveState", "0"}, {"AlmMute", "0"},
-             {"ServiceAlrm", "1"}, {"TamperAlrm", "1"}, {"MagSwitch", "1"}, {"Solar", "0"}, {"ServiceTelNo", "0"},
-             {"ShowKeyPress", "1"}, {"AlrmSensor", "0"}, {"MainFailChime", "1"}, {"PassiveSync", "0"},
-             {"GateAlarmByps", "0"}, {"GateAlarmInst", "0"}, {"GateChime", "1"}, {"GateChimeClose", "0"},
-             {"GateAlarmDelay", "60"}, {"Z1StrobeRlyFunc", "0"}, {"Z2StrobeRlyFunc", "0"},
-             {"InstallerPIN", "407318"}, {"MasterPIN", DefaultMasterPin}, {"ResetPIN", DefaultResetPin},
-             {"ArmRelayFunc", "0"}, {"AlarmOnTime", "120"}, {"AlarmOffTime", "180"}, {"AlarmRearmTimeLow", "192"},
-             {"AlarmRearmTimeHigh", "33"}, {"EventsBeforeRearm", "3"}})
-        text += element(name, value);
-    text += "  </Options>\n  <ZoneConfiguration1>\n" + zone + "  </ZoneConfiguration1>\n  <ZoneConfiguration2>\n" + zone
-            + "  </ZoneConfiguration2>\n  <Inputs>\n";
-    for (const char* name : {"GateInputFunction", "PanicInputFunction", "ZoneOnOffInputFunction1",
-                             "ZoneOnOffInputFunction2", "ZoneHiLoInputFunction1", "ZoneHiLoInputFunction2",
-                             "ZoneOnOffInputToggle1", "ZoneOnOffInputToggle2", "ZoneHiLoInputToggle1",
-                             "ZoneHiLoInputToggle2"})
-        text += element(name, "0");
-    text += "  </Inputs>\n  <Network>\n";
-    text += element("SlaveEnergizerPresent", "0") + element("BigNetworkAddress", "1")
-            + element("ExpansionCardConfiguration", "0") + element("NetworkAdapterType", "0");
-    text += "  </Network>\n</Configuration>\n";
-    return text;
+    const QByteArray zone = elements({{"FncInterferenceAlarm", "1"}, {"FncAlmByps", "0"}, {"StrgCapMaxAlldPwr", "476"},
+        {"FncAlmDelay", "3"}, {"FncConditionChckLvl", "4"}, {"FncArcingDtctTreshold", "22"},
+        {"FncArcingDtctFilter", "2"}, {"FncArcingReleaseFilter", "10"}, {"FncControlMethod", "1"},
+        {"FncStateAtPowerOn", "2"}, {"FncHighVltgChkThreshold", "3910"}, {"FncHighVltgAlrmThreshold", "2890"},
+        {"FncLowVltgAlrmThreshold", "680"}, {"FncLowPwrVltg", "1360"}, {"FncHighPwrVltg", "8160"}});
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Configuration Company=\"Ravlin (Pty) Ltd\">\n  <Options>\n"
+        + elements({{"LCD1", "15"}, {"LCD2", "0"}, {"SilentAlrm", "0"}, {"ActiveState", "0"}, {"AlmMute", "0"},
+            {"ServiceAlrm", "1"}, {"TamperAlrm", "1"}, {"MagSwitch", "1"}, {"Solar", "0"}, {"ServiceTelNo", "0"},
+            {"ShowKeyPress", "1"}, {"AlrmSensor", "0"}, {"MainFailChime", "1"}, {"PassiveSync", "0"},
+            {"GateAlarmByps", "0"}, {"GateAlarmInst", "0"}, {"GateChime", "1"}, {"GateChimeClose", "0"},
+            {"GateAlarmDelay", "60"}, {"Z1StrobeRlyFunc", "0"}, {"Z2StrobeRlyFunc", "0"},
+            {"InstallerPIN", "407318"}, {"MasterPIN", DefaultMasterPin}, {"ResetPIN", DefaultResetPin},
+            {"ArmRelayFunc", "0"}, {"AlarmOnTime", "120"}, {"AlarmOffTime", "180"}, {"AlarmRearmTimeLow", "192"},
+            {"AlarmRearmTimeHigh", "33"}, {"EventsBeforeRearm", "3"}})
+        + "  </Options>\n  <ZoneConfiguration1>\n" + zone + "  </ZoneConfiguration1>\n  <ZoneConfiguration2>\n" + zone
+        + "  </ZoneConfiguration2>\n  <Inputs>\n"
+        + elements({{"GateInputFunction", "0"}, {"PanicInputFunction", "0"}, {"ZoneOnOffInputFunction1", "0"},
+            {"ZoneOnOffInputFunction2", "0"}, {"ZoneHiLoInputFunction1", "0"}, {"ZoneHiLoInputFunction2", "0"},
+            {"ZoneOnOffInputToggle1", "0"}, {"ZoneOnOffInputToggle2", "0"}, {"ZoneHiLoInputToggle1", "0"},
+            {"ZoneHiLoInputToggle2", "0"}})
+        + "  </Inputs>\n  <Network>\n"
+        + elements({{"SlaveEnergizerPresent", "0"}, {"BigNetworkAddress", "1"}, {"ExpansionCardConfiguration", "0"},
+            {"NetworkAdapterType", "0"}})
+        + "  </Network>\n</Configuration>\n";
 }
 
-// Refuses writes past a few hundred bytes in this process while alive.
-class FileSizeLimit
+// Refuses writes past 256 bytes in this process while alive.
+struct FileSizeLimit
 {
-public:
+    rlimit saved{};
     FileSizeLimit()
     {
         getrlimit(RLIMIT_FSIZE, &saved);
-        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved;
-        limit.rlim_cur = 256;
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{256, saved.rlim_max};
         setrlimit(RLIMIT_FSIZE, &limit);
     }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previousHandler);
-    }
-
-private:
-    rlimit saved{};
-    void (*previousHandler)(int) = nullptr;
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
 };
 
 } // namespace
@@ -122,35 +106,27 @@ private slots:
     void defaultFileText();
     void suffix_data();
     void suffix();
-    void cancelledDialogs();
     void failedSaveKeepsOldFile_data();
     void failedSaveKeepsOldFile();
     void malformedLoadChangesNothing_data();
     void malformedLoadChangesNothing();
-    void loadFillsWidgets();
 
 private:
-    QTemporaryDir dir;
-    QString path(const QString& name) const { return dir.filePath(name); }
+    std::unique_ptr<QTemporaryDir> dir;
+    QString path(const QString& name) const { return dir->filePath(name); }
+    QStringList entries() const { return QDir(dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot); }
 };
 
 void TstConfigFile::initTestCase()
 {
     QCoreApplication::setApplicationName(QStringLiteral("Energizer Configurator"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0.31"));
-    QVERIFY(dir.isValid());
 }
 
 void TstConfigFile::init()
 {
-    const auto entries = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
-    for (const QString& entry : entries) {
-        QFileInfo info(path(entry));
-        if (info.isDir())
-            QDir(info.filePath()).removeRecursively();
-        else
-            QFile::remove(info.filePath());
-    }
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
 }
 
 void TstConfigFile::saveThenLoad_data()
@@ -158,7 +134,7 @@ void TstConfigFile::saveThenLoad_data()
     QTest::addColumn<ConfigBlock>("block");
     QTest::newRow("default") << defaultConfigBlock();
     QRandomGenerator rng(31);
-    for (int i = 0; i < 40; ++i)
+    for (int i = 0; i < 30; ++i)
         QTest::addRow("random %d", i) << blockFittingConfigDlg(rng);
 }
 
@@ -170,13 +146,13 @@ void TstConfigFile::saveThenLoad()
     saver.updateUi();
     saver.askSaveFileName = [this] { return path("round"); };
     saver.writeToFile();
-    QCOMPARE(saver.windowTitle(), titleFor(path("round.xml")));
 
     ConfigDlg loader;
     loader.askOpenFileName = [this] { return path("round.xml"); };
     loader.loadFromFile();
     QCOMPARE(loader.windowTitle(), titleFor(path("round.xml")));
     QCOMPARE(allParams(loader), allParams(saver));
+    QCOMPARE(widget<QSpinBox>(&loader, "spnGateAlarmDelay")->value(), saver.getParam(17).toInt());
 }
 
 void TstConfigFile::defaultFileText()
@@ -194,10 +170,8 @@ void TstConfigFile::suffix_data()
     QTest::newRow("no suffix") << "setup" << "setup.xml";
     QTest::newRow("suffix") << "setup.xml" << "setup.xml";
     QTest::newRow("upper-case suffix") << "SETUP.XML" << "SETUP.XML";
-    QTest::newRow("mixed-case suffix") << "setup.Xml" << "setup.Xml";
     QTest::newRow("other suffix") << "setup.txt" << "setup.txt.xml";
     QTest::newRow("suffix inside") << "setup.xml.bak" << "setup.xml.bak.xml";
-    QTest::newRow("dot only") << "setup." << "setup..xml";
 }
 
 void TstConfigFile::suffix()
@@ -207,26 +181,8 @@ void TstConfigFile::suffix()
     ConfigDlg dlg;
     dlg.askSaveFileName = [&] { return path(chosen); };
     dlg.writeToFile();
-    const QStringList files = QDir(dir.path()).entryList(QDir::Files);
-    QCOMPARE(files, QStringList{written});
-    QCOMPARE(dlg.fileName, path(written));
+    QCOMPARE(entries(), QStringList{written});
     QCOMPARE(dlg.windowTitle(), titleFor(path(written)));
-}
-
-void TstConfigFile::cancelledDialogs()
-{
-    ConfigDlg dlg;
-    dlg.askSaveFileName = [] { return QString(); };
-    dlg.askOpenFileName = [] { return QString(); };
-    dlg.setParam(17, 42);
-    dlg.updateUi();
-    const ConfigBlock before = dlg.configBlock;
-    dlg.writeToFile();
-    dlg.loadFromFile();
-    QVERIFY(QDir(dir.path()).isEmpty());
-    QVERIFY(dlg.configBlock == before);
-    QCOMPARE(dlg.windowTitle(), Untitled);
-    QCOMPARE(widget<QSpinBox>(&dlg, "spnGateAlarmDelay")->value(), 42);
 }
 
 void TstConfigFile::failedSaveKeepsOldFile_data()
@@ -245,19 +201,16 @@ void TstConfigFile::failedSaveKeepsOldFile()
     QFETCH(bool, sizeLimit);
     const QByteArray old = "<Configuration>old</Configuration>\n";
     QVERIFY(writeAll(path("plain"), old));
-    QVERIFY(QDir(dir.path()).mkdir("folder.xml"));
+    QVERIFY(QDir(dir->path()).mkdir("folder.xml"));
     QVERIFY(writeAll(path("setup.xml"), old));
-    const QStringList entriesBefore = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    const QStringList entriesBefore = entries();
 
     ConfigDlg dlg;
     dlg.askSaveFileName = [&] { return path(target); };
     QString boxTitle;
-    QString boxText;
     onNextModal([&](QWidget* modal) {
-        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal))
             boxTitle = box->windowTitle();
-            boxText = box->text();
-        }
         modal->close();
     });
     {
@@ -266,29 +219,29 @@ void TstConfigFile::failedSaveKeepsOldFile()
     }
 
     QCOMPARE(boxTitle, QStringLiteral("File writting error"));
-    QVERIFY(!boxText.isEmpty());
     QCOMPARE(readAll(path("setup.xml")), old);
     QCOMPARE(readAll(path("plain")), old);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), entriesBefore);
+    QCOMPARE(entries(), entriesBefore);
     QCOMPARE(dlg.windowTitle(), Untitled);
 }
 
 void TstConfigFile::malformedLoadChangesNothing_data()
 {
+    QTest::addColumn<QString>("chosen"); // empty: dialog cancelled
     QTest::addColumn<QByteArray>("content"); // null: no such file
-    QTest::newRow("missing file") << QByteArray();
-    QTest::newRow("empty file") << QByteArray("");
-    QTest::newRow("not XML") << QByteArray("GateAlarmDelay=5\n");
-    QTest::newRow("cut short") << ::defaultFileText().left(700);
-    QTest::newRow("unclosed element") << QByteArray("<Configuration><Options><GateAlarmDelay value=\"5\"/>");
-    QTest::newRow("binary") << QByteArray("\x00\xff\xfe<\x01", 5);
+    QTest::newRow("cancelled") << "" << QByteArray();
+    QTest::newRow("missing file") << "bad.xml" << QByteArray();
+    QTest::newRow("not XML") << "bad.xml" << QByteArray("GateAlarmDelay=5\n");
+    QTest::newRow("cut short") << "bad.xml" << ::defaultFileText().left(700);
+    QTest::newRow("binary") << "bad.xml" << QByteArray("\x00\xff\xfe<\x01", 5);
 }
 
 void TstConfigFile::malformedLoadChangesNothing()
 {
+    QFETCH(QString, chosen);
     QFETCH(QByteArray, content);
     if (!content.isNull())
-        QVERIFY(writeAll(path("bad.xml"), content));
+        QVERIFY(writeAll(path(chosen), content));
     ConfigDlg dlg;
     QRandomGenerator rng(5);
     dlg.configBlock = blockFittingConfigDlg(rng);
@@ -296,26 +249,11 @@ void TstConfigFile::malformedLoadChangesNothing()
     const ConfigBlock before = dlg.configBlock;
     const int shownDelay = widget<QSpinBox>(&dlg, "spnGateAlarmDelay")->value();
 
-    dlg.askOpenFileName = [this] { return path("bad.xml"); };
+    dlg.askOpenFileName = [&] { return chosen.isEmpty() ? chosen : path(chosen); };
     dlg.loadFromFile();
     QVERIFY(dlg.configBlock == before);
     QCOMPARE(widget<QSpinBox>(&dlg, "spnGateAlarmDelay")->value(), shownDelay);
     QCOMPARE(dlg.windowTitle(), Untitled);
-}
-
-void TstConfigFile::loadFillsWidgets()
-{
-    QVERIFY(writeAll(path("short.xml"), "<Other><Options><GateAlarmDelay value=\"45\"/>"
-                                        "<MasterPIN value=\"98\"/></Options></Other>"));
-    ConfigDlg dlg;
-    dlg.setParam(71, 17);
-    dlg.updateUi();
-    dlg.askOpenFileName = [this] { return path("short.xml"); };
-    dlg.loadFromFile();
-    QCOMPARE(widget<QSpinBox>(&dlg, "spnGateAlarmDelay")->value(), 45);
-    QCOMPARE(widget<QSpinBox>(&dlg, "spnBigNetworkAddress")->value(), 0);
-    QCOMPARE(dlg.getParam(21).toString(), QStringLiteral("981515"));
-    QCOMPARE(dlg.windowTitle(), titleFor(path("short.xml")));
 }
 
 QTEST_MAIN(TstConfigFile)
