@@ -46,162 +46,148 @@ void compareUnaddressed(const ConfigBlock& block)
     QCOMPARE(block[23] & 0x98, defaults[23] & 0x98);
 }
 
+// A row of the default file with one text replaced.
+void edited(const char* name, const char* from, const char* to, const QVariantMap& expected = {})
+{
+    QTest::newRow(name) << replaced(defaultFile(), from, to) << false << expected;
+}
+
 } // namespace
 
 class TestConfigXml : public QObject
 {
     Q_OBJECT
 private slots:
-    void defaultText();
-    void roundTrip_data();
-    void roundTrip();
-    void oddFiles_data();
-    void oddFiles();
-    void malformed_data();
-    void malformed();
-};
+    void defaultText()
+    {
+        QCOMPARE(configToXml(defaultConfigBlock()), defaultFile());
 
-void TestConfigXml::defaultText()
-{
-    QCOMPARE(configToXml(defaultConfigBlock()), defaultFile());
+        // Building twice into one document replaces, not appends.
+        QDomDocument doc;
+        buildConfigDocument(doc, randomBlock(7));
+        buildConfigDocument(doc, defaultConfigBlock());
+        QCOMPARE(documentText(doc), defaultFile());
 
-    // Building twice into one document replaces, not appends.
-    QDomDocument doc;
-    buildConfigDocument(doc, randomBlock(7));
-    buildConfigDocument(doc, defaultConfigBlock());
-    QCOMPARE(documentText(doc), defaultFile());
-
-    // A PIN nibble above 9 is written as two digits.
-    ConfigBlock block = defaultConfigBlock();
-    setParam(block, 21, QStringLiteral("12"));
-    QVERIFY(configToXml(block).contains("<MasterPIN value=\"121515\"/>"));
-}
-
-void TestConfigXml::roundTrip_data()
-{
-    QTest::addColumn<ConfigBlock>("block");
-    QTest::newRow("default") << defaultConfigBlock();
-    for (quint32 seed : {1u, 2u, 0xC0FFEEu})
-        QTest::addRow("random %u", seed) << randomBlock(seed);
-    ConfigBlock ones;
-    ones.fill(0xFF);
-    for (int pin : {20, 21, 22})
-        setParam(ones, pin, QStringLiteral("999999"));
-    QTest::newRow("all bits set") << ones;
-    QTest::newRow("all bits clear") << ConfigBlock{};
-}
-
-void TestConfigXml::roundTrip()
-{
-    QFETCH(ConfigBlock, block);
-    const QByteArray text = configToXml(block);
-    ConfigBlock loaded;
-    loaded.fill(0xAB);
-    QString error;
-    QVERIFY2(configFromXml(text, loaded, &error), qPrintable(error));
-    for (int index = 0; index < ParamCount; ++index)
-        QCOMPARE(getParam(loaded, index), getParam(block, index));
-    compareUnaddressed(loaded);
-    QCOMPARE(configToXml(loaded), text);
-}
-
-void TestConfigXml::oddFiles_data()
-{
-    QTest::addColumn<QByteArray>("xml");
-    QTest::addColumn<bool>("sparse"); // false: start from the default file's values
-    QTest::addColumn<QVariantMap>("expected"); // parameter index -> value
-
-    const QByteArray base = defaultFile();
-    QByteArray noNetwork = base;
-    noNetwork.truncate(base.indexOf("  <Network>"));
-    noNetwork += "</Configuration>\n";
-
-    QTest::newRow("no Network group") << noNetwork << false
-                                      << QVariantMap{{"70", 0}, {"71", 0}, {"72", 0}, {"73", 0}};
-    QTest::newRow("negative into 3 bits")
-        << replaced(base, "FncControlMethod value=\"1\"", "FncControlMethod value=\"-1\"") << false
-        << QVariantMap{{"38", 7}};
-    QTest::newRow("not a number") << replaced(base, "LCD1 value=\"15\"", "LCD1 value=\"fifteen\"") << false
-                                  << QVariantMap{{"28", 0}};
-    QTest::newRow("beyond int range")
-        << replaced(base, "AlarmOnTime value=\"120\"", "AlarmOnTime value=\"4294967416\"") << false
-        << QVariantMap{{"23", 0}};
-    QTest::newRow("attribute missing")
-        << replaced(base, "BigNetworkAddress value=\"1\"", "BigNetworkAddress other=\"1\"") << false
-        << QVariantMap{{"71", 0}};
-    QTest::newRow("other root, no Company")
-        << replaced(replaced(base, "<Configuration Company=\"Ravlin (Pty) Ltd\">", "<Setup>"), "</Configuration>",
-                    "</Setup>")
-        << false << QVariantMap{};
-    QTest::newRow("PIN with 0xF nibbles read back as digits")
-        << replaced(base, "MasterPIN value=\"1234\"", "MasterPIN value=\"121515\"") << false
-        << QVariantMap{{"21", "1215"}};
-    QTest::newRow("short PIN") << replaced(base, "InstallerPIN value=\"407318\"", "InstallerPIN value=\"40\"")
-                               << false << QVariantMap{{"20", "4015151515"}};
-    QTest::newRow("second element of a name ignored")
-        << replaced(base, "<LCD2 value=\"0\"/>", "<LCD2 value=\"0\"/><LCD2 value=\"9\"/><Unknown value=\"3\"/>")
-        << false << QVariantMap{};
-    QTest::newRow("first group of a name wins")
-        << replaced(base, "  <Inputs>", "  <Network><BigNetworkAddress value=\"9\"/></Network>\n  <Inputs>")
-        << false << QVariantMap{{"70", 0}, {"71", 9}, {"72", 0}, {"73", 0}};
-
-    QTest::newRow("empty root") << QByteArray("<Configuration/>") << true << QVariantMap{};
-    QTest::newRow("group nested too deep")
-        << QByteArray("<a><b><Options><LCD1 value='3'/></Options></b></a>") << true << QVariantMap{};
-    QTest::newRow("single value, text and comments around")
-        << QByteArray("<?xml version='1.0'?><!-- saved --><c>text<Inputs><!-- x -->"
-                      "<GateInputFunction value=' 5 '>body</GateInputFunction></Inputs></c>")
-        << true << QVariantMap{{"60", 5}};
-}
-
-void TestConfigXml::oddFiles()
-{
-    QFETCH(QByteArray, xml);
-    QFETCH(bool, sparse);
-    QFETCH(QVariantMap, expected);
-
-    ConfigBlock block;
-    block.fill(0x5A);
-    QString error;
-    QVERIFY2(configFromXml(xml, block, &error), qPrintable(error));
-    for (int index = 0; index < ParamCount; ++index) {
-        // A parameter the file lacks reads 0, its PIN digits 0xF.
-        QVariant want = !sparse ? getParam(defaultConfigBlock(), index)
-                        : index == 20 ? QStringLiteral("151515151515")
-                        : index < 20 || index > 22 ? QVariant(0) : QStringLiteral("15151515");
-        want = expected.value(QString::number(index), want);
-        const QVariant got = getParam(block, index);
-        QVERIFY2(got.toDouble() == want.toDouble() && got.toString() == want.toString(),
-                 qPrintable(QStringLiteral("%1: %2 != %3").arg(index).arg(got.toString(), want.toString())));
+        // A PIN nibble above 9 is written as two digits.
+        ConfigBlock block = defaultConfigBlock();
+        setParam(block, 21, QStringLiteral("12"));
+        QVERIFY(configToXml(block).contains("<MasterPIN value=\"121515\"/>"));
     }
-    compareUnaddressed(block);
-}
 
-void TestConfigXml::malformed_data()
-{
-    QTest::addColumn<QByteArray>("xml");
-    const QByteArray base = defaultFile();
-    QTest::newRow("empty") << QByteArray();
-    QTest::newRow("declaration only") << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
-    QTest::newRow("cut short") << base.left(base.size() / 2);
-    QTest::newRow("mismatched tag") << replaced(base, "</Inputs>", "</Input>");
-    QTest::newRow("two roots") << base + "<Configuration/>";
-    QTest::newRow("unquoted attribute") << replaced(base, "value=\"60\"", "value=60");
-    QTest::newRow("binary") << QByteArray("\x00\xFF\xFE<\x01", 5);
-}
+    void roundTrip_data()
+    {
+        QTest::addColumn<ConfigBlock>("block");
+        QTest::newRow("default") << defaultConfigBlock();
+        for (quint32 seed : {1u, 2u, 0xC0FFEEu})
+            QTest::addRow("random %u", seed) << randomBlock(seed);
+        ConfigBlock ones;
+        ones.fill(0xFF);
+        for (int pin : {20, 21, 22})
+            setParam(ones, pin, QStringLiteral("999999"));
+        QTest::newRow("all bits set") << ones;
+        QTest::newRow("all bits clear") << ConfigBlock{};
+    }
 
-void TestConfigXml::malformed()
-{
-    QFETCH(QByteArray, xml);
-    ConfigBlock block;
-    block.fill(0x5A);
-    const ConfigBlock before = block;
-    QString error;
-    QVERIFY(!configFromXml(xml, block, &error));
-    QVERIFY(!error.isEmpty());
-    QVERIFY(!configFromXml(xml, block)); // no error sink
-    QVERIFY(block == before);
-}
+    void roundTrip()
+    {
+        QFETCH(ConfigBlock, block);
+        const QByteArray text = configToXml(block);
+        ConfigBlock loaded;
+        loaded.fill(0xAB);
+        QString error;
+        QVERIFY2(configFromXml(text, loaded, &error), qPrintable(error));
+        for (int index = 0; index < ParamCount; ++index)
+            QCOMPARE(getParam(loaded, index), getParam(block, index));
+        compareUnaddressed(loaded);
+        QCOMPARE(configToXml(loaded), text);
+    }
+
+    void oddFiles_data()
+    {
+        QTest::addColumn<QByteArray>("xml");
+        QTest::addColumn<bool>("sparse"); // false: start from the default file's values
+        QTest::addColumn<QVariantMap>("expected"); // parameter index -> value
+
+        const QByteArray base = defaultFile();
+        QByteArray noNetwork = base;
+        noNetwork.truncate(base.indexOf("  <Network>"));
+        noNetwork += "</Configuration>\n";
+
+        QTest::newRow("no Network group") << noNetwork << false
+                                          << QVariantMap{{"70", 0}, {"71", 0}, {"72", 0}, {"73", 0}};
+        edited("negative into 3 bits", "FncControlMethod value=\"1\"", "FncControlMethod value=\"-1\"", {{"38", 7}});
+        edited("beyond int range", "AlarmOnTime value=\"120\"", "AlarmOnTime value=\"4294967416\"", {{"23", 0}});
+        edited("attribute missing", "BigNetworkAddress value=\"1\"", "BigNetworkAddress other=\"1\"", {{"71", 0}});
+        QTest::newRow("other root, no Company")
+            << replaced(replaced(base, "<Configuration Company=\"Ravlin (Pty) Ltd\">", "<Setup>"), "</Configuration>",
+                        "</Setup>")
+            << false << QVariantMap{};
+        edited("PIN with 0xF nibbles read back as digits", "MasterPIN value=\"1234\"", "MasterPIN value=\"121515\"",
+               {{"21", "1215"}});
+        edited("short PIN", "InstallerPIN value=\"407318\"", "InstallerPIN value=\"40\"", {{"20", "4015151515"}});
+        edited("second element of a name ignored", "<LCD2 value=\"0\"/>",
+               "<LCD2 value=\"0\"/><LCD2 value=\"9\"/><Unknown value=\"3\"/>");
+        edited("first group of a name wins", "  <Inputs>",
+               "  <Network><BigNetworkAddress value=\"9\"/></Network>\n  <Inputs>",
+               {{"70", 0}, {"71", 9}, {"72", 0}, {"73", 0}});
+
+        QTest::newRow("empty root") << QByteArray("<Configuration/>") << true << QVariantMap{};
+        QTest::newRow("group nested too deep")
+            << QByteArray("<a><b><Options><LCD1 value='3'/></Options></b></a>") << true << QVariantMap{};
+        QTest::newRow("single value, text and comments around")
+            << QByteArray("<?xml version='1.0'?><!-- saved --><c>text<Inputs><!-- x -->"
+                          "<GateInputFunction value=' 5 '>body</GateInputFunction></Inputs></c>")
+            << true << QVariantMap{{"60", 5}};
+    }
+
+    void oddFiles()
+    {
+        QFETCH(QByteArray, xml);
+        QFETCH(bool, sparse);
+        QFETCH(QVariantMap, expected);
+
+        ConfigBlock block;
+        block.fill(0x5A);
+        QString error;
+        QVERIFY2(configFromXml(xml, block, &error), qPrintable(error));
+        for (int index = 0; index < ParamCount; ++index) {
+            // A parameter the file lacks reads 0, its PIN digits 0xF.
+            QVariant want = !sparse ? getParam(defaultConfigBlock(), index)
+                            : index == 20 ? QStringLiteral("151515151515")
+                            : index < 20 || index > 22 ? QVariant(0) : QStringLiteral("15151515");
+            want = expected.value(QString::number(index), want);
+            const QVariant got = getParam(block, index);
+            QVERIFY2(got.toDouble() == want.toDouble() && got.toString() == want.toString(),
+                     qPrintable(QStringLiteral("%1: %2 != %3").arg(index).arg(got.toString(), want.toString())));
+        }
+        compareUnaddressed(block);
+    }
+
+    void malformed_data()
+    {
+        QTest::addColumn<QByteArray>("xml");
+        const QByteArray base = defaultFile();
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("cut short") << base.left(base.size() / 2);
+        QTest::newRow("mismatched tag") << replaced(base, "</Inputs>", "</Input>");
+        QTest::newRow("two roots") << base + "<Configuration/>";
+        QTest::newRow("unquoted attribute") << replaced(base, "value=\"60\"", "value=60");
+        QTest::newRow("binary") << QByteArray("\x00\xFF\xFE<\x01", 5);
+    }
+
+    void malformed()
+    {
+        QFETCH(QByteArray, xml);
+        ConfigBlock block;
+        block.fill(0x5A);
+        const ConfigBlock before = block;
+        QString error;
+        QVERIFY(!configFromXml(xml, block, &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(!configFromXml(xml, block)); // no error sink
+        QVERIFY(block == before);
+    }
+};
 
 QTEST_APPLESS_MAIN(TestConfigXml)
 #include "tst_configxml.moc"
