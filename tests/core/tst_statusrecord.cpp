@@ -31,17 +31,20 @@ const struct { int byte, bit; const char* fields; QVariant value; } bitRows[] = 
     {8, 7, "serviceOk", false},
     {12, 4, "fenceCondition1", "Good"}, {12, 5, "fenceCondition1", "Check"},
     {13, 0, "fenceHv1", false}, {13, 7, "fenceOn1", true},
-    {14, 0, "voutOk1", false}, {14, 1, "scrOk1", false}, {14, 2, "flybackOk1", false}, {14, 3, "interferenceOk1", false},
+    {14, 0, "voutOk1", false}, {14, 1, "scrOk1", false}, {14, 2, "flybackOk1", false},
+    {14, 3, "interferenceOk1", false},
     {19, 4, "fenceCondition2", "Good"}, {19, 5, "fenceCondition2", "Check"},
     {20, 0, "fenceHv2", false}, {20, 7, "fenceOn2", true},
-    {21, 0, "voutOk2", false}, {21, 1, "scrOk2", false}, {21, 2, "flybackOk2", false}, {21, 3, "interferenceOk2", false},
+    {21, 0, "voutOk2", false}, {21, 1, "scrOk2", false}, {21, 2, "flybackOk2", false},
+    {21, 3, "interferenceOk2", false},
 };
 
 // Bits 0..lastBit of these bytes are a number: bit n adds step * 2^n.
 const struct { int byte, lastBit; const char* field; double step; } numberRows[] = {
-    {9, 7, "batteryVoltage", 0.125}, {10, 7, "supplyVoltage", 0.125},
-    {12, 3, "fenceLevel1", 1}, {15, 7, "capVoltage1", 6.25}, {16, 7, "outputVoltage1", 125}, {17, 7, "returnVoltage1", 125},
-    {19, 3, "fenceLevel2", 1}, {22, 7, "capVoltage2", 6.25}, {23, 7, "outputVoltage2", 125}, {24, 7, "returnVoltage2", 125},
+    {9, 7, "batteryVoltage", 0.125}, {10, 7, "supplyVoltage", 0.125}, {12, 3, "fenceLevel1", 1},
+    {15, 7, "capVoltage1", 6.25}, {16, 7, "outputVoltage1", 125}, {17, 7, "returnVoltage1", 125},
+    {19, 3, "fenceLevel2", 1}, {22, 7, "capVoltage2", 6.25}, {23, 7, "outputVoltage2", 125},
+    {24, 7, "returnVoltage2", 125},
 };
 
 QByteArray reply(int byte = 0, quint8 value = 0)

@@ -125,7 +125,8 @@ private slots:
         }
         SettingsDlg dlg;
         const QString own = firstOwnAddress();
-        QCOMPARE(values(dlg.settings()).mid(0, 5), QStringList({expected[0], expected[1], "127.0.0.1", own, expected[2]}));
+        QCOMPARE(values(dlg.settings()).mid(0, 5),
+                 QStringList({expected[0], expected[1], "127.0.0.1", own, expected[2]}));
         QCOMPARE(child<QSpinBox>(&dlg, "spnPort")->value(), expected[2].toInt());
         QCOMPARE(iniValues(), QStringList({"127.0.0.1", expected[1], expected[0], own, expected[2]}));
     }
