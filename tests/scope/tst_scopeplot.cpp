@@ -96,7 +96,7 @@ void TestScopePlot::scaleLabels()
 
 namespace {
 
-// The canvas with one red curve of values; the axes must not follow the data.
+// The canvas with one red curve of values, or nothing when the axes followed the data.
 QImage drawnCanvas(QwtPlotCurve* curve, const QVector<double>& values)
 {
     Plot plot(15000.0);
@@ -108,9 +108,8 @@ QImage drawnCanvas(QwtPlotCurve* curve, const QVector<double>& values)
     curve->attach(&plot);
     plot.resize(700, 350);
     plot.replot();
-    const QwtScaleDiv time = plot.axisScaleDiv(QwtPlot::xBottom);
-    const QwtScaleDiv volts = plot.axisScaleDiv(QwtPlot::yLeft);
-    if (time.interval() != QwtInterval(-1000.0, 0.0) || volts.interval() != QwtInterval(0.0, 15000.0))
+    if (plot.axisScaleDiv(QwtPlot::xBottom).interval() != QwtInterval(-1000.0, 0.0)
+        || plot.axisScaleDiv(QwtPlot::yLeft).interval() != QwtInterval(0.0, 15000.0))
         return {};
     return plot.canvas()->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
@@ -120,16 +119,14 @@ QImage drawnCanvas(QwtPlotCurve* curve, const QVector<double>& values)
 void TestScopePlot::joinedRunsDrawLikePointByPoint_data()
 {
     QTest::addColumn<QVector<double>>("values");
-    QVector<double> steps, spikes, flat, offCanvas;
+    QVector<double> steps, spikes, offCanvas;
     for (int i = 0; i < 1001; ++i) {
         steps << 5000.0 + 1000.0 * ((i / 100) % 4);
         spikes << (i % 97 == 0 ? 12000.0 : 3000.0);
-        flat << 3910.0;
         offCanvas << ((i / 150) % 2 ? 1e12 : ((i / 75) % 2 ? -1e12 : 7000.0));
     }
     QTest::newRow("steps") << steps;
     QTest::newRow("one-sample spikes") << spikes;
-    QTest::newRow("constant") << flat;
     QTest::newRow("far off the canvas") << offCanvas;
 }
 
@@ -140,8 +137,7 @@ void TestScopePlot::joinedRunsDrawLikePointByPoint()
     QFETCH(QVector<double>, values);
     const QImage expected = drawnCanvas(new QwtPlotCurve, values);
     const QImage joined = drawnCanvas(new ScopeCurve, values);
-    QVERIFY(!expected.isNull());
-    QCOMPARE(joined.size(), expected.size());
+    QVERIFY(!expected.isNull() && joined.size() == expected.size());
     int red = 0;
     int differing = 0;
     for (int y = 0; y < expected.height(); ++y) {
