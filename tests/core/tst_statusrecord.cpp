@@ -29,11 +29,11 @@ const struct { int byte, bit; const char* fields; QVariant value; } bitRows[] = 
     {6, 3, "on1Input", true}, {6, 4, "on2Input", true}, {6, 5, "gateInputOk", false},
     {8, 0, "auxFuseOk", false}, {8, 1, "batteryFuseOk batteryFlatOk", false}, {8, 4, "syncOk", false},
     {8, 7, "serviceOk", false},
-    {12, 4, "fenceCondition1", "Good"}, {12, 5, "fenceCondition1", "Check"},
+    {12, 4, "fenceCondition1", "<Good>"}, {12, 5, "fenceCondition1", "<Check>"},
     {13, 0, "fenceHv1", false}, {13, 7, "fenceOn1", true},
     {14, 0, "voutOk1", false}, {14, 1, "scrOk1", false}, {14, 2, "flybackOk1", false},
     {14, 3, "interferenceOk1", false},
-    {19, 4, "fenceCondition2", "Good"}, {19, 5, "fenceCondition2", "Check"},
+    {19, 4, "fenceCondition2", "<Good>"}, {19, 5, "fenceCondition2", "<Check>"},
     {20, 0, "fenceHv2", false}, {20, 7, "fenceOn2", true},
     {21, 0, "voutOk2", false}, {21, 1, "scrOk2", false}, {21, 2, "flybackOk2", false},
     {21, 3, "interferenceOk2", false},
@@ -91,6 +91,10 @@ class TestStatusRecord : public QObject
 {
     Q_OBJECT
 private slots:
+    // Condition texts come back marked, so every row also shows they are
+    // translated when decoded, not once at start-up.
+    void initTestCase() { QCoreApplication::installTranslator(&translator); }
+
     void decoding_data()
     {
         QTest::addColumn<int>("byte");
@@ -112,9 +116,9 @@ private slots:
             }
         }
 
-        QTest::newRow("level 10 counts as 0") << 12 << 0x1A << QVariantMap{{"fenceCondition1", "Good"}};
-        QTest::newRow("level 15 counts as 0") << 19 << 0xFF << QVariantMap{{"fenceCondition2", "Bad"}};
-        QTest::newRow("level 9, bad") << 12 << 0x39 << QVariantMap{{"fenceLevel1", 9}, {"fenceCondition1", "Bad"}};
+        QTest::newRow("level 10 counts as 0") << 12 << 0x1A << QVariantMap{{"fenceCondition1", "<Good>"}};
+        QTest::newRow("level 15 counts as 0") << 19 << 0xFF << QVariantMap{{"fenceCondition2", "<Bad>"}};
+        QTest::newRow("level 9, bad") << 12 << 0x39 << QVariantMap{{"fenceLevel1", 9}, {"fenceCondition1", "<Bad>"}};
         QTest::newRow("on, low voltage") << 13 << 0x81 << QVariantMap{{"fenceOn1", true}, {"fenceHv1", false}};
         QTest::newRow("on, mode 3") << 13 << 0x83 << QVariantMap{{"fenceOn1", true}};
         QTest::newRow("zone 2 mode 1, other bits set") << 20 << 0x7D << QVariantMap{{"fenceHv2", false}};
@@ -164,19 +168,6 @@ private slots:
         }
     }
 
-    // The condition texts are translated when decoded, not once at start-up.
-    void conditionTranslated()
-    {
-        MarkingTranslator translator;
-        QCoreApplication::installTranslator(&translator);
-        Energizer e;
-        decodeStatus(e, reply(12, 0x20));
-        QCOMPARE(e.fenceCondition1, QStringLiteral("<Check>"));
-        QCoreApplication::removeTranslator(&translator);
-        decodeStatus(e, reply(19, 0x30));
-        QCOMPARE(e.fenceCondition2, QStringLiteral("Bad"));
-    }
-
     // reset must bring back every field a status reply can write.
     void resetClearsEverything()
     {
@@ -189,6 +180,9 @@ private slots:
         QCOMPARE(text(snapshot(e)), text(snapshot(Energizer())));
         QCOMPARE(e.fenceCondition1, QStringLiteral("Bad"));
     }
+
+private:
+    MarkingTranslator translator;
 };
 
 QTEST_GUILESS_MAIN(TestStatusRecord)
