@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <cmath>
 #include <functional>
 
 Q_DECLARE_METATYPE(ConfigBlock)
@@ -33,12 +34,8 @@ inline ConfigBlock blockFittingConfigDlg(QRandomGenerator& rng)
                                                  {67, 1}, {68, 1}, {69, 1}, {72, 2}, {73, 1}};
     for (const auto& l : limits)
         setParam(block, l.param, static_cast<int>(rng.bounded(l.max + 1)));
-    for (const auto& [param, digits] : {std::pair{20, 6}, {21, 4}, {22, 4}}) {
-        QString pin;
-        for (int i = 0; i < digits; ++i)
-            pin += QChar('0' + static_cast<int>(rng.bounded(10)));
-        setParam(block, param, pin);
-    }
+    for (const auto& [param, digits] : {std::pair{20, 6}, {21, 4}, {22, 4}})
+        setParam(block, param, QString::number(rng.bounded(int(std::pow(10, digits)))).rightJustified(digits, '0'));
     return block;
 }
 
