@@ -20,18 +20,15 @@ QString iniPath()
     return QCoreApplication::applicationDirPath() + QStringLiteral("/setting.ini");
 }
 
-// The stored values in the order IPAddress, UDP, comMode, ownIPAddress, portNumber.
-QStringList iniValues()
+// "key=value" of every stored key, sorted by key.
+QStringList iniLines()
 {
     QSettings ini(iniPath(), QSettings::IniFormat);
-    QStringList keys = ini.allKeys();
-    keys.sort();
-    if (keys != QStringList({"IPAddress", "UDP", "comMode", "ownIPAddress", "portNumber"}))
-        return keys;
-    QStringList values;
-    for (const QString& key : keys)
-        values << ini.value(key).toString();
-    return values;
+    QStringList lines;
+    for (const QString& key : ini.allKeys())
+        lines << key + QLatin1Char('=') + ini.value(key).toString();
+    lines.sort();
+    return lines;
 }
 
 // The own address the dialog falls back to, found here independently.
@@ -80,7 +77,8 @@ private slots:
         const QString port = child<QComboBox>(&dlg, "serialPortInfoListBox")->currentText();
         QCOMPARE(values(dlg.settings()), QStringList({"0", "0", "192.168.0.1", own, "6128", "407318", "1", port,
                                                       "19200", "0", "1", "0", "None", "1"}));
-        QCOMPARE(iniValues(), QStringList({"192.168.0.1", "0", "0", own, "6128"}));
+        QCOMPARE(iniLines(), QStringList({"IPAddress=192.168.0.1", "UDP=0", "comMode=0", "ownIPAddress=" + own,
+                                          "portNumber=6128"}));
 
         // Serial mode first; the energizer address stays editable in both.
         for (bool toNetwork : {true, false}) {
@@ -128,7 +126,8 @@ private slots:
         QCOMPARE(values(dlg.settings()).mid(0, 5),
                  QStringList({expected[0], expected[1], "127.0.0.1", own, expected[2]}));
         QCOMPARE(child<QSpinBox>(&dlg, "spnPort")->value(), expected[2].toInt());
-        QCOMPARE(iniValues(), QStringList({"127.0.0.1", expected[1], expected[0], own, expected[2]}));
+        QCOMPARE(iniLines(), QStringList({"IPAddress=127.0.0.1", "UDP=" + expected[1], "comMode=" + expected[0],
+                                          "ownIPAddress=" + own, "portNumber=" + expected[2]}));
     }
 
     void cancelKeepsRecordApplyTakesEdits()
@@ -136,7 +135,7 @@ private slots:
         writeSettingsIni(QStringLiteral("127.0.0.1"), 1);
         SettingsDlg dlg;
         const QStringList before = values(dlg.settings());
-        const QStringList fileBefore = iniValues();
+        const QStringList fileBefore = iniLines();
 
         child<QRadioButton>(&dlg, "rbTCP")->setChecked(true);
         child<QRadioButton>(&dlg, "rbUDPclient")->setChecked(true);
@@ -153,7 +152,7 @@ private slots:
         QTest::mouseClick(child<QPushButton>(&dlg, "btnCancel"), Qt::LeftButton);
         QCOMPARE(dlg.result(), int(QDialog::Rejected));
         QCOMPARE(values(dlg.settings()), before);
-        QCOMPARE(iniValues(), fileBefore);
+        QCOMPARE(iniLines(), fileBefore);
 
         // The unapplied edits stay in the widgets and a later Apply takes them;
         // energizer address and PIN are not kept in the file.
@@ -161,7 +160,8 @@ private slots:
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         QCOMPARE(values(dlg.settings()), QStringList({"1", "1", "127.0.0.2", before[3], "4242", "1234", "17", "ttyX",
                                                       "115200", "5", "3", "2", "Mark", "1.5"}));
-        QCOMPARE(iniValues(), QStringList({"127.0.0.2", "1", "1", before[3], "4242"}));
+        QCOMPARE(iniLines(), QStringList({"IPAddress=127.0.0.2", "UDP=1", "comMode=1", "ownIPAddress=" + before[3],
+                                          "portNumber=4242"}));
     }
 
     // Ports the system does not list (pseudo-terminals, odd drivers) can be typed.
