@@ -141,32 +141,26 @@ private slots:
         }
     }
 
-    void voltageRoundTrip_data()
-    {
-        QTest::addColumn<int>("index");
-        for (int index = 0; index < ParamCount; ++index) {
-            const ParamKind kind = paramInfo(index)->kind;
-            if (kind == ParamKind::Voltage || kind == ParamKind::CapVoltage)
-                QTest::addRow("%s-%d", paramInfo(index)->name, index) << index;
-        }
-    }
-
-    // Every byte survives both the dialog's path (the double as read) and the
-    // file's path (the value rounded to whole volts).
+    // Every byte of the voltage kinds survives both the dialog's path (the
+    // double as read) and the file's path (the value rounded to whole volts).
     void voltageRoundTrip()
     {
-        QFETCH(int, index);
-        const int at = paramInfo(index)->byte;
-        const double step = paramInfo(index)->kind == ParamKind::Voltage ? 170.0 : 3.9;
-        for (int r = 0; r < 256; ++r) {
-            ConfigBlock block = filled(0x5A);
-            block[at] = static_cast<quint8>(r);
-            const double volts = getParam(block, index).toDouble();
-            QVERIFY(std::abs(volts - r * step) < 1e-9);
-            for (const QVariant& value : {QVariant(volts), QVariant(int(std::lround(volts)))}) {
-                ConfigBlock back = filled(0x5A);
-                setParam(back, index, value);
-                QCOMPARE(hex(back), hex(block));
+        for (int index = 0; index < ParamCount; ++index) {
+            const ParamInfo* info = paramInfo(index);
+            if (info->kind != ParamKind::Voltage && info->kind != ParamKind::CapVoltage)
+                continue;
+            const double step = info->kind == ParamKind::Voltage ? 170.0 : 3.9;
+            for (int r = 0; r < 256; ++r) {
+                const QByteArray where = QStringLiteral("%1 byte %2").arg(info->name).arg(r).toLatin1();
+                ConfigBlock block = filled(0x5A);
+                block[info->byte] = static_cast<quint8>(r);
+                const double volts = getParam(block, index).toDouble();
+                QVERIFY2(std::abs(volts - r * step) < 1e-9, where);
+                for (const QVariant& value : {QVariant(volts), QVariant(int(std::lround(volts)))}) {
+                    ConfigBlock back = filled(0x5A);
+                    setParam(back, index, value);
+                    QVERIFY2(back == block, where);
+                }
             }
         }
     }
