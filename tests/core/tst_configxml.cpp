@@ -31,9 +31,8 @@ ConfigBlock randomBlock(quint32 seed)
     ConfigBlock block;
     for (auto& b : block)
         b = static_cast<quint8>(rng.bounded(256));
-    setParam(block, 20, QString::number(rng.bounded(1000000)).rightJustified(6, QLatin1Char('0')));
-    setParam(block, 21, QString::number(rng.bounded(10000)).rightJustified(4, QLatin1Char('0')));
-    setParam(block, 22, QString::number(rng.bounded(10000)).rightJustified(4, QLatin1Char('0')));
+    for (int pin : {20, 21, 22}) // the 4-digit PINs take the first four digits
+        setParam(block, pin, QString::number(rng.bounded(1000000)).rightJustified(6, QLatin1Char('0')));
     return block;
 }
 
