@@ -69,6 +69,7 @@ private slots:
     void uncheckedLineHidesWhileSamplingGoesOn();
     void lateTicksSkipNoSample();
     void dialogSamplesBothTabsAndCloseDeletesAll();
+    void dialogFitsShownSize(); // last: the application font it sets stays
 
 private:
     std::unique_ptr<MainWindow> window;
@@ -366,6 +367,18 @@ void TestScope::joinedRunsDrawLikePointByPoint()
     }
     QVERIFY(red > 0);
     QVERIFY2(differing <= 2 + red / 100, qPrintable(QStringLiteral("%1 of %2 curve pixels differ").arg(differing).arg(red)));
+}
+
+// The form asks for 1005 x 546; with the main window's button style sheet and
+// a 9 pt desktop font the read-outs must not make the dialog grow past it.
+void TestScope::dialogFitsShownSize()
+{
+    QApplication::setFont(QFont(QStringLiteral("Sans Serif"), 9));
+    ScopeDlg dialog(window.get());
+    QVERIFY(!dialog.findChild<QPushButton*>(QStringLiteral("btnClose"))->styleSheet().isEmpty());
+    const QSize hint = dialog.minimumSizeHint();
+    QVERIFY2(hint.boundedTo({1005, 546}) == hint,
+             qPrintable(QStringLiteral("%1 x %2").arg(hint.width()).arg(hint.height())));
 }
 
 QTEST_MAIN(TestScope)
