@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "app/translations.h"
 
 #include <QApplication>
 #include <QTextCodec>
@@ -6,6 +7,7 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    installTranslations(app);
     QApplication::setApplicationName(QApplication::tr("Energizer Configurator"));
     QApplication::setApplicationVersion(QStringLiteral("1.0.31"));
     QApplication::setOrganizationName(QStringLiteral("Ravlin"));

@@ -1,0 +1,36 @@
+#include "app/translations.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+QStringList translationDirs()
+{
+    const QDir appDir(QCoreApplication::applicationDirPath());
+    return {appDir.filePath(QStringLiteral("translations")),
+            QDir::cleanPath(appDir.filePath(QStringLiteral("../share/energizer-configurator/translations")))};
+}
+
+bool installTranslations(QCoreApplication& app, const QStringList& dirs)
+{
+    const QLocale locale;
+    auto* qt = new QTranslator(&app);
+    if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(qt);
+    else
+        delete qt;
+
+    auto* own = new QTranslator(&app);
+    for (const QString& dir : dirs) {
+        if (own->load(locale, QStringLiteral("energizer-configurator"), QStringLiteral("_"), dir)) {
+            // Installed last, so its texts win over Qt's for the same source.
+            app.installTranslator(own);
+            return true;
+        }
+    }
+    delete own;
+    return false;
+}

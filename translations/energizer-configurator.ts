@@ -1,0 +1,1200 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1">
+<context>
+    <name>AdvOptionsDlg</name>
+    <message>
+        <source>Zone 1 Configuration</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence Interference Alarm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence Alarm Delay</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence State at Power On</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>On</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Return to State on power Loss</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence Condition Check Level</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Level 3 - fair to poor</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Level 4 - fair</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Level 5</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Level 6 - good</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence Control Algorithm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Conventional</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Arc detection and avoidance</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence Arсing Release Filter</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence Arcing Detection Filter</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Voltages (Volts)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence Low Power Voltage</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence High Power Voltage</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence Low Power Alarm Level</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence High Power Alarm Level</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence High Power Check Power Level</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Storage Cap Max Allowed Power</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence Arcing Detection Treshold</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 2 Configuration</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Siren Configuration</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Siren On Time (mins : secs)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>mm:ss</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Siren Off Time (mins : secs)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Events Before Re-Arm Timeout</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Siren Re-Arm Time (days, hrs, mins, secs)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>hh:mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ConfigDlg</name>
+    <message>
+        <source>Dialog</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Energizer Communication Status</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Options</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>General Configuration</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mains Fail Chime</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Solar Powered Installation</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Magnetic Switch</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>User Configuration</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Installer PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Master PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Reset PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Display Configuration</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show Key Presses on LCD</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Display Installer Tel.Number</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Good, Check, Bad</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>V-Peak Out, V-Peak Return</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stored Energy Capacity Used</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence Voltage Loss</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Battery Voltage</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Alarm &amp;&amp; Bypass Configuration</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence Alarm Bypass Zone1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence Alarm Bypass Zone2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Gate Alarm Bypass</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Alarm Mute</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Service Alarm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Silent Alarm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tamper Alarm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Gate Configuration</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Gate Alarm Instant</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Gate Chime</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Gate Chime Delay on Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Gate Alarm Delay Time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 1 Strobe Light Relay Function</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 1 Strobe Light only</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 1 and 2 combined</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 2 Strobe Light Relay Function</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 2 Strobe Light only</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence On/Off (Zone 1+2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Default</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show Advanced Options</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Input/Output Configuration</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Gate Input Function</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Gate</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Panic function</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Both zones on (high) / off (low), locked off</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Both zones on (low) / off (high), locked off</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Expansion Card Configuration</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Configuration 0</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Configuration 1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Configuration 2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 1 On/Off Input function</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence on/off control</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Panic</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 1 off  locked</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 1 On/Off Toggle</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Absolute Mode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Toggle mode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 1 Hi/Lo Input function</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 1 switch between hi/lo power mode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 1 Hi/Lo Toggle</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 2 On/Off Input function</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 2 off locked</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 2 On/Off Toggle</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 2 Hi/Lo Input function</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 2 switch between hi/lo power mode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 2 Hi/Lo Toggle</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Panic Input Function</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unknown</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Panic Button</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Network Setup</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>4 Zone Installation</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Slave Energizer Present</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Large Network Installation</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Master Energizer Passive Sync</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Large Network Topology</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Large Network Address</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Alarm Sensor Mode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Siren Relay Function in Alarm Sensor Mode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Gate Alarm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Energizer on/off Indication</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Relay Function</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Relays Active Open</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Load from file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Write to file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Read from energizer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Write to energizer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Configuration</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Reading configuration from energizer...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Writing configuration to energizer...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save File</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>XML Files (*.xml)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Select File</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File writting error</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This file is not an energizer configuration: %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File loading error</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 was not loaded.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ConfigFile</name>
+    <message>
+        <source>the file holds no XML element</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>its root element is &lt;%1&gt;, not &lt;Configuration&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it holds none of the configuration parameters</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is not well-formed XML: %1 (line %2, column %3)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ConfigTransfer</name>
+    <message>
+        <source>Configuration read from energizer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Configuration not read: the link to the energizer is not connected</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Configuration not read: no answer from the energizer within %1 s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Configuration written and verified</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Configuration not written: the link to the energizer is not connected</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Configuration write not confirmed: no answer from the energizer within %1 s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Configuration write not confirmed: the energizer holds other bytes than were sent</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Configuration write not confirmed: the energizer holds other values for %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>Energizer</name>
+    <message>
+        <source>Good</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bad</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>EnergizerLink</name>
+    <message>
+        <source>Not available serial ports</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connection failed. </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connecting to %1 : %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Terminal is not ready</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connected to %1 : %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No parity</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Even parity</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Odd parity</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Space parity</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mark parity</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unknown parity</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 stop</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1.5 stop</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>2 stop</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unknown stop</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No Flow Control</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Hardware Flow Control</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Software Flow Control</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unknown Flow Control</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connected to %1 : %2, %3, %4, %5, %6</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 bits</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>MainWindow</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Energiser status</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Magnetic switch:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tamper:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sync Master/Slave:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sync loss:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Service:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Aux: Fuse:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Gate Alarm:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Panic Alarm:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mains Fail:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Battery Fuse:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Battery Flat:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Battery voltage:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Supply voltage:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Energiser Communication Status</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence 1 Control</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ON/OFF</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>LV/HV</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence ON:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence HV:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence Status:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Output Voltage:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Return Voltage:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>HP Cap Voltage:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence Condition:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence 2 Control</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence 1 Service</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Vout Error:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>SCR Fail:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Flyback Fail:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Interference:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence 2 Service</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence Inputs</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Gate:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 1 ON/OFF:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 2 ON/OFF:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Panic:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 1 HV/LV:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 2 HV/LV:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Energiser Outputs</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Strobe 1:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Strobe 2:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Siren:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CONFIG</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>SCOPE</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Comms</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Serial connection settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Orvik Configurator</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not connected</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No configuration has arrived from the energizer yet</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Configuration is not loaded from energizer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The energizer&apos;s installer PIN differs from the one in Settings → Serial connection settings → Installer PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>QApplication</name>
+    <message>
+        <source>Energizer Configurator</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ScopeDlg</name>
+    <message>
+        <source>Scopes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Energizer Communication Status</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CLOSE</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ScopeUnit</name>
+    <message>
+        <source>Output Voltage:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Return Voltage:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>HV Check Level:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>HV Alarm Level:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>LV Alarm Level:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Good/Check/Bad:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone state:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stored Energy:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Capacity Used:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Battery Voltage:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence 1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence 1 Actual</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence 2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fence 2 Actual</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>N/A</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Voltages</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SettingsDlg</name>
+    <message>
+        <source>Settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Select Serial Port</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Scan ports</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Description:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Manufacturer:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Serial number:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Location:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Vendor ID:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Product ID:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Select Parameters</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>BaudRate:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Data bits:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Parity:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stop bits:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Flow control:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Energizer address</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Installer PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Serial port</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Network</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Network mode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>USR module set as:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>UDP server</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>UDP client</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>TCP server</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Own IP address:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IP address:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Apply</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>N/A</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Even</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Odd</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mark</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Space</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1.5</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>RTS/CTS</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>XON/XOFF</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Description: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Manufacturer: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Serial number: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Location: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Vendor Identifier: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Product Identifier: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>YourScaleDraw</name>
+    <message>
+        <source>%1 s</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+</TS>
