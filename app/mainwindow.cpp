@@ -4,7 +4,10 @@
 #include "app/globals.h"
 #include "config/configdlg.h"
 #include "device/energizer.h"
-#include "link/replyassembler.h"
+#include "device/statusrecord.h"
+#include "link/configtransfer.h"
+#include "link/energizerlink.h"
+#include "link/frames.h"
 #include "scope/scopedlg.h"
 #include "settings/settingsdlg.h"
 
@@ -14,7 +17,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
-#include <QSerialPort>
 #include <QTimer>
 #include <QUrl>
 
@@ -38,9 +40,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     pollTimer = new QTimer(this);
     pollTimer->start(1000);
-    replyTime.start();
 
-    serialPort = new QSerialPort(this);
     configDlg = new ConfigDlg(this);
 
     statusLabel = new QLabel(tr("Not connected"), this);
@@ -53,6 +53,7 @@ MainWindow::MainWindow(QWidget* parent)
     ui->statusBar->addPermanentWidget(statusFiller, 1);
 
     ui->btnConfig->setEnabled(false);
+    ui->btnConfig->setToolTip(tr("No configuration has arrived from the energizer yet"));
     for (QPushButton* button : {ui->btnConfig, ui->btnScope, ui->btnHV1, ui->btnHV2, ui->btnON1, ui->btnON2})
         button->setStyleSheet(buttonStyleSheet());
 
@@ -61,32 +62,25 @@ MainWindow::MainWindow(QWidget* parent)
     connect(energizer, &Energizer::paramChanged, configDlg, &ConfigDlg::paramChanged);
     emit energizer->paramChanged();
 
-    replyAssembler = new ReplyAssembler(this);
-    connect(replyAssembler, &ReplyAssembler::replyReady, this, &MainWindow::dispatchReply);
-    connect(replyAssembler, &ReplyAssembler::unknownResponse, this, [](quint8 code) {
-        qDebug().noquote() << "Response" << QString::number(code, 16);
+    m_link = new EnergizerLink(*energizer, this);
+    serialPort = m_link->serialPort();
+    m_transfer = new ConfigTransfer(*m_link, this);
+    configDlg->setTransfer(m_transfer);
+    connect(m_link, &EnergizerLink::linkText, statusLabel, &QLabel::setText);
+    connect(m_link, &EnergizerLink::opened, this, [this] {
+        configDlg->readEnerg();
+        checkInstallerPin();
     });
+    connect(m_link, &EnergizerLink::statusReceived, this, &MainWindow::statusReceived);
+    connect(m_link, &EnergizerLink::configReceived, this, &MainWindow::configReceived);
 
     connect(ui->actSerialParams, &QAction::triggered, this, &MainWindow::serialParams);
     for (QPushButton* button : {ui->btnHV1, ui->btnHV2, ui->btnON1, ui->btnON2})
         connect(button, &QPushButton::clicked, this, &MainWindow::energCommand);
     connect(ui->btnConfig, &QPushButton::clicked, this, &MainWindow::showConfig);
     connect(ui->btnScope, &QPushButton::clicked, this, &MainWindow::showScope);
-    connect(ui->actOrvikConfigurator, &QAction::triggered, this, [] {
-        // Without the manual beside us, stay silent rather than let the desktop complain.
-        const QString manual = QCoreApplication::applicationDirPath() + QStringLiteral("/Orvik Configurator.pdf");
-        if (QFileInfo::exists(manual))
-            QDesktopServices::openUrl(QUrl::fromLocalFile(manual));
-    });
-    connect(serialPort, &QSerialPort::readyRead, this, &MainWindow::readData);
+    connect(ui->actOrvikConfigurator, &QAction::triggered, this, &MainWindow::openManual);
     connect(pollTimer, &QTimer::timeout, this, &MainWindow::timerTick);
-
-    connect(&tcpSocket, &QTcpSocket::connected, this, &MainWindow::connected);
-    connect(&tcpSocket, &QTcpSocket::readyRead, this, &MainWindow::readData);
-    connect(&tcpSocket, &QAbstractSocket::errorOccurred, this, &MainWindow::displayError);
-    connect(&udpSocket, &QUdpSocket::connected, this, &MainWindow::connected);
-    connect(&udpSocket, &QUdpSocket::readyRead, this, &MainWindow::readData);
-    connect(&udpSocket, &QAbstractSocket::errorOccurred, this, &MainWindow::displayError);
 
     energizerConnecting();
 }
@@ -111,6 +105,14 @@ QString MainWindow::buttonStyleSheet() const
         + QStringLiteral("QPushButton:disabled {background-color: rgb(83, 120, 150);border-style: inset;}");
 }
 
+void MainWindow::openManual()
+{
+    // Without the manual beside us, stay silent rather than let the desktop complain.
+    const QString manual = QCoreApplication::applicationDirPath() + QStringLiteral("/Orvik Configurator.pdf");
+    if (QFileInfo::exists(manual))
+        QDesktopServices::openUrl(QUrl::fromLocalFile(manual));
+}
+
 void MainWindow::showConfig()
 {
     configDlg->resize(888, 600);
@@ -128,14 +130,92 @@ void MainWindow::serialParams()
 {
     if (settingsDlg->exec() != QDialog::Accepted)
         return;
-    const Settings settings = settingsDlg->settings();
     energizer->reset();
-    energizer->address = settings.energizerAddress;
+    energizer->address = settingsDlg->settings().energizerAddress;
     emit energizer->paramChanged();
-    if (terminalReady()) {
-        serialPort->close();
-        energizer->online = false;
-        emit energizer->paramChanged();
-    }
+    // The old link goes whatever its kind; energizerConnecting opens the new one.
+    closeConnection();
     energizerConnecting();
+}
+
+// The link itself lives in EnergizerLink; these are the window's faces of it.
+
+void MainWindow::energizerConnecting()
+{
+    m_link->setSettings(settingsDlg->settings());
+    m_link->open();
+}
+
+void MainWindow::closeConnection()
+{
+    m_link->close();
+}
+
+void MainWindow::writeData(const QByteArray& data)
+{
+    m_link->send(data);
+}
+
+void MainWindow::readData()
+{
+    m_link->readData();
+}
+
+void MainWindow::displayError(QAbstractSocket::SocketError socketError)
+{
+    m_link->displayError(socketError);
+}
+
+void MainWindow::connected()
+{
+    m_link->connected();
+}
+
+void MainWindow::timerTick()
+{
+    // Sent whatever the link state: a failed write is what reconnects.
+    writeData(statusRequestFrame(energizer->address));
+}
+
+void MainWindow::energCommand()
+{
+    // Always the wished state of both zones, not just the clicked button.
+    writeData(zoneCommandFrame(energizer->address, ui->btnHV1->isChecked(), ui->btnHV2->isChecked(),
+                               ui->btnON1->isChecked(), ui->btnON2->isChecked()));
+}
+
+void MainWindow::decodeStatus(const QByteArray& reply)
+{
+    ::decodeStatus(*energizer, reply);
+}
+
+void MainWindow::statusReceived()
+{
+    // Until a block with the right PIN is in, every status brings another read.
+    if (!ui->btnConfig->isEnabled())
+        configDlg->readEnerg();
+}
+
+void MainWindow::configReceived(const QByteArray& reply)
+{
+    configDlg->setConfig(reply);
+    checkInstallerPin();
+}
+
+void MainWindow::checkInstallerPin()
+{
+    if (!configDlg->configReceived) {
+        qDebug() << "Configuration is not loaded from energizer";
+        statusLabel->setText(tr("Configuration is not loaded from energizer"));
+        ui->btnConfig->setToolTip(tr("No configuration has arrived from the energizer yet"));
+        return;
+    }
+    const QString appPin = settingsDlg->settings().installerPin;
+    const QString energizerPin = configDlg->getParam(20).toString();
+    qDebug().noquote() << QStringLiteral("InstEnergPIN %1 InstAppPIN %2").arg(energizerPin, appPin);
+    const bool match = energizerPin == appPin;
+    ui->btnConfig->setEnabled(match);
+    ui->btnConfig->setToolTip(match ? QString()
+                                    : tr("The energizer's installer PIN differs from the one set in Comms → "
+                                         "Serial connection settings → Installer PIN"));
 }

@@ -3,17 +3,14 @@
 #include <QAbstractSocket>
 #include <QByteArray>
 #include <QMainWindow>
-#include <QSerialPort>
-#include <QTcpSocket>
-#include <QTime>
-#include <QUdpSocket>
 
 namespace Ui {
 class MainWindow;
 }
 
+class ConfigTransfer;
+class EnergizerLink;
 class QLabel;
-class ReplyAssembler;
 class SettingsDlg;
 
 class MainWindow : public QMainWindow
@@ -29,6 +26,7 @@ public:
     void checkInstallerPin();
     // Decodes one status reply into the energizer object.
     void decodeStatus(const QByteArray& reply);
+    EnergizerLink* link() const { return m_link; }
 
 private slots:
     void paramChanged();
@@ -46,22 +44,15 @@ private slots:
 public slots:
     void writeData(const QByteArray& data);
 
-private slots:
-    void serialPortError(QSerialPort::SerialPortError error);
-
 private:
-    void dispatchReply(const QByteArray& reply);
-    // Data-terminal-ready, where a port that cannot tell counts as ready.
-    bool terminalReady();
-    QString serialLinkText() const;
+    void statusReceived();
+    void configReceived(const QByteArray& reply);
+    void openManual();
 
     Ui::MainWindow* ui;
     QLabel* statusLabel = nullptr;
     QLabel* statusFiller = nullptr;
     SettingsDlg* settingsDlg = nullptr;
-    QTime replyTime;
-    QUdpSocket udpSocket;
-    QTcpSocket tcpSocket;
-    qint32 pendingBytes = 0;
-    ReplyAssembler* replyAssembler = nullptr;
+    EnergizerLink* m_link = nullptr;
+    ConfigTransfer* m_transfer = nullptr;
 };

@@ -6,6 +6,7 @@
 #include "config/advoptionsdlg.h"
 #include "config/choicebuttons.h"
 #include "device/energizer.h"
+#include "link/configtransfer.h"
 #include "link/frames.h"
 
 #include <QDomDocument>
@@ -128,7 +129,7 @@ ConfigDlg::ConfigDlg(QWidget* parent)
 
     connect(ui->btnLoadFile, &QPushButton::clicked, this, &ConfigDlg::loadFromFile);
     connect(ui->btnWriteFile, &QPushButton::clicked, this, &ConfigDlg::writeToFile);
-    connect(ui->btnReadEnerg, &QPushButton::clicked, this, &ConfigDlg::readEnerg);
+    connect(ui->btnReadEnerg, &QPushButton::clicked, this, &ConfigDlg::readFromEnergizer);
     connect(ui->btnWriteEnerg, &QPushButton::clicked, this, &ConfigDlg::writeEnerg);
     connect(ui->btnDefault, &QPushButton::clicked, this, &ConfigDlg::baInit);
     connect(ui->btnShowAdvOptions, &QPushButton::clicked, this, &ConfigDlg::showAdvOptions);
@@ -243,10 +244,55 @@ void ConfigDlg::readEnerg()
     mainWindow->writeData(configReadRequestFrame(energizer->address));
 }
 
+void ConfigDlg::setTransfer(ConfigTransfer* transfer)
+{
+    m_transfer = transfer;
+    connect(transfer, &ConfigTransfer::readFinished, this, [this](ConfigTransfer::Outcome outcome) {
+        showExchange(ConfigTransfer::readText(outcome), outcome == ConfigTransfer::Outcome::Done);
+    });
+    connect(transfer, &ConfigTransfer::writeFinished, this,
+            [this](ConfigTransfer::Outcome outcome, const QStringList& differing) {
+                showExchange(ConfigTransfer::writeText(outcome, differing), outcome == ConfigTransfer::Outcome::Done);
+            });
+}
+
+QString ConfigDlg::exchangeText() const
+{
+    return ui->lblExchange->text();
+}
+
+void ConfigDlg::showExchange(const QString& text, bool ok)
+{
+    // Stays until the next read or write, so it can be read at leisure.
+    ui->lblExchange->setStyleSheet(ok ? QStringLiteral("color: #16803a; font-weight: bold;")
+                                      : QStringLiteral("color: #c0392b; font-weight: bold;"));
+    ui->lblExchange->setText(text);
+    ui->lblExchange->setToolTip(text);
+}
+
+void ConfigDlg::readFromEnergizer()
+{
+    if (!m_transfer) {
+        readEnerg();
+        return;
+    }
+    if (m_transfer->busy())
+        return;
+    showExchange(tr("Reading configuration from energizer..."), true);
+    m_transfer->read();
+}
+
 void ConfigDlg::writeEnerg()
 {
     updateRecord();
-    mainWindow->writeData(configWriteFrame(energizer->address, configBlock));
+    if (!m_transfer) {
+        mainWindow->writeData(configWriteFrame(energizer->address, configBlock));
+        return;
+    }
+    if (m_transfer->busy())
+        return;
+    showExchange(tr("Writing configuration to energizer..."), true);
+    m_transfer->write(configBlock);
 }
 
 void ConfigDlg::showAdvOptions()

@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+class ConfigTransfer;
 class QDomDocument;
 
 namespace Ui {
@@ -30,6 +31,10 @@ public:
     // Record -> widgets and widgets -> record.
     void updateUi();
     void updateRecord();
+    // Reads and writes made from the dialog's buttons go through this, which
+    // confirms them; without one they are sent unconfirmed.
+    void setTransfer(ConfigTransfer* transfer);
+    QString exchangeText() const;
 
     // The file dialogs of "Write to file" and "Load from file"; an empty
     // name means cancelled. Replaceable so that tests need no dialog.
@@ -50,13 +55,18 @@ public slots:
     void writeEnerg();
     void showAdvOptions();
     void baInit();
+    // "Read from energizer": one read request, and word of its answer.
+    void readFromEnergizer();
 
 private:
+    void showExchange(const QString& text, bool ok);
+
     struct Binding;
     QString chooseSaveFileName();
     QString chooseOpenFileName();
     void showFileInTitle();
 
     Ui::ConfigDlg* ui;
+    ConfigTransfer* m_transfer = nullptr;
     std::vector<Binding> bindings; // in the order updateUi and updateRecord visit them
 };

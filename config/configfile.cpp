@@ -4,8 +4,10 @@
 #include "app/globals.h"
 #include "app/mainwindow.h"
 #include "config/configxml.h"
+#include "settings/settingsfile.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QDomDocument>
 #include <QFile>
 #include <QFileDialog>
@@ -31,13 +33,13 @@ bool writeAll(QSaveFile& file, const QByteArray& data)
 
 QString ConfigDlg::chooseSaveFileName()
 {
-    return QFileDialog::getSaveFileName(mainWindow, tr("Save File"), QCoreApplication::applicationDirPath(),
+    return QFileDialog::getSaveFileName(mainWindow, tr("Save File"), fileDialogFolder(),
                                         tr("XML Files (*.xml)"), nullptr, QFileDialog::DontUseNativeDialog);
 }
 
 QString ConfigDlg::chooseOpenFileName()
 {
-    return QFileDialog::getOpenFileName(mainWindow, tr("Select File"), QCoreApplication::applicationDirPath(),
+    return QFileDialog::getOpenFileName(mainWindow, tr("Select File"), fileDialogFolder(),
                                         QStringLiteral("XML (*.xml)"), nullptr, QFileDialog::DontUseNativeDialog);
 }
 
@@ -71,17 +73,26 @@ void ConfigDlg::writeToFile()
 
 void ConfigDlg::loadFromFile()
 {
-    fileName = askOpenFileName();
-    if (fileName.isEmpty())
+    const QString chosen = askOpenFileName();
+    if (chosen.isEmpty())
         return;
-    QFile file(fileName);
+    // Anything but a configuration is refused before the dialog changes.
+    QFile file(chosen);
+    QDomDocument loaded;
+    QString problem;
     if (!file.open(QIODevice::ReadOnly))
+        problem = file.errorString();
+    else if (!parseConfigFile(file.readAll(), loaded, &problem))
+        problem = tr("This file is not an energizer configuration: %1.").arg(problem);
+    if (!problem.isEmpty()) {
+        QMessageBox::warning(this, tr("File loading error"),
+                             tr("%1 was not loaded.").arg(QDir::toNativeSeparators(chosen)) + QLatin1Char('\n')
+                                 + problem);
         return;
-    domDocument->clear();
-    if (!domDocument->setContent(&file))
-        return;
+    }
+    fileName = chosen;
+    *domDocument = loaded;
     showFileInTitle();
-    file.close();
 
     configBlock = defaultBlock;
     updateUi();

@@ -1,5 +1,7 @@
 #include "config/configxml.h"
 
+#include <QCoreApplication>
+
 #include <QBuffer>
 #include <QDomNamedNodeMap>
 #include <QStringList>
@@ -100,19 +102,92 @@ QByteArray configToXml(const ConfigBlock& block)
     return documentText(doc);
 }
 
+namespace {
+
+// The element of a parameter, null when the document lacks it.
+QDomElement paramElement(const QDomElement& root, const XmlGroup& group, int index)
+{
+    return root.firstChildElement(QString::fromLatin1(group.name))
+        .firstChildElement(QString::fromLatin1(paramInfo(index)->name));
+}
+
+void storeParamText(ConfigBlock& block, int index, const QString& text)
+{
+    if (isPin(index))
+        setParam(block, index, text);
+    else
+        setParam(block, index, text.toInt(nullptr, 10));
+}
+
+} // namespace
+
 void readConfigDocument(const QDomDocument& doc, ConfigBlock& block)
 {
     block = defaultConfigBlock();
     const QDomElement root = doc.documentElement();
     for (const XmlGroup& group : xmlGroups()) {
-        const QDomElement groupElement = root.firstChildElement(QString::fromLatin1(group.name));
+        for (int index : group.params)
+            storeParamText(block, index, paramElement(root, group, index).attribute(QStringLiteral("value")));
+    }
+}
+
+QVector<int> paramsInDocument(const QDomDocument& doc)
+{
+    QVector<int> present;
+    const QDomElement root = doc.documentElement();
+    for (const XmlGroup& group : xmlGroups()) {
         for (int index : group.params) {
-            const QString text = groupElement.firstChildElement(QString::fromLatin1(paramInfo(index)->name))
-                                     .attribute(QStringLiteral("value"));
-            if (isPin(index))
-                setParam(block, index, text);
-            else
-                setParam(block, index, text.toInt(nullptr, 10));
+            if (!paramElement(root, group, index).isNull())
+                present << index;
+        }
+    }
+    return present;
+}
+
+QString configDocumentProblem(const QDomDocument& doc)
+{
+    const QString root = doc.documentElement().tagName();
+    if (root != QLatin1String("Configuration")) {
+        return root.isEmpty() ? QCoreApplication::translate("ConfigFile", "the file holds no XML element")
+                              : QCoreApplication::translate("ConfigFile", "its root element is <%1>, not <Configuration>")
+                                    .arg(root);
+    }
+    if (paramsInDocument(doc).isEmpty())
+        return QCoreApplication::translate("ConfigFile", "it holds none of the configuration parameters");
+    return {};
+}
+
+bool parseConfigFile(const QByteArray& data, QDomDocument& doc, QString* error)
+{
+    QDomDocument parsed;
+    QString message;
+    int line = 0;
+    int column = 0;
+    QString problem;
+    if (!parsed.setContent(data, &message, &line, &column))
+        problem = QCoreApplication::translate("ConfigFile", "it is not well-formed XML: %1 (line %2, column %3)")
+                      .arg(message)
+                      .arg(line)
+                      .arg(column);
+    else
+        problem = configDocumentProblem(parsed);
+    if (!problem.isEmpty()) {
+        if (error)
+            *error = problem;
+        return false;
+    }
+    doc = parsed;
+    return true;
+}
+
+void applyConfigDocument(const QDomDocument& doc, ConfigBlock& block)
+{
+    const QDomElement root = doc.documentElement();
+    for (const XmlGroup& group : xmlGroups()) {
+        for (int index : group.params) {
+            const QDomElement element = paramElement(root, group, index);
+            if (!element.isNull())
+                storeParamText(block, index, element.attribute(QStringLiteral("value")));
         }
     }
 }
@@ -120,14 +195,8 @@ void readConfigDocument(const QDomDocument& doc, ConfigBlock& block)
 bool configFromXml(const QByteArray& data, ConfigBlock& block, QString* error)
 {
     QDomDocument doc;
-    QString message;
-    int line = 0;
-    int column = 0;
-    if (!doc.setContent(data, &message, &line, &column)) {
-        if (error)
-            *error = QStringLiteral("%1 (line %2, column %3)").arg(message).arg(line).arg(column);
+    if (!parseConfigFile(data, doc, error))
         return false;
-    }
     readConfigDocument(doc, block);
     return true;
 }

@@ -30,6 +30,17 @@ QByteArray configToXml(const ConfigBlock& block);
 
 // Reads a parsed document into block, starting from the default block.
 void readConfigDocument(const QDomDocument& doc, ConfigBlock& block);
-// Parses file bytes; on malformed XML returns false, leaves block untouched
-// and puts the parser's message into *error when given.
+// Parameter indices the document has an element for, in file order.
+QVector<int> paramsInDocument(const QDomDocument& doc);
+// Why a parsed document is no configuration (its root is not Configuration,
+// or it holds none of the parameters); empty when it is one.
+QString configDocumentProblem(const QDomDocument& doc);
+// Parses file bytes and checks that they are a configuration; on failure
+// returns false with the reason in *error and leaves doc untouched.
+bool parseConfigFile(const QByteArray& data, QDomDocument& doc, QString* error = nullptr);
+// Stores the values of the parameters the document holds into block, as
+// loading would convert them; every other bit keeps its value.
+void applyConfigDocument(const QDomDocument& doc, ConfigBlock& block);
+// Parses file bytes into block (from the default block); refuses malformed
+// XML and documents that are no configuration, leaving block untouched.
 bool configFromXml(const QByteArray& data, ConfigBlock& block, QString* error = nullptr);

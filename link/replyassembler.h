@@ -4,12 +4,16 @@
 #include <QElapsedTimer>
 #include <QObject>
 
-// Cuts the byte stream of any link kind into whole replies. A reply starts at
-// offset 0 of a burst; offset 2 (the response code) gives its length; bytes
-// after a complete reply start the next one. An unknown code drops what is
-// held and the rest of its burst (nothing in it can be framed); a partial
-// reply that got no bytes for more than StaleMs is dropped when the next bytes
-// arrive. Never holds more than one unfinished reply (at most 51 bytes).
+// Cuts the byte stream of any link kind into whole replies. A reply that
+// starts where a read starts, or right after a reply, is framed by its
+// response code at offset 2, checksum or not; bytes after a complete reply
+// start the next one. When offset 2 holds no known code, the first later
+// position that holds a complete reply with a right CRC-8 (or where a later
+// read starts with a known code) is framed instead, and the bytes before it
+// are discarded. A framed reply whose checksum is wrong gives way to a reply
+// with a right one that starts inside it. A partial reply that got no bytes
+// for more than StaleMs is dropped when the next bytes arrive. Never holds
+// more than one unfinished reply beyond the burst being fed.
 class ReplyAssembler : public QObject
 {
     Q_OBJECT
@@ -27,10 +31,24 @@ public:
 
 signals:
     void replyReady(const QByteArray& reply);
+    // Offset 2 of a reply start holds a code with no known reply.
     void unknownResponse(quint8 code);
+    // Bytes that belong to no reply (noise, stale partials).
+    void discarded(const QByteArray& bytes);
 
 private:
+    bool takeReply(int length);
+    void drop(int count);
+    // First position in [from, to) where a complete reply with a right checksum starts, or -1.
+    int sealedReplyIn(int from, int to) const;
+    bool sealedAt(int pos, int length) const;
+    // Whether a reply may still complete at a position in [from, to).
+    bool partialReplyIn(int from, int to) const;
+
     QByteArray m_buffer;
+    bool m_headTrusted = true; // m_buffer starts where a read or a reply started
+    int m_readStart = -1;      // where the latest read starts in an untrusted buffer
+    int m_readOffset = 0;      // where the latest read starts in the buffer
     qint64 m_lastBytesAt = 0;
     quint32 m_generation = 0;
     QElapsedTimer m_clock;

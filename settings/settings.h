@@ -2,10 +2,14 @@
 
 #include <QString>
 
+// How the tool reaches the energizer. setting.ini keeps these as integers.
+enum class LinkKind { Serial = 0, Network = 1 };                 // comMode
+enum class ModuleRole { UdpServer = 0, UdpClient = 1, TcpServer = 2 }; // netMode
+
 // Connection settings, handed out by value by SettingsDlg::settings().
 struct Settings
 {
-    qint32 comMode = 0;  // 0 serial, 1 network
+    qint32 comMode = 0;  // 0 serial, any other value network
     qint32 netMode = 0;  // 0 UDP server, 1 UDP client, 2 TCP server (module role)
     QString ipAddress;
     QString ownIpAddress;
@@ -23,4 +27,11 @@ struct Settings
     QString stopBitsText;
     qint32 flowControl = 0;
     QString flowControlText;
+
+    LinkKind linkKind() const { return comMode == 0 ? LinkKind::Serial : LinkKind::Network; }
+    // Roles other than 0 and 1 arrive from setting.ini only, and mean TCP.
+    ModuleRole moduleRole() const
+    {
+        return netMode == 0 ? ModuleRole::UdpServer : netMode == 1 ? ModuleRole::UdpClient : ModuleRole::TcpServer;
+    }
 };

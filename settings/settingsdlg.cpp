@@ -1,6 +1,8 @@
 #include "settings/settingsdlg.h"
 #include "ui_settingsdlg.h"
 
+#include "settings/settingsfile.h"
+
 #include <QCompleter>
 #include <QCoreApplication>
 #include <QHostAddress>
@@ -9,23 +11,6 @@
 #include <QSerialPortInfo>
 #include <QSettings>
 
-namespace {
-
-QString settingsFilePath()
-{
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/setting.ini");
-}
-
-// setting.ini lives beside the executable; its keys stand at top level.
-class SettingsFile : public QSettings
-{
-public:
-    SettingsFile() : QSettings(settingsFilePath(), QSettings::IniFormat) { setIniCodec("UTF-8"); }
-};
-
-constexpr int maxPortNumber = 65535;
-
-} // namespace
 
 QStringList serialPortFields(const QString& name, const QString& description, const QString& manufacturer,
                              const QString& serialNumber, const QString& location, quint16 vendorId,
@@ -165,16 +150,7 @@ void SettingsDlg::switchMode()
 
 void SettingsDlg::loadSettings()
 {
-    {
-        SettingsFile file;
-        m_settings.ownIpAddress = file.value(QStringLiteral("ownIPAddress"), QStringLiteral("192.168.0.1")).toString();
-        m_settings.netMode = file.value(QStringLiteral("UDP"), QStringLiteral("0")).toInt();
-        m_settings.ipAddress = file.value(QStringLiteral("IPAddress"), QStringLiteral("192.168.0.1")).toString();
-        m_settings.portNumber = file.value(QStringLiteral("portNumber"), QStringLiteral("6128")).toInt();
-        m_settings.comMode = file.value(QStringLiteral("comMode"), QStringLiteral("0")).toInt();
-    }
-    // A UDP/TCP port is 16 bits; anything larger would silently mean another port.
-    m_settings.portNumber = qBound(0, m_settings.portNumber, maxPortNumber);
+    loadSettingsFile(settingsFilePath(), m_settings);
 
     const int ownIndex = ui->cbOwnIP->findText(m_settings.ownIpAddress);
     if (ownIndex >= 0)
@@ -228,10 +204,5 @@ void SettingsDlg::updateSettings()
     else
         m_settings.netMode = 2;
 
-    SettingsFile file;
-    file.setValue(QStringLiteral("ownIPAddress"), m_settings.ownIpAddress);
-    file.setValue(QStringLiteral("IPAddress"), m_settings.ipAddress);
-    file.setValue(QStringLiteral("portNumber"), m_settings.portNumber);
-    file.setValue(QStringLiteral("comMode"), m_settings.comMode);
-    file.setValue(QStringLiteral("UDP"), m_settings.netMode);
+    saveSettingsFile(settingsFilePath(), m_settings);
 }

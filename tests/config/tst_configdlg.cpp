@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTimeEdit>
 #include <QUdpSocket>
+#include <QMessageBox>
 #include <QtTest>
 
 #include <cmath>
@@ -581,6 +582,7 @@ void TstConfigDlg::malformedLoadChangesNothing_data()
     QTest::newRow("missing file") << "bad.xml" << QByteArray();
     QTest::newRow("not XML") << "bad.xml" << QByteArray("GateAlarmDelay=5\n");
     QTest::newRow("cut short") << "bad.xml" << defaultFileText().left(700);
+    QTest::newRow("foreign XML") << "bad.xml" << QByteArray("<Setup><Options><LCD2 value=\"1\"/></Options></Setup>");
 }
 
 void TstConfigDlg::malformedLoadChangesNothing()
@@ -596,7 +598,17 @@ void TstConfigDlg::malformedLoadChangesNothing()
     const int shownDelay = widget<QSpinBox>(&dlg, "spnGateAlarmDelay")->value();
 
     dlg.askOpenFileName = [&] { return chosen.isEmpty() ? chosen : path(chosen); };
+    QString boxText;
+    if (!chosen.isEmpty()) {
+        onNextModal([&](QWidget* box) {
+            boxText = static_cast<QMessageBox*>(box)->text();
+            box->close();
+        });
+    }
     dlg.loadFromFile();
+    // Refused with the file's name and a reason, never silently.
+    QCOMPARE(boxText.startsWith(QDir::toNativeSeparators(path(chosen)) + QStringLiteral(" was not loaded.\n")),
+             !chosen.isEmpty());
     QVERIFY(dlg.configBlock == before);
     QCOMPARE(widget<QSpinBox>(&dlg, "spnGateAlarmDelay")->value(), shownDelay);
     QCOMPARE(dlg.windowTitle(), Untitled);

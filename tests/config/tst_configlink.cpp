@@ -70,8 +70,10 @@ void TstConfigLink::writeChangesSimulator()
     widget<QCheckBox>(configDlg, "chkSolar")->setChecked(true);
     click("btnWriteEnerg");
 
-    QByteArray block;
-    QTRY_VERIFY_WITH_TIMEOUT((block = sim.block()).size() == ConfigBlockSize && quint8(block.at(35)) == 33, 3000);
+    // Read back and confirmed in the dialog.
+    QTRY_COMPARE_WITH_TIMEOUT(configDlg->exchangeText(), QStringLiteral("Configuration written and verified"), 3000);
+    const QByteArray block = sim.block();
+    QCOMPARE(int(quint8(block.at(35))), 33);
     for (int i = 3; i <= 50; ++i)
         QVERIFY2(quint8(block.at(i)) == configDlg->configBlock[i], qPrintable(QStringLiteral("byte %1").arg(i)));
     QVERIFY(block.at(47) & 0x08); // Solar

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+class Energizer;
+
+// The energizer object's fields by name, in declaration order, for tools that
+// print or publish them (the command line, the MQTT bridge). Values are the
+// exact decoded ones: volts as doubles, flags as bools, the fence condition as
+// its English text.
+QStringList energizerFieldNames();
+QVariant energizerField(const Energizer& energizer, const QString& name);
+QJsonObject energizerToJson(const Energizer& energizer);
+
+// One CSV line: each field in energizerFieldNames() order, locale-independent
+// (a dot as decimal separator, true/false for flags).
+QString energizerCsvLine(const Energizer& energizer);
+// A value as printed in CSV and in Name=value lines.
+QString fieldText(const QVariant& value);

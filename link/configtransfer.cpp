@@ -1,0 +1,124 @@
+#include "link/configtransfer.h"
+
+#include "device/energizer.h"
+#include "link/energizerlink.h"
+#include "link/frames.h"
+
+#include <QCoreApplication>
+
+ConfigTransfer::ConfigTransfer(EnergizerLink& link, QObject* parent)
+    : QObject(parent)
+    , m_link(link)
+{
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &ConfigTransfer::timedOut);
+    connect(&m_link, &EnergizerLink::configReceived, this, &ConfigTransfer::takeReply);
+}
+
+void ConfigTransfer::read()
+{
+    m_writing = false;
+    sendReadRequest();
+}
+
+void ConfigTransfer::write(const ConfigBlock& block)
+{
+    m_writing = true;
+    m_sent = block;
+    if (!m_link.send(configWriteFrame(m_link.energizer().address, block))) {
+        finish(Outcome::NotSent, {});
+        return;
+    }
+    m_mode = Mode::Settling;
+    m_timer.start(SettleMs);
+}
+
+void ConfigTransfer::sendReadRequest()
+{
+    if (!m_link.requestConfig()) {
+        finish(Outcome::NotSent, {});
+        return;
+    }
+    m_mode = m_writing ? Mode::Verifying : Mode::Reading;
+    m_timer.start(AnswerTimeoutMs);
+}
+
+void ConfigTransfer::timedOut()
+{
+    if (m_mode == Mode::Settling)
+        sendReadRequest();
+    else if (m_mode != Mode::Idle)
+        finish(Outcome::NoAnswer, {});
+}
+
+void ConfigTransfer::takeReply(const QByteArray& reply)
+{
+    if (m_mode != Mode::Reading && m_mode != Mode::Verifying)
+        return;
+    if (reply.size() < ConfigBlockSize)
+        return;
+    if (m_mode == Mode::Reading) {
+        finish(Outcome::Done, reply);
+        return;
+    }
+    ConfigBlock back{};
+    for (int i = 0; i < ConfigBlockSize; ++i)
+        back[static_cast<std::size_t>(i)] = static_cast<quint8>(reply.at(i));
+    bool same = true;
+    for (int i = 3; i <= 50; ++i)
+        same = same && back[static_cast<std::size_t>(i)] == m_sent[static_cast<std::size_t>(i)];
+    finish(same ? Outcome::Done : Outcome::Differs, reply, same ? QStringList() : differingParams(m_sent, back));
+}
+
+void ConfigTransfer::finish(Outcome outcome, const QByteArray& reply, const QStringList& differing)
+{
+    m_timer.stop();
+    m_mode = Mode::Idle;
+    if (m_writing)
+        emit writeFinished(outcome, differing);
+    else
+        emit readFinished(outcome, reply);
+}
+
+QString ConfigTransfer::readText(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Done:
+        return tr("Configuration read from energizer");
+    case Outcome::NotSent:
+        return tr("Configuration not read: the link to the energizer is not connected");
+    default:
+        return tr("Configuration not read: no answer from the energizer within %1 s").arg(AnswerTimeoutMs / 1000);
+    }
+}
+
+QString ConfigTransfer::writeText(Outcome outcome, const QStringList& differing)
+{
+    switch (outcome) {
+    case Outcome::Done:
+        return tr("Configuration written and verified");
+    case Outcome::NotSent:
+        return tr("Configuration not written: the link to the energizer is not connected");
+    case Outcome::NoAnswer:
+        return tr("Configuration write not confirmed: no answer from the energizer within %1 s")
+            .arg(AnswerTimeoutMs / 1000);
+    case Outcome::Differs:
+        if (differing.isEmpty())
+            return tr("Configuration write not confirmed: the energizer holds other bytes than were sent");
+        return tr("Configuration write not confirmed: the energizer holds other values for %1")
+            .arg(differing.join(QStringLiteral(", ")));
+    }
+    return {};
+}
+
+QStringList differingParams(const ConfigBlock& a, const ConfigBlock& b)
+{
+    QStringList names;
+    for (int i = 0; i < ParamCount; ++i) {
+        if (getParam(a, i) != getParam(b, i)) {
+            const ParamInfo* info = paramInfo(i);
+            names << QLatin1String(info->group) + QLatin1Char('/') + QLatin1String(info->name);
+        }
+    }
+    return names;
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "settings/settings.h"
+
+#include <QString>
+
+// setting.ini: its place and its five keys (ownIPAddress, UDP, IPAddress,
+// portNumber, comMode). Needs no widget, so the command-line tool reads the
+// same file the window writes.
+
+// Beside the executable where that folder is writable (a portable copy, the
+// build folder); otherwise in the user's configuration folder.
+QString settingsFilePath();
+// Where the file dialogs start: the executable's folder where it is
+// writable, otherwise the user's documents.
+QString fileDialogFolder();
+
+// The network keys with their defaults. A path that exists but is no regular
+// file (a FIFO, a folder) is not opened: the defaults are used. A number
+// outside its field's range takes the default; a port is clamped to 0..65535.
+void loadSettingsFile(const QString& path, Settings& settings);
+// Writes the network keys; refuses (false) a path that is no regular file.
+bool saveSettingsFile(const QString& path, const Settings& settings);
