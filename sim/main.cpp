@@ -79,6 +79,7 @@ int main(int argc, char* argv[])
         return fail(error);
 
     SimEnergizer energizer(options.address, config, options.seed);
+    energizer.setIgnoreWrites(options.ignoreWrites);
     if (!applySetBits(options.setBits, energizer, &error))
         return fail(error);
     if (options.zonesOn)

@@ -118,7 +118,7 @@ QByteArray SimEnergizer::handleRequest(const QByteArray& frame)
     case Frame::CmdConfigRead:
         return configReply();
     case Frame::CmdConfigWrite:
-        if (frame.size() >= Frame::ConfigWriteLength)
+        if (frame.size() >= Frame::ConfigWriteLength && !ignoreWrites_)
             for (int i = 3; i <= 50; ++i)
                 config_[static_cast<size_t>(i)] = static_cast<quint8>(frame.at(i));
         return {};

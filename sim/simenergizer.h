@@ -37,6 +37,8 @@ public:
     SimEnergizer(int address, const ConfigBlock& config, quint32 seed, QObject* parent = nullptr);
 
     int address() const { return address_; }
+    // An energizer that loses written blocks, for testing write confirmation.
+    void setIgnoreWrites(bool ignore) { ignoreWrites_ = ignore; }
 
     // Acts on a request frame already checked for checksum and address.
     // Returns the reply to send, or an empty array when the request has none.
@@ -60,6 +62,7 @@ private:
     void applyZoneRanges(Zone& zone);
 
     int address_;
+    bool ignoreWrites_ = false;
     ConfigBlock config_;
     QRandomGenerator rng_;
     Zone zones_[2];

@@ -39,9 +39,10 @@ bool parseSimOptions(const QStringList& arguments, SimOptions& options, QString*
     const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Random seed (default 1)."), QStringLiteral("N"));
     const QCommandLineOption set(QStringLiteral("set"), QStringLiteral("Set an alarm or input bit at start (repeatable; NAME means NAME=1)."), QStringLiteral("NAME[=0|1]"));
     const QCommandLineOption zonesOn(QStringLiteral("on"), QStringLiteral("Start with both zones on in high voltage."));
+    const QCommandLineOption ignoreWrites(QStringLiteral("ignore-writes"), QStringLiteral("Take configuration writes without storing them."));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Print every frame in hex."));
     parser.addOptions({helpOpt, udp, tcp, pty, address, config, split, trailing, noise, merge, drop,
-                       delay, silent, seed, set, zonesOn, verbose});
+                       delay, silent, seed, set, zonesOn, ignoreWrites, verbose});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -121,5 +122,6 @@ bool parseSimOptions(const QStringList& arguments, SimOptions& options, QString*
     options.setBits = parser.values(set);
     options.verbose = parser.isSet(verbose);
     options.zonesOn = parser.isSet(zonesOn);
+    options.ignoreWrites = parser.isSet(ignoreWrites);
     return true;
 }

@@ -28,6 +28,7 @@ struct SimOptions
     quint32 seed = 1;
     bool verbose = false;
     bool zonesOn = false; // start with both zones on in high voltage
+    bool ignoreWrites = false; // take configuration writes without storing them
     QStringList setBits; // "name" or "name=0|1"
 };
 
