@@ -12,6 +12,7 @@ ConfigTransfer::ConfigTransfer(EnergizerLink& link, QObject* parent)
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &ConfigTransfer::timedOut);
+    qRegisterMetaType<ConfigTransfer::Outcome>();
     connect(&m_link, &EnergizerLink::configReceived, this, &ConfigTransfer::takeReply);
 }
 

@@ -1,5 +1,6 @@
 #include "app/globals.h"
 #include "app/mainwindow.h"
+#include "config/configdlg.h"
 #include "device/energizer.h"
 #include "testsettings.h"
 
@@ -82,6 +83,25 @@ private slots:
         QCOMPARE(text("edtStatus2"), QStringLiteral("Bad"));
         QVERIFY(widget<QProgressBar>("pbFence1")->inherits("ColoredProgressBar"));
         QVERIFY(widget<QProgressBar>("pbFence2")->inherits("ColoredProgressBar"));
+    }
+
+    void configButtonSaysWhyItIsDisabled()
+    {
+        auto* config = widget<QPushButton>("btnConfig");
+        QVERIFY(config->toolTip().contains(QLatin1String("No configuration")));
+        const auto receive = [](const char* pin) {
+            ConfigBlock block = defaultConfigBlock();
+            setParam(block, 20, QString::fromLatin1(pin));
+            configDlg->setConfig(QByteArray(reinterpret_cast<const char*>(block.data()), ConfigBlockSize));
+        };
+        receive("111111");
+        window->checkInstallerPin();
+        QVERIFY(!config->isEnabled());
+        QVERIFY(config->toolTip().contains(QLatin1String("Installer PIN")));
+        receive(DefaultInstallerPin);
+        window->checkInstallerPin();
+        QVERIFY(config->isEnabled());
+        QVERIFY(config->toolTip().isEmpty());
     }
 
     void everyStoneFollowsItsFlag()

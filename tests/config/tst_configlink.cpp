@@ -89,6 +89,7 @@ void TstConfigLink::readRefreshesDialog()
 
     click("btnReadEnerg");
     QTRY_COMPARE_WITH_TIMEOUT(gateDelay()->value(), delay, 3000);
+    QTRY_COMPARE(configDlg->exchangeText(), QStringLiteral("Configuration read from energizer"));
 }
 
 void TstConfigLink::replyWhileOpenReplacesValues()

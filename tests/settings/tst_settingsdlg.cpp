@@ -13,6 +13,8 @@
 #include <QSpinBox>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 QString iniPath()
@@ -104,6 +106,19 @@ private slots:
         QTest::newRow("text that is no number") << "abc" << "serial" << "port" << QStringList{"0", "0", "0"};
         QTest::newRow("port above 16 bits clamps") << "0" << "1" << "70000" << QStringList{"1", "0", "65535"};
         QTest::newRow("negative port") << "0" << "1" << "-4" << QStringList{"1", "0", "0"};
+        // Beyond 32 bits the default, not whatever the low bits say.
+        QTest::newRow("comMode beyond 32 bits") << "0" << "99999999999" << "6128" << QStringList{"0", "0", "6128"};
+        QTest::newRow("UDP and port beyond 32 bits") << "4294967297" << "1" << "4294973424" << QStringList{"1", "0", "6128"};
+    }
+
+    void fifoLeftAlone()
+    {
+        // Opening a FIFO would block before the window ever shows.
+        QVERIFY(::mkfifo(QFile::encodeName(iniPath()).constData(), 0600) == 0);
+        SettingsDlg dlg;
+        QCOMPARE(values(dlg.settings()).mid(0, 3), QStringList({"0", "0", "192.168.0.1"}));
+        QVERIFY(!QFileInfo(iniPath()).isFile());
+        QFile::remove(iniPath());
     }
 
     void storedValues()

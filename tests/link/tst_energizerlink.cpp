@@ -1,0 +1,234 @@
+// The link component alone, with no window, against energizer-sim and
+// in-process peers on loopback.
+#include "simprocess.h"
+
+#include "device/energizer.h"
+#include "link/configtransfer.h"
+#include "link/energizerlink.h"
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+const QString StatusReply = QStringLiteral("01 01 81");
+const QString ConfigReply = QStringLiteral("01 01 82");
+const QString StatusRequest = QStringLiteral("01 01 01 E3");
+
+Settings linkSettings(const QString& kind, const QString& endpoint)
+{
+    Settings s;
+    s.comMode = kind == QLatin1String("pty") ? 0 : 1;
+    s.netMode = kind == QLatin1String("tcp") ? 2 : 0;
+    s.ipAddress = QStringLiteral("127.0.0.1");
+    s.ownIpAddress = QStringLiteral("127.0.0.1");
+    s.portNumber = s.comMode ? endpoint.toInt() : 0;
+    s.portName = s.comMode ? QString() : endpoint;
+    s.energizerAddress = 1;
+    s.baudRate = 19200;
+    s.dataBits = 8;
+    s.stopBits = 1;
+    return s;
+}
+
+// A listener whose accept queue is full: connection attempts get no answer.
+struct DeafListener
+{
+    int fd = -1;
+    QList<QTcpSocket*> fillers;
+    quint16 port = 0;
+    DeafListener()
+    {
+        fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int one = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(fd, 0) != 0)
+            return;
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+        port = ntohs(addr.sin_port);
+        for (int i = 0; i < 2; ++i) {
+            fillers << new QTcpSocket;
+            fillers.last()->connectToHost(QHostAddress::LocalHost, port);
+            fillers.last()->waitForConnected(1000);
+        }
+    }
+    ~DeafListener() { close(); }
+    void close()
+    {
+        qDeleteAll(fillers);
+        fillers.clear();
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+};
+
+} // namespace
+
+class TestEnergizerLink : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void noiseBeforeEveryReply_data();
+    void noiseBeforeEveryReply();
+    void deafModuleReplaced();
+    void silentConnectionRenewed();
+    void configWrite_data();
+    void configWrite();
+
+private:
+    Energizer energizer;
+};
+
+void TestEnergizerLink::init()
+{
+    if (qEnvironmentVariableIsEmpty("EC_SIM"))
+        QSKIP("EC_SIM not set");
+}
+
+void TestEnergizerLink::noiseBeforeEveryReply_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("tcp") << "tcp";
+    QTest::newRow("udp") << "udp";
+    QTest::newRow("serial") << "pty";
+}
+
+void TestEnergizerLink::noiseBeforeEveryReply()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    SimProcess sim;
+    const QString endpoint = sim.start({QStringLiteral("--verbose"), QStringLiteral("--noise"), QStringLiteral("3"),
+                                        QLatin1String("--") + kind,
+                                        kind == QLatin1String("pty") ? dir.filePath(QStringLiteral("e")) : QStringLiteral("0")});
+    QVERIFY(!endpoint.isEmpty());
+    EnergizerLink link(energizer);
+    QSignalSpy status(&link, &EnergizerLink::statusReceived);
+    QSignalSpy config(&link, &EnergizerLink::configReceived);
+    link.setSettings(linkSettings(kind, endpoint));
+    link.open();
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &link, [&link, &config] {
+        if (config.isEmpty())
+            link.requestConfig();
+        else
+            link.pollStatus();
+    });
+    poll.start(50);
+    QTRY_VERIFY_WITH_TIMEOUT(status.size() >= 40, 15000);
+    poll.stop();
+    // Every reply the simulator sent came through, the configuration too.
+    QTRY_COMPARE_WITH_TIMEOUT(status.size(), sim.count(QStringLiteral("TX"), StatusReply), 1000);
+    QCOMPARE(config.size(), sim.count(QStringLiteral("TX"), ConfigReply));
+    QVERIFY(energizer.online && energizer.batteryVoltage > 13);
+}
+
+void TestEnergizerLink::deafModuleReplaced()
+{
+    // A module that leaves connection attempts unanswered for 20 s, then answers.
+    DeafListener deaf;
+    QVERIFY(deaf.port);
+    EnergizerLink link(energizer);
+    link.setSettings(linkSettings(QStringLiteral("tcp"), QString::number(deaf.port)));
+    link.open();
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &link, &EnergizerLink::pollStatus);
+    poll.start(1000);
+    QTest::qWait(20000); // the outage itself is what is tested
+    deaf.close();
+    SimProcess sim;
+    QVERIFY(!sim.start({QStringLiteral("--verbose"), QStringLiteral("--tcp"), QString::number(deaf.port)}).isEmpty());
+    const qint64 answering = SimProcess::nowMs();
+    QTRY_VERIFY_WITH_TIMEOUT(sim.count(QStringLiteral("RX"), StatusRequest) > 0, 4000);
+    const qint64 polled = sim.frames(QStringLiteral("RX"), StatusRequest).first();
+    QVERIFY2(polled - answering <= 2000, qPrintable(QString::number(polled - answering)));
+}
+
+void TestEnergizerLink::silentConnectionRenewed()
+{
+    // Accepts connections, never answers on them.
+    QTcpServer module;
+    QVERIFY(module.listen(QHostAddress::LocalHost));
+    QList<qint64> connectedAt;
+    connect(&module, &QTcpServer::newConnection, this, [&] {
+        while (QTcpSocket* s = module.nextPendingConnection()) {
+            connectedAt << SimProcess::nowMs();
+            connect(s, &QTcpSocket::readyRead, s, [s] { s->readAll(); });
+        }
+    });
+    EnergizerLink link(energizer);
+    link.setSettings(linkSettings(QStringLiteral("tcp"), QString::number(module.serverPort())));
+    link.open();
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &link, &EnergizerLink::pollStatus);
+    poll.start(1000);
+    QTRY_COMPARE_WITH_TIMEOUT(connectedAt.size(), 2, 9000);
+    QVERIFY2(connectedAt[1] - connectedAt[0] <= 7000, qPrintable(QString::number(connectedAt[1] - connectedAt[0])));
+}
+
+void TestEnergizerLink::configWrite_data()
+{
+    QTest::addColumn<QStringList>("simArgs"); // empty: nothing listens
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QString>("message");
+    using O = ConfigTransfer::Outcome;
+    QTest::newRow("stored") << QStringList{"--udp", "0"} << "udp" << int(O::Done)
+                            << "Configuration written and verified";
+    QTest::newRow("not stored") << QStringList{"--udp", "0", "--ignore-writes"} << "udp" << int(O::Differs)
+                                << "Configuration write not confirmed: the energizer holds other values for Options/GateAlarmDelay";
+    QTest::newRow("no answer") << QStringList{"--udp", "0", "--silent-after", "1"} << "udp" << int(O::NoAnswer)
+                               << "Configuration write not confirmed: no answer from the energizer within 2 s";
+    QTest::newRow("link down") << QStringList{} << "tcp" << int(O::NotSent)
+                               << "Configuration not written: the link to the energizer is not connected";
+}
+
+void TestEnergizerLink::configWrite()
+{
+    QFETCH(QStringList, simArgs);
+    QFETCH(QString, kind);
+    QFETCH(int, outcome);
+    QFETCH(QString, message);
+    SimProcess sim;
+    QString port = QStringLiteral("1");
+    if (!simArgs.isEmpty()) {
+        port = sim.start(simArgs);
+        QVERIFY(!port.isEmpty());
+    }
+    EnergizerLink link(energizer);
+    link.setSettings(linkSettings(kind, port));
+    link.open();
+    ConfigTransfer transfer(link);
+    QSignalSpy read(&transfer, &ConfigTransfer::readFinished);
+    ConfigBlock block = defaultConfigBlock();
+    if (!simArgs.isEmpty()) {
+        transfer.read();
+        QTRY_COMPARE_WITH_TIMEOUT(read.size(), 1, 3000);
+        QCOMPARE(read[0][0].value<ConfigTransfer::Outcome>(), ConfigTransfer::Outcome::Done);
+        const QByteArray reply = read[0][1].toByteArray();
+        std::copy(reply.begin(), reply.begin() + ConfigBlockSize, block.begin());
+    }
+    setParam(block, 17, getParam(block, 17).toInt() == 33 ? 34 : 33); // gate alarm delay
+    QSignalSpy written(&transfer, &ConfigTransfer::writeFinished);
+    transfer.write(block);
+    QTRY_COMPARE_WITH_TIMEOUT(written.size(), 1, 4000);
+    const auto got = written[0][0].value<ConfigTransfer::Outcome>();
+    QCOMPARE(int(got), outcome);
+    QCOMPARE(ConfigTransfer::writeText(got, written[0][1].toStringList()), message);
+}
+
+QTEST_GUILESS_MAIN(TestEnergizerLink)
+#include "tst_energizerlink.moc"
