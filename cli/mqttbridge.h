@@ -1,0 +1,75 @@
+#pragma once
+
+#include "cli/mqttclient.h"
+#include "link/zoneswitch.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPair>
+#include <QQueue>
+#include <QString>
+#include <QTimer>
+
+class EnergizerLink;
+
+// Polls one energizer and mirrors it on an MQTT broker: the status as
+// retained JSON on PREFIX/state, PREFIX/availability online/offline, and
+// optionally zone commands from PREFIX/zone/N/set. The broker and the
+// energizer fail independently; each is retried without stopping the other.
+class MqttBridge : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int SilenceMs = 3000; // no status reply this long: offline
+
+    struct Options
+    {
+        MqttClient::Options broker;
+        QString prefix;
+        int intervalMs = 1000;
+        bool discovery = false;
+        QString discoveryPrefix;
+        bool allowZoneCommands = false;
+        int zoneTimeoutMs = 5000;
+    };
+
+    MqttBridge(EnergizerLink& link, QObject* parent = nullptr);
+
+    bool setup(const Options& options, QString* error);
+    void start();
+    // Publishes offline, disconnects cleanly, then emits stopped().
+    void stop();
+
+signals:
+    void stopped();
+
+private:
+    enum class Availability { Unknown, Online, Offline };
+
+    void poll();
+    void silent();
+    void statusArrived();
+    void setAvailability(Availability availability);
+    void publishAvailability();
+    void publishState();
+    void brokerConnected();
+    void brokerProblem(const QString& reason);
+    void messageArrived(const QString& topic, const QByteArray& payload, bool retained);
+    void runNextZoneCommand();
+    void zoneCommandFinished(ZoneSwitch::Outcome outcome);
+    void say(const QString& line);
+
+    EnergizerLink& m_link;
+    Options m_options;
+    MqttClient m_mqtt;
+    ZoneSwitch* m_zoneSwitch = nullptr;
+    QTimer m_pollTimer;
+    QTimer m_silence;
+    QTimer m_stopTimeout;
+    Availability m_availability = Availability::Unknown;
+    QByteArray m_lastState;
+    QString m_lastProblem;
+    QQueue<QPair<int, ZoneSwitch::Action>> m_zoneCommands;
+    QString m_runningCommand;
+    bool m_stopping = false;
+};

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class QSocketNotifier;
+struct mosquitto;
+struct mosquitto_message;
+
+// One MQTT connection through libmosquitto, driven by the Qt event loop (no
+// library thread): socket notifiers feed the library, a timer runs its
+// keep-alive, and a lost or refused connection is retried with a back-off.
+class MqttClient : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int FirstRetryMs = 500;
+    static constexpr int MaxRetryMs = 30000;
+
+    struct Options
+    {
+        QString host;
+        int port = 1883;
+        QString clientId;
+        QString username;
+        QString password;
+        QString caFile;             // TLS when set
+        QString willTopic;          // no will when empty
+        QByteArray willPayload;
+        int keepAliveSeconds = 15;
+    };
+
+    explicit MqttClient(QObject* parent = nullptr);
+    ~MqttClient() override;
+
+    // Applies the options; false with a reason when libmosquitto refuses them.
+    bool setup(const Options& options, QString* error);
+    // Connects, and keeps reconnecting until disconnectFromBroker().
+    void connectToBroker();
+    // Sends a clean DISCONNECT (no will); emits disconnected() when done.
+    void disconnectFromBroker();
+    bool isConnected() const { return m_connected; }
+
+    bool publish(const QString& topic, const QByteArray& payload, int qos, bool retain);
+    bool subscribe(const QString& topic, int qos);
+
+signals:
+    void connected();
+    void disconnected();
+    // Why a try failed or the connection ended; once per try.
+    void problem(const QString& reason);
+    void messageReceived(const QString& topic, const QByteArray& payload, bool retained);
+
+private:
+    static void onConnect(mosquitto*, void* self, int rc);
+    static void onDisconnect(mosquitto*, void* self, int rc);
+    static void onMessage(mosquitto*, void* self, const mosquitto_message* message);
+
+    void attempt();
+    void scheduleRetry();
+    void readable();
+    void writable();
+    void misc();
+    // Follows the library's socket: new notifiers after a (re)connect, none
+    // while closed, the write notifier only while output is queued.
+    void syncNotifiers();
+    void dropNotifiers();
+    QString brokerName() const;
+
+    mosquitto* m_mosq = nullptr;
+    Options m_options;
+    bool m_wanted = false;
+    bool m_connected = false;
+    bool m_refused = false;
+    int m_retryMs = FirstRetryMs;
+    int m_fd = -1;
+    QSocketNotifier* m_readNotifier = nullptr;
+    QSocketNotifier* m_writeNotifier = nullptr;
+    QTimer m_retryTimer;
+    QTimer m_miscTimer;
+};

@@ -1,0 +1,204 @@
+#include "cli/mqttcommand.h"
+
+#include "cli/exitstatus.h"
+#include "cli/mqttbridge.h"
+#include "cli/mqttdiscovery.h"
+#include "link/energizerlink.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <QSysInfo>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+const char UsageText[] =
+    "usage: energizer-cli [CONNECTION] mqtt --broker HOST[:PORT] [--topic PREFIX] [--interval S]\n"
+    "         [--username U --password-file FILE] [--cafile FILE] [--client-id ID]\n"
+    "         [--discovery [--discovery-prefix homeassistant]] [--allow-zone-commands]\n"
+    "Default PREFIX: energizer/HOST/LINK/ADDRESS (LINK: serial port name, or udp-IP-PORT, tcp-IP-PORT).\n";
+
+int usageError(const QString& message)
+{
+    std::fprintf(stderr, "energizer-cli mqtt: %s\n%s", qUtf8Printable(message), UsageText);
+    return Usage;
+}
+
+// One topic level from free text: no separators or wildcards.
+QString topicLevel(QString text)
+{
+    for (QChar& c : text) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('+') || c == QLatin1Char('#') || c.isSpace() || !c.isPrint())
+            c = QLatin1Char('_');
+    }
+    return text.isEmpty() ? QStringLiteral("_") : text;
+}
+
+// Tells energizers apart across hosts and links: energizer/HOST/LINK/ADDRESS.
+QString defaultPrefix(const Settings& s)
+{
+    QString link;
+    if (s.linkKind() == LinkKind::Serial)
+        link = QFileInfo(s.portName).fileName();
+    else
+        link = QStringLiteral("%1-%2-%3")
+                   .arg(s.moduleRole() == ModuleRole::TcpServer ? QStringLiteral("tcp") : QStringLiteral("udp"))
+                   .arg(s.ipAddress)
+                   .arg(s.portNumber);
+    return QStringLiteral("energizer/%1/%2/%3")
+        .arg(topicLevel(QSysInfo::machineHostName()), topicLevel(link))
+        .arg(s.energizerAddress);
+}
+
+bool parseBroker(const QString& text, bool tls, QString* host, int* port)
+{
+    *port = tls ? 8883 : 1883;
+    QString rest = text;
+    if (rest.startsWith(QLatin1Char('['))) { // [IPv6]:PORT
+        const int end = rest.indexOf(QLatin1Char(']'));
+        if (end < 0)
+            return false;
+        *host = rest.mid(1, end - 1);
+        rest = rest.mid(end + 1);
+        if (rest.isEmpty())
+            return !host->isEmpty();
+        if (!rest.startsWith(QLatin1Char(':')))
+            return false;
+        rest = rest.mid(1);
+    } else {
+        const int colon = rest.lastIndexOf(QLatin1Char(':'));
+        *host = colon < 0 ? rest : rest.left(colon);
+        if (colon < 0)
+            return !host->isEmpty();
+        rest = rest.mid(colon + 1);
+    }
+    bool ok = false;
+    *port = rest.toInt(&ok);
+    return ok && *port > 0 && *port < 65536 && !host->isEmpty();
+}
+
+int stopPipe[2] = {-1, -1};
+
+void stopSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(stopPipe[1], &byte, 1);
+}
+
+} // namespace
+
+int runMqttCommand(EnergizerLink& link, const QStringList& args, int timeoutMs)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption broker(QStringLiteral("broker"), QString(), QStringLiteral("HOST[:PORT]"));
+    const QCommandLineOption topic(QStringLiteral("topic"), QString(), QStringLiteral("PREFIX"));
+    const QCommandLineOption interval(QStringLiteral("interval"), QString(), QStringLiteral("S"));
+    const QCommandLineOption username(QStringLiteral("username"), QString(), QStringLiteral("U"));
+    const QCommandLineOption passwordFile(QStringLiteral("password-file"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption caFile(QStringLiteral("cafile"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption clientId(QStringLiteral("client-id"), QString(), QStringLiteral("ID"));
+    const QCommandLineOption discovery(QStringLiteral("discovery"));
+    const QCommandLineOption discoveryPrefix(QStringLiteral("discovery-prefix"), QString(), QStringLiteral("PREFIX"));
+    const QCommandLineOption allowZone(QStringLiteral("allow-zone-commands"));
+    parser.addOptions({broker, topic, interval, username, passwordFile, caFile, clientId, discovery, discoveryPrefix, allowZone});
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    if (!parser.parse(QStringList{QStringLiteral("mqtt")} + args))
+        return usageError(parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
+
+    MqttBridge::Options options;
+    MqttClient::Options& b = options.broker;
+    b.caFile = parser.value(caFile);
+    if (!parser.isSet(broker))
+        return usageError(QStringLiteral("--broker is required"));
+    if (!parseBroker(parser.value(broker), !b.caFile.isEmpty(), &b.host, &b.port))
+        return usageError(QStringLiteral("bad --broker %1 (HOST or HOST:PORT)").arg(parser.value(broker)));
+
+    options.prefix = parser.isSet(topic) ? parser.value(topic) : defaultPrefix(link.settings());
+    if (options.prefix.isEmpty() || options.prefix.contains(QLatin1Char('+')) || options.prefix.contains(QLatin1Char('#'))
+        || options.prefix.endsWith(QLatin1Char('/')) || options.prefix.startsWith(QLatin1Char('$')))
+        return usageError(QStringLiteral("bad --topic %1 (no wildcards, no trailing /)").arg(options.prefix));
+
+    if (parser.isSet(interval)) {
+        bool ok = false;
+        const double seconds = parser.value(interval).toDouble(&ok);
+        if (!ok || seconds < 0.05 || seconds > 3600)
+            return usageError(QStringLiteral("bad --interval %1 (0.05 to 3600 seconds)").arg(parser.value(interval)));
+        options.intervalMs = qRound(seconds * 1000);
+    }
+
+    if (parser.isSet(passwordFile) && !parser.isSet(username))
+        return usageError(QStringLiteral("--password-file needs --username"));
+    if (parser.isSet(discoveryPrefix) && !parser.isSet(discovery))
+        return usageError(QStringLiteral("--discovery-prefix needs --discovery"));
+    b.username = parser.value(username);
+    if (parser.isSet(passwordFile)) {
+        QFile file(parser.value(passwordFile));
+        if (!file.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "energizer-cli mqtt: cannot read password file %s: %s\n",
+                         qUtf8Printable(file.fileName()), qUtf8Printable(file.errorString()));
+            return BadFile;
+        }
+        // The first line, without its line end.
+        QByteArray line = file.readLine();
+        while (line.endsWith('\n') || line.endsWith('\r'))
+            line.chop(1);
+        b.password = QString::fromUtf8(line);
+    }
+    if (!b.caFile.isEmpty() && !QFileInfo(b.caFile).isReadable()) {
+        std::fprintf(stderr, "energizer-cli mqtt: cannot read CA file %s\n", qUtf8Printable(b.caFile));
+        return BadFile;
+    }
+    b.clientId = parser.isSet(clientId) ? parser.value(clientId)
+                                        : QStringLiteral("energizer-cli-") + discoveryNodeId(options.prefix);
+    options.discovery = parser.isSet(discovery);
+    options.discoveryPrefix = parser.isSet(discoveryPrefix) ? parser.value(discoveryPrefix) : QStringLiteral("homeassistant");
+    options.allowZoneCommands = parser.isSet(allowZone);
+    options.zoneTimeoutMs = timeoutMs;
+
+    MqttBridge bridge(link);
+    QString error;
+    if (!bridge.setup(options, &error))
+        return usageError(error);
+    std::fprintf(stderr, "energizer-cli mqtt: publishing %s/state and %s/availability\n",
+                 qUtf8Printable(options.prefix), qUtf8Printable(options.prefix));
+
+    // SIGINT and SIGTERM end the bridge through the event loop.
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, stopPipe) != 0) {
+        std::perror("energizer-cli mqtt: socketpair");
+        return NoLink;
+    }
+    QSocketNotifier stopNotifier(stopPipe[0], QSocketNotifier::Read);
+    QObject::connect(&stopNotifier, &QSocketNotifier::activated, &bridge, [&] {
+        char byte;
+        [[maybe_unused]] const ssize_t n = ::read(stopPipe[0], &byte, 1);
+        bridge.stop();
+    });
+    struct sigaction action = {};
+    struct sigaction oldInt = {};
+    struct sigaction oldTerm = {};
+    action.sa_handler = stopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, &oldInt);
+    ::sigaction(SIGTERM, &action, &oldTerm);
+    QObject::connect(&bridge, &MqttBridge::stopped, QCoreApplication::instance(), [] { QCoreApplication::exit(Done); });
+
+    bridge.start();
+    const int status = QCoreApplication::exec();
+
+    ::sigaction(SIGINT, &oldInt, nullptr);
+    ::sigaction(SIGTERM, &oldTerm, nullptr);
+    stopNotifier.setEnabled(false);
+    ::close(stopPipe[0]);
+    ::close(stopPipe[1]);
+    return status;
+}
