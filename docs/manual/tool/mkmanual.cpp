@@ -2,7 +2,7 @@
 // contents with page numbers, the chapters (each on a new page) with their
 // pictures scaled to the page width, and a page number at the foot of every
 // page but the first. Qt Gui only, so the build needs no other tool.
-//   mkmanual OUT.pdf TITLE SUBTITLE CHAPTER.md...
+//   mkmanual [--logo PNG] OUT.pdf TITLE SUBTITLE CHAPTER.md...
 // Pictures are looked up relative to the first chapter's folder.
 #include <QAbstractTextDocumentLayout>
 #include <QFile>
@@ -169,15 +169,26 @@ QTextCharFormat titleFormat(qreal points)
 }
 
 // Title page, then the contents; bodyOffset is the first body page's number.
-void buildFront(QTextDocument& front, const QString& title, const QString& subtitle,
+void buildFront(QTextDocument& front, const QString& title, const QString& subtitle, const QImage& logo,
                 const QVector<Heading>& list, int bodyOffset)
 {
     front.clear();
     QTextCursor c(&front);
+    // The first block's top margin counts for nothing: the title hangs below an empty one.
     QTextBlockFormat centred;
     centred.setAlignment(Qt::AlignHCenter);
-    centred.setTopMargin(260);
-    c.setBlockFormat(centred);
+    centred.setTopMargin(200);
+    c.insertBlock(centred);
+    if (!logo.isNull()) {
+        front.addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("logo")), logo);
+        QTextImageFormat img;
+        img.setName(QStringLiteral("logo"));
+        img.setWidth(128);
+        img.setHeight(128);
+        c.insertImage(img);
+        centred.setTopMargin(24);
+        c.insertBlock(centred);
+    }
     c.insertText(title, titleFormat(28));
     QTextBlockFormat sub;
     sub.setAlignment(Qt::AlignHCenter);
@@ -228,9 +239,14 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    const QStringList args = app.arguments();
+    QStringList args = app.arguments();
+    QImage logo;
+    if (args.value(1) == QLatin1String("--logo")) {
+        logo.load(args.value(2));
+        args.erase(args.begin() + 1, args.begin() + 3);
+    }
     if (args.size() < 5) {
-        std::fprintf(stderr, "usage: mkmanual OUT.pdf TITLE SUBTITLE CHAPTER.md...\n");
+        std::fprintf(stderr, "usage: mkmanual [--logo PNG] OUT.pdf TITLE SUBTITLE CHAPTER.md...\n");
         return 2;
     }
     QString markdown;
@@ -275,9 +291,9 @@ int main(int argc, char* argv[])
     // once to count them, then again with the real numbers.
     QTextDocument front;
     setUp(front);
-    buildFront(front, args[2], args[3], list, 1);
+    buildFront(front, args[2], args[3], logo, list, 1);
     const int frontPages = front.pageCount();
-    buildFront(front, args[2], args[3], list, frontPages + 1);
+    buildFront(front, args[2], args[3], logo, list, frontPages + 1);
     if (front.pageCount() != frontPages)
         return 1;
 
