@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "app/globals.h"
+#include "app/manualpath.h"
 #include "config/configdlg.h"
 #include "device/energizer.h"
 #include "device/statusrecord.h"
@@ -107,8 +108,8 @@ QString MainWindow::buttonStyleSheet() const
 
 void MainWindow::openManual()
 {
-    // Without the manual beside us, stay silent rather than let the desktop complain.
-    const QString manual = QCoreApplication::applicationDirPath() + QStringLiteral("/Orvik Configurator.pdf");
+    // Without the manual, stay silent rather than let the desktop complain.
+    const QString manual = manualPath();
     if (QFileInfo::exists(manual))
         QDesktopServices::openUrl(QUrl::fromLocalFile(manual));
 }
