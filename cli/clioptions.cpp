@@ -1,0 +1,390 @@
+#include "cli/clioptions.h"
+
+#include "cli/exitstatus.h"
+#include "config/configrecord.h"
+#include "settings/settingsfile.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QSerialPort>
+
+#include <cmath>
+
+namespace {
+
+struct Choice
+{
+    const char* word;
+    int value;
+};
+
+// Serial choices as QSerialPort numbers them; setting.ini and the window use the same.
+const Choice parities[] = {{"none", QSerialPort::NoParity}, {"even", QSerialPort::EvenParity},
+                           {"odd", QSerialPort::OddParity}, {"mark", QSerialPort::MarkParity},
+                           {"space", QSerialPort::SpaceParity}};
+const Choice stopBits[] = {{"1", QSerialPort::OneStop}, {"1.5", QSerialPort::OneAndHalfStop},
+                           {"2", QSerialPort::TwoStop}};
+const Choice flows[] = {{"none", QSerialPort::NoFlowControl}, {"rtscts", QSerialPort::HardwareControl},
+                        {"xonxoff", QSerialPort::SoftwareControl}};
+const Choice dataBits[] = {{"5", QSerialPort::Data5}, {"6", QSerialPort::Data6},
+                           {"7", QSerialPort::Data7}, {"8", QSerialPort::Data8}};
+
+template <std::size_t N>
+bool choose(const Choice (&choices)[N], const QString& word, int* value)
+{
+    for (const Choice& c : choices) {
+        if (word == QLatin1String(c.word)) {
+            *value = c.value;
+            return true;
+        }
+    }
+    return false;
+}
+
+template <std::size_t N>
+QString words(const Choice (&choices)[N])
+{
+    QStringList list;
+    for (const Choice& c : choices)
+        list << QLatin1String(c.word);
+    return list.join(QLatin1Char('|'));
+}
+
+bool toInt(const QString& text, int min, int max, int* out)
+{
+    bool ok = false;
+    const qlonglong value = text.toLongLong(&ok);
+    if (!ok || value < min || value > max)
+        return false;
+    *out = static_cast<int>(value);
+    return true;
+}
+
+// "HOST:PORT"; an IPv6 host goes in brackets ([::1]:6128).
+bool splitHostPort(const QString& text, QString* host, int* port)
+{
+    const int colon = text.lastIndexOf(QLatin1Char(':'));
+    if (colon <= 0)
+        return false;
+    QString h = text.left(colon);
+    if (h.startsWith(QLatin1Char('[')) && h.endsWith(QLatin1Char(']')))
+        h = h.mid(1, h.size() - 2);
+    if (h.isEmpty() || !toInt(text.mid(colon + 1), 1, 65535, port))
+        return false;
+    *host = h;
+    return true;
+}
+
+ParseOutcome usageError(const QString& message)
+{
+    return {ParseOutcome::Error, ExitStatus::Usage, message};
+}
+
+// Options taken before the command and also after it.
+struct GlobalOptions
+{
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}};
+    QCommandLineOption version{QStringLiteral("version")};
+    QCommandLineOption verbose{{QStringLiteral("v"), QStringLiteral("verbose")}};
+    QCommandLineOption serial{QStringLiteral("serial"), {}, QStringLiteral("PORT")};
+    QCommandLineOption baud{QStringLiteral("baud"), {}, QStringLiteral("N")};
+    QCommandLineOption dataBits{QStringLiteral("data-bits"), {}, QStringLiteral("N")};
+    QCommandLineOption parity{QStringLiteral("parity"), {}, QStringLiteral("P")};
+    QCommandLineOption stopBits{QStringLiteral("stop-bits"), {}, QStringLiteral("N")};
+    QCommandLineOption flow{QStringLiteral("flow"), {}, QStringLiteral("F")};
+    QCommandLineOption udp{QStringLiteral("udp"), {}, QStringLiteral("HOST:PORT")};
+    QCommandLineOption udpClient{QStringLiteral("udp-client"), {}, QStringLiteral("HOST:PORT")};
+    QCommandLineOption bind{QStringLiteral("bind"), {}, QStringLiteral("IP")};
+    QCommandLineOption tcp{QStringLiteral("tcp"), {}, QStringLiteral("HOST:PORT")};
+    QCommandLineOption settings{QStringLiteral("settings"), {}, QStringLiteral("FILE")};
+    QCommandLineOption address{QStringLiteral("address"), {}, QStringLiteral("N")};
+    QCommandLineOption timeout{QStringLiteral("timeout"), {}, QStringLiteral("MS")};
+
+    QList<QCommandLineOption> all() const
+    {
+        return {help, version, verbose, serial, baud, dataBits, parity, stopBits, flow,
+                udp, udpClient, bind, tcp, settings, address, timeout};
+    }
+};
+
+struct CommandOptions
+{
+    QCommandLineOption json{QStringLiteral("json")};
+    QCommandLineOption interval{QStringLiteral("interval"), {}, QStringLiteral("S")};
+    QCommandLineOption count{QStringLiteral("count"), {}, QStringLiteral("N")};
+    QCommandLineOption format{QStringLiteral("format"), {}, QStringLiteral("F")};
+    QCommandLineOption output{QStringLiteral("output"), {}, QStringLiteral("FILE")};
+    QCommandLineOption pin{QStringLiteral("pin"), {}, QStringLiteral("PIN")};
+
+    QList<QCommandLineOption> all() const { return {json, interval, count, format, output, pin}; }
+    QList<const QCommandLineOption*> each() const { return {&json, &interval, &count, &format, &output, &pin}; }
+};
+
+// An option given either before or after the command word.
+struct Given
+{
+    const QCommandLineParser& before;
+    const QCommandLineParser* after;
+    bool isSet(const QCommandLineOption& o) const { return (after && after->isSet(o)) || before.isSet(o); }
+    QString value(const QCommandLineOption& o) const
+    {
+        return after && after->isSet(o) ? after->value(o) : before.value(o);
+    }
+};
+
+ParseOutcome parseConnection(const Given& given, const GlobalOptions& g, CliRequest& request)
+{
+    Settings& s = request.settings;
+    const int links = int(given.isSet(g.serial)) + int(given.isSet(g.udp)) + int(given.isSet(g.udpClient))
+                      + int(given.isSet(g.tcp)) + int(given.isSet(g.settings));
+    if (links > 1)
+        return usageError(QStringLiteral("give one connection: --serial, --udp, --udp-client, --tcp or --settings"));
+    if (given.isSet(g.bind) != given.isSet(g.udpClient))
+        return usageError(QStringLiteral("--udp-client HOST:PORT and --bind IP go together"));
+    const QCommandLineOption* serialOnly[] = {&g.baud, &g.dataBits, &g.parity, &g.stopBits, &g.flow};
+    for (const QCommandLineOption* o : serialOnly) {
+        if (given.isSet(*o) && !given.isSet(g.serial))
+            return usageError(QStringLiteral("--%1 applies to --serial only").arg(o->names().constFirst()));
+    }
+
+    // The window's serial defaults: 19200 8N1, no flow control.
+    s.baudRate = 19200;
+    s.dataBits = QSerialPort::Data8;
+    s.parity = QSerialPort::NoParity;
+    s.stopBits = QSerialPort::OneStop;
+    s.flowControl = QSerialPort::NoFlowControl;
+
+    if (given.isSet(g.serial)) {
+        s.comMode = int(LinkKind::Serial);
+        s.portName = given.value(g.serial);
+        if (s.portName.isEmpty())
+            return usageError(QStringLiteral("--serial needs a port"));
+        if (given.isSet(g.baud) && !toInt(given.value(g.baud), 50, 4000000, &s.baudRate))
+            return usageError(QStringLiteral("--baud must be 50..4000000"));
+        if (given.isSet(g.dataBits) && !choose(dataBits, given.value(g.dataBits), &s.dataBits))
+            return usageError(QStringLiteral("--data-bits must be %1").arg(words(dataBits)));
+        if (given.isSet(g.parity) && !choose(parities, given.value(g.parity), &s.parity))
+            return usageError(QStringLiteral("--parity must be %1").arg(words(parities)));
+        if (given.isSet(g.stopBits) && !choose(stopBits, given.value(g.stopBits), &s.stopBits))
+            return usageError(QStringLiteral("--stop-bits must be %1").arg(words(stopBits)));
+        if (given.isSet(g.flow) && !choose(flows, given.value(g.flow), &s.flowControl))
+            return usageError(QStringLiteral("--flow must be %1").arg(words(flows)));
+        return {};
+    }
+
+    const struct { const QCommandLineOption& option; ModuleRole role; } roles[] = {
+        {g.udp, ModuleRole::UdpServer}, {g.udpClient, ModuleRole::UdpClient}, {g.tcp, ModuleRole::TcpServer}};
+    for (const auto& r : roles) {
+        if (!given.isSet(r.option))
+            continue;
+        s.comMode = int(LinkKind::Network);
+        s.netMode = int(r.role);
+        if (!splitHostPort(given.value(r.option), &s.ipAddress, &s.portNumber))
+            return usageError(QStringLiteral("--%1 must be HOST:PORT with PORT 1..65535").arg(r.option.names().constFirst()));
+        if (r.role == ModuleRole::UdpClient) {
+            s.ownIpAddress = given.value(g.bind);
+            if (QHostAddress(s.ownIpAddress).isNull())
+                return usageError(QStringLiteral("--bind must be an IP address of this machine"));
+        }
+        return {};
+    }
+
+    // Neither: the window's setting.ini, or the one named.
+    QString path = settingsFilePath();
+    if (given.isSet(g.settings)) {
+        path = given.value(g.settings);
+        const QFileInfo info(path);
+        if (!info.isFile() || !info.isReadable())
+            return {ParseOutcome::Error, ExitStatus::BadFile, QStringLiteral("cannot read settings file %1").arg(path)};
+    }
+    const int baud = s.baudRate;
+    loadSettingsFile(path, s);
+    s.baudRate = baud;
+    // setting.ini names no serial port (the window takes the first it finds); guessing could open the wrong one.
+    if (s.linkKind() == LinkKind::Serial)
+        return usageError(QStringLiteral("%1 selects the serial link, which needs --serial PORT").arg(path));
+    if (s.portNumber < 1 || s.portNumber > 65535)
+        return usageError(QStringLiteral("%1 holds no usable port number").arg(path));
+    return {};
+}
+
+ParseOutcome parseCommand(const Given& given, const CommandOptions& c, const QStringList& words, CliRequest& request)
+{
+    const QString& command = request.command;
+    QStringList positional = words;
+    QList<const QCommandLineOption*> allowed;
+    if (command == QLatin1String("status")) {
+        allowed = {&c.json};
+    } else if (command == QLatin1String("watch")) {
+        allowed = {&c.interval, &c.count, &c.format, &c.output};
+    } else if (command == QLatin1String("config")) {
+        if (positional.isEmpty())
+            return usageError(QStringLiteral("config needs read, show, diff FILE or write FILE"));
+        request.subcommand = positional.takeFirst();
+        const QString& sub = request.subcommand;
+        if (sub == QLatin1String("read")) {
+            allowed = {&c.output};
+        } else if (sub == QLatin1String("show")) {
+            allowed = {&c.json};
+        } else if (sub == QLatin1String("diff") || sub == QLatin1String("write")) {
+            if (positional.isEmpty())
+                return usageError(QStringLiteral("config %1 needs a FILE").arg(sub));
+            request.file = positional.takeFirst();
+            if (sub == QLatin1String("write"))
+                allowed = {&c.pin};
+        } else {
+            return usageError(QStringLiteral("unknown config command '%1' (read, show, diff, write)").arg(sub));
+        }
+    } else if (command == QLatin1String("zone")) {
+        if (positional.size() < 2)
+            return usageError(QStringLiteral("zone needs 1|2 and on|off|hv|lv"));
+        const QString zone = positional.takeFirst();
+        if (zone != QLatin1String("1") && zone != QLatin1String("2"))
+            return usageError(QStringLiteral("zone must be 1 or 2, not '%1'").arg(zone));
+        request.zone = zone.toInt();
+        const QString action = positional.takeFirst();
+        if (!ZoneSwitch::parseAction(action, &request.action))
+            return usageError(QStringLiteral("zone action must be on, off, hv or lv, not '%1'").arg(action));
+    } else {
+        return usageError(QStringLiteral("unknown command '%1'").arg(command));
+    }
+    if (!positional.isEmpty())
+        return usageError(QStringLiteral("unexpected argument '%1'").arg(positional.constFirst()));
+    for (const QCommandLineOption* o : c.each()) {
+        if (given.isSet(*o) && !allowed.contains(o)) {
+            const QString what = request.subcommand.isEmpty() ? command : command + QLatin1Char(' ') + request.subcommand;
+            return usageError(QStringLiteral("--%1 is not an option of %2").arg(o->names().constFirst(), what));
+        }
+    }
+
+    request.json = given.isSet(c.json);
+    request.outputFile = given.value(c.output);
+    if (given.isSet(c.output) && request.outputFile.isEmpty())
+        return usageError(QStringLiteral("--output needs a file name"));
+    if (given.isSet(c.pin))
+        request.pin = given.value(c.pin);
+    if (given.isSet(c.interval)) {
+        bool ok = false;
+        const double seconds = given.value(c.interval).toDouble(&ok);
+        if (!ok || !(seconds >= 0.2 && seconds <= 86400))
+            return usageError(QStringLiteral("--interval must be 0.2..86400 seconds"));
+        request.intervalMs = static_cast<int>(std::lround(seconds * 1000));
+    }
+    if (given.isSet(c.count) && !toInt(given.value(c.count), 1, 2147483647, &request.count))
+        return usageError(QStringLiteral("--count must be 1 or more"));
+    if (given.isSet(c.format)) {
+        const QString format = given.value(c.format);
+        if (format != QLatin1String("csv") && format != QLatin1String("jsonl"))
+            return usageError(QStringLiteral("--format must be csv or jsonl"));
+        request.jsonLines = format == QLatin1String("jsonl");
+    }
+    return {};
+}
+
+} // namespace
+
+ParseOutcome parseCommandLine(const QStringList& arguments, CliRequest& request)
+{
+    const GlobalOptions g;
+    QCommandLineParser before;
+    before.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    before.addOptions(g.all());
+    if (!before.parse(arguments))
+        return usageError(before.errorText());
+    if (before.isSet(g.help))
+        return {ParseOutcome::Help};
+    if (before.isSet(g.version))
+        return {ParseOutcome::Version};
+
+    QStringList words = before.positionalArguments();
+    if (words.isEmpty())
+        return usageError(QStringLiteral("no command given"));
+    request.command = words.takeFirst();
+    request.rest = words;
+
+    // The MQTT bridge parses its own words; global options go before "mqtt".
+    const bool mqtt = request.command == QLatin1String("mqtt");
+    const CommandOptions c;
+    QCommandLineParser after;
+    if (!mqtt) {
+        after.addOptions(g.all());
+        after.addOptions(c.all());
+        if (!after.parse(QStringList{arguments.constFirst()} + words))
+            return usageError(after.errorText());
+        if (after.isSet(g.help))
+            return {ParseOutcome::Help};
+        if (after.isSet(g.version))
+            return {ParseOutcome::Version};
+    }
+    const Given given{before, mqtt ? nullptr : &after};
+
+    request.verbose = given.isSet(g.verbose);
+    int address = 1;
+    if (given.isSet(g.address) && !toInt(given.value(g.address), 0, 255, &address))
+        return usageError(QStringLiteral("--address must be 0..255"));
+    if (given.isSet(g.timeout) && !toInt(given.value(g.timeout), 1, 3600000, &request.timeoutMs))
+        return usageError(QStringLiteral("--timeout must be 1..3600000 ms"));
+
+    if (!mqtt) {
+        const ParseOutcome command = parseCommand(given, c, after.positionalArguments(), request);
+        if (command.kind != ParseOutcome::Run)
+            return command;
+    }
+    // The connection last: a bad command is reported before a missing port.
+    const ParseOutcome link = parseConnection(given, g, request);
+    request.settings.energizerAddress = address;
+    request.settings.installerPin = request.pin;
+    return link;
+}
+
+QString usageText()
+{
+    return QStringLiteral(
+        "Usage: energizer-cli [CONNECTION] [--address N] [--timeout MS] [-v] COMMAND ...\n"
+        "\n"
+        "Talks to one electric-fence energizer, as the Energizer Configurator window does.\n"
+        "\n"
+        "Connection (default: the window's setting.ini beside the executable):\n"
+        "  --serial PORT [--baud N] [--data-bits 5|6|7|8] [--parity none|even|odd|mark|space]\n"
+        "                [--stop-bits 1|1.5|2] [--flow none|rtscts|xonxoff]\n"
+        "                                   serial port (defaults 19200, 8, none, 1, none)\n"
+        "  --udp HOST:PORT                  the module as UDP server\n"
+        "  --udp-client HOST:PORT --bind IP the module as UDP client (this tool binds IP:PORT)\n"
+        "  --tcp HOST:PORT                  the module as TCP server\n"
+        "  --settings FILE                  a setting.ini written by the window\n"
+        "\n"
+        "Options:\n"
+        "  --address N     the energizer's address, 0..255 (default 1)\n"
+        "  --timeout MS    how long to wait for a reply (default 2000)\n"
+        "  -v, --verbose   every frame sent (TX) and received (RX) in hex on stderr\n"
+        "  -h, --help      this text;  --version  the version\n"
+        "\n"
+        "Commands:\n"
+        "  status [--json]                 one status reading, every field as name=value\n"
+        "  watch [--interval S] [--count N] [--format csv|jsonl] [--output FILE]\n"
+        "                                  a status line every S seconds (default 1, at least 0.2),\n"
+        "                                  csv with a header by default; a poll with no reply gives\n"
+        "                                  online false and empty fields; Ctrl-C ends it\n"
+        "  config read [--output FILE]     the configuration as the window saves it (XML)\n"
+        "  config show [--json]            all 74 parameters as Group/Name=value\n"
+        "  config diff FILE                parameters whose values differ from FILE's:\n"
+        "                                  Group/Name energizer-value file-value\n"
+        "  config write FILE [--pin PIN]   writes FILE's values onto the energizer's configuration\n"
+        "                                  and reads it back; the energizer's installer PIN must be\n"
+        "                                  PIN (default 407318)\n"
+        "  zone 1|2 on|off|hv|lv           switches one zone, keeps the rest, waits for a status\n"
+        "                                  that shows the change\n"
+        "  mqtt ...                        publishes the status to an MQTT broker (mqtt --help)\n"
+        "\n"
+        "Exit status:\n"
+        "  0 done                    4 installer PIN mismatch, nothing written\n"
+        "  1 config diff: differences 5 write or zone command not confirmed\n"
+        "  2 usage error             6 file cannot be read or is no configuration\n"
+        "  3 link could not be opened, or no reply in time\n"
+        "\n"
+        "Examples:\n"
+        "  energizer-cli --udp 192.168.0.1:6128 status\n"
+        "  energizer-cli --tcp farm-pc:6128 config write standard.xml --pin 123456\n"
+        "  energizer-cli --serial /dev/ttyUSB0 watch --interval 10 --output night.csv\n");
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "link/zoneswitch.h"
+#include "settings/settings.h"
+
+#include <QString>
+#include <QStringList>
+
+// One run of the tool as the command line asks for it: the link, the
+// command and that command's options, all checked.
+struct CliRequest
+{
+    Settings settings; // link settings; energizerAddress is --address
+    int timeoutMs = 2000;
+    bool verbose = false;
+
+    QString command;    // status, watch, config, zone, mqtt
+    QString subcommand; // config: read, show, diff, write
+    QStringList rest;   // the words after the command, untouched (mqtt parses its own)
+
+    bool json = false;
+    int intervalMs = 1000;
+    int count = 0; // watch: 0 runs until stopped
+    bool jsonLines = false;
+    QString outputFile;
+    QString file; // config diff/write
+    QString pin = QStringLiteral("407318");
+    int zone = 1;
+    ZoneSwitch::Action action = ZoneSwitch::Action::On;
+};
+
+struct ParseOutcome
+{
+    enum Kind { Run, Help, Version, Error };
+    Kind kind = Run;
+    int status = 0;  // exit status of an Error
+    QString message; // its one-line reason
+};
+
+// arguments[0] is the program. Reads setting.ini (or --settings FILE) when no
+// connection option is given.
+ParseOutcome parseCommandLine(const QStringList& arguments, CliRequest& request);
+QString usageText();

@@ -1,0 +1,188 @@
+#include "cli/commands.h"
+
+#include "cli/exitstatus.h"
+#include "cli/output.h"
+#include "config/configxml.h"
+#include "device/energizer.h"
+#include "link/energizerlink.h"
+
+#include <QFile>
+
+namespace {
+
+QString noReply(int timeoutMs)
+{
+    return QStringLiteral("no reply from the energizer within %1 ms").arg(timeoutMs);
+}
+
+} // namespace
+
+void StatusCommand::run()
+{
+    connect(&m_link, &EnergizerLink::statusReceived, this, [this] {
+        const Energizer& e = m_link.energizer();
+        succeed(m_request.json ? statusJson(e) : statusText(e));
+    });
+    if (!m_link.pollStatus()) {
+        fail(ExitStatus::NoLink, QStringLiteral("the link to the energizer is down"));
+        return;
+    }
+    armDeadline(remainingMs(), ExitStatus::NoLink, noReply(m_request.timeoutMs));
+}
+
+ConfigCommand::ConfigCommand(EnergizerLink& link, const CliRequest& request, QObject* parent)
+    : CliCommand(link, request, parent)
+    , m_transfer(new ConfigTransfer(link, this))
+{
+    connect(m_transfer, &ConfigTransfer::readFinished, this, &ConfigCommand::blockRead);
+    connect(m_transfer, &ConfigTransfer::writeFinished, this, &ConfigCommand::blockWritten);
+}
+
+int ConfigCommand::prepare(QString* reason)
+{
+    if (m_request.file.isEmpty())
+        return ExitStatus::Done;
+    // A bad file is reported before any frame goes out.
+    QFile file(m_request.file);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *reason = QStringLiteral("cannot read %1: %2").arg(m_request.file, file.errorString());
+        return ExitStatus::BadFile;
+    }
+    QString error;
+    if (!parseConfigFile(file.readAll(), m_file, &error)) {
+        *reason = QStringLiteral("%1: %2").arg(m_request.file, error);
+        return ExitStatus::BadFile;
+    }
+    return ExitStatus::Done;
+}
+
+void ConfigCommand::run()
+{
+    m_step = Step::Reading;
+    m_transfer->read();
+    armDeadline(remainingMs(), ExitStatus::NoLink, noReply(m_request.timeoutMs));
+}
+
+void ConfigCommand::blockRead(ConfigTransfer::Outcome outcome, const QByteArray& reply)
+{
+    using O = ConfigTransfer::Outcome;
+    if (outcome == O::NotSent) {
+        fail(m_step == Step::Reading ? ExitStatus::NoLink : ExitStatus::NotConfirmed,
+             QStringLiteral("the link to the energizer is down"));
+        return;
+    }
+    if (outcome == O::NoAnswer) {
+        // The transfer's own wait can be shorter than --timeout; ask again.
+        m_transfer->read();
+        return;
+    }
+    const ConfigBlock block = toConfigBlock(reply);
+    if (m_step == Step::Verifying) {
+        const QStringList differing = differingParams(m_sent, block);
+        bool same = true;
+        for (int i = 3; i <= 50; ++i)
+            same = same && block[static_cast<std::size_t>(i)] == m_sent[static_cast<std::size_t>(i)];
+        blockWritten(same ? O::Done : O::Differs, differing);
+        return;
+    }
+    report(block);
+}
+
+void ConfigCommand::report(const ConfigBlock& block)
+{
+    const QString& sub = m_request.subcommand;
+    if (sub == QLatin1String("read")) {
+        QString error;
+        if (m_request.outputFile.isEmpty())
+            succeed(configToXml(block));
+        else if (writeOutput(configToXml(block), m_request.outputFile, &error))
+            succeed({});
+        else
+            fail(ExitStatus::BadFile, error);
+    } else if (sub == QLatin1String("show")) {
+        succeed(m_request.json ? configShowJson(block) : configShowText(block));
+    } else if (sub == QLatin1String("diff")) {
+        ConfigBlock fromFile = block;
+        applyConfigDocument(m_file, fromFile);
+        const QStringList lines = configDiffLines(block, fromFile, paramsInDocument(m_file));
+        succeed(lines.isEmpty() ? QByteArray() : (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8(),
+                lines.isEmpty() ? ExitStatus::Done : ExitStatus::Differences);
+    } else {
+        writeFile(block);
+    }
+}
+
+void ConfigCommand::writeFile(const ConfigBlock& energizerBlock)
+{
+    // The window's rule: the installer PIN of the block, as text, exactly.
+    if (getParam(energizerBlock, 20).toString() != m_request.pin) {
+        fail(ExitStatus::PinMismatch, QStringLiteral("installer PIN mismatch: the energizer's installer PIN is not %1; "
+                                                     "nothing written")
+                                          .arg(m_request.pin == QLatin1String(DefaultInstallerPin)
+                                                   ? QStringLiteral("the default")
+                                                   : QStringLiteral("the one given with --pin")));
+        return;
+    }
+    m_sent = energizerBlock;
+    applyConfigDocument(m_file, m_sent);
+    m_changed = differingParams(energizerBlock, m_sent).size();
+    m_step = Step::Writing;
+    armDeadline(ConfigTransfer::SettleMs + m_request.timeoutMs, ExitStatus::NotConfirmed,
+                QStringLiteral("configuration write not confirmed: no read-back within %1 ms").arg(m_request.timeoutMs));
+    m_transfer->write(m_sent);
+}
+
+void ConfigCommand::blockWritten(ConfigTransfer::Outcome outcome, const QStringList& differing)
+{
+    using O = ConfigTransfer::Outcome;
+    switch (outcome) {
+    case O::Done:
+        succeed(QStringLiteral("Configuration written and verified (%1 parameters changed)\n").arg(m_changed).toUtf8());
+        break;
+    case O::NotSent:
+        fail(ExitStatus::NoLink, ConfigTransfer::writeText(outcome, differing));
+        break;
+    case O::NoAnswer:
+        m_step = Step::Verifying;
+        m_transfer->read();
+        break;
+    case O::Differs:
+        fail(ExitStatus::NotConfirmed, ConfigTransfer::writeText(outcome, differing));
+        break;
+    }
+}
+
+ZoneCommand::ZoneCommand(EnergizerLink& link, const CliRequest& request, QObject* parent)
+    : CliCommand(link, request, parent)
+    , m_switch(new ZoneSwitch(link, request.timeoutMs, this))
+{
+    connect(m_switch, &ZoneSwitch::finished, this, &ZoneCommand::switched);
+}
+
+void ZoneCommand::run()
+{
+    m_switch->start(m_request.zone, m_request.action);
+}
+
+void ZoneCommand::switched(ZoneSwitch::Outcome outcome)
+{
+    switch (outcome) {
+    case ZoneSwitch::Outcome::Done: {
+        const Energizer& e = m_link.energizer();
+        const bool on = m_request.zone == 1 ? e.fenceOn1 : e.fenceOn2;
+        const bool hv = m_request.zone == 1 ? e.fenceHv1 : e.fenceHv2;
+        succeed(QStringLiteral("zone %1 %2 %3\n")
+                    .arg(m_request.zone)
+                    .arg(on ? QStringLiteral("on") : QStringLiteral("off"), hv ? QStringLiteral("hv") : QStringLiteral("lv"))
+                    .toUtf8());
+        break;
+    }
+    case ZoneSwitch::Outcome::NoStatus:
+        fail(ExitStatus::NoLink, noReply(m_request.timeoutMs));
+        break;
+    case ZoneSwitch::Outcome::NotConfirmed:
+        fail(ExitStatus::NotConfirmed,
+             QStringLiteral("zone command not confirmed: no status showed the change within %1 ms").arg(m_request.timeoutMs));
+        break;
+    }
+}

@@ -1,0 +1,142 @@
+#include "cli/linkstarter.h"
+
+#include "link/energizerlink.h"
+
+#include <QHostAddress>
+#include <QTcpSocket>
+#include <QUdpSocket>
+
+namespace {
+constexpr int CheckMs = 10;
+}
+
+LinkStarter::LinkStarter(EnergizerLink& link, int timeoutMs, QObject* parent)
+    : QObject(parent)
+    , m_link(link)
+    , m_timeoutMs(timeoutMs)
+{
+    m_poll.setInterval(CheckMs);
+    connect(&m_poll, &QTimer::timeout, this, &LinkStarter::check);
+    connect(&m_link, &EnergizerLink::linkText, this, [this](const QString& text) { m_linkText = text; });
+}
+
+LinkStarter::~LinkStarter()
+{
+    if (m_lookupId >= 0)
+        QHostInfo::abortHostLookup(m_lookupId);
+}
+
+int LinkStarter::remainingMs() const
+{
+    return qMax(0, m_timeoutMs - static_cast<int>(m_clock.elapsed()));
+}
+
+QString LinkStarter::target() const
+{
+    const Settings& s = m_link.settings();
+    return QStringLiteral("%1:%2").arg(s.ipAddress).arg(s.portNumber);
+}
+
+void LinkStarter::start()
+{
+    m_clock.start();
+    const Settings& s = m_link.settings();
+    if (s.linkKind() == LinkKind::Network && QHostAddress(s.ipAddress).isNull()) {
+        // Resolved here, so a name that does not resolve gets its own reason.
+        m_lookupId = QHostInfo::lookupHost(s.ipAddress, this, &LinkStarter::hostLookedUp);
+        m_poll.start();
+        return;
+    }
+    openLink();
+}
+
+void LinkStarter::hostLookedUp(const QHostInfo& info)
+{
+    m_lookupId = -1;
+    if (m_done)
+        return;
+    const QList<QHostAddress> addresses = info.addresses();
+    if (info.error() != QHostInfo::NoError || addresses.isEmpty()) {
+        fail(QStringLiteral("cannot resolve host %1: %2").arg(m_link.settings().ipAddress, info.errorString()));
+        return;
+    }
+    QHostAddress chosen = addresses.constFirst();
+    for (const QHostAddress& a : addresses) {
+        if (a.protocol() == QAbstractSocket::IPv4Protocol) {
+            chosen = a;
+            break;
+        }
+    }
+    Settings s = m_link.settings();
+    s.ipAddress = chosen.toString();
+    m_link.setSettings(s);
+    openLink();
+}
+
+void LinkStarter::openLink()
+{
+    const Settings& s = m_link.settings();
+    // The link reports socket trouble only as debug text; its sockets are its children.
+    if (s.linkKind() == LinkKind::Network) {
+        if (auto* tcp = m_link.findChild<QTcpSocket*>()) {
+            connect(tcp, &QAbstractSocket::errorOccurred, this, [this, tcp] { m_socketError = tcp->errorString(); },
+                    Qt::UniqueConnection);
+        }
+    }
+    m_link.open();
+    if (s.linkKind() == LinkKind::Serial) {
+        if (!m_link.isUsable()) {
+            QString why = m_linkText;
+            why.remove(QStringLiteral("Connection failed. "));
+            fail(QStringLiteral("cannot open serial port %1: %2").arg(s.portName, why));
+            return;
+        }
+        m_done = true;
+        emit ready();
+        return;
+    }
+    if (s.moduleRole() == ModuleRole::UdpClient) {
+        auto* udp = m_link.findChild<QUdpSocket*>();
+        // The module sends to IP:PORT; a socket bound elsewhere would never hear it.
+        if (udp && (udp->localPort() != s.portNumber || udp->localAddress() != QHostAddress(s.ownIpAddress))) {
+            fail(QStringLiteral("cannot bind %1:%2").arg(s.ownIpAddress).arg(s.portNumber));
+            return;
+        }
+    }
+    m_poll.start();
+    check();
+}
+
+void LinkStarter::check()
+{
+    if (m_done)
+        return;
+    if (m_lookupId < 0 && m_link.isUsable()) {
+        m_poll.stop();
+        m_done = true;
+        emit ready();
+        return;
+    }
+    const bool refused = !m_socketError.isEmpty();
+    if (!refused && remainingMs() > 0)
+        return;
+    if (m_lookupId >= 0) {
+        fail(QStringLiteral("cannot resolve host %1 within %2 ms").arg(m_link.settings().ipAddress).arg(m_timeoutMs));
+    } else if (m_tolerant) {
+        // watch logs the energizer as off line until the link comes up.
+        m_poll.stop();
+        m_done = true;
+        emit ready();
+    } else if (refused) {
+        fail(QStringLiteral("cannot connect to %1: %2").arg(target(), m_socketError));
+    } else {
+        fail(QStringLiteral("no connection to %1 within %2 ms").arg(target()).arg(m_timeoutMs));
+    }
+}
+
+void LinkStarter::fail(const QString& reason)
+{
+    m_poll.stop();
+    m_done = true;
+    emit failed(reason);
+}

@@ -1,0 +1,118 @@
+#include "cli/output.h"
+
+#include "config/configxml.h"
+#include "device/energizer.h"
+#include "device/energizerfields.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+QString isoTime(const QDateTime& time)
+{
+    return time.toUTC().toString(Qt::ISODateWithMs);
+}
+
+} // namespace
+
+QByteArray statusText(const Energizer& energizer)
+{
+    QByteArray text;
+    for (const QString& name : energizerFieldNames())
+        text += (name + QLatin1Char('=') + fieldText(energizerField(energizer, name)) + QLatin1Char('\n')).toUtf8();
+    return text;
+}
+
+QByteArray statusJson(const Energizer& energizer)
+{
+    return QJsonDocument(energizerToJson(energizer)).toJson(QJsonDocument::Indented);
+}
+
+QString watchCsvHeader()
+{
+    return QStringLiteral("time,") + energizerFieldNames().join(QLatin1Char(','));
+}
+
+QString watchCsvLine(const QDateTime& time, const Energizer* energizer)
+{
+    if (energizer)
+        return isoTime(time) + QLatin1Char(',') + energizerCsvLine(*energizer);
+    QStringList values{isoTime(time)};
+    for (const QString& name : energizerFieldNames())
+        values << (name == QLatin1String("online") ? QStringLiteral("false") : QString());
+    return values.join(QLatin1Char(','));
+}
+
+QString watchJsonLine(const QDateTime& time, const Energizer* energizer)
+{
+    QJsonObject object;
+    if (energizer) {
+        object = energizerToJson(*energizer);
+    } else {
+        for (const QString& name : energizerFieldNames())
+            object.insert(name, QJsonValue::Null);
+        object.insert(QStringLiteral("online"), false);
+    }
+    // QJsonObject sorts its keys; the time goes first so a log reads left to right.
+    const QByteArray fields = QJsonDocument(object).toJson(QJsonDocument::Compact);
+    return QStringLiteral("{\"time\":\"%1\",").arg(isoTime(time)) + QString::fromUtf8(fields.mid(1));
+}
+
+QString paramPath(int index)
+{
+    const ParamInfo* info = paramInfo(index);
+    return QLatin1String(info->group) + QLatin1Char('/') + QLatin1String(info->name);
+}
+
+QString paramText(const ConfigBlock& block, int index)
+{
+    const QVariant value = getParam(block, index);
+    return paramInfo(index)->kind == ParamKind::Pin ? value.toString() : QString::number(value.toInt());
+}
+
+QByteArray configShowText(const ConfigBlock& block)
+{
+    QByteArray text;
+    for (const XmlGroup& group : xmlGroups()) {
+        for (int index : group.params)
+            text += (paramPath(index) + QLatin1Char('=') + paramText(block, index) + QLatin1Char('\n')).toUtf8();
+    }
+    return text;
+}
+
+QByteArray configShowJson(const ConfigBlock& block)
+{
+    QJsonObject object;
+    for (int index = 0; index < ParamCount; ++index) {
+        const QVariant value = getParam(block, index);
+        object.insert(paramPath(index), paramInfo(index)->kind == ParamKind::Pin ? QJsonValue(value.toString())
+                                                                                 : QJsonValue(value.toInt()));
+    }
+    return QJsonDocument(object).toJson(QJsonDocument::Indented);
+}
+
+QStringList configDiffLines(const ConfigBlock& energizer, const ConfigBlock& file, const QVector<int>& params)
+{
+    QStringList lines;
+    for (int index : params) {
+        const QString ours = paramText(energizer, index);
+        const QString theirs = paramText(file, index);
+        if (ours != theirs)
+            lines << paramPath(index) + QLatin1Char(' ') + ours + QLatin1Char(' ') + theirs;
+    }
+    return lines;
+}
+
+QString traceLine(const char* direction, const QByteArray& frame)
+{
+    return QLatin1String(direction) + QLatin1Char(' ') + QString::fromLatin1(frame.toHex(' ').toUpper());
+}
+
+ConfigBlock toConfigBlock(const QByteArray& reply)
+{
+    ConfigBlock block{};
+    for (int i = 0; i < ConfigBlockSize && i < reply.size(); ++i)
+        block[static_cast<std::size_t>(i)] = static_cast<quint8>(reply.at(i));
+    return block;
+}

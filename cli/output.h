@@ -1,0 +1,38 @@
+#pragma once
+
+#include "config/configrecord.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+class Energizer;
+
+// What the commands print. Locale-independent throughout: scripts parse it.
+
+// status: one name=value line per field of the energizer object.
+QByteArray statusText(const Energizer& energizer);
+QByteArray statusJson(const Energizer& energizer);
+
+// watch: a time column (ISO 8601 UTC, milliseconds) before the energizer's
+// fields. energizer nullptr is a poll with no reply: online false, the rest empty.
+QString watchCsvHeader();
+QString watchCsvLine(const QDateTime& time, const Energizer* energizer);
+QString watchJsonLine(const QDateTime& time, const Energizer* energizer);
+
+// "ZoneConfiguration1/FncAlmDelay": both zone groups use the same names.
+QString paramPath(int index);
+// A parameter's value as the saved file holds it: PINs as text, the rest as integers.
+QString paramText(const ConfigBlock& block, int index);
+// config show: every parameter in file order as Group/Name=value, or a JSON object of them.
+QByteArray configShowText(const ConfigBlock& block);
+QByteArray configShowJson(const ConfigBlock& block);
+// config diff: "Group/Name energizer-value file-value" for each of params that differs.
+QStringList configDiffLines(const ConfigBlock& energizer, const ConfigBlock& file, const QVector<int>& params);
+
+// -v: "TX 01 01 01 E3".
+QString traceLine(const char* direction, const QByteArray& frame);
+
+ConfigBlock toConfigBlock(const QByteArray& reply);

@@ -1,0 +1,126 @@
+#include "cli/watchcommand.h"
+
+#include "cli/exitstatus.h"
+#include "cli/output.h"
+#include "link/energizerlink.h"
+
+#include <cstdio>
+
+namespace {
+// A TCP link that is reconnecting takes no frame; the poll tries again this often.
+constexpr int ResendMs = 50;
+}
+
+WatchCommand::WatchCommand(EnergizerLink& link, const CliRequest& request, QObject* parent)
+    : CliCommand(link, request, parent)
+{
+    m_interval.setTimerType(Qt::PreciseTimer);
+    m_interval.setInterval(request.intervalMs);
+    connect(&m_interval, &QTimer::timeout, this, &WatchCommand::poll);
+    m_window.setSingleShot(true);
+    m_window.setTimerType(Qt::PreciseTimer);
+    m_window.setInterval(qMin(request.timeoutMs, request.intervalMs));
+    connect(&m_window, &QTimer::timeout, this, &WatchCommand::pollExpired);
+    m_resend.setInterval(ResendMs);
+    connect(&m_resend, &QTimer::timeout, this, &WatchCommand::trySend);
+    connect(&m_link, &EnergizerLink::statusReceived, this, &WatchCommand::statusArrived);
+}
+
+int WatchCommand::prepare(QString* reason)
+{
+    if (m_request.outputFile.isEmpty())
+        return ExitStatus::Done;
+    m_file.setFileName(m_request.outputFile);
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        *reason = QStringLiteral("cannot write %1: %2").arg(m_request.outputFile, m_file.errorString());
+        return ExitStatus::BadFile;
+    }
+    return ExitStatus::Done;
+}
+
+void WatchCommand::run()
+{
+    if (!m_request.jsonLines && !emitText(watchCsvHeader()))
+        return;
+    m_interval.start();
+    poll();
+}
+
+void WatchCommand::poll()
+{
+    // A poll still open when the next is due (timeout = interval) is closed first.
+    if (m_waiting)
+        pollExpired();
+    if (!m_interval.isActive())
+        return;
+    m_pollTime = QDateTime::currentDateTimeUtc();
+    m_waiting = true;
+    m_window.start();
+    trySend();
+}
+
+void WatchCommand::trySend()
+{
+    if (m_link.pollStatus())
+        m_resend.stop();
+    else if (!m_resend.isActive())
+        m_resend.start();
+}
+
+void WatchCommand::statusArrived()
+{
+    if (!m_waiting)
+        return;
+    writeLine(&m_link.energizer());
+}
+
+void WatchCommand::pollExpired()
+{
+    if (m_waiting)
+        writeLine(nullptr);
+}
+
+void WatchCommand::writeLine(const Energizer* energizer)
+{
+    m_waiting = false;
+    m_window.stop();
+    m_resend.stop();
+    const QString line = m_request.jsonLines ? watchJsonLine(m_pollTime, energizer) : watchCsvLine(m_pollTime, energizer);
+    if (!emitText(line))
+        return;
+    if (m_request.count > 0 && ++m_lines >= m_request.count) {
+        m_interval.stop();
+        succeed({});
+    }
+}
+
+bool WatchCommand::emitText(const QString& line)
+{
+    const QByteArray bytes = line.toUtf8() + '\n';
+    bool ok;
+    if (m_file.isOpen()) {
+        ok = m_file.write(bytes) == bytes.size() && m_file.flush();
+    } else {
+        ok = std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout) == std::size_t(bytes.size());
+        ok = std::fflush(stdout) == 0 && ok;
+    }
+    if (!ok) {
+        m_interval.stop();
+        fail(ExitStatus::BadFile, QStringLiteral("cannot write %1: %2")
+                                      .arg(m_file.isOpen() ? m_request.outputFile : QStringLiteral("standard output"),
+                                           m_file.isOpen() ? m_file.errorString() : QStringLiteral("write failed")));
+    }
+    return ok;
+}
+
+void WatchCommand::interrupt()
+{
+    // The log so far is the result; a poll still open is dropped.
+    m_interval.stop();
+    m_window.stop();
+    m_resend.stop();
+    m_waiting = false;
+    if (m_file.isOpen())
+        m_file.flush();
+    succeed({});
+}
