@@ -71,6 +71,11 @@ int main(int argc, char* argv[])
         [&] { save(configDlg, "config-network.png"); },
         [&] {
             tabs->setCurrentIndex(0);
+            configDlg->findChild<QPushButton*>(QStringLiteral("btnWriteEnerg"))->click();
+        },
+        [] {}, // read back and confirmed by now
+        [&] { save(configDlg, "config-written.png"); },
+        [&] {
             auto* button = configDlg->findChild<QPushButton*>(QStringLiteral("btnShowAdvOptions"));
             QMetaObject::invokeMethod(button, "click", Qt::QueuedConnection);
         },
