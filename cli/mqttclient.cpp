@@ -6,6 +6,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 namespace {
 
@@ -34,6 +37,12 @@ MqttClient::MqttClient(QObject* parent)
     initLibrary();
     m_retryTimer.setSingleShot(true);
     connect(&m_retryTimer, &QTimer::timeout, this, &MqttClient::attempt);
+    m_connectTimer.setSingleShot(true);
+    m_connectTimer.setInterval(ConnectTimeoutMs);
+    connect(&m_connectTimer, &QTimer::timeout, this, [this] {
+        if (!m_connected)
+            abandonAttempt(QStringLiteral("no answer from broker %1").arg(brokerName()));
+    });
     m_miscTimer.setInterval(1000);
     connect(&m_miscTimer, &QTimer::timeout, this, &MqttClient::misc);
 }
@@ -109,11 +118,40 @@ void MqttClient::attempt()
     const int rc = mosquitto_connect_async(m_mosq, m_options.host.toUtf8().constData(), m_options.port,
                                            m_options.keepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS) {
-        emit problem(QStringLiteral("cannot reach broker %1: %2").arg(brokerName(), errorText(rc)));
+        emit problem(QStringLiteral("no connection to broker %1: %2").arg(brokerName(), errorText(rc)));
         scheduleRetry();
         return;
     }
+    m_connectTimer.start();
     syncNotifiers();
+}
+
+void MqttClient::abandonAttempt(const QString& reason)
+{
+    // The library stays idle without notifiers; its next connect closes the socket.
+    dropNotifiers();
+    emit problem(reason);
+    scheduleRetry();
+}
+
+bool MqttClient::attemptFailed()
+{
+    if (m_connected || m_fd < 0)
+        return false;
+    // With TLS the library does not notice a refused connect and the socket
+    // stays readable for ever, so look at the socket ourselves.
+    int error = 0;
+    socklen_t size = sizeof error;
+    ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &size);
+    tcp_info info = {};
+    size = sizeof info;
+    const bool closed = ::getsockopt(m_fd, IPPROTO_TCP, TCP_INFO, &info, &size) == 0 && info.tcpi_state == TCP_CLOSE;
+    if (error == 0 && !closed)
+        return false;
+    if (error == 0)
+        error = ECONNREFUSED;
+    abandonAttempt(QStringLiteral("no connection to broker %1: %2").arg(brokerName(), QString::fromLocal8Bit(std::strerror(error))));
+    return true;
 }
 
 void MqttClient::scheduleRetry()
@@ -128,6 +166,7 @@ void MqttClient::disconnectFromBroker()
 {
     m_wanted = false;
     m_retryTimer.stop();
+    m_connectTimer.stop();
     if (!m_connected) {
         dropNotifiers();
         emit disconnected();
@@ -158,12 +197,16 @@ bool MqttClient::subscribe(const QString& topic, int qos)
 
 void MqttClient::readable()
 {
+    if (attemptFailed())
+        return;
     mosquitto_loop_read(m_mosq, 1);
     syncNotifiers();
 }
 
 void MqttClient::writable()
 {
+    if (attemptFailed())
+        return;
     mosquitto_loop_write(m_mosq, 1);
     syncNotifiers();
 }
@@ -218,6 +261,7 @@ void MqttClient::onConnect(mosquitto*, void* self, int rc)
         return;
     }
     client->m_connected = true;
+    client->m_connectTimer.stop();
     client->m_retryMs = FirstRetryMs;
     emit client->connected();
 }
@@ -227,6 +271,7 @@ void MqttClient::onDisconnect(mosquitto*, void* self, int rc)
     auto* client = static_cast<MqttClient*>(self);
     const bool was = client->m_connected;
     client->m_connected = false;
+    client->m_connectTimer.stop();
     if (!client->m_wanted) {
         emit client->disconnected();
         return;
@@ -234,7 +279,7 @@ void MqttClient::onDisconnect(mosquitto*, void* self, int rc)
     if (!client->m_refused) {
         const QString reason = rc == MOSQ_ERR_SUCCESS ? QStringLiteral("closed") : errorText(rc);
         emit client->problem(was ? QStringLiteral("lost the connection to broker %1: %2").arg(client->brokerName(), reason)
-                                 : QStringLiteral("cannot reach broker %1: %2").arg(client->brokerName(), reason));
+                                 : QStringLiteral("no connection to broker %1: %2").arg(client->brokerName(), reason));
     }
     if (was)
         emit client->disconnected();

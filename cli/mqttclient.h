@@ -18,6 +18,7 @@ class MqttClient : public QObject
 public:
     static constexpr int FirstRetryMs = 500;
     static constexpr int MaxRetryMs = 30000;
+    static constexpr int ConnectTimeoutMs = 10000; // TCP, TLS and CONNACK together
 
     struct Options
     {
@@ -60,6 +61,8 @@ private:
 
     void attempt();
     void scheduleRetry();
+    void abandonAttempt(const QString& reason);
+    bool attemptFailed();
     void readable();
     void writable();
     void misc();
@@ -79,5 +82,6 @@ private:
     QSocketNotifier* m_readNotifier = nullptr;
     QSocketNotifier* m_writeNotifier = nullptr;
     QTimer m_retryTimer;
+    QTimer m_connectTimer;
     QTimer m_miscTimer;
 };
