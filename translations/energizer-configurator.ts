@@ -910,7 +910,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>The energizer&apos;s installer PIN differs from the one in Settings → Serial connection settings → Installer PIN</source>
+        <source>The energizer&apos;s installer PIN differs from the one set in Comms → Serial connection settings → Installer PIN</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -910,8 +910,8 @@
         <translation>Konfiguration ist nicht vom Gerät geladen</translation>
     </message>
     <message>
-        <source>The energizer&apos;s installer PIN differs from the one in Settings → Serial connection settings → Installer PIN</source>
-        <translation>Die Installateur-PIN des Geräts weicht von der unter Verbindung → Verbindungseinstellungen → Installateur-PIN ab</translation>
+        <source>The energizer&apos;s installer PIN differs from the one set in Comms → Serial connection settings → Installer PIN</source>
+        <translation>Die Installateur-PIN des Geräts weicht von der unter Verbindung → Verbindungseinstellungen → Installateur-PIN eingestellten ab</translation>
     </message>
 </context>
 <context>
