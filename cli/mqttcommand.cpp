@@ -4,18 +4,15 @@
 #include "cli/mqttbridge.h"
 #include "cli/mqttdiscovery.h"
 #include "link/energizerlink.h"
+#include "sim/quitsignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QSocketNotifier>
 #include <QSysInfo>
 
-#include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -84,14 +81,6 @@ bool parseBroker(const QString& text, bool tls, QString* host, int* port)
     return ok && *port > 0 && *port < 65536 && !host->isEmpty();
 }
 
-int stopPipe[2] = {-1, -1};
-
-void stopSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(stopPipe[1], &byte, 1);
-}
-
 } // namespace
 
 int runMqttCommand(EnergizerLink& link, const QStringList& args, int timeoutMs)
@@ -109,8 +98,14 @@ int runMqttCommand(EnergizerLink& link, const QStringList& args, int timeoutMs)
     const QCommandLineOption allowZone(QStringLiteral("allow-zone-commands"));
     parser.addOptions({broker, topic, interval, username, passwordFile, caFile, clientId, discovery, discoveryPrefix, allowZone});
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringLiteral("help"));
+    parser.addOption(help);
     if (!parser.parse(QStringList{QStringLiteral("mqtt")} + args))
         return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        std::fputs(UsageText, stdout);
+        return Done;
+    }
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
 
@@ -172,33 +167,10 @@ int runMqttCommand(EnergizerLink& link, const QStringList& args, int timeoutMs)
                  qUtf8Printable(options.prefix), qUtf8Printable(options.prefix));
 
     // SIGINT and SIGTERM end the bridge through the event loop.
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, stopPipe) != 0) {
-        std::perror("energizer-cli mqtt: socketpair");
-        return NoLink;
-    }
-    QSocketNotifier stopNotifier(stopPipe[0], QSocketNotifier::Read);
-    QObject::connect(&stopNotifier, &QSocketNotifier::activated, &bridge, [&] {
-        char byte;
-        [[maybe_unused]] const ssize_t n = ::read(stopPipe[0], &byte, 1);
-        bridge.stop();
-    });
-    struct sigaction action = {};
-    struct sigaction oldInt = {};
-    struct sigaction oldTerm = {};
-    action.sa_handler = stopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, &oldInt);
-    ::sigaction(SIGTERM, &action, &oldTerm);
+    QuitSignals quit;
+    QObject::connect(&quit, &QuitSignals::quitRequested, &bridge, &MqttBridge::stop);
     QObject::connect(&bridge, &MqttBridge::stopped, QCoreApplication::instance(), [] { QCoreApplication::exit(Done); });
 
     bridge.start();
-    const int status = QCoreApplication::exec();
-
-    ::sigaction(SIGINT, &oldInt, nullptr);
-    ::sigaction(SIGTERM, &oldTerm, nullptr);
-    stopNotifier.setEnabled(false);
-    ::close(stopPipe[0]);
-    ::close(stopPipe[1]);
-    return status;
+    return QCoreApplication::exec();
 }
