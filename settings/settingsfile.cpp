@@ -45,7 +45,11 @@ qint32 storedInt(const QSettings& file, const QString& key, qint32 fallback)
 
 QString settingsFilePath()
 {
-    const QString appDir = QCoreApplication::applicationDirPath();
+    return settingsFilePath(QCoreApplication::applicationDirPath());
+}
+
+QString settingsFilePath(const QString& appDir)
+{
     if (folderWritable(appDir))
         return appDir + QStringLiteral("/setting.ini");
     const QString configDir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
@@ -55,7 +59,11 @@ QString settingsFilePath()
 
 QString fileDialogFolder()
 {
-    const QString appDir = QCoreApplication::applicationDirPath();
+    return fileDialogFolder(QCoreApplication::applicationDirPath());
+}
+
+QString fileDialogFolder(const QString& appDir)
+{
     if (folderWritable(appDir))
         return appDir;
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);

@@ -11,9 +11,11 @@
 // Beside the executable where that folder is writable (a portable copy, the
 // build folder); otherwise in the user's configuration folder.
 QString settingsFilePath();
+QString settingsFilePath(const QString& appDir);
 // Where the file dialogs start: the executable's folder where it is
 // writable, otherwise the user's documents.
 QString fileDialogFolder();
+QString fileDialogFolder(const QString& appDir);
 
 // The network keys with their defaults. A path that exists but is no regular
 // file (a FIFO, a folder) is not opened: the defaults are used. A number

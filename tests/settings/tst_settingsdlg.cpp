@@ -1,4 +1,5 @@
 #include "settings/settingsdlg.h"
+#include "settings/settingsfile.h"
 #include "testsettings.h"
 
 #include <QComboBox>
@@ -11,6 +12,7 @@
 #include <QRadioButton>
 #include <QSettings>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -109,6 +111,19 @@ private slots:
         // Beyond 32 bits the default, not whatever the low bits say.
         QTest::newRow("comMode beyond 32 bits") << "0" << "99999999999" << "6128" << QStringList{"0", "0", "6128"};
         QTest::newRow("UDP and port beyond 32 bits") << "4294967297" << "1" << "4294973424" << QStringList{"1", "0", "6128"};
+    }
+
+    void installedProgramKeepsSettingsWithTheUser()
+    {
+        // A portable copy keeps its file beside it; an installed one, whose
+        // folder the user cannot write, in the user's configuration folder.
+        const QString here = QCoreApplication::applicationDirPath();
+        QCOMPARE(settingsFilePath(here), here + QStringLiteral("/setting.ini"));
+        QCOMPARE(fileDialogFolder(here), here);
+        const QString unwritable = QStringLiteral("/nonexistent/usr/bin");
+        QCOMPARE(settingsFilePath(unwritable),
+                 QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/setting.ini"));
+        QCOMPARE(fileDialogFolder(unwritable), QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     }
 
     void fifoLeftAlone()
