@@ -12,9 +12,12 @@
 #endif
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTimer>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <unistd.h>
 
@@ -47,13 +50,34 @@ std::unique_ptr<CliCommand> makeCommand(EnergizerLink& link, const CliRequest& r
     return std::make_unique<ZoneCommand>(link, request);
 }
 
+#ifdef EC_MQTT_HELPER
+// Beside this executable (the build tree), or in the package's libexec folder.
+int execMqttHelper(char* argv[])
+{
+    const QString dir = QCoreApplication::applicationDirPath();
+    for (const QString& path : {dir + QStringLiteral("/" EC_MQTT_HELPER),
+                                dir + QStringLiteral("/../libexec/energizer-configurator/" EC_MQTT_HELPER)}) {
+        if (QFileInfo(path).isExecutable()) {
+            const QByteArray file = QFile::encodeName(path);
+            ::execv(file.constData(), argv);
+            printLine(stderr, QStringLiteral("mqtt: cannot start %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+            return ExitStatus::Usage;
+        }
+    }
+    printLine(stderr, QStringLiteral("mqtt: not installed (" EC_MQTT_HELPER " is missing)"));
+    return ExitStatus::Usage;
+}
+#endif
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     qInstallMessageHandler(quietMessages);
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("energizer-cli"));
+    // The window's names, so that its per-user setting.ini is the one found.
+    QCoreApplication::setOrganizationName(QStringLiteral("Ravlin"));
+    QCoreApplication::setApplicationName(QStringLiteral("Energizer Configurator"));
     QCoreApplication::setApplicationVersion(QStringLiteral(EC_VERSION));
 
     CliRequest request;
@@ -83,9 +107,11 @@ int main(int argc, char* argv[])
     }
 
     if (request.command == QLatin1String("mqtt")) {
-#ifdef EC_HAVE_MQTT
+#if defined(EC_HAVE_MQTT)
         link.open();
         return runMqttCommand(link, request.rest, request.timeoutMs);
+#elif defined(EC_MQTT_HELPER)
+        return execMqttHelper(argv);
 #else
         printLine(stderr, QStringLiteral("mqtt: not built"));
         return ExitStatus::Usage;
