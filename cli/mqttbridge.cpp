@@ -132,6 +132,11 @@ void MqttBridge::brokerConnected()
 {
     m_lastProblem.clear();
     say(QStringLiteral("connected to broker %1:%2").arg(m_options.broker.host).arg(m_options.broker.port));
+    // Before any publication, so whoever sees our state can command us.
+    if (m_options.allowZoneCommands) {
+        for (int zone = 1; zone <= 2; ++zone)
+            m_mqtt.subscribe(QStringLiteral("%1/zone/%2/set").arg(m_options.prefix).arg(zone), 1);
+    }
     if (m_options.discovery) {
         for (const MqttMessage& m : discoveryMessages(m_options.prefix, m_options.discoveryPrefix, m_options.allowZoneCommands))
             m_mqtt.publish(m.topic, m.payload, 1, true);
@@ -140,10 +145,6 @@ void MqttBridge::brokerConnected()
     publishAvailability();
     if (!m_lastState.isEmpty())
         m_mqtt.publish(m_options.prefix + QStringLiteral("/state"), m_lastState, 0, true);
-    if (m_options.allowZoneCommands) {
-        for (int zone = 1; zone <= 2; ++zone)
-            m_mqtt.subscribe(QStringLiteral("%1/zone/%2/set").arg(m_options.prefix).arg(zone), 1);
-    }
 }
 
 void MqttBridge::brokerProblem(const QString& reason)

@@ -65,6 +65,8 @@ bool MqttClient::setup(const Options& options, QString* error)
         *error = QStringLiteral("cannot create an MQTT client: %1").arg(errorText(MOSQ_ERR_ERRNO));
         return false;
     }
+    // No in-flight cap: the discovery burst and the state keep their order.
+    mosquitto_max_inflight_messages_set(m_mosq, 0);
     mosquitto_connect_callback_set(m_mosq, &MqttClient::onConnect);
     mosquitto_disconnect_callback_set(m_mosq, &MqttClient::onDisconnect);
     mosquitto_message_callback_set(m_mosq, &MqttClient::onMessage);
