@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkInterface>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -37,6 +38,16 @@ quint16 deadPort()
 QString hex(const QByteArray& bytes)
 {
     return QString::fromLatin1(bytes.toHex(' ').toUpper());
+}
+
+// True when only loopback is up (a private network namespace): a name lookup cannot leave the machine.
+bool loopbackOnly()
+{
+    for (const QNetworkInterface& i : QNetworkInterface::allInterfaces()) {
+        if ((i.flags() & QNetworkInterface::IsUp) && !(i.flags() & QNetworkInterface::IsLoopBack))
+            return false;
+    }
+    return true;
 }
 
 // Parameter indices of the saved file's table.
@@ -223,6 +234,8 @@ void TestCli::exitStatus()
 {
     QFETCH(QStringList, args);
     QFETCH(int, status);
+    if (args.contains(QStringLiteral("no-such-host.invalid:6128")) && !loopbackOnly())
+        QSKIP("the lookup would ask a real name server; run in a private network namespace");
     SimProcess sim;
     const QStringList link = startSim(sim, QStringLiteral("udp"));
     QVERIFY(!link.isEmpty());
