@@ -67,6 +67,8 @@ bool MqttClient::setup(const Options& options, QString* error)
     }
     // No in-flight cap: the discovery burst and the state keep their order.
     mosquitto_max_inflight_messages_set(m_mosq, 0);
+    // A state message is one small write; Nagle would hold it for the last one's ACK.
+    mosquitto_int_option(m_mosq, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_connect_callback_set(m_mosq, &MqttClient::onConnect);
     mosquitto_disconnect_callback_set(m_mosq, &MqttClient::onDisconnect);
     mosquitto_message_callback_set(m_mosq, &MqttClient::onMessage);
