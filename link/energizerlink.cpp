@@ -256,6 +256,15 @@ void EnergizerLink::readData()
         readTcp();
         return;
     }
+    // A port-unreachable from a module that went away signals readyRead with
+    // no datagram. Only a plain read re-arms the socket's read notifier;
+    // without it no reply would ever be seen again.
+    if (!m_udpSocket->hasPendingDatagrams()) {
+        char scrap[Frame::MaxReplyLength];
+        const qint64 n = m_udpSocket->readDatagram(scrap, sizeof scrap);
+        if (n > 0)
+            m_assembler->feed(QByteArray(scrap, static_cast<int>(n)));
+    }
     // Each datagram is a burst of its own.
     while (m_udpSocket->hasPendingDatagrams())
         m_assembler->feed(m_udpSocket->receiveDatagram().data());

@@ -83,6 +83,8 @@ private slots:
     void init();
     void noiseBeforeEveryReply_data();
     void noiseBeforeEveryReply();
+    void moduleBackAfterOutage_data();
+    void moduleBackAfterOutage();
     void deafModuleReplaced();
     void silentConnectionRenewed();
     void configWrite_data();
@@ -134,6 +136,35 @@ void TestEnergizerLink::noiseBeforeEveryReply()
     QTRY_COMPARE_WITH_TIMEOUT(status.size(), sim.count(QStringLiteral("TX"), StatusReply), 1000);
     QCOMPARE(config.size(), sim.count(QStringLiteral("TX"), ConfigReply));
     QVERIFY(energizer.online && energizer.batteryVoltage > 13);
+}
+
+void TestEnergizerLink::moduleBackAfterOutage_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("udp") << "udp";
+    QTest::newRow("tcp") << "tcp";
+}
+
+void TestEnergizerLink::moduleBackAfterOutage()
+{
+    // Stopped and started again at the same port: replies are taken again.
+    QFETCH(QString, kind);
+    SimProcess sim;
+    const QString port = sim.start({QLatin1String("--") + kind, QStringLiteral("0")});
+    QVERIFY(!port.isEmpty());
+    EnergizerLink link(energizer);
+    QSignalSpy status(&link, &EnergizerLink::statusReceived);
+    link.setSettings(linkSettings(kind, port));
+    link.open();
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &link, &EnergizerLink::pollStatus);
+    poll.start(200);
+    QTRY_VERIFY(!status.isEmpty());
+    sim.stop();
+    QTRY_VERIFY_WITH_TIMEOUT(!energizer.online, 5000); // requests meet a closed port meanwhile
+    status.clear();
+    QVERIFY(!sim.start({QLatin1String("--") + kind, port}).isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(!status.isEmpty(), 3000);
 }
 
 void TestEnergizerLink::deafModuleReplaced()
