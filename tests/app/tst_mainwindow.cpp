@@ -2,8 +2,10 @@
 #include "app/mainwindow.h"
 #include "config/configdlg.h"
 #include "device/energizer.h"
+#include "settings/settingsdlg.h"
 #include "testsettings.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QNetworkDatagram>
@@ -102,6 +104,12 @@ private slots:
         window->checkInstallerPin();
         QVERIFY(config->isEnabled());
         QVERIFY(config->toolTip().isEmpty());
+        // The PIN as typed: a leading zero makes it another PIN. Applying reopens the link, which checks again.
+        auto* settings = window->findChild<SettingsDlg*>();
+        settings->findChild<QLineEdit*>(QStringLiteral("edtInstallerPIN"))->setText(QStringLiteral("0407318"));
+        QTimer::singleShot(0, settings->findChild<QPushButton*>(QStringLiteral("btnApply")), &QPushButton::click);
+        widget<QAction>("actSerialParams")->trigger();
+        QVERIFY(!config->isEnabled());
     }
 
     void everyStoneFollowsItsFlag()

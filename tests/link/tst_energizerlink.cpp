@@ -87,6 +87,7 @@ private slots:
     void moduleBackAfterOutage();
     void deafModuleReplaced();
     void silentConnectionRenewed();
+    void answeredConnectionKept();
     void configWrite_data();
     void configWrite();
 
@@ -210,6 +211,24 @@ void TestEnergizerLink::silentConnectionRenewed()
     QVERIFY2(connectedAt[1] - connectedAt[0] <= 7000, qPrintable(QString::number(connectedAt[1] - connectedAt[0])));
 }
 
+void TestEnergizerLink::answeredConnectionKept()
+{
+    // Replies for longer than the 5 s a silent connection is given: never renewed.
+    SimProcess sim;
+    const QString port = sim.start({QStringLiteral("--tcp"), QStringLiteral("0")});
+    QVERIFY(!port.isEmpty());
+    EnergizerLink link(energizer);
+    QSignalSpy opened(&link, &EnergizerLink::opened);
+    QSignalSpy status(&link, &EnergizerLink::statusReceived);
+    link.setSettings(linkSettings(QStringLiteral("tcp"), port));
+    link.open();
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &link, &EnergizerLink::pollStatus);
+    poll.start(250);
+    QTRY_VERIFY_WITH_TIMEOUT(status.size() >= 26, 9000);
+    QCOMPARE(opened.size(), 1);
+}
+
 void TestEnergizerLink::configWrite_data()
 {
     QTest::addColumn<QStringList>("simArgs"); // empty: nothing listens
@@ -220,7 +239,7 @@ void TestEnergizerLink::configWrite_data()
     QTest::newRow("stored") << QStringList{"--udp", "0"} << "udp" << int(O::Done)
                             << "Configuration written and verified";
     QTest::newRow("not stored") << QStringList{"--udp", "0", "--ignore-writes"} << "udp" << int(O::Differs)
-                                << "Configuration write not confirmed: the energizer holds other values for Options/GateAlarmDelay";
+                                << "Configuration write not confirmed: the energizer holds other values for Network/BigNetworkAddress";
     QTest::newRow("no answer") << QStringList{"--udp", "0", "--silent-after", "1"} << "udp" << int(O::NoAnswer)
                                << "Configuration write not confirmed: no answer from the energizer within 2 s";
     QTest::newRow("link down") << QStringList{} << "tcp" << int(O::NotSent)
@@ -250,9 +269,10 @@ void TestEnergizerLink::configWrite()
         QTRY_COMPARE_WITH_TIMEOUT(read.size(), 1, 3000);
         QCOMPARE(read[0][0].value<ConfigTransfer::Outcome>(), ConfigTransfer::Outcome::Done);
         const QByteArray reply = read[0][1].toByteArray();
-        std::copy(reply.begin(), reply.begin() + ConfigBlockSize, block.begin());
+        // Bytes 3..50 only: the header stays as in a block loaded from a file.
+        std::copy(reply.begin() + 3, reply.begin() + 51, block.begin() + 3);
     }
-    setParam(block, 17, getParam(block, 17).toInt() == 33 ? 34 : 33); // gate alarm delay
+    setParam(block, 71, getParam(block, 71).toInt() == 33 ? 34 : 33); // in byte 50, the last one compared
     QSignalSpy written(&transfer, &ConfigTransfer::writeFinished);
     transfer.write(block);
     QTRY_COMPARE_WITH_TIMEOUT(written.size(), 1, 4000);

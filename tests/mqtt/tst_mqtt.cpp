@@ -158,6 +158,7 @@ class TestMqtt : public QObject
 private slots:
     void initTestCase();
     void energizerComesAndGoes();
+    void energizerSilentFromStart();
     void bridgeEnds_data();
     void bridgeEnds();
     void brokerDownAtStartThenRestarted();
@@ -224,6 +225,16 @@ void TestMqtt::energizerComesAndGoes()
     QVERIFY(sub.waitFor(prefix + QStringLiteral("/state"), &isOnline, back) >= 0);
 }
 
+void TestMqtt::energizerSilentFromStart()
+{
+    BrokerProcess broker;
+    QVERIFY(broker.start());
+    Subscriber sub(broker.port(), {QStringLiteral("farm/#")});
+    Bridge bridge(BrokerProcess::freePort(), QStringList{QStringLiteral("--broker"), QStringLiteral("127.0.0.1:%1").arg(broker.port()),
+                                                         QStringLiteral("--topic"), QStringLiteral("farm/e4")} + fast);
+    QVERIFY(sub.waitFor(QStringLiteral("farm/e4/availability"), "offline") >= 0);
+}
+
 void TestMqtt::bridgeEnds_data()
 {
     QTest::addColumn<int>("sig");
@@ -246,6 +257,9 @@ void TestMqtt::bridgeEnds()
     bridge.signal(sig);
     QVERIFY(sub.waitFor(QStringLiteral("farm/e1/availability"), "offline", before) >= 0);
     QCOMPARE(bridge.exitCode(), sig == SIGKILL ? -1 : 0);
+    // Retained, for whoever subscribes later; the bridge is gone, so nothing else comes.
+    Subscriber newcomer(broker.port(), {QStringLiteral("farm/e1/availability")});
+    QVERIFY(newcomer.waitFor(QStringLiteral("farm/e1/availability"), "offline") >= 0);
 }
 
 // Retries while the broker is away, says why once, and puts the retained

@@ -110,6 +110,7 @@ private slots:
         QTest::newRow("negative port") << "0" << "1" << "-4" << QStringList{"1", "0", "0"};
         // Beyond 32 bits the default, not whatever the low bits say.
         QTest::newRow("comMode beyond 32 bits") << "0" << "99999999999" << "6128" << QStringList{"0", "0", "6128"};
+        QTest::newRow("port beyond 31 bits") << "0" << "1" << "2147483648" << QStringList{"1", "0", "6128"};
         QTest::newRow("UDP and port beyond 32 bits") << "4294967297" << "1" << "4294973424" << QStringList{"1", "0", "6128"};
     }
 
