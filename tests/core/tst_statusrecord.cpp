@@ -1,4 +1,5 @@
 #include "device/energizer.h"
+#include "device/energizerfields.h"
 #include "device/statusrecord.h"
 
 #include <QSignalSpy>
@@ -7,19 +8,11 @@
 
 namespace {
 
-#define F(name) { QStringLiteral(#name), QVariant(e.name) }
+// Every field of the object by name.
 QVariantMap snapshot(const Energizer& e)
 {
-    return { F(address), F(fenceOn1), F(fenceHv1), F(fenceLevel1), F(outputVoltage1), F(returnVoltage1),
-             F(capVoltage1), F(voutOk1), F(scrOk1), F(flybackOk1), F(interferenceOk1), F(fenceCondition1),
-             F(fenceOn2), F(fenceHv2), F(fenceLevel2), F(outputVoltage2), F(returnVoltage2),
-             F(capVoltage2), F(voutOk2), F(scrOk2), F(flybackOk2), F(interferenceOk2), F(fenceCondition2),
-             F(strobe1Ok), F(strobe2Ok), F(sirenOk), F(gateInputOk), F(on1Input), F(on2Input),
-             F(panicInputOk), F(hv1Input), F(hv2Input), F(magneticSwitchOk), F(tamperOk), F(syncMaster),
-             F(syncOk), F(serviceOk), F(auxFuseOk), F(gateAlarmOk), F(panicAlarmOk), F(mainsOk),
-             F(batteryFuseOk), F(batteryFlatOk), F(batteryVoltage), F(supplyVoltage), F(online) };
+    return energizerToJson(e).toVariantMap();
 }
-#undef F
 
 // What one set bit of an all-zero reply changes (several fields blank-separated).
 const struct { int byte, bit; const char* fields; QVariant value; } bitRows[] = {

@@ -6,7 +6,9 @@
 #include "link/configtransfer.h"
 #include "link/energizerlink.h"
 
+#include <QNetworkDatagram>
 #include <QSignalSpy>
+#include <QUdpSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -74,6 +76,28 @@ struct DeafListener
     }
 };
 
+// A link under test, opened and polled by a timer as the window polls it.
+struct PolledLink
+{
+    Energizer energizer;
+    EnergizerLink link{energizer};
+    QTimer poll;
+    QSignalSpy opened{&link, &EnergizerLink::opened};
+    QSignalSpy status{&link, &EnergizerLink::statusReceived};
+    PolledLink(const Settings& settings, int periodMs)
+    {
+        link.setSettings(settings);
+        link.open();
+        QObject::connect(&poll, &QTimer::timeout, &link, &EnergizerLink::pollStatus);
+        poll.start(periodMs);
+    }
+};
+
+QString simPort(SimProcess& sim, const QString& kind, const QStringList& more = {})
+{
+    return sim.start(QStringList{QStringLiteral("--verbose"), QLatin1String("--") + kind, QStringLiteral("0")} + more);
+}
+
 } // namespace
 
 class TestEnergizerLink : public QObject
@@ -85,14 +109,12 @@ private slots:
     void noiseBeforeEveryReply();
     void moduleBackAfterOutage_data();
     void moduleBackAfterOutage();
+    void staleStatusReset();
+    void udpClientRole();
     void deafModuleReplaced();
     void silentConnectionRenewed();
-    void answeredConnectionKept();
     void configWrite_data();
     void configWrite();
-
-private:
-    Energizer energizer;
 };
 
 void TestEnergizerLink::init()
@@ -118,25 +140,21 @@ void TestEnergizerLink::noiseBeforeEveryReply()
                                         QLatin1String("--") + kind,
                                         kind == QLatin1String("pty") ? dir.filePath(QStringLiteral("e")) : QStringLiteral("0")});
     QVERIFY(!endpoint.isEmpty());
-    EnergizerLink link(energizer);
-    QSignalSpy status(&link, &EnergizerLink::statusReceived);
-    QSignalSpy config(&link, &EnergizerLink::configReceived);
-    link.setSettings(linkSettings(kind, endpoint));
-    link.open();
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, &link, [&link, &config] {
+    PolledLink l(linkSettings(kind, endpoint), 100);
+    QSignalSpy config(&l.link, &EnergizerLink::configReceived);
+    connect(&l.link, &EnergizerLink::statusReceived, this, [&l, &config] {
         if (config.isEmpty())
-            link.requestConfig();
-        else
-            link.pollStatus();
+            l.link.requestConfig();
     });
-    poll.start(50);
-    QTRY_VERIFY_WITH_TIMEOUT(status.size() >= 40, 15000);
-    poll.stop();
+    // On TCP for longer than a silent connection is given: an answered one is kept.
+    const int replies = kind == QLatin1String("tcp") ? 60 : 20;
+    QTRY_VERIFY_WITH_TIMEOUT(l.status.size() >= replies && !config.isEmpty(), 20000);
+    l.poll.stop();
     // Every reply the simulator sent came through, the configuration too.
-    QTRY_COMPARE_WITH_TIMEOUT(status.size(), sim.count(QStringLiteral("TX"), StatusReply), 1000);
+    QTRY_COMPARE_WITH_TIMEOUT(l.status.size(), sim.count(QStringLiteral("TX"), StatusReply), 1000);
     QCOMPARE(config.size(), sim.count(QStringLiteral("TX"), ConfigReply));
-    QVERIFY(energizer.online && energizer.batteryVoltage > 13);
+    QCOMPARE(l.opened.size(), 1);
+    QVERIFY(l.energizer.online && l.energizer.batteryVoltage > 13);
 }
 
 void TestEnergizerLink::moduleBackAfterOutage_data()
@@ -151,21 +169,75 @@ void TestEnergizerLink::moduleBackAfterOutage()
     // Stopped and started again at the same port: replies are taken again.
     QFETCH(QString, kind);
     SimProcess sim;
-    const QString port = sim.start({QLatin1String("--") + kind, QStringLiteral("0")});
+    const QString port = simPort(sim, kind);
     QVERIFY(!port.isEmpty());
-    EnergizerLink link(energizer);
-    QSignalSpy status(&link, &EnergizerLink::statusReceived);
-    link.setSettings(linkSettings(kind, port));
-    link.open();
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, &link, &EnergizerLink::pollStatus);
-    poll.start(200);
-    QTRY_VERIFY(!status.isEmpty());
+    PolledLink l(linkSettings(kind, port), 200);
+    QTRY_VERIFY(!l.status.isEmpty());
     sim.stop();
-    QTRY_VERIFY_WITH_TIMEOUT(!energizer.online, 5000); // requests meet a closed port meanwhile
-    status.clear();
+    QTRY_VERIFY_WITH_TIMEOUT(!l.energizer.online, 5000); // requests meet a closed port meanwhile
+    l.status.clear();
     QVERIFY(!sim.start({QLatin1String("--") + kind, port}).isEmpty());
-    QTRY_VERIFY_WITH_TIMEOUT(!status.isEmpty(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(!l.status.isEmpty(), 3000);
+}
+
+void TestEnergizerLink::staleStatusReset()
+{
+    // Two status replies, then none: the object is reset at the first send
+    // more than 3000 ms after the last one, and polling goes on.
+    SimProcess sim;
+    const QString port = simPort(sim, QStringLiteral("udp"), {QStringLiteral("--silent-after"), QStringLiteral("2")});
+    QVERIFY(!port.isEmpty());
+    PolledLink l(linkSettings(QStringLiteral("udp"), port), 100);
+    qint64 offlineAt = -1;
+    connect(&l.link, &EnergizerLink::wentOffline, this, [&offlineAt] { offlineAt = SimProcess::nowMs(); });
+    QTRY_VERIFY_WITH_TIMEOUT(offlineAt > 0, 6000);
+    const qint64 lastReply = sim.frames(QStringLiteral("TX"), StatusReply).last();
+    QVERIFY2(offlineAt - lastReply > 3000 && offlineAt - lastReply < 3600, qPrintable(QString::number(offlineAt - lastReply)));
+    QCOMPARE(l.energizer.batteryVoltage, 0.0);
+    QCOMPARE(l.energizer.fenceCondition1, QStringLiteral("Bad"));
+    const int polls = sim.count(QStringLiteral("RX"), StatusRequest);
+    QTRY_VERIFY(sim.count(QStringLiteral("RX"), StatusRequest) > polls);
+}
+
+void TestEnergizerLink::udpClientRole()
+{
+    // The module sends from its port to the same port on this PC's own address;
+    // the link binds there and takes replies from the module only.
+    QUdpSocket module;
+    QVERIFY(module.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+    Settings settings = linkSettings(QStringLiteral("udp"), QString::number(module.localPort()));
+    settings.netMode = int(ModuleRole::UdpClient);
+    settings.ipAddress = QStringLiteral("127.0.0.2");
+    PolledLink l(settings, 60000);
+    QVERIFY(l.link.pollStatus());
+    QTRY_VERIFY(module.hasPendingDatagrams());
+    const QNetworkDatagram request = module.receiveDatagram();
+    QCOMPARE(request.data().toHex(' ').toUpper(), StatusRequest.toLatin1());
+    QCOMPARE(request.senderAddress(), QHostAddress(QStringLiteral("127.0.0.1")));
+    QCOMPARE(request.senderPort(), int(module.localPort()));
+
+    // Zone 1 on in low voltage, 13.625 V battery; unsealed, as some modules pass it.
+    QByteArray reply(27, '\0');
+    reply[0] = 0x01;
+    reply[1] = 0x01;
+    reply[2] = char(0x81);
+    reply[9] = 0x6D;
+    reply[13] = char(0x81);
+    const auto answer = [&](QUdpSocket& from, char battery) {
+        reply[9] = battery;
+        from.writeDatagram(reply, request.senderAddress(), request.senderPort());
+    };
+    answer(module, 0x6D);
+    QTRY_COMPARE(l.status.size(), 1);
+    QCOMPARE(l.energizer.batteryVoltage, 13.625);
+    QVERIFY(l.energizer.fenceOn1 && !l.energizer.fenceHv1);
+    // A stranger's reply in between is not taken: the second decoded is the module's.
+    QUdpSocket stranger;
+    QVERIFY(stranger.bind(QHostAddress(QStringLiteral("127.0.0.3")), 0));
+    answer(stranger, 0x10);
+    answer(module, 0x64);
+    QTRY_COMPARE(l.status.size(), 2);
+    QCOMPARE(l.energizer.batteryVoltage, 12.5);
 }
 
 void TestEnergizerLink::deafModuleReplaced()
@@ -173,12 +245,7 @@ void TestEnergizerLink::deafModuleReplaced()
     // A module that leaves connection attempts unanswered for 20 s, then answers.
     DeafListener deaf;
     QVERIFY(deaf.port);
-    EnergizerLink link(energizer);
-    link.setSettings(linkSettings(QStringLiteral("tcp"), QString::number(deaf.port)));
-    link.open();
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, &link, &EnergizerLink::pollStatus);
-    poll.start(1000);
+    PolledLink l(linkSettings(QStringLiteral("tcp"), QString::number(deaf.port)), 1000);
     QTest::qWait(20000); // the outage itself is what is tested
     deaf.close();
     SimProcess sim;
@@ -201,32 +268,9 @@ void TestEnergizerLink::silentConnectionRenewed()
             connect(s, &QTcpSocket::readyRead, s, [s] { s->readAll(); });
         }
     });
-    EnergizerLink link(energizer);
-    link.setSettings(linkSettings(QStringLiteral("tcp"), QString::number(module.serverPort())));
-    link.open();
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, &link, &EnergizerLink::pollStatus);
-    poll.start(1000);
+    PolledLink l(linkSettings(QStringLiteral("tcp"), QString::number(module.serverPort())), 1000);
     QTRY_COMPARE_WITH_TIMEOUT(connectedAt.size(), 2, 9000);
     QVERIFY2(connectedAt[1] - connectedAt[0] <= 7000, qPrintable(QString::number(connectedAt[1] - connectedAt[0])));
-}
-
-void TestEnergizerLink::answeredConnectionKept()
-{
-    // Replies for longer than the 5 s a silent connection is given: never renewed.
-    SimProcess sim;
-    const QString port = sim.start({QStringLiteral("--tcp"), QStringLiteral("0")});
-    QVERIFY(!port.isEmpty());
-    EnergizerLink link(energizer);
-    QSignalSpy opened(&link, &EnergizerLink::opened);
-    QSignalSpy status(&link, &EnergizerLink::statusReceived);
-    link.setSettings(linkSettings(QStringLiteral("tcp"), port));
-    link.open();
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, &link, &EnergizerLink::pollStatus);
-    poll.start(250);
-    QTRY_VERIFY_WITH_TIMEOUT(status.size() >= 26, 9000);
-    QCOMPARE(opened.size(), 1);
 }
 
 void TestEnergizerLink::configWrite_data()
@@ -258,6 +302,7 @@ void TestEnergizerLink::configWrite()
         port = sim.start(simArgs);
         QVERIFY(!port.isEmpty());
     }
+    Energizer energizer;
     EnergizerLink link(energizer);
     link.setSettings(linkSettings(kind, port));
     link.open();

@@ -16,7 +16,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSerialPort>
-#include <QSpinBox>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QUdpSocket>
@@ -30,7 +29,6 @@ namespace {
 const QString StatusRequest = QStringLiteral("01 01 01 E3");
 const QString ConfigRead = QStringLiteral("01 01 02 01");
 const QString ZoneCommand = QStringLiteral("01 01 05");
-const QString ConfigWrite = QStringLiteral("01 01 04");
 const QString StatusReply = QStringLiteral("01 01 81");
 const QString RX = QStringLiteral("RX");
 
@@ -100,9 +98,6 @@ private slots:
     void init();
     void session_data();
     void session();
-    void faultyReplies_data();
-    void faultyReplies();
-    void udpClientRole();
 };
 
 void TestLink::init()
@@ -163,7 +158,7 @@ void TestLink::session()
     QTRY_VERIFY_WITH_TIMEOUT(btnConfig->isEnabled(), 2500);
     QCOMPARE(sim.firstFrame(RX), firstFrame);
     if (firstFrame == ConfigRead)
-        QVERIFY(sim.frames(RX, ConfigRead).first() - started < 700);
+        QVERIFY(sim.frames(RX, ConfigRead).first() - started < 900); // at opening, not after a status
     QTRY_VERIFY(energizer->online && energizer->batteryVoltage > 0); // a status reply decoded
     QCOMPARE(statusText(window), serial ? QStringLiteral("Connected to %1 : 19200, 8 bits, No parity, 1 stop, No Flow Control").arg(endpoint)
                                         : QStringLiteral("Connected to 127.0.0.1 : %1").arg(port));
@@ -180,27 +175,17 @@ void TestLink::session()
     auto* btnON1 = child<QPushButton>(&window, "btnON1");
     const bool wasOn = energizer->fenceOn1;
     btnON1->click();
-    QTRY_COMPARE_WITH_TIMEOUT(sim.count(RX, ZoneCommand), 1, 300);
+    QTRY_COMPARE(sim.count(RX, ZoneCommand), 1);
     state = sim.command(QStringLiteral("state"), QStringLiteral("STATE"));
     QCOMPARE(stateBit("on1"), !wasOn);
-    QTRY_VERIFY_WITH_TIMEOUT(energizer->fenceOn1 == !wasOn && !energizer->tamperOk, 1600);
+    QTRY_VERIFY(energizer->fenceOn1 == !wasOn && !energizer->tamperOk);
     QCOMPARE(btnON1->isChecked(), !wasOn);
-
-    // A configuration write changes the energizer's own block.
-    auto* delay = child<QSpinBox>(configDlg, "spnGateAlarmDelay");
-    delay->setValue(delay->value() == 33 ? 34 : 33);
-    child<QPushButton>(configDlg, "btnWriteEnerg")->click();
-    QTRY_COMPARE_WITH_TIMEOUT(sim.count(RX, ConfigWrite), 1, 300);
-    const QByteArray block = sim.block();
-    QCOMPARE(block.size(), 52);
-    QCOMPARE(int(quint8(block.at(35))), delay->value());
-    QCOMPARE(block.mid(3, 48), QByteArray(reinterpret_cast<const char*>(configDlg->configBlock.data()) + 3, 48));
 
     // One status request a second throughout.
     const QList<qint64> polls = sim.frames(RX, StatusRequest);
     QVERIFY(polls.size() >= 2);
-    for (int i = 1; i < polls.size(); ++i)
-        QVERIFY2(qAbs(polls.at(i) - polls.at(i - 1) - 1000) < 250, qPrintable(QString::number(polls.at(i) - polls.at(i - 1))));
+    const qint64 mean = (polls.last() - polls.first()) / (polls.size() - 1);
+    QVERIFY2(mean > 800 && mean < 1300, qPrintable(QString::number(mean)));
     QCOMPARE(sim.count(RX, ConfigRead), 1);
 
     if (kind == QLatin1String("udp")) {
@@ -210,7 +195,7 @@ void TestLink::session()
         });
         QVERIFY(!btnConfig->isEnabled());
         const qint64 wrongPinAt = now();
-        QTRY_VERIFY_WITH_TIMEOUT(sim.count(RX, ConfigRead, wrongPinAt) >= 3, 2900);
+        QTRY_VERIFY(sim.count(RX, ConfigRead, wrongPinAt) >= 3);
         QVERIFY(!btnConfig->isEnabled());
 
         // A new module address: the old one hears nothing more.
@@ -218,114 +203,27 @@ void TestLink::session()
         applySettings(window, [](SettingsDlg& dialog) {
             child<QLineEdit>(&dialog, "edtIP")->setText(QStringLiteral("127.0.0.3"));
         });
-        QTest::qWait(200); // the old module's log catches up with what went out before
+        // A round trip through its console: the old module has logged all that reached it.
+        QVERIFY(!sim.command(QStringLiteral("state"), QStringLiteral("STATE")).isEmpty());
         const int heardBefore = sim.count(RX, QString());
-        QTRY_VERIFY_WITH_TIMEOUT(moved.heard >= 2, 1600);
+        QTRY_VERIFY(moved.heard >= 2);
         QCOMPARE(sim.count(RX, QString()), heardBefore);
-    } else {
-        // The energizer goes away and comes back at the same place; the poll cycle reconnects by itself.
+    } else if (serial) {
+        // The adapter goes away and comes back at the same path; the poll cycle reopens it.
         sim.stop();
-        if (serial) {
-            QTRY_VERIFY_WITH_TIMEOUT(!serialPort->isOpen(), 500);
-            QVERIFY(!energizer->online);
-            QTest::qWait(300);
-            QCOMPARE(portFailures, 1);
-        }
+        QTRY_VERIFY_WITH_TIMEOUT(!serialPort->isOpen(), 500);
+        QVERIFY(!energizer->online);
         SimProcess again;
-        QVERIFY(!again.start({QStringLiteral("--verbose"), QLatin1String("--") + kind, serial ? endpoint : QString::number(port)}).isEmpty());
+        QVERIFY(!again.start({QStringLiteral("--verbose"), QStringLiteral("--pty"), endpoint}).isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(again.count(RX, StatusRequest) >= 2 && energizer->online, 4500);
-        if (serial) {
-            // The text names what was applied.
-            chooseSerial(window, endpoint, 0);
-            QTRY_VERIFY_WITH_TIMEOUT(again.count(RX, ConfigRead) >= 1, 1500);
-            QTRY_COMPARE_WITH_TIMEOUT(statusText(window),
-                                      QStringLiteral("Connected to %1 : 9600, 8 bits, No parity, 1 stop, No Flow Control").arg(endpoint), 2500);
-            QCOMPARE(serialPort->baudRate(), 9600);
-        }
+        QCOMPARE(portFailures, 1);
+        // The text names what was applied.
+        chooseSerial(window, endpoint, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(statusText(window),
+                                  QStringLiteral("Connected to %1 : 9600, 8 bits, No parity, 1 stop, No Flow Control").arg(endpoint), 2500);
     }
     QCOMPARE(otherHost.heard, 0);
     QCOMPARE(defaultPort.heard, 0);
-}
-
-void TestLink::faultyReplies_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<int>("netMode");
-    QTest::addColumn<QStringList>("faults");
-    QTest::newRow("udp, 5-byte pieces 10 ms apart, then silence")
-        << "udp" << 0 << QStringList{"--split", "5:10", "--silent-after", "3"};
-    QTest::newRow("tcp, each reply merged with the next") << "tcp" << 2 << QStringList{"--merge"};
-}
-
-void TestLink::faultyReplies()
-{
-    QFETCH(QString, kind);
-    QFETCH(int, netMode);
-    QFETCH(QStringList, faults);
-    SimProcess sim;
-    QVERIFY(!sim.start(QStringList{QStringLiteral("--verbose"), QLatin1String("--") + kind, QStringLiteral("0")} + faults).isEmpty());
-    writeSettingsIni(QStringLiteral("127.0.0.1"), sim.port(), 1, netMode);
-    MainWindow window;
-    qint64 offlineAt = -1;
-    connect(energizer, &Energizer::paramChanged, this, [&offlineAt] {
-        if (!energizer->online && offlineAt < 0 && !energizer->mainsOk && energizer->batteryVoltage == 0.0)
-            offlineAt = now();
-    });
-    QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(&window, "btnConfig")->isEnabled(), 3500);
-    QTRY_VERIFY_WITH_TIMEOUT(energizer->online, 2000);
-    QVERIFY(energizer->batteryVoltage > 0);
-    if (!faults.contains(QStringLiteral("--silent-after")))
-        return;
-
-    // Two status replies, then none: the panel resets 3000 ms after the last, and polling goes on.
-    QTRY_COMPARE_WITH_TIMEOUT(sim.count(QStringLiteral("TX"), StatusReply), 2, 3000);
-    offlineAt = -1;
-    const qint64 lastReply = sim.frames(QStringLiteral("TX"), StatusReply).last();
-    QTRY_VERIFY_WITH_TIMEOUT(offlineAt > 0, 5000);
-    QVERIFY2(offlineAt - lastReply > 3000 && offlineAt - lastReply < 4300, qPrintable(QString::number(offlineAt - lastReply)));
-    QCOMPARE(energizer->fenceCondition1, QStringLiteral("Bad"));
-    QTRY_VERIFY_WITH_TIMEOUT(sim.count(RX, StatusRequest, offlineAt - 5) >= 1, 300);
-}
-
-void TestLink::udpClientRole()
-{
-    // The module sends from its port to the same port on this PC's chosen address
-    // (here 127.0.0.1, with the module on 127.0.0.2).
-    QUdpSocket module;
-    const quint16 port = unusedUdpPort();
-    QVERIFY(module.bind(QHostAddress(QStringLiteral("127.0.0.2")), port));
-    writeSettingsIni(QStringLiteral("127.0.0.1"), unusedUdpPort());
-    MainWindow window;
-    applySettings(window, [port](SettingsDlg& dialog) {
-        child<QRadioButton>(&dialog, "rbTCP")->setChecked(true);
-        child<QRadioButton>(&dialog, "rbUDPclient")->setChecked(true);
-        auto* ownIp = child<QComboBox>(&dialog, "cbOwnIP");
-        ownIp->addItem(QStringLiteral("127.0.0.1"));
-        ownIp->setCurrentText(QStringLiteral("127.0.0.1"));
-        child<QLineEdit>(&dialog, "edtIP")->setText(QStringLiteral("127.0.0.2"));
-        child<QSpinBox>(&dialog, "spnPort")->setValue(port);
-    });
-    QTRY_VERIFY_WITH_TIMEOUT(module.hasPendingDatagrams(), 500);
-    const QNetworkDatagram request = module.receiveDatagram();
-    QCOMPARE(QString::fromLatin1(request.data().toHex(' ').toUpper()), ConfigRead);
-    QCOMPARE(request.senderPort(), int(port));
-
-    // Zone 1 on in low voltage, 13.625 V battery; accepted from the module only.
-    QByteArray reply(27, '\0');
-    reply[0] = 0x01;
-    reply[1] = 0x01;
-    reply[2] = char(0x81);
-    reply[9] = 0x6D;
-    reply[13] = char(0x81);
-    QUdpSocket stranger;
-    QVERIFY(stranger.bind(QHostAddress(QStringLiteral("127.0.0.3")), 0));
-    stranger.writeDatagram(reply, request.senderAddress(), port);
-    QTest::qWait(150);
-    QVERIFY(!energizer->online);
-    module.writeDatagram(reply, request.senderAddress(), port);
-    QTRY_VERIFY_WITH_TIMEOUT(energizer->online, 500);
-    QCOMPARE(energizer->batteryVoltage, 13.625);
-    QVERIFY(energizer->fenceOn1 && !energizer->fenceHv1);
 }
 
 QTEST_MAIN(TestLink)
