@@ -32,16 +32,6 @@ class TestConfigRecord : public QObject
 {
     Q_OBJECT
 private slots:
-    void defaultBytes()
-    {
-        // PINs 407318, 1234 and 0000 packed high nibble first from the top byte.
-        const QByteArray expected = QByteArray::fromHex(
-            "00 01 82 03 53 08 18 73 40 00 34 12 00 00"
-            "7A 08 30 17 11 04 C3 16 52 51 7A 08 30 17 11 04 C3 16 52 51"
-            "04 3C 00 00 00 00 C0 21 78 B4 03 00 0F A7 00 00 01");
-        QCOMPARE(hex(defaultConfigBlock()).left(51 * 3 - 1), expected.toHex(' '));
-    }
-
     // Each parameter owns its own bits, no two overlap, and together they cover
     // exactly the addressed bits: bytes 0-5, 9, 39, 51 and the unaddressed bits
     // are never written.

@@ -14,10 +14,8 @@ private slots:
         QTest::addColumn<QByteArray>("expected");
         QTest::newRow("status 1") << statusRequestFrame(1) << QByteArray::fromHex("010101E3");
         QTest::newRow("status 0") << statusRequestFrame(0) << QByteArray::fromHex("00010148");
-        QTest::newRow("status 63") << statusRequestFrame(63) << QByteArray::fromHex("3F0101C9");
         QTest::newRow("status 257 cut to 1") << statusRequestFrame(257) << QByteArray::fromHex("010101E3");
         QTest::newRow("config read 1") << configReadRequestFrame(1) << QByteArray::fromHex("01010201");
-        QTest::newRow("config read 2") << configReadRequestFrame(2) << QByteArray::fromHex("020102E5");
         QTest::newRow("zones both on, high")
             << zoneCommandFrame(1, true, true, true, true) << QByteArray::fromHex("0101050303009C");
         QTest::newRow("zone 1 on, both low")

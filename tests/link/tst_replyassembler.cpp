@@ -52,8 +52,6 @@ class TestReplyAssembler : public QObject
 {
     Q_OBJECT
 private slots:
-    void everySplitPoint_data();
-    void everySplitPoint();
     void bursts_data();
     void bursts();
     void flood();
@@ -61,31 +59,6 @@ private slots:
     void noiseBeforeEveryReply();
     void clearWhileHandingOn();
 };
-
-void TestReplyAssembler::everySplitPoint_data()
-{
-    QTest::addColumn<QByteArray>("whole");
-    QTest::addColumn<int>("cut");
-    for (const QByteArray& whole : {status(), config()}) {
-        for (int cut = 1; cut < whole.size(); ++cut)
-            QTest::addRow("%02x cut at %d", quint8(whole.at(2)), cut) << whole << cut;
-    }
-}
-
-void TestReplyAssembler::everySplitPoint()
-{
-    QFETCH(QByteArray, whole);
-    QFETCH(int, cut);
-    ReplyAssembler assembler;
-    Recorder out(assembler);
-    assembler.feed(whole.left(cut), 1000);
-    QVERIFY(out.replies.isEmpty());
-    QCOMPARE(assembler.pending(), cut);
-    assembler.feed(whole.mid(cut), 1030);
-    QCOMPARE(out.replies, Replies{whole});
-    QVERIFY(out.unknown.isEmpty());
-    QCOMPARE(assembler.pending(), 0);
-}
 
 void TestReplyAssembler::bursts_data()
 {
