@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QNetworkInterface>
 #include <QPushButton>
@@ -208,21 +207,6 @@ private slots:
         QCOMPARE(ports->count(), count);
         QTest::mouseClick(child<QPushButton>(&dlg, "btnApply"), Qt::LeftButton);
         QCOMPARE(dlg.settings().portName, QStringLiteral("/dev/pts/7"));
-    }
-
-    void portInfoLabels()
-    {
-        QCOMPARE(serialPortFields("ttyUSB0", "", "Silicon", "0001", "/dev/ttyUSB0", 0x0403, 0),
-                 QStringList({"ttyUSB0", "N/A", "Silicon", "0001", "/dev/ttyUSB0", "403", "N/A"}));
-
-        // A short item list shows N/A for what it lacks; an emptied list leaves the labels.
-        SettingsDlg dlg;
-        auto* ports = child<QComboBox>(&dlg, "serialPortInfoListBox");
-        ports->addItem(QStringLiteral("ttyQ"), QStringList{QStringLiteral("ttyQ"), QStringLiteral("Bridge")});
-        ports->setCurrentIndex(ports->count() - 1);
-        QCOMPARE(child<QLabel>(&dlg, "pidLabel")->text(), QStringLiteral("Product Identifier: N/A"));
-        ports->clear();
-        QCOMPARE(child<QLabel>(&dlg, "descriptionLabel")->text(), QStringLiteral("Description: Bridge"));
     }
 };
 
