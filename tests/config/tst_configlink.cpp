@@ -19,11 +19,62 @@ class TstConfigLink : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void writeChangesSimulator();
-    void readRefreshesDialog();
-    void replyWhileOpenReplacesValues();
+    void initTestCase()
+    {
+        QVERIFY2(!sim.start({QStringLiteral("--udp"), QStringLiteral("0")}).isEmpty(), "energizer-sim did not start (EC_SIM)");
+        writeSettingsIni(QStringLiteral("127.0.0.1"), sim.port());
+        window = std::make_unique<MainWindow>();
+        QVERIFY(stoneIs(QStringLiteral(":/images/redStone.png")));
+        // The block arrives, its installer PIN matches, and CONFIG opens up.
+        QTRY_VERIFY_WITH_TIMEOUT(configDlg->configReceived, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(widget<QPushButton>(window.get(), "btnConfig")->isEnabled(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(stoneIs(QStringLiteral(":/images/greenStone.png")), 3000);
+    }
+
+    void cleanupTestCase()
+    {
+        window.reset();
+        sim.stop();
+    }
+
+    void writeChangesSimulator()
+    {
+        gateDelay()->setValue(33);
+        widget<QCheckBox>(configDlg, "chkSolar")->setChecked(true);
+        click("btnWriteEnerg");
+
+        // Read back and confirmed in the dialog.
+        QTRY_COMPARE_WITH_TIMEOUT(configDlg->exchangeText(), QStringLiteral("Configuration written and verified"), 3000);
+        const QByteArray block = sim.block();
+        QCOMPARE(int(quint8(block.at(35))), 33);
+        for (int i = 3; i <= 50; ++i)
+            QVERIFY2(quint8(block.at(i)) == configDlg->configBlock[i], qPrintable(QStringLiteral("byte %1").arg(i)));
+        QVERIFY(block.at(47) & 0x08); // Solar
+    }
+
+    // With the dialog open, status replies alone leave an unwritten edit
+    // alone (no re-read once CONFIG is enabled); "Read" replaces it.
+    void readReplacesEditWhileOpen()
+    {
+        const int delay = simDelay();
+        QVERIFY(delay >= 0);
+        bool wasOpen = false, editKept = false;
+        int shownAfterRead = -1;
+        QTimer::singleShot(0, this, [&] { // inside the dialog's exec()
+            wasOpen = QApplication::activeModalWidget() == configDlg;
+            gateDelay()->setValue(delay == 9 ? 10 : 9);
+            QTest::qWait(1500); // over a poll cycle; proves no re-read, so no event to wait for
+            editKept = gateDelay()->value() != delay;
+            click("btnReadEnerg");
+            if (QTest::qWaitFor([&] { return gateDelay()->value() == delay; }, 3000))
+                shownAfterRead = gateDelay()->value();
+            configDlg->close();
+        });
+        widget<QPushButton>(window.get(), "btnConfig")->click();
+        QVERIFY(wasOpen && editKept);
+        QCOMPARE(shownAfterRead, delay);
+        QTRY_COMPARE(configDlg->exchangeText(), QStringLiteral("Configuration read from energizer"));
+    }
 
 private:
     template <class T>
@@ -45,78 +96,6 @@ private:
     SimProcess sim;
     std::unique_ptr<MainWindow> window;
 };
-
-void TstConfigLink::initTestCase()
-{
-    QVERIFY2(!sim.start({QStringLiteral("--udp"), QStringLiteral("0")}).isEmpty(), "energizer-sim did not start (EC_SIM)");
-    writeSettingsIni(QStringLiteral("127.0.0.1"), sim.port());
-    window = std::make_unique<MainWindow>();
-    QVERIFY(stoneIs(QStringLiteral(":/images/redStone.png")));
-    // The block arrives, its installer PIN matches, and CONFIG opens up.
-    QTRY_VERIFY_WITH_TIMEOUT(configDlg->configReceived, 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(widget<QPushButton>(window.get(), "btnConfig")->isEnabled(), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(stoneIs(QStringLiteral(":/images/greenStone.png")), 3000);
-}
-
-void TstConfigLink::cleanupTestCase()
-{
-    window.reset();
-    sim.stop();
-}
-
-void TstConfigLink::writeChangesSimulator()
-{
-    gateDelay()->setValue(33);
-    widget<QCheckBox>(configDlg, "chkSolar")->setChecked(true);
-    click("btnWriteEnerg");
-
-    // Read back and confirmed in the dialog.
-    QTRY_COMPARE_WITH_TIMEOUT(configDlg->exchangeText(), QStringLiteral("Configuration written and verified"), 3000);
-    const QByteArray block = sim.block();
-    QCOMPARE(int(quint8(block.at(35))), 33);
-    for (int i = 3; i <= 50; ++i)
-        QVERIFY2(quint8(block.at(i)) == configDlg->configBlock[i], qPrintable(QStringLiteral("byte %1").arg(i)));
-    QVERIFY(block.at(47) & 0x08); // Solar
-}
-
-void TstConfigLink::readRefreshesDialog()
-{
-    const int delay = simDelay();
-    QVERIFY(delay >= 0);
-    gateDelay()->setValue(delay == 7 ? 8 : 7); // an edit that was never written
-    QTest::qWait(1500); // status replies alone do not re-read once CONFIG is enabled
-    QVERIFY(gateDelay()->value() != delay);
-
-    click("btnReadEnerg");
-    QTRY_COMPARE_WITH_TIMEOUT(gateDelay()->value(), delay, 3000);
-    QTRY_COMPARE(configDlg->exchangeText(), QStringLiteral("Configuration read from energizer"));
-}
-
-void TstConfigLink::replyWhileOpenReplacesValues()
-{
-    const int delay = simDelay();
-    QVERIFY(delay >= 0);
-    bool wasOpen = false;
-    int shownAfterReply = -1;
-    // Runs inside the dialog's exec() once it shows.
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, this, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible())
-            return;
-        poll.stop();
-        wasOpen = modal == configDlg;
-        gateDelay()->setValue(delay == 9 ? 10 : 9);
-        click("btnReadEnerg");
-        if (QTest::qWaitFor([&] { return gateDelay()->value() == delay; }, 3000))
-            shownAfterReply = gateDelay()->value();
-        modal->close();
-    });
-    poll.start(10);
-    widget<QPushButton>(window.get(), "btnConfig")->click();
-    QVERIFY(wasOpen);
-    QCOMPARE(shownAfterReply, delay);
-}
 
 QTEST_MAIN(TstConfigLink)
 #include "tst_configlink.moc"

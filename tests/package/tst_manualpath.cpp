@@ -13,34 +13,28 @@ class TestManualPath : public QObject
 private slots:
     void lookup_data()
     {
-        QTest::addColumn<bool>("beside");
-        QTest::addColumn<bool>("installed");
+        QTest::addColumn<QStringList>("present"); // folders holding the manual
         QTest::addColumn<QString>("found");
-        QTest::newRow("build folder") << true << false << "usr/bin";
-        QTest::newRow("both: beside wins") << true << true << "usr/bin";
-        QTest::newRow("installed") << false << true << "usr/share/doc/energizer-configurator";
+        const QString bin = QStringLiteral("usr/bin"), doc = QStringLiteral("usr/share/doc/energizer-configurator");
+        QTest::newRow("build folder") << QStringList{bin} << bin;
+        QTest::newRow("both: beside wins") << QStringList{bin, doc} << bin;
+        QTest::newRow("installed") << QStringList{doc} << doc;
         // Nothing there: the path beside the executable, which opens nothing.
-        QTest::newRow("none") << false << false << "usr/bin";
+        QTest::newRow("none") << QStringList{} << bin;
     }
+
     void lookup()
     {
-        QFETCH(bool, beside);
-        QFETCH(bool, installed);
+        QFETCH(QStringList, present);
         QFETCH(QString, found);
         QTemporaryDir root;
-        QVERIFY(root.isValid());
         const QDir dir(root.path());
         const QString name = QStringLiteral("/Orvik Configurator.pdf");
-        const auto touch = [&](const QString& folder) {
-            QVERIFY(dir.mkpath(folder));
-            QFile f(dir.filePath(folder) + name);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-        };
-        QVERIFY(dir.mkpath(QStringLiteral("usr/bin")));
-        if (beside)
-            touch(QStringLiteral("usr/bin"));
-        if (installed)
-            touch(QStringLiteral("usr/share/doc/energizer-configurator"));
+        QVERIFY(root.isValid() && dir.mkpath(QStringLiteral("usr/bin")));
+        for (const QString& folder : present) {
+            QFile manual(dir.filePath(folder) + name);
+            QVERIFY(dir.mkpath(folder) && manual.open(QIODevice::WriteOnly));
+        }
         QCOMPARE(manualPath(dir.filePath(QStringLiteral("usr/bin"))), dir.filePath(found) + name);
     }
 };
