@@ -2,30 +2,31 @@
 
 #include "simprocess.h"
 
-#include <QStringList>
 #include <QTemporaryDir>
 
+// Ends a child by its own pid: SIGTERM, SIGKILL if it lingers.
+void stopChild(QProcess& process);
+
 // A mosquitto broker of the test's own on 127.0.0.1, with its own
-// configuration file, no persistence, and its log kept line by line.
+// configuration file, no persistence, and its log kept.
 class BrokerProcess
 {
 public:
     BrokerProcess();
-    ~BrokerProcess();
+    ~BrokerProcess() { stop(); }
 
     // Starts on this port (0: a free one), anonymous or with one user, and
     // waits until it accepts connections; false when it did not start.
     bool start(quint16 port = 0, const QString& user = QString(), const QString& password = QString());
-    void stop();
+    void stop() { stopChild(process_); }
     quint16 port() const { return port_; }
-    // Log lines containing text.
-    int logCount(const QString& text) const;
+    const QByteArray& log() const { return log_; }
 
     static quint16 freePort();
 
 private:
     QTemporaryDir dir_;
     ChildProcess process_;
-    QStringList log_;
+    QByteArray log_;
     quint16 port_ = 0;
 };
