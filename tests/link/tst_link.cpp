@@ -4,7 +4,6 @@
 
 #include "app/globals.h"
 #include "app/mainwindow.h"
-#include "config/configdlg.h"
 #include "device/energizer.h"
 #include "settings/settingsdlg.h"
 
@@ -29,7 +28,6 @@ namespace {
 const QString StatusRequest = QStringLiteral("01 01 01 E3");
 const QString ConfigRead = QStringLiteral("01 01 02 01");
 const QString ZoneCommand = QStringLiteral("01 01 05");
-const QString StatusReply = QStringLiteral("01 01 81");
 const QString RX = QStringLiteral("RX");
 
 qint64 now() { return SimProcess::nowMs(); }
