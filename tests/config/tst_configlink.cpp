@@ -31,12 +31,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(stoneIs(QStringLiteral(":/images/greenStone.png")), 3000);
     }
 
-    void cleanupTestCase()
-    {
-        window.reset();
-        sim.stop();
-    }
-
     void writeChangesSimulator()
     {
         gateDelay()->setValue(33);
@@ -47,31 +41,31 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(configDlg->exchangeText(), QStringLiteral("Configuration written and verified"), 3000);
         const QByteArray block = sim.block();
         QCOMPARE(int(quint8(block.at(35))), 33);
+        QVERIFY(block.at(47) & 0x08); // Solar
         for (int i = 3; i <= 50; ++i)
             QVERIFY2(quint8(block.at(i)) == configDlg->configBlock[i], qPrintable(QStringLiteral("byte %1").arg(i)));
-        QVERIFY(block.at(47) & 0x08); // Solar
     }
 
     // With the dialog open, status replies alone leave an unwritten edit
     // alone (no re-read once CONFIG is enabled); "Read" replaces it.
     void readReplacesEditWhileOpen()
     {
-        const int delay = simDelay();
-        QVERIFY(delay >= 0);
-        bool wasOpen = false, editKept = false;
+        const QByteArray simBlock = sim.block();
+        QVERIFY(!simBlock.isEmpty());
+        const int delay = quint8(simBlock.at(35));
+        bool openAndKept = false;
         int shownAfterRead = -1;
         QTimer::singleShot(0, this, [&] { // inside the dialog's exec()
-            wasOpen = QApplication::activeModalWidget() == configDlg;
             gateDelay()->setValue(delay == 9 ? 10 : 9);
             QTest::qWait(1500); // over a poll cycle; proves no re-read, so no event to wait for
-            editKept = gateDelay()->value() != delay;
+            openAndKept = QApplication::activeModalWidget() == configDlg && gateDelay()->value() != delay;
             click("btnReadEnerg");
             if (QTest::qWaitFor([&] { return gateDelay()->value() == delay; }, 3000))
                 shownAfterRead = gateDelay()->value();
             configDlg->close();
         });
         widget<QPushButton>(window.get(), "btnConfig")->click();
-        QVERIFY(wasOpen && editKept);
+        QVERIFY(openAndKept);
         QCOMPARE(shownAfterRead, delay);
         QTRY_COMPARE(configDlg->exchangeText(), QStringLiteral("Configuration read from energizer"));
     }
@@ -86,12 +80,6 @@ private:
     }
     static QSpinBox* gateDelay() { return widget<QSpinBox>(configDlg, "spnGateAlarmDelay"); }
     static void click(const char* button) { widget<QPushButton>(configDlg, button)->click(); }
-    // The gate alarm delay the simulator holds, or -1 when it does not answer.
-    int simDelay()
-    {
-        const QByteArray block = sim.block();
-        return block.isEmpty() ? -1 : quint8(block.at(35));
-    }
 
     SimProcess sim;
     std::unique_ptr<MainWindow> window;
