@@ -217,12 +217,7 @@ void TestEnergizerLink::udpClientRole()
     QCOMPARE(request.senderPort(), int(module.localPort()));
 
     // Zone 1 on in low voltage, 13.625 V battery; unsealed, as some modules pass it.
-    QByteArray reply(27, '\0');
-    reply[0] = 0x01;
-    reply[1] = 0x01;
-    reply[2] = char(0x81);
-    reply[9] = 0x6D;
-    reply[13] = char(0x81);
+    QByteArray reply = QByteArray::fromHex("010181 000000000000 6D 000000 81") + QByteArray(13, '\0');
     const auto answer = [&](QUdpSocket& from, char battery) {
         reply[9] = battery;
         from.writeDatagram(reply, request.senderAddress(), request.senderPort());
