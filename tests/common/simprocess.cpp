@@ -99,16 +99,6 @@ int SimProcess::count(const QString& direction, const QString& hexPrefix, qint64
     return n;
 }
 
-QString SimProcess::firstFrame(const QString& direction) const
-{
-    const QString wanted = direction + QLatin1Char(' ');
-    for (const auto& line : lines_) {
-        if (line.second.startsWith(wanted))
-            return line.second.mid(wanted.size());
-    }
-    return QString();
-}
-
 void SimProcess::readOutput()
 {
     partial_ += process_.readAllStandardOutput();

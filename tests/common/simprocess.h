@@ -39,7 +39,6 @@ public:
     // Arrival times (nowMs) of the RX/TX lines whose frame starts with these hex bytes.
     QList<qint64> frames(const QString& direction, const QString& hexPrefix) const;
     int count(const QString& direction, const QString& hexPrefix, qint64 sinceMs = 0) const;
-    QString firstFrame(const QString& direction) const;
 
     // Milliseconds since the test process started; the clock of every record.
     static qint64 nowMs();
