@@ -104,7 +104,6 @@ class TestEnergizerLink : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
     void noiseBeforeEveryReply_data();
     void noiseBeforeEveryReply();
     void moduleBackAfterOutage_data();
@@ -116,12 +115,6 @@ private slots:
     void configWrite_data();
     void configWrite();
 };
-
-void TestEnergizerLink::init()
-{
-    if (qEnvironmentVariableIsEmpty("EC_SIM"))
-        QSKIP("EC_SIM not set");
-}
 
 void TestEnergizerLink::noiseBeforeEveryReply_data()
 {

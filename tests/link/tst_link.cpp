@@ -93,16 +93,9 @@ class TestLink : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
     void session_data();
     void session();
 };
-
-void TestLink::init()
-{
-    if (qEnvironmentVariableIsEmpty("EC_SIM"))
-        QSKIP("EC_SIM not set");
-}
 
 void TestLink::session_data()
 {
