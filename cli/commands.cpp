@@ -137,7 +137,10 @@ void ConfigCommand::blockWritten(ConfigTransfer::Outcome outcome, const QStringL
     using O = ConfigTransfer::Outcome;
     switch (outcome) {
     case O::Done:
-        succeed(QStringLiteral("Configuration written and verified (%1 parameters changed)\n").arg(m_changed).toUtf8());
+        succeed(QStringLiteral("Configuration written and verified (%1 %2 changed)\n")
+                    .arg(m_changed)
+                    .arg(m_changed == 1 ? QStringLiteral("parameter") : QStringLiteral("parameters"))
+                    .toUtf8());
         break;
     case O::NotSent:
         fail(ExitStatus::NoLink, ConfigTransfer::writeText(outcome, differing));
