@@ -3,21 +3,22 @@
 #include "link/energizerlink.h"
 
 #include <QHostAddress>
-#include <QTcpSocket>
 #include <QUdpSocket>
-
-namespace {
-constexpr int CheckMs = 10;
-}
 
 LinkStarter::LinkStarter(EnergizerLink& link, int timeoutMs, QObject* parent)
     : QObject(parent)
     , m_link(link)
     , m_timeoutMs(timeoutMs)
 {
-    m_poll.setInterval(CheckMs);
-    connect(&m_poll, &QTimer::timeout, this, &LinkStarter::check);
+    m_deadline.setSingleShot(true);
+    m_deadline.setTimerType(Qt::PreciseTimer);
+    connect(&m_deadline, &QTimer::timeout, this, &LinkStarter::check);
     connect(&m_link, &EnergizerLink::linkText, this, [this](const QString& text) { m_linkText = text; });
+    connect(&m_link, &EnergizerLink::usable, this, &LinkStarter::check);
+    connect(&m_link, &EnergizerLink::socketError, this, [this](const QString& reason) {
+        m_socketError = reason;
+        check();
+    });
 }
 
 LinkStarter::~LinkStarter()
@@ -40,11 +41,11 @@ QString LinkStarter::target() const
 void LinkStarter::start()
 {
     m_clock.start();
+    m_deadline.start(m_timeoutMs);
     const Settings& s = m_link.settings();
     if (s.linkKind() == LinkKind::Network && QHostAddress(s.ipAddress).isNull()) {
         // Resolved here, so a name that does not resolve gets its own reason.
         m_lookupId = QHostInfo::lookupHost(s.ipAddress, this, &LinkStarter::hostLookedUp);
-        m_poll.start();
         return;
     }
     openLink();
@@ -76,13 +77,6 @@ void LinkStarter::hostLookedUp(const QHostInfo& info)
 void LinkStarter::openLink()
 {
     const Settings& s = m_link.settings();
-    // The link reports socket trouble only as debug text; its sockets are its children.
-    if (s.linkKind() == LinkKind::Network) {
-        if (auto* tcp = m_link.findChild<QTcpSocket*>()) {
-            connect(tcp, &QAbstractSocket::errorOccurred, this, [this, tcp] { m_socketError = tcp->errorString(); },
-                    Qt::UniqueConnection);
-        }
-    }
     m_link.open();
     if (s.linkKind() == LinkKind::Serial) {
         if (!m_link.isUsable()) {
@@ -103,7 +97,6 @@ void LinkStarter::openLink()
             return;
         }
     }
-    m_poll.start();
     check();
 }
 
@@ -112,19 +105,21 @@ void LinkStarter::check()
     if (m_done)
         return;
     if (m_lookupId < 0 && m_link.isUsable()) {
-        m_poll.stop();
+        m_deadline.stop();
         m_done = true;
         emit ready();
         return;
     }
     const bool refused = !m_socketError.isEmpty();
-    if (!refused && remainingMs() > 0)
+    // Still waiting while the deadline runs (a timer may fire a little early,
+    // so its firing, not the clock, ends the wait).
+    if (!refused && m_deadline.isActive())
         return;
     if (m_lookupId >= 0) {
         fail(QStringLiteral("cannot resolve host %1 within %2 ms").arg(m_link.settings().ipAddress).arg(m_timeoutMs));
     } else if (m_tolerant) {
         // watch logs the energizer as off line until the link comes up.
-        m_poll.stop();
+        m_deadline.stop();
         m_done = true;
         emit ready();
     } else if (refused) {
@@ -136,7 +131,7 @@ void LinkStarter::check()
 
 void LinkStarter::fail(const QString& reason)
 {
-    m_poll.stop();
+    m_deadline.stop();
     m_done = true;
     emit failed(reason);
 }

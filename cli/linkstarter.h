@@ -8,7 +8,7 @@
 class EnergizerLink;
 
 // Brings the link to where a first frame can go out: resolves a host name,
-// opens the link, waits for a TCP connect. Fails with a one-line reason when
+// opens the link, waits for it to become usable. Fails with a one-line reason when
 // the port cannot be opened, the host does not resolve, or nothing connects
 // before the deadline. A tolerant start (watch) goes on without the connect.
 class LinkStarter : public QObject
@@ -44,5 +44,5 @@ private:
     QString m_socketError;
     QString m_linkText;
     QElapsedTimer m_clock;
-    QTimer m_poll;
+    QTimer m_deadline;
 };

@@ -41,6 +41,8 @@ EnergizerLink::EnergizerLink(Energizer& energizer, QObject* parent)
         connect(socket, &QAbstractSocket::connected, this, &EnergizerLink::connected);
         connect(socket, &QAbstractSocket::readyRead, this, &EnergizerLink::readData);
         connect(socket, &QAbstractSocket::errorOccurred, this, &EnergizerLink::displayError);
+        connect(socket, &QAbstractSocket::connected, this, &EnergizerLink::usable);
+        connect(socket, &QAbstractSocket::errorOccurred, this, [this, socket] { emit socketError(socket->errorString()); });
     }
     connect(m_tcpSocket, &QAbstractSocket::connected, this, [this] {
         m_connectTimer.stop();
@@ -107,6 +109,7 @@ void EnergizerLink::openSerial()
     emit m_energizer.paramChanged();
     qDebug() << "Connected";
     emit linkText(serialLinkText());
+    emit usable();
     emit opened();
 }
 

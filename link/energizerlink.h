@@ -63,6 +63,10 @@ signals:
     void linkText(const QString& text);
     // The link was started; the window asks for the configuration here.
     void opened();
+    // Frames can go out now: the serial port opened or a socket connected.
+    void usable();
+    // A socket reported an error (refused, unreachable, ...), with its text.
+    void socketError(const QString& reason);
     // A status reply was decoded into the energizer object (already updated).
     void statusReceived(const QByteArray& reply);
     // A 52-byte configuration reply.
