@@ -4,12 +4,10 @@
 #include "settings/settingsfile.h"
 
 #include <QCompleter>
-#include <QCoreApplication>
 #include <QHostAddress>
 #include <QNetworkInterface>
 #include <QSerialPort>
 #include <QSerialPortInfo>
-#include <QSettings>
 
 
 QStringList serialPortFields(const QString& name, const QString& description, const QString& manufacturer,
