@@ -84,9 +84,6 @@ void MqttBridge::poll()
 void MqttBridge::silent()
 {
     setAvailability(Availability::Offline);
-    // A link can look open and still be deaf (a UDP socket that took a port
-    // unreachable stops reading), so reopen it while the energizer is silent.
-    m_link.open();
     m_silence.start();
 }
 
