@@ -4,7 +4,6 @@
 
 #include <QLocale>
 
-#include <functional>
 #include <vector>
 
 namespace {
@@ -12,7 +11,7 @@ namespace {
 struct Field
 {
     const char* name;
-    std::function<QVariant(const Energizer&)> get;
+    QVariant (*get)(const Energizer&);
 };
 
 #define EC_FIELD(member) Field{#member, [](const Energizer& e) { return QVariant(e.member); }}
