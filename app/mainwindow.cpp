@@ -8,6 +8,7 @@
 #include "device/statusrecord.h"
 #include "link/configtransfer.h"
 #include "link/energizerlink.h"
+#include "link/station.h"
 #include "link/frames.h"
 #include "scope/scopedlg.h"
 #include "settings/settingsdlg.h"
@@ -65,7 +66,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     m_link = new EnergizerLink(*energizer, this);
     serialPort = m_link->serialPort();
-    m_transfer = new ConfigTransfer(*m_link, this);
+    m_transfer = new ConfigTransfer(m_link->station(), this);
     configDlg->setTransfer(m_transfer);
     connect(m_link, &EnergizerLink::linkText, statusLabel, &QLabel::setText);
     connect(m_link, &EnergizerLink::opened, this, [this] {

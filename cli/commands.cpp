@@ -5,6 +5,7 @@
 #include "config/configxml.h"
 #include "device/energizer.h"
 #include "link/energizerlink.h"
+#include "link/station.h"
 
 #include <QFile>
 
@@ -32,7 +33,7 @@ void StatusCommand::run()
 
 ConfigCommand::ConfigCommand(EnergizerLink& link, const CliRequest& request, QObject* parent)
     : CliCommand(link, request, parent)
-    , m_transfer(new ConfigTransfer(link, this))
+    , m_transfer(new ConfigTransfer(link.station(), this))
 {
     connect(m_transfer, &ConfigTransfer::readFinished, this, &ConfigCommand::blockRead);
     connect(m_transfer, &ConfigTransfer::writeFinished, this, &ConfigCommand::blockWritten);
@@ -157,7 +158,7 @@ void ConfigCommand::blockWritten(ConfigTransfer::Outcome outcome, const QStringL
 
 ZoneCommand::ZoneCommand(EnergizerLink& link, const CliRequest& request, QObject* parent)
     : CliCommand(link, request, parent)
-    , m_switch(new ZoneSwitch(link, request.timeoutMs, this))
+    , m_switch(new ZoneSwitch(link.station(), request.timeoutMs, this))
 {
     connect(m_switch, &ZoneSwitch::finished, this, &ZoneCommand::switched);
 }

@@ -4,6 +4,7 @@
 #include "device/energizer.h"
 #include "device/energizerfields.h"
 #include "link/energizerlink.h"
+#include "link/station.h"
 
 #include <QDateTime>
 #include <QJsonDocument>
@@ -47,7 +48,7 @@ bool MqttBridge::setup(const Options& options, QString* error)
     m_options.broker.willPayload = QByteArrayLiteral("offline");
     m_pollTimer.setInterval(options.intervalMs);
     if (options.allowZoneCommands) {
-        m_zoneSwitch = new ZoneSwitch(m_link, options.zoneTimeoutMs, this);
+        m_zoneSwitch = new ZoneSwitch(m_link.station(), options.zoneTimeoutMs, this);
         connect(m_zoneSwitch, &ZoneSwitch::finished, this, &MqttBridge::zoneCommandFinished);
     }
     return m_mqtt.setup(m_options.broker, error);

@@ -1,19 +1,19 @@
 #include "link/configtransfer.h"
 
-#include "device/energizer.h"
-#include "link/energizerlink.h"
+#include "link/station.h"
 #include "link/frames.h"
 
 #include <QCoreApplication>
 
-ConfigTransfer::ConfigTransfer(EnergizerLink& link, QObject* parent)
+ConfigTransfer::ConfigTransfer(Station& station, QObject* parent)
     : QObject(parent)
-    , m_link(link)
+    , m_station(station)
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &ConfigTransfer::timedOut);
     qRegisterMetaType<ConfigTransfer::Outcome>();
-    connect(&m_link, &EnergizerLink::configReceived, this, &ConfigTransfer::takeReply);
+    connect(&m_station, &Station::configReceived, this, &ConfigTransfer::takeReply);
+    connect(&m_station, &Station::requestTimedOut, this, &ConfigTransfer::requestTimedOut);
 }
 
 void ConfigTransfer::read()
@@ -26,7 +26,7 @@ void ConfigTransfer::write(const ConfigBlock& block)
 {
     m_writing = true;
     m_sent = block;
-    if (!m_link.send(configWriteFrame(m_link.energizer().address, block))) {
+    if (!m_station.send(configWriteFrame(m_station.address(), block))) {
         finish(Outcome::NotSent, {});
         return;
     }
@@ -36,7 +36,7 @@ void ConfigTransfer::write(const ConfigBlock& block)
 
 void ConfigTransfer::sendReadRequest()
 {
-    if (!m_link.requestConfig()) {
+    if (!m_station.requestConfig()) {
         finish(Outcome::NotSent, {});
         return;
     }
@@ -50,6 +50,15 @@ void ConfigTransfer::timedOut()
         sendReadRequest();
     else if (m_mode != Mode::Idle)
         finish(Outcome::NoAnswer, {});
+}
+
+void ConfigTransfer::requestTimedOut(quint8 command)
+{
+    // A reply lost on the bus: ask again while the answer time lasts.
+    if (command != Frame::CmdConfigRead || (m_mode != Mode::Reading && m_mode != Mode::Verifying))
+        return;
+    if (m_timer.remainingTime() > 0)
+        m_station.requestConfig();
 }
 
 void ConfigTransfer::takeReply(const QByteArray& reply)

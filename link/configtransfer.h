@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <QTimer>
 
-class EnergizerLink;
+class Station;
 
 // Reads the configuration block, or writes one and reads it back to confirm
 // that the energizer holds what was sent (bytes 3..50). One exchange at a time.
@@ -27,7 +27,7 @@ public:
     // Time the energizer gets to store a written block before it is read back.
     static constexpr int SettleMs = 300;
 
-    explicit ConfigTransfer(EnergizerLink& link, QObject* parent = nullptr);
+    explicit ConfigTransfer(Station& station, QObject* parent = nullptr);
 
     bool busy() const { return m_mode != Mode::Idle; }
     void read();
@@ -46,9 +46,10 @@ private:
     void sendReadRequest();
     void takeReply(const QByteArray& reply);
     void timedOut();
+    void requestTimedOut(quint8 command);
     void finish(Outcome outcome, const QByteArray& reply, const QStringList& differing = {});
 
-    EnergizerLink& m_link;
+    Station& m_station;
     Mode m_mode = Mode::Idle;
     bool m_writing = false;
     ConfigBlock m_sent{};

@@ -1,12 +1,12 @@
 #include "link/zoneswitch.h"
 
 #include "device/energizer.h"
-#include "link/energizerlink.h"
+#include "link/station.h"
 #include "link/frames.h"
 
-ZoneSwitch::ZoneSwitch(EnergizerLink& link, int timeoutMs, QObject* parent)
+ZoneSwitch::ZoneSwitch(Station& station, int timeoutMs, QObject* parent)
     : QObject(parent)
-    , m_link(link)
+    , m_station(station)
     , m_timeoutMs(timeoutMs)
 {
     m_repoll.setInterval(RepollMs);
@@ -32,8 +32,8 @@ void ZoneSwitch::start(int zone, Action action)
     m_action = action;
     m_step = Step::ReadingStatus;
     m_clock.start();
-    m_statusConnection = connect(&m_link, &EnergizerLink::statusReceived, this, &ZoneSwitch::statusArrived);
-    m_link.pollStatus();
+    m_statusConnection = connect(&m_station, &Station::statusReceived, this, &ZoneSwitch::statusArrived);
+    m_station.pollStatus();
     m_repoll.start();
 }
 
@@ -43,12 +43,12 @@ void ZoneSwitch::tick()
         finish(m_step == Step::ReadingStatus ? Outcome::NoStatus : Outcome::NotConfirmed);
         return;
     }
-    m_link.pollStatus();
+    m_station.pollStatus();
 }
 
 bool ZoneSwitch::showsChange() const
 {
-    const Energizer& e = m_link.energizer();
+    const Energizer& e = m_station.energizer();
     const bool on = m_zone == 1 ? e.fenceOn1 : e.fenceOn2;
     const bool hv = m_zone == 1 ? e.fenceHv1 : e.fenceHv2;
     switch (m_action) {
@@ -68,7 +68,7 @@ void ZoneSwitch::statusArrived()
         return;
     }
     // The other zone and the other half of this one stay as reported.
-    const Energizer& e = m_link.energizer();
+    const Energizer& e = m_station.energizer();
     bool on[2] = {e.fenceOn1, e.fenceOn2};
     bool hv[2] = {e.fenceHv1, e.fenceHv2};
     const int i = m_zone - 1;
@@ -80,7 +80,7 @@ void ZoneSwitch::statusArrived()
     }
     m_step = Step::Confirming;
     m_clock.restart();
-    m_link.send(zoneCommandFrame(e.address, hv[0], hv[1], on[0], on[1]));
+    m_station.send(zoneCommandFrame(e.address, hv[0], hv[1], on[0], on[1]));
     m_repoll.start();
 }
 

@@ -4,7 +4,7 @@
 #include <QObject>
 #include <QTimer>
 
-class EnergizerLink;
+class Station;
 
 // Switches one zone the way the window's buttons do, from a script or a
 // broker: reads the status, sends a zone command that keeps the other zone
@@ -25,7 +25,7 @@ public:
 
     static constexpr int RepollMs = 200;
 
-    ZoneSwitch(EnergizerLink& link, int timeoutMs, QObject* parent = nullptr);
+    ZoneSwitch(Station& station, int timeoutMs, QObject* parent = nullptr);
 
     bool busy() const { return m_step != Step::Idle; }
     // zone 1 or 2.
@@ -44,7 +44,7 @@ private:
     bool showsChange() const;
     void finish(Outcome outcome);
 
-    EnergizerLink& m_link;
+    Station& m_station;
     int m_timeoutMs;
     int m_zone = 1;
     Action m_action = Action::On;

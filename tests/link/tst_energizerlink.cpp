@@ -220,6 +220,9 @@ void TestEnergizerLink::udpClientRole()
     QCOMPARE(l.energizer.batteryVoltage, 13.625);
     QVERIFY(l.energizer.fenceOn1 && !l.energizer.fenceHv1);
     // A stranger's reply in between is not taken: the second decoded is the module's.
+    QVERIFY(l.link.pollStatus());
+    QTRY_VERIFY(module.hasPendingDatagrams());
+    module.receiveDatagram();
     QUdpSocket stranger;
     QVERIFY(stranger.bind(QHostAddress(QStringLiteral("127.0.0.3")), 0));
     answer(stranger, 0x10);
@@ -294,7 +297,7 @@ void TestEnergizerLink::configWrite()
     EnergizerLink link(energizer);
     link.setSettings(linkSettings(kind, port));
     link.open();
-    ConfigTransfer transfer(link);
+    ConfigTransfer transfer(link.station());
     QSignalSpy read(&transfer, &ConfigTransfer::readFinished);
     ConfigBlock block = defaultConfigBlock();
     if (!simArgs.isEmpty()) {

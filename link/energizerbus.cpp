@@ -1,0 +1,309 @@
+#include "link/energizerbus.h"
+
+#include "device/energizer.h"
+#include "link/frames.h"
+#include "link/linktransport.h"
+#include "link/station.h"
+
+#include <QDebug>
+
+namespace {
+
+quint8 expectedReply(const QByteArray& frame)
+{
+    if (frame.size() < 3)
+        return 0;
+    switch (static_cast<quint8>(frame.at(2))) {
+    case Frame::CmdStatus: return Frame::RespStatus;
+    case Frame::CmdConfigRead: return Frame::RespConfig;
+    default: return 0;
+    }
+}
+
+bool isPoll(const QByteArray& frame)
+{
+    return frame.size() > 2 && static_cast<quint8>(frame.at(2)) == Frame::CmdStatus;
+}
+
+QString hex(quint8 code)
+{
+    return QStringLiteral("0x%1").arg(code, 2, 16, QLatin1Char('0'));
+}
+
+} // namespace
+
+EnergizerBus::EnergizerBus(QObject* parent)
+    : QObject(parent)
+    , m_transport(new LinkTransport(this))
+{
+    m_clock.start();
+    m_replyTimer.setSingleShot(true);
+    m_guard.setSingleShot(true);
+    m_pollTimer.setSingleShot(true);
+    connect(&m_replyTimer, &QTimer::timeout, this, &EnergizerBus::timedOut);
+    connect(&m_guard, &QTimer::timeout, this, &EnergizerBus::pump);
+    connect(&m_pollTimer, &QTimer::timeout, this, &EnergizerBus::pump);
+    connect(m_transport, &LinkTransport::replyReady, this, &EnergizerBus::takeReply);
+    connect(m_transport, &LinkTransport::usable, this, [this] {
+        m_pausedUntil = 0;
+        if (m_pollIntervalMs > 0)
+            QTimer::singleShot(0, this, &EnergizerBus::pump);
+    });
+    connect(m_transport, &LinkTransport::closed, this, [this] {
+        m_replyTimer.stop();
+        m_guard.stop();
+        m_outstanding = {};
+        dropQueued();
+        for (Station* s : qAsConst(m_stations))
+            s->lineClosed();
+    });
+    connect(m_transport, &LinkTransport::serialOpened, this, [this] {
+        // The one energizer of a serial line is taken as there once the port opens.
+        if (m_stations.size() != 1)
+            return;
+        m_stations.first()->energizer().online = true;
+        emit m_stations.first()->energizer().paramChanged();
+    });
+    connect(m_transport, &LinkTransport::terminalNotReady, this, [this] {
+        for (Station* s : qAsConst(m_stations)) {
+            s->energizer().online = false;
+            emit s->energizer().paramChanged();
+        }
+    });
+}
+
+EnergizerBus::~EnergizerBus() = default;
+
+void EnergizerBus::setSettings(const Settings& settings)
+{
+    m_transport->setSettings(settings);
+}
+
+const Settings& EnergizerBus::settings() const
+{
+    return m_transport->settings();
+}
+
+Station* EnergizerBus::addStation(int address, Energizer* energizer)
+{
+    auto* s = new Station(*this, address, energizer, this);
+    m_stations << s;
+    if (m_pollIntervalMs > 0)
+        QTimer::singleShot(0, this, &EnergizerBus::pump);
+    return s;
+}
+
+Station* EnergizerBus::station(int address) const
+{
+    for (Station* s : m_stations) {
+        if (s->address() == address)
+            return s;
+    }
+    return nullptr;
+}
+
+void EnergizerBus::open()
+{
+    m_pausedUntil = 0;
+    m_transport->open();
+}
+
+void EnergizerBus::close()
+{
+    m_pollTimer.stop();
+    m_transport->close();
+}
+
+void EnergizerBus::setPollInterval(int ms)
+{
+    m_pollIntervalMs = qMax(0, ms);
+    if (m_pollIntervalMs == 0)
+        m_pollTimer.stop();
+    else
+        QTimer::singleShot(0, this, &EnergizerBus::pump);
+}
+
+int EnergizerBus::replyTimeoutMs(int requestLength, int replyLength) const
+{
+    if (!m_transport->isSerial())
+        return m_timing.networkTimeoutMs;
+    // 10 bits a byte: start, 8 data, stop.
+    const int baud = qMax(300, settings().baudRate);
+    const int wireMs = ((requestLength + replyLength) * 10 * 1000 + baud - 1) / baud;
+    return wireMs + m_timing.serialMarginMs;
+}
+
+bool EnergizerBus::send(const QByteArray& frame)
+{
+    Station* s = nullptr;
+    if (m_stations.size() == 1)
+        s = m_stations.first();
+    else if (!frame.isEmpty())
+        s = station(static_cast<quint8>(frame.at(0)));
+    if (!s) {
+        qDebug().noquote() << QStringLiteral("No energizer with address %1 on this line; frame dropped")
+                                  .arg(frame.isEmpty() ? -1 : int(static_cast<quint8>(frame.at(0))));
+        return false;
+    }
+    return send(*s, frame);
+}
+
+bool EnergizerBus::send(Station& station, const QByteArray& frame)
+{
+    // As before any frame goes out: stale status is cleared first.
+    station.checkStale();
+    const Request request{&station, frame, expectedReply(frame)};
+    const bool poll = isPoll(frame);
+    if (isIdle() && !m_pumping && m_commands.isEmpty() && m_polls.isEmpty()) {
+        if (poll)
+            notePoll(station, now());
+        return transmit(request);
+    }
+    if (!poll) {
+        m_commands.enqueue(request);
+        return true;
+    }
+    // One poll waiting per station is enough; it reads the latest status anyway.
+    for (const Request& r : qAsConst(m_polls)) {
+        if (r.station == &station)
+            return true;
+    }
+    if (m_outstanding.station == &station && isPoll(m_outstanding.frame))
+        return true;
+    m_polls.enqueue(request);
+    return true;
+}
+
+bool EnergizerBus::transmit(const Request& request)
+{
+    if (!m_transport->write(request.frame)) {
+        // The line is down and reopening; what waits would only fail the same way.
+        dropQueued();
+        m_pausedUntil = now() + ReconnectPauseMs;
+        if (m_pollIntervalMs > 0)
+            m_pollTimer.start(ReconnectPauseMs);
+        return false;
+    }
+    ++m_requests;
+    if (request.expect) {
+        m_outstanding = request;
+        m_replyTimer.start(replyTimeoutMs(request.frame.size(), replyLength(request.expect)));
+    } else {
+        // Nobody answers this one; give the line a moment before the next frame.
+        m_guard.start(m_transport->isSerial() ? replyTimeoutMs(request.frame.size(), 0) - m_timing.serialMarginMs
+                                                    + m_timing.guardGapMs
+                                              : m_timing.guardGapMs);
+    }
+    return true;
+}
+
+void EnergizerBus::takeReply(const QByteArray& reply)
+{
+    const auto drop = [this, &reply](const QString& reason) {
+        qDebug().noquote() << QStringLiteral("Reply dropped (%1): %2").arg(reason, QString::fromLatin1(reply.toHex(' ')));
+        emit replyDropped(reply, reason);
+    };
+    Station* s = m_outstanding.station;
+    const quint8 code = static_cast<quint8>(reply.at(2));
+    if (!s) {
+        drop(QStringLiteral("no request outstanding"));
+        return;
+    }
+    if (code != m_outstanding.expect) {
+        drop(QStringLiteral("response %1 while %2 is awaited").arg(hex(code), hex(m_outstanding.expect)));
+        return;
+    }
+    // Energizers that leave the address byte unfilled still work alone on a line.
+    if (m_stations.size() > 1 && static_cast<quint8>(reply.at(0)) != s->address()) {
+        drop(QStringLiteral("from address %1 while %2 was asked").arg(int(static_cast<quint8>(reply.at(0)))).arg(s->address()));
+        return;
+    }
+    m_replyTimer.stop();
+    m_outstanding = {};
+    s->takeReply(reply);
+    pump();
+}
+
+void EnergizerBus::timedOut()
+{
+    const Request request = m_outstanding;
+    m_outstanding = {};
+    ++m_timeouts;
+    if (request.station)
+        request.station->missedReply(static_cast<quint8>(request.frame.at(2)));
+    pump();
+}
+
+Station* EnergizerBus::duePoll(qint64 now, qint64* wait) const
+{
+    *wait = -1;
+    if (m_stations.isEmpty())
+        return nullptr;
+    if (now < m_pausedUntil) {
+        *wait = m_pausedUntil - now;
+        return nullptr;
+    }
+    Station* best = nullptr;
+    qint64 bestDue = 0;
+    for (Station* s : m_stations) {
+        const qint64 due = s->m_lastPollAt < 0 ? 0 : s->m_lastPollAt + s->pollIntervalMs(m_pollIntervalMs);
+        // Equal due times: the one polled longest ago goes first.
+        if (!best || due < bestDue || (due == bestDue && s->m_pollOrder < best->m_pollOrder)) {
+            best = s;
+            bestDue = due;
+        }
+    }
+    if (bestDue <= now)
+        return best;
+    *wait = bestDue - now;
+    return nullptr;
+}
+
+void EnergizerBus::notePoll(Station& station, qint64 now)
+{
+    if (station.m_lastPollAt >= 0 && station.m_backoffMs == 0)
+        m_lastCycleMs = now - station.m_lastPollAt;
+    station.m_lastPollAt = now;
+    station.m_pollOrder = ++m_pollSequence;
+}
+
+void EnergizerBus::pump()
+{
+    if (m_pumping)
+        return;
+    m_pumping = true;
+    while (isIdle()) {
+        Request request;
+        if (!m_commands.isEmpty()) {
+            request = m_commands.dequeue();
+        } else if (!m_polls.isEmpty()) {
+            request = m_polls.dequeue();
+            if (request.station)
+                notePoll(*request.station, now());
+        } else if (m_pollIntervalMs > 0) {
+            qint64 wait = -1;
+            Station* s = duePoll(now(), &wait);
+            if (!s) {
+                if (wait >= 0)
+                    m_pollTimer.start(int(qMin<qint64>(wait, 60000)));
+                break;
+            }
+            s->checkStale();
+            notePoll(*s, now());
+            request = Request{s, statusRequestFrame(s->address()), Frame::RespStatus};
+        } else {
+            break;
+        }
+        if (request.station)
+            transmit(request);
+    }
+    m_pumping = false;
+    if (isIdle() && m_commands.isEmpty() && m_polls.isEmpty())
+        emit drained();
+}
+
+void EnergizerBus::dropQueued()
+{
+    m_commands.clear();
+    m_polls.clear();
+}

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "settings/settings.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QQueue>
+#include <QTimer>
+#include <QVector>
+
+class Energizer;
+class LinkTransport;
+class Station;
+
+// Many energizers on one line, one request at a time. Every frame goes
+// through the bus's queue; a request that expects a reply stays outstanding
+// until the reply that answers it, or its own timeout. Replies that answer
+// nothing outstanding are dropped, so a late or stray reply is never shown as
+// another energizer's. Commands go before polls; polls take turns, and an
+// energizer that stopped answering is polled less and less often.
+class EnergizerBus : public QObject
+{
+    Q_OBJECT
+public:
+    struct Timing
+    {
+        int networkTimeoutMs = 300;
+        int serialMarginMs = 100; // turnaround on top of the frames' time on the wire
+        int guardGapMs = 30;      // after a frame that gets no reply
+    };
+    static constexpr int ReconnectPauseMs = 1000; // own polling while the line is down
+
+    explicit EnergizerBus(QObject* parent = nullptr);
+    ~EnergizerBus() override;
+
+    LinkTransport& transport() const { return *m_transport; }
+    void setSettings(const Settings& settings);
+    const Settings& settings() const;
+    void setTiming(const Timing& timing) { m_timing = timing; }
+
+    // Owned by the bus. The energizer object is used as it is, or the station
+    // makes its own when none is given.
+    Station* addStation(int address, Energizer* energizer = nullptr);
+    const QVector<Station*>& stations() const { return m_stations; }
+    Station* station(int address) const;
+
+    void open();
+    // Closes the line; everything queued is dropped and every energizer goes off line.
+    void close();
+
+    // Queues a frame of the station. Sent at once when the bus is idle;
+    // false when it could not be sent (the line is down and reopening).
+    bool send(Station& station, const QByteArray& frame);
+    // The same for the station that the frame's address byte names (the only
+    // one on a one-station bus).
+    bool send(const QByteArray& frame);
+
+    // Polls every station of its own, each once per interval at most;
+    // 0 leaves polling to the callers.
+    void setPollInterval(int ms);
+    int pollIntervalMs() const { return m_pollIntervalMs; }
+
+    // How long a request waits for its reply on this line.
+    int replyTimeoutMs(int requestLength, int replyLength) const;
+    bool isIdle() const { return !m_outstanding.station && !m_guard.isActive(); }
+
+    quint64 requestsTotal() const { return m_requests; }
+    quint64 timeoutsTotal() const { return m_timeouts; }
+    // The time between two polls of one station, as last measured; 0 before.
+    qint64 lastCycleMs() const { return m_lastCycleMs; }
+
+signals:
+    void replyDropped(const QByteArray& reply, const QString& reason);
+    // Nothing queued, nothing outstanding.
+    void drained();
+
+private:
+    struct Request
+    {
+        QPointer<Station> station;
+        QByteArray frame;
+        quint8 expect = 0; // response code, 0 for none
+    };
+
+    void takeReply(const QByteArray& reply);
+    void timedOut();
+    void pump();
+    bool transmit(const Request& request);
+    Station* duePoll(qint64 now, qint64* wait) const;
+    void notePoll(Station& station, qint64 now);
+    void dropQueued();
+    qint64 now() const { return m_clock.elapsed(); }
+
+    LinkTransport* m_transport;
+    Timing m_timing;
+    QVector<Station*> m_stations;
+    QQueue<Request> m_commands;
+    QQueue<Request> m_polls;
+    Request m_outstanding;
+    QTimer m_replyTimer;
+    QTimer m_guard;
+    QTimer m_pollTimer;
+    QElapsedTimer m_clock;
+    int m_pollIntervalMs = 0;
+    qint64 m_pausedUntil = 0;
+    quint64 m_pollSequence = 0;
+    quint64 m_requests = 0;
+    quint64 m_timeouts = 0;
+    qint64 m_lastCycleMs = 0;
+    bool m_pumping = false;
+};

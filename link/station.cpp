@@ -1,0 +1,113 @@
+#include "link/station.h"
+
+#include "device/energizer.h"
+#include "device/statusrecord.h"
+#include "link/energizerbus.h"
+#include "link/frames.h"
+
+#include <QDateTime>
+#include <QDebug>
+
+Station::Station(EnergizerBus& bus, int address, Energizer* energizer, QObject* parent)
+    : QObject(parent)
+    , m_bus(bus)
+    , m_address(address)
+    , m_energizer(energizer ? energizer : new Energizer(this))
+{
+    m_energizer->address = address;
+    m_sinceReply.start();
+}
+
+void Station::setAddress(int address)
+{
+    m_address = address;
+    m_energizer->address = address;
+}
+
+bool Station::send(const QByteArray& frame)
+{
+    return m_bus.send(*this, frame);
+}
+
+bool Station::pollStatus()
+{
+    return send(statusRequestFrame(m_address));
+}
+
+bool Station::requestConfig()
+{
+    return send(configReadRequestFrame(m_address));
+}
+
+void Station::takeReply(const QByteArray& reply)
+{
+    m_missed = 0;
+    m_backoffMs = 0;
+    m_lastReplyAt = QDateTime::currentMSecsSinceEpoch();
+    setAvailability(Availability::Online);
+    switch (static_cast<quint8>(reply.at(2))) {
+    case Frame::RespStatus:
+        // Only a status counts against staleness: it is what the panel shows.
+        m_sinceReply.restart();
+        if (decodeStatus(*m_energizer, reply))
+            emit statusReceived(reply);
+        break;
+    case Frame::RespConfig:
+        qDebug() << "Response to configuration reading = 0x82";
+        emit configReceived(reply);
+        break;
+    default:
+        break;
+    }
+}
+
+void Station::missedReply(quint8 command)
+{
+    if (command == Frame::CmdStatus) {
+        ++m_missed;
+        if (m_availability == Availability::Offline) {
+            const int interval = m_bus.pollIntervalMs() > 0 ? m_bus.pollIntervalMs() : 1000;
+            m_backoffMs = qMin(MaxBackoffMs, m_backoffMs > 0 ? m_backoffMs * 2 : interval * 2);
+        }
+    }
+    checkStale();
+    emit requestTimedOut(command);
+}
+
+void Station::checkStale()
+{
+    if (m_sinceReply.elapsed() <= StaleReplyMs)
+        return;
+    // On a long bus a round may take longer than the 3 s; one energizer alone
+    // keeps the plain time rule.
+    if (m_missed < MissedPollsOffline && m_bus.stations().size() > 1)
+        return;
+    const bool wasOnline = m_energizer->online;
+    m_energizer->reset();
+    m_energizer->address = m_address;
+    if (wasOnline)
+        emit wentOffline();
+    setAvailability(Availability::Offline);
+}
+
+void Station::lineClosed()
+{
+    m_energizer->online = false;
+    emit m_energizer->paramChanged();
+    emit wentOffline();
+    if (m_availability == Availability::Online)
+        setAvailability(Availability::Offline);
+}
+
+void Station::setAvailability(Availability availability)
+{
+    if (m_availability == availability)
+        return;
+    m_availability = availability;
+    emit availabilityChanged(availability);
+}
+
+int Station::pollIntervalMs(int intervalMs) const
+{
+    return m_backoffMs > 0 ? qMax(m_backoffMs, intervalMs) : intervalMs;
+}
