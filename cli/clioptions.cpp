@@ -2,6 +2,7 @@
 
 #include "cli/exitstatus.h"
 #include "config/configrecord.h"
+#include "link/addresslist.h"
 #include "settings/settingsfile.h"
 
 #include <QCommandLineParser>
@@ -98,7 +99,7 @@ struct GlobalOptions
     QCommandLineOption bind{QStringLiteral("bind"), {}, QStringLiteral("IP")};
     QCommandLineOption tcp{QStringLiteral("tcp"), {}, QStringLiteral("HOST:PORT")};
     QCommandLineOption settings{QStringLiteral("settings"), {}, QStringLiteral("FILE")};
-    QCommandLineOption address{QStringLiteral("address"), {}, QStringLiteral("N")};
+    QCommandLineOption address{QStringLiteral("address"), {}, QStringLiteral("LIST")};
     QCommandLineOption timeout{QStringLiteral("timeout"), {}, QStringLiteral("MS")};
 
     QList<QCommandLineOption> all() const
@@ -116,9 +117,11 @@ struct CommandOptions
     QCommandLineOption format{QStringLiteral("format"), {}, QStringLiteral("F")};
     QCommandLineOption output{QStringLiteral("output"), {}, QStringLiteral("FILE")};
     QCommandLineOption pin{QStringLiteral("pin"), {}, QStringLiteral("PIN")};
+    QCommandLineOption from{QStringLiteral("from"), {}, QStringLiteral("N")};
+    QCommandLineOption to{QStringLiteral("to"), {}, QStringLiteral("N")};
 
-    QList<QCommandLineOption> all() const { return {json, interval, count, format, output, pin}; }
-    QList<const QCommandLineOption*> each() const { return {&json, &interval, &count, &format, &output, &pin}; }
+    QList<QCommandLineOption> all() const { return {json, interval, count, format, output, pin, from, to}; }
+    QList<const QCommandLineOption*> each() const { return {&json, &interval, &count, &format, &output, &pin, &from, &to}; }
 };
 
 // An option given either before or after the command word.
@@ -246,6 +249,8 @@ ParseOutcome parseCommand(const Given& given, const CommandOptions& c, const QSt
         const QString action = positional.takeFirst();
         if (!ZoneSwitch::parseAction(action, &request.action))
             return usageError(QStringLiteral("zone action must be on, off, hv or lv, not '%1'").arg(action));
+    } else if (command == QLatin1String("scan")) {
+        allowed = {&c.from, &c.to};
     } else {
         return usageError(QStringLiteral("unknown command '%1'").arg(command));
     }
@@ -273,6 +278,13 @@ ParseOutcome parseCommand(const Given& given, const CommandOptions& c, const QSt
     }
     if (given.isSet(c.count) && !toInt(given.value(c.count), 1, 2147483647, &request.count))
         return usageError(QStringLiteral("--count must be 1 or more"));
+    const struct { const QCommandLineOption& option; int* value; } bounds[] = {{c.from, &request.scanFrom}, {c.to, &request.scanTo}};
+    for (const auto& b : bounds) {
+        if (given.isSet(b.option) && !toInt(given.value(b.option), MinEnergizerAddress, MaxEnergizerAddress, b.value))
+            return usageError(QStringLiteral("--%1 must be an address %2..%3").arg(b.option.names().constFirst()).arg(MinEnergizerAddress).arg(MaxEnergizerAddress));
+    }
+    if (request.scanFrom > request.scanTo)
+        return usageError(QStringLiteral("--from %1 is above --to %2").arg(request.scanFrom).arg(request.scanTo));
     if (given.isSet(c.format)) {
         const QString format = given.value(c.format);
         if (format != QLatin1String("csv") && format != QLatin1String("jsonl"))
@@ -320,9 +332,20 @@ ParseOutcome parseCommandLine(const QStringList& arguments, CliRequest& request)
     const Given given{before, mqtt ? nullptr : &after};
 
     request.verbose = given.isSet(g.verbose);
-    int address = 1;
-    if (given.isSet(g.address) && !toInt(given.value(g.address), 0, 255, &address))
-        return usageError(QStringLiteral("--address must be 0..255"));
+    if (given.isSet(g.address)) {
+        QString error;
+        if (!parseAddressList(given.value(g.address), &request.addresses, &error))
+            return usageError(QStringLiteral("--address: %1 (one address or a list such as 1,3,7-12, each %2..%3)")
+                                  .arg(error).arg(MinEnergizerAddress).arg(MaxEnergizerAddress));
+    }
+    // One energizer at a time, until writing to several is there.
+    static const char* const single[] = {"config", "zone", "mqtt"};
+    for (const char* one : single) {
+        if (request.command == QLatin1String(one) && request.addresses.size() > 1)
+            return usageError(QStringLiteral("%1 takes one --address, not a list").arg(request.command));
+    }
+    if (request.command == QLatin1String("scan") && given.isSet(g.address))
+        return usageError(QStringLiteral("scan takes --from and --to, not --address"));
     if (given.isSet(g.timeout) && !toInt(given.value(g.timeout), 1, 3600000, &request.timeoutMs))
         return usageError(QStringLiteral("--timeout must be 1..3600000 ms"));
 
@@ -333,7 +356,12 @@ ParseOutcome parseCommandLine(const QStringList& arguments, CliRequest& request)
     }
     // The connection last: a bad command is reported before a missing port.
     const ParseOutcome link = parseConnection(given, g, request);
-    request.settings.energizerAddress = address;
+    if (request.command == QLatin1String("scan")) {
+        request.addresses.clear();
+        for (int a = request.scanFrom; a <= request.scanTo; ++a)
+            request.addresses << a;
+    }
+    request.settings.energizerAddress = request.addresses.constFirst();
     request.settings.installerPin = request.pin;
     return link;
 }
@@ -341,9 +369,10 @@ ParseOutcome parseCommandLine(const QStringList& arguments, CliRequest& request)
 QString usageText()
 {
     return QStringLiteral(
-        "Usage: energizer-cli [CONNECTION] [--address N] [--timeout MS] [-v] COMMAND ...\n"
+        "Usage: energizer-cli [CONNECTION] [--address LIST] [--timeout MS] [-v] COMMAND ...\n"
         "\n"
-        "Talks to one electric-fence energizer, as the Energizer Configurator window does.\n"
+        "Talks to electric-fence energizers, as the Energizer Configurator window does;\n"
+        "several on one line are asked one at a time.\n"
         "\n"
         "Connection (default: the window's setting.ini beside the executable):\n"
         "  --serial PORT [--baud N] [--data-bits 5|6|7|8] [--parity none|even|odd|mark|space]\n"
@@ -355,13 +384,16 @@ QString usageText()
         "  --settings FILE                  a setting.ini written by the window\n"
         "\n"
         "Options:\n"
-        "  --address N     the energizer's address, 0..255 (default 1)\n"
+        "  --address LIST  the energizer's address, 0..63 (default 1); status and watch\n"
+        "                  also take a list such as 1,3,7-12\n"
         "  --timeout MS    how long to wait for a reply (default 2000)\n"
         "  -v, --verbose   every frame sent (TX) and received (RX) in hex on stderr\n"
         "  -h, --help      this text;  --version  the version\n"
         "\n"
         "Commands:\n"
-        "  status [--json]                 one status reading, every field as name=value\n"
+        "  status [--json]                 one status reading, every field as name=value; with a\n"
+        "                                  list one block per address (--json: an array), exit 3\n"
+        "                                  when any of them gave no reply\n"
         "  watch [--interval S] [--count N] [--format csv|jsonl] [--output FILE]\n"
         "                                  a status line every S seconds (default 1, at least 0.2),\n"
         "                                  csv with a header by default; a poll with no reply gives\n"
@@ -375,6 +407,8 @@ QString usageText()
         "                                  PIN (default 407318)\n"
         "  zone 1|2 on|off|hv|lv           switches one zone, keeps the rest, waits for a status\n"
         "                                  that shows the change\n"
+        "  scan [--from N] [--to M]        asks every address N..M (default 0..63) in turn and\n"
+        "                                  lists those that answer; exit 3 when none does\n"
         "  mqtt ...                        publishes the status to an MQTT broker (mqtt --help)\n"
         "\n"
         "Exit status:\n"

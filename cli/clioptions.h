@@ -5,16 +5,18 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 // One run of the tool as the command line asks for it: the link, the
 // command and that command's options, all checked.
 struct CliRequest
 {
-    Settings settings; // link settings; energizerAddress is --address
+    Settings settings; // link settings; energizerAddress is the first of --address
+    QVector<int> addresses{1};
     int timeoutMs = 2000;
     bool verbose = false;
 
-    QString command;    // status, watch, config, zone, mqtt
+    QString command;    // status, watch, config, zone, scan, mqtt
     QString subcommand; // config: read, show, diff, write
     QStringList rest;   // the words after the command, untouched (mqtt parses its own)
 
@@ -27,6 +29,8 @@ struct CliRequest
     QString pin = QStringLiteral("407318");
     int zone = 1;
     ZoneSwitch::Action action = ZoneSwitch::Action::On;
+    int scanFrom = 0;
+    int scanTo = 63;
 };
 
 struct ParseOutcome

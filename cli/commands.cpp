@@ -2,12 +2,20 @@
 
 #include "cli/exitstatus.h"
 #include "cli/output.h"
+#include "cli/pollround.h"
 #include "config/configxml.h"
 #include "device/energizer.h"
+#include "device/energizerfields.h"
+#include "link/energizerbus.h"
 #include "link/energizerlink.h"
 #include "link/station.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
 
 namespace {
 
@@ -20,15 +28,101 @@ QString noReply(int timeoutMs)
 
 void StatusCommand::run()
 {
-    connect(&m_link, &EnergizerLink::statusReceived, this, [this] {
-        const Energizer& e = m_link.energizer();
-        succeed(m_request.json ? statusJson(e) : statusText(e));
-    });
-    if (!m_link.pollStatus()) {
+    // Each address is asked again after a lost reply until the timeout.
+    m_round = new PollRound(m_link.bus().stations(), true, this);
+    connect(m_round, &PollRound::answered, this, [this](Station* s) { m_answered << s; });
+    connect(m_round, &PollRound::finished, this, &StatusCommand::report);
+    if (!m_round->start()) {
         fail(ExitStatus::NoLink, QStringLiteral("the link to the energizer is down"));
         return;
     }
-    armDeadline(remainingMs(), ExitStatus::NoLink, noReply(m_request.timeoutMs));
+    m_wait.setSingleShot(true);
+    connect(&m_wait, &QTimer::timeout, m_round, &PollRound::stop);
+    m_wait.start(qMax(0, remainingMs()));
+}
+
+void StatusCommand::report()
+{
+    const QVector<Station*>& stations = m_link.bus().stations();
+    if (stations.size() == 1) {
+        if (m_answered.isEmpty())
+            fail(ExitStatus::NoLink, noReply(m_request.timeoutMs));
+        else
+            succeed(m_request.json ? statusJson(m_answered.first()->energizer()) : statusText(m_answered.first()->energizer()));
+        return;
+    }
+    QJsonArray array;
+    QByteArray text;
+    QStringList silent;
+    for (Station* s : stations) {
+        const bool answered = m_answered.contains(s);
+        if (!answered)
+            silent << QString::number(s->address());
+        QJsonObject object = answered ? energizerToJson(s->energizer()) : QJsonObject();
+        if (!answered) {
+            object.insert(QStringLiteral("address"), s->address());
+            object.insert(QStringLiteral("online"), false);
+        }
+        array.append(object);
+        if (!text.isEmpty())
+            text += '\n';
+        text += answered ? statusText(s->energizer())
+                         : QStringLiteral("address=%1\nonline=false\n").arg(s->address()).toUtf8();
+    }
+    if (!silent.isEmpty())
+        std::fprintf(stderr, "energizer-cli: no reply from address %s within %d ms\n",
+                     qPrintable(silent.join(QStringLiteral(", "))), m_request.timeoutMs);
+    succeed(m_request.json ? QJsonDocument(array).toJson(QJsonDocument::Indented) : text,
+            silent.isEmpty() ? ExitStatus::Done : ExitStatus::NoLink);
+}
+
+void ScanCommand::run()
+{
+    // One request per address and no second try: the scan's time is bounded.
+    m_round = new PollRound(m_link.bus().stations(), false, this);
+    connect(m_round, &PollRound::answered, this, &ScanCommand::found);
+    connect(m_round, &PollRound::finished, this, &ScanCommand::report);
+    if (!m_round->start())
+        fail(ExitStatus::NoLink, QStringLiteral("the link is down"));
+}
+
+void ScanCommand::found(Station* station)
+{
+    const Energizer& e = station->energizer();
+    const auto zone = [](bool on, bool hv, double volts) {
+        return QStringLiteral("%1 %2 %3 V").arg(on ? QStringLiteral("on") : QStringLiteral("off"),
+                                                hv ? QStringLiteral("hv") : QStringLiteral("lv"),
+                                                fieldText(volts));
+    };
+    QStringList alarms;
+    for (const AlarmState& a : energizerAlarms(e)) {
+        if (a.active)
+            alarms << QLatin1String(a.name);
+    }
+    const QString line = QStringLiteral("%1: zone 1 %2, zone 2 %3, %4\n")
+                             .arg(station->address())
+                             .arg(zone(e.fenceOn1, e.fenceHv1, e.outputVoltage1), zone(e.fenceOn2, e.fenceHv2, e.outputVoltage2),
+                                  alarms.isEmpty() ? QStringLiteral("no alarm") : QStringLiteral("alarm: ") + alarms.join(QLatin1Char(' ')));
+    // As they answer: a long scan shows its progress.
+    std::fputs(line.toUtf8().constData(), stdout);
+    std::fflush(stdout);
+    m_found << station->address();
+}
+
+void ScanCommand::report()
+{
+    QStringList found;
+    for (int a : qAsConst(m_found))
+        found << QString::number(a);
+    if (m_found.isEmpty()) {
+        succeed(QStringLiteral("no energizer answered at addresses %1..%2\n").arg(m_request.scanFrom).arg(m_request.scanTo).toUtf8(),
+                ExitStatus::NoLink);
+        return;
+    }
+    succeed(QStringLiteral("%1 %2 answered: %3\n")
+                .arg(m_found.size())
+                .arg(m_found.size() == 1 ? QStringLiteral("energizer") : QStringLiteral("energizers"), found.join(QStringLiteral(", ")))
+                .toUtf8());
 }
 
 ConfigCommand::ConfigCommand(EnergizerLink& link, const CliRequest& request, QObject* parent)

@@ -7,7 +7,10 @@
 
 #include <QDomDocument>
 
-// status: one request, every field of the reply.
+class PollRound;
+class Station;
+
+// status: a request to each address, every field of each reply.
 class StatusCommand : public CliCommand
 {
     Q_OBJECT
@@ -16,6 +19,31 @@ public:
 
 protected:
     void run() override;
+
+private:
+    void report();
+
+    PollRound* m_round = nullptr;
+    QVector<Station*> m_answered;
+    QTimer m_wait;
+};
+
+// scan: one status request to each address of a range, one at a time.
+class ScanCommand : public CliCommand
+{
+    Q_OBJECT
+public:
+    using CliCommand::CliCommand;
+
+protected:
+    void run() override;
+
+private:
+    void found(Station* station);
+    void report();
+
+    PollRound* m_round = nullptr;
+    QVector<int> m_found;
 };
 
 // config read|show|diff|write.

@@ -4,6 +4,7 @@
 #include "cli/output.h"
 #include "cli/watchcommand.h"
 #include "device/energizer.h"
+#include "link/energizerbus.h"
 #include "link/energizerlink.h"
 #include "sim/quitsignals.h"
 
@@ -47,6 +48,8 @@ std::unique_ptr<CliCommand> makeCommand(EnergizerLink& link, const CliRequest& r
         return std::make_unique<WatchCommand>(link, request);
     if (request.command == QLatin1String("config"))
         return std::make_unique<ConfigCommand>(link, request);
+    if (request.command == QLatin1String("scan"))
+        return std::make_unique<ScanCommand>(link, request);
     return std::make_unique<ZoneCommand>(link, request);
 }
 
@@ -101,6 +104,9 @@ int main(int argc, char* argv[])
     Energizer energizer;
     EnergizerLink link(energizer);
     link.setSettings(request.settings);
+    // The link's own station is the first address; the others share its line.
+    for (int i = 1; i < request.addresses.size(); ++i)
+        link.bus().addStation(request.addresses.at(i));
     if (request.verbose) {
         QObject::connect(&link, &EnergizerLink::frameSent, [](const QByteArray& f) { printLine(stderr, traceLine("TX", f)); });
         QObject::connect(&link, &EnergizerLink::replyTaken, [](const QByteArray& f) { printLine(stderr, traceLine("RX", f)); });

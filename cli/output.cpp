@@ -34,17 +34,23 @@ QString watchCsvHeader()
     return QStringLiteral("time,") + energizerFieldNames().join(QLatin1Char(','));
 }
 
-QString watchCsvLine(const QDateTime& time, const Energizer* energizer)
+QString watchCsvLine(const QDateTime& time, const Energizer* energizer, int address)
 {
     if (energizer)
         return isoTime(time) + QLatin1Char(',') + energizerCsvLine(*energizer);
     QStringList values{isoTime(time)};
-    for (const QString& name : energizerFieldNames())
-        values << (name == QLatin1String("online") ? QStringLiteral("false") : QString());
+    for (const QString& name : energizerFieldNames()) {
+        if (name == QLatin1String("online"))
+            values << QStringLiteral("false");
+        else if (name == QLatin1String("address") && address >= 0)
+            values << QString::number(address);
+        else
+            values << QString();
+    }
     return values.join(QLatin1Char(','));
 }
 
-QString watchJsonLine(const QDateTime& time, const Energizer* energizer)
+QString watchJsonLine(const QDateTime& time, const Energizer* energizer, int address)
 {
     QJsonObject object;
     if (energizer) {
@@ -53,6 +59,8 @@ QString watchJsonLine(const QDateTime& time, const Energizer* energizer)
         for (const QString& name : energizerFieldNames())
             object.insert(name, QJsonValue::Null);
         object.insert(QStringLiteral("online"), false);
+        if (address >= 0)
+            object.insert(QStringLiteral("address"), address);
     }
     // QJsonObject sorts its keys; the time goes first so a log reads left to right.
     const QByteArray fields = QJsonDocument(object).toJson(QJsonDocument::Compact);

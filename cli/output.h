@@ -17,10 +17,11 @@ QByteArray statusText(const Energizer& energizer);
 QByteArray statusJson(const Energizer& energizer);
 
 // watch: a time column (ISO 8601 UTC, milliseconds) before the energizer's
-// fields. energizer nullptr is a poll with no reply: online false, the rest empty.
+// fields. energizer nullptr is a poll with no reply: online false, the rest
+// empty but the address, when one is given (address >= 0).
 QString watchCsvHeader();
-QString watchCsvLine(const QDateTime& time, const Energizer* energizer);
-QString watchJsonLine(const QDateTime& time, const Energizer* energizer);
+QString watchCsvLine(const QDateTime& time, const Energizer* energizer, int address = -1);
+QString watchJsonLine(const QDateTime& time, const Energizer* energizer, int address = -1);
 
 // "ZoneConfiguration1/FncAlmDelay": both zone groups use the same names.
 QString paramPath(int index);

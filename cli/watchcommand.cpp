@@ -2,7 +2,10 @@
 
 #include "cli/exitstatus.h"
 #include "cli/output.h"
+#include "cli/pollround.h"
+#include "link/energizerbus.h"
 #include "link/energizerlink.h"
+#include "link/station.h"
 
 #include <cstdio>
 
@@ -42,8 +45,43 @@ void WatchCommand::run()
 {
     if (!m_request.jsonLines && !emitText(watchCsvHeader()))
         return;
+    if (m_link.bus().stations().size() > 1) {
+        m_round = new PollRound(m_link.bus().stations(), false, this);
+        connect(m_round, &PollRound::answered, this, [this](Station* s) { writeLine(&s->energizer()); });
+        connect(m_round, &PollRound::silent, this, [this](Station* s) { writeLine(nullptr, s->address()); });
+        connect(m_round, &PollRound::finished, this, &WatchCommand::roundDone);
+        disconnect(&m_interval, &QTimer::timeout, this, &WatchCommand::poll);
+        connect(&m_interval, &QTimer::timeout, this, &WatchCommand::pollRound);
+        m_interval.start();
+        pollRound();
+        return;
+    }
     m_interval.start();
     poll();
+}
+
+void WatchCommand::pollRound()
+{
+    // A round still open when the next is due gives its silent ones their lines.
+    if (m_round->isRunning())
+        m_round->stop();
+    if (!m_interval.isActive())
+        return;
+    m_pollTime = QDateTime::currentDateTimeUtc();
+    if (!m_round->start()) {
+        // The link is reopening: this round is a line of silence for each.
+        for (Station* s : m_link.bus().stations())
+            writeLine(nullptr, s->address());
+        roundDone();
+    }
+}
+
+void WatchCommand::roundDone()
+{
+    if (m_request.count > 0 && ++m_rounds >= m_request.count && m_interval.isActive()) {
+        m_interval.stop();
+        succeed({});
+    }
 }
 
 void WatchCommand::poll()
@@ -69,7 +107,7 @@ void WatchCommand::trySend()
 
 void WatchCommand::statusArrived()
 {
-    if (!m_waiting)
+    if (!m_waiting || m_round)
         return;
     writeLine(&m_link.energizer());
 }
@@ -80,13 +118,14 @@ void WatchCommand::pollExpired()
         writeLine(nullptr);
 }
 
-void WatchCommand::writeLine(const Energizer* energizer)
+void WatchCommand::writeLine(const Energizer* energizer, int address)
 {
     m_waiting = false;
     m_window.stop();
     m_resend.stop();
-    const QString line = m_request.jsonLines ? watchJsonLine(m_pollTime, energizer) : watchCsvLine(m_pollTime, energizer);
-    if (!emitText(line))
+    const QString line = m_request.jsonLines ? watchJsonLine(m_pollTime, energizer, address)
+                                             : watchCsvLine(m_pollTime, energizer, address);
+    if (!emitText(line) || m_round)
         return;
     if (m_request.count > 0 && ++m_lines >= m_request.count) {
         m_interval.stop();
@@ -116,6 +155,8 @@ bool WatchCommand::emitText(const QString& line)
 void WatchCommand::interrupt()
 {
     // The log so far is the result; a poll still open is dropped.
+    if (m_round)
+        m_round->disconnect(this);
     m_interval.stop();
     m_window.stop();
     m_resend.stop();

@@ -6,6 +6,8 @@
 #include <QFile>
 
 class Energizer;
+class PollRound;
+class Station;
 
 // watch: a status poll every interval, one line each; a poll that gets no
 // reply within the smaller of the timeout and the interval is logged off line.
@@ -27,7 +29,10 @@ private:
     void trySend();
     void statusArrived();
     void pollExpired();
-    void writeLine(const Energizer* energizer);
+    void writeLine(const Energizer* energizer, int address = -1);
+    // Several addresses: a round of polls each interval, a line per address.
+    void pollRound();
+    void roundDone();
     bool emitText(const QString& line);
 
     QFile m_file;
@@ -36,5 +41,7 @@ private:
     QTimer m_resend;
     QDateTime m_pollTime;
     bool m_waiting = false;
+    PollRound* m_round = nullptr;
+    int m_rounds = 0;
     int m_lines = 0;
 };

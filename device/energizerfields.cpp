@@ -88,3 +88,11 @@ QString energizerCsvLine(const Energizer& energizer)
         values << fieldText(f.get(energizer));
     return values.join(QLatin1Char(','));
 }
+
+QVector<AlarmState> energizerAlarms(const Energizer& e)
+{
+    // The status flags are true in the quiet state.
+    return {{"gate", !e.gateAlarmOk},          {"panic", !e.panicAlarmOk},   {"tamper", !e.tamperOk},
+            {"mains", !e.mainsOk},             {"battery_fuse", !e.batteryFuseOk}, {"battery_flat", !e.batteryFlatOk},
+            {"aux_fuse", !e.auxFuseOk},        {"service", !e.serviceOk}};
+}

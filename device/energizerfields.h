@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <QVector>
 
 class Energizer;
 
@@ -20,3 +21,12 @@ QJsonObject energizerToJson(const Energizer& energizer);
 QString energizerCsvLine(const Energizer& energizer);
 // A value as printed in CSV and in Name=value lines.
 QString fieldText(const QVariant& value);
+
+// The alarm and fault conditions of a status, by a short name ("gate",
+// "mains", ...), in a fixed order; true where the condition is active.
+struct AlarmState
+{
+    const char* name;
+    bool active;
+};
+QVector<AlarmState> energizerAlarms(const Energizer& energizer);

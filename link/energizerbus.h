@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/station.h"
 #include "settings/settings.h"
 
 #include <QByteArray>
@@ -12,7 +13,6 @@
 
 class Energizer;
 class LinkTransport;
-class Station;
 
 // Many energizers on one line, one request at a time. Every frame goes
 // through the bus's queue; a request that expects a reply stays outstanding

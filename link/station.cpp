@@ -14,6 +14,7 @@ Station::Station(EnergizerBus& bus, int address, Energizer* energizer, QObject* 
     , m_address(address)
     , m_energizer(energizer ? energizer : new Energizer(this))
 {
+    qRegisterMetaType<Station::Availability>();
     m_energizer->address = address;
     m_sinceReply.start();
 }

@@ -1,0 +1,187 @@
+// Several energizers on one line: replies go only to the station that asked,
+// one request at a time, and a silent address backs off without starving
+// the others. Against an in-process UDP peer that plays a bus of energizers.
+#include "device/energizer.h"
+#include "link/energizerbus.h"
+#include "link/frames.h"
+#include "link/station.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QNetworkDatagram>
+#include <QSignalSpy>
+#include <QUdpSocket>
+#include <QtTest>
+
+namespace {
+
+enum class Answer { Normal, Silent, WrongAddress, Late };
+
+// Answers status requests for its addresses; the battery reads the address in volts.
+class FakeBusPeer : public QObject
+{
+public:
+    QUdpSocket socket;
+    QHash<int, Answer> answers;
+    QHash<int, QList<qint64>> polls; // arrival times per address
+    int overlaps = 0;                // a request while an earlier one could still be answered
+    QElapsedTimer clock;
+
+    explicit FakeBusPeer(int timeoutMs)
+        : m_timeoutMs(timeoutMs)
+    {
+        clock.start();
+        socket.bind(QHostAddress(QHostAddress::LocalHost), 0);
+        connect(&socket, &QUdpSocket::readyRead, this, [this] {
+            while (socket.hasPendingDatagrams())
+                take(socket.receiveDatagram());
+        });
+    }
+
+private:
+    void take(const QNetworkDatagram& d)
+    {
+        const QByteArray frame = d.data();
+        if (frame.size() != 4 || !frameChecksumOk(frame))
+            return;
+        const qint64 now = clock.elapsed();
+        if (m_unanswered >= 0 && now - m_unanswered < m_timeoutMs - 10)
+            ++overlaps;
+        const int address = quint8(frame.at(0));
+        polls[address] << now;
+        const Answer answer = answers.value(address, Answer::Silent);
+        m_unanswered = answer == Answer::Normal || answer == Answer::WrongAddress ? -1 : now;
+        if (answer == Answer::Silent)
+            return;
+        QByteArray reply = QByteArray::fromHex("000181") + QByteArray(24, '\0');
+        reply[0] = char(answer == Answer::WrongAddress ? address + 10 : address);
+        reply[9] = char(address * 8);
+        sealFrame(reply);
+        if (answer == Answer::Late) {
+            QTimer::singleShot(m_timeoutMs + 100, this, [this, reply, d] { socket.writeDatagram(reply, d.senderAddress(), d.senderPort()); });
+            return;
+        }
+        socket.writeDatagram(reply, d.senderAddress(), d.senderPort());
+    }
+
+    int m_timeoutMs;
+    qint64 m_unanswered = -1;
+};
+
+struct TestBus
+{
+    EnergizerBus bus;
+    QVector<Station*> stations;
+    explicit TestBus(quint16 port, const QVector<int>& addresses)
+    {
+        Settings s;
+        s.comMode = int(LinkKind::Network);
+        s.netMode = int(ModuleRole::UdpServer);
+        s.ipAddress = QStringLiteral("127.0.0.1");
+        s.portNumber = port;
+        bus.setSettings(s);
+        for (int a : addresses)
+            stations << bus.addStation(a);
+        bus.open();
+    }
+};
+
+} // namespace
+
+class TestEnergizerBus : public QObject
+{
+    Q_OBJECT
+private slots:
+    void repliesGoToTheirStation_data();
+    void repliesGoToTheirStation();
+    void silentAddressBacksOff();
+};
+
+void TestEnergizerBus::repliesGoToTheirStation_data()
+{
+    QTest::addColumn<int>("answer"); // of address 2; 1 and 3 answer normally
+    QTest::newRow("answered") << int(Answer::Normal);
+    QTest::newRow("dropped") << int(Answer::Silent);
+    QTest::newRow("another address") << int(Answer::WrongAddress);
+    QTest::newRow("past its timeout") << int(Answer::Late);
+}
+
+void TestEnergizerBus::repliesGoToTheirStation()
+{
+    QFETCH(int, answer);
+    const int timeoutMs = EnergizerBus::Timing().networkTimeoutMs;
+    FakeBusPeer peer(timeoutMs);
+    peer.answers = {{1, Answer::Normal}, {2, Answer(answer)}, {3, Answer::Normal}};
+    TestBus t(peer.socket.localPort(), {1, 2, 3});
+    QHash<Station*, QList<double>> seen;
+    for (Station* s : qAsConst(t.stations))
+        connect(s, &Station::statusReceived, this, [&seen, s] { seen[s] << s->energizer().batteryVoltage; });
+    t.bus.setPollInterval(50);
+    QTRY_VERIFY_WITH_TIMEOUT(peer.polls.value(2).size() >= 6, 10000);
+    t.bus.setPollInterval(0);
+    QTRY_VERIFY(t.bus.isIdle());
+
+    // Each station shows its own values and nobody else's.
+    for (Station* s : qAsConst(t.stations)) {
+        for (double v : seen.value(s))
+            QCOMPARE(v, double(s->address()));
+    }
+    QVERIFY(seen.value(t.stations[0]).size() >= 5);
+    QVERIFY(seen.value(t.stations[2]).size() >= 5);
+    // A late reply may still answer the station's next request; it is its own all the same.
+    if (Answer(answer) == Answer::Normal)
+        QVERIFY(t.stations[1]->isOnline());
+    else if (Answer(answer) != Answer::Late)
+        QVERIFY(seen.value(t.stations[1]).isEmpty());
+    // An energizer slower than the timeout overlaps the next request whatever the bus does.
+    if (Answer(answer) != Answer::Late)
+        QCOMPARE(peer.overlaps, 0);
+}
+
+void TestEnergizerBus::silentAddressBacksOff()
+{
+    // Five energizers, 3 silent: the others keep their rate but for one
+    // timeout a round, 3 is asked less and less often, and is back as soon
+    // as it answers.
+    const int intervalMs = 200;
+    const int timeoutMs = EnergizerBus::Timing().networkTimeoutMs;
+    FakeBusPeer peer(timeoutMs);
+    peer.answers = {{1, Answer::Normal}, {2, Answer::Normal}, {3, Answer::Silent}, {4, Answer::Normal}, {5, Answer::Normal}};
+    TestBus t(peer.socket.localPort(), {1, 2, 3, 4, 5});
+    Station* silent = t.stations[2];
+    t.bus.setPollInterval(intervalMs);
+    QTRY_VERIFY_WITH_TIMEOUT(silent->availability() == Station::Availability::Offline, 6000);
+    const int offlineAt = peer.polls.value(3).size();
+    QTRY_VERIFY_WITH_TIMEOUT(peer.polls.value(3).size() >= offlineAt + 4, 20000);
+
+    const QList<qint64> gaps3 = [&] {
+        QList<qint64> g;
+        const QList<qint64>& p = peer.polls.value(3);
+        for (int i = 1; i < p.size(); ++i)
+            g << p[i] - p[i - 1];
+        return g;
+    }();
+    // Offline from the third miss on, then doubling gaps.
+    QVERIFY2(gaps3.last() >= 4 * intervalMs, qPrintable(QString::number(gaps3.last())));
+    QVERIFY(gaps3.last() > gaps3.first());
+    // The live ones: never more than one interval plus one timeout between two polls.
+    for (int a : {1, 2, 4, 5}) {
+        const QList<qint64>& p = peer.polls.value(a);
+        for (int i = 1; i < p.size(); ++i)
+            QVERIFY2(p[i] - p[i - 1] <= intervalMs + timeoutMs + 100,
+                     qPrintable(QStringLiteral("address %1: %2 ms").arg(a).arg(p[i] - p[i - 1])));
+    }
+    QCOMPARE(peer.overlaps, 0);
+
+    peer.answers[3] = Answer::Normal;
+    const int before = peer.polls.value(3).size();
+    QTRY_VERIFY_WITH_TIMEOUT(peer.polls.value(3).size() > before, Station::MaxBackoffMs + 1000);
+    QTRY_VERIFY(silent->isOnline());
+    // Back at the normal pace at once.
+    const int answeredAt = peer.polls.value(3).size();
+    QTRY_VERIFY_WITH_TIMEOUT(peer.polls.value(3).size() >= answeredAt + 2, 4 * (intervalMs + timeoutMs));
+    QCOMPARE(silent->energizer().batteryVoltage, 3.0);
+}
+
+QTEST_GUILESS_MAIN(TestEnergizerBus)
+#include "tst_energizerbus.moc"
