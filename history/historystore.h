@@ -32,9 +32,10 @@ class QSqlError;
 //
 // A file that cannot be opened or used leaves the store unavailable with a
 // one-line reason; every call then fails at once with that reason, so the
-// caller can say it once and go on talking to the energizer. No call waits
-// longer than the busy timeout. One connection per instance, used from the
-// thread that made it.
+// caller can say it once and go on talking to the energizer. A call waits for
+// another process's write at most the busy timeout, then fails with a reason
+// (never a made-up id) and the store stays available. One connection per
+// instance, used from the thread that made it.
 
 enum class HistoryKind { Read, Backup, Written, Restored };
 
