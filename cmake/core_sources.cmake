@@ -8,5 +8,6 @@ target_sources(energizer_core PRIVATE
   ${CMAKE_SOURCE_DIR}/device/statusrecord.cpp
   ${CMAKE_SOURCE_DIR}/config/configrecord.cpp
   ${CMAKE_SOURCE_DIR}/config/configxml.cpp
+  ${CMAKE_SOURCE_DIR}/config/configdiff.cpp
   ${CMAKE_SOURCE_DIR}/settings/settingsfile.cpp
 )
