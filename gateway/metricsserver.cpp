@@ -152,12 +152,13 @@ bool MetricsServer::listen(const QHostAddress& address, quint16 port)
     m_starting = true;
     m_daemon = MHD_start_daemon(flags, port, nullptr, nullptr,
                                 &MhdCallbacks::request, this,
+                                // First, or MHD prints its own start-up messages to stderr.
+                                MHD_OPTION_EXTERNAL_LOGGER, &MhdCallbacks::log, this,
                                 MHD_OPTION_SOCK_ADDR, bindAddress,
                                 MHD_OPTION_CONNECTION_LIMIT, ConnectionLimit,
                                 MHD_OPTION_PER_IP_CONNECTION_LIMIT, ConnectionsPerAddress,
                                 MHD_OPTION_CONNECTION_TIMEOUT, ConnectionTimeoutSeconds,
                                 MHD_OPTION_CONNECTION_MEMORY_LIMIT, ConnectionMemoryBytes,
-                                MHD_OPTION_EXTERNAL_LOGGER, &MhdCallbacks::log, this,
                                 MHD_OPTION_END);
     m_starting = false;
     if (!m_daemon) {

@@ -39,7 +39,7 @@ QString nameProblem(const QString& name)
         if (forbiddenChar(c)) {
             if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
                 return QStringLiteral("contains a control character");
-            return QStringLiteral("contains '%1' (no '+', '#', '/' or control characters)").arg(c);
+            return QStringLiteral("contains '%1'").arg(c);
         }
     }
     return {};
@@ -216,7 +216,7 @@ bool Parser::openSection(int number, const QString& name)
         return false;
     const QString problem = nameProblem(name);
     if (!problem.isEmpty())
-        return fail(number, QStringLiteral("section name [%1] %2").arg(name, problem));
+        return fail(number, QStringLiteral("section name [%1] %2 (no '+', '#', '/' or control characters)").arg(name, problem));
     const auto seen = m_sections.constFind(name);
     if (seen != m_sections.constEnd())
         return fail(number, QStringLiteral("section [%1] given twice (first on line %2)").arg(name).arg(*seen));
@@ -271,7 +271,8 @@ bool Parser::gatewayKey(int number, const QString& key, const QString& value)
     } else if (key == QLatin1String("topic") || key == QLatin1String("discovery-prefix")) {
         const QString problem = prefixProblem(value);
         if (!problem.isEmpty())
-            return fail(number, QStringLiteral("%1 %2 %3").arg(key, quoted(value), problem));
+            return fail(number, QStringLiteral("%1 %2 %3 (no '+', '#', '$' at the start or control characters)")
+                                    .arg(key, quoted(value), problem));
         (key == QLatin1String("topic") ? g.topicPrefix : g.discoveryPrefix) = value;
     } else if (key == QLatin1String("discovery") || key == QLatin1String("allow-zone-commands")) {
         if (!toBool(value, key == QLatin1String("discovery") ? &g.discovery : &g.allowZoneCommands))
@@ -336,7 +337,7 @@ bool Parser::linkKey(int number, const QString& key, const QString& value)
             return fail(number, QStringLiteral("%1: the address must be 0..%2").arg(quoted(key)).arg(MaxEnergizerAddress));
         const QString problem = nameProblem(value);
         if (!problem.isEmpty())
-            return fail(number, QStringLiteral("display name %1 %2").arg(quoted(value), problem));
+            return fail(number, QStringLiteral("display name %1 %2 (no '+', '#', '/' or control characters)").arg(quoted(value), problem));
         link.displayNames.insert(address, value);
         m_section.nameLines.insert(address, number);
         return true;
