@@ -12,6 +12,7 @@ private slots:
     void refused();
     void example();
     void defaults();
+    void shippedExample();
     void linkSettings_data();
     void linkSettings();
 
@@ -151,6 +152,16 @@ void TestSiteFile::defaults()
     QVERIFY(!g.discovery);
     QVERIFY(!g.hasMetrics());
     QCOMPARE(g.intervalSeconds, 1.0);
+}
+
+// The file users copy must pass --check as it comes.
+void TestSiteFile::shippedExample()
+{
+    const SiteFile::Result result = SiteFile::read(QStringLiteral(EC_SITE_EXAMPLE));
+    QVERIFY2(result.ok(), qPrintable(result.error));
+    QVERIFY(result.site.gateway.hasMqtt());
+    QVERIFY(result.site.gateway.hasMetrics());
+    QCOMPARE(result.site.gateway.metricsHost, QStringLiteral("127.0.0.1"));
 }
 
 void TestSiteFile::linkSettings_data()
