@@ -34,11 +34,19 @@ endforeach()
 install(FILES ${pkg}/energizer-mqtt@.service DESTINATION lib/systemd/system)
 install(FILES ${pkg}/mqtt-example.conf DESTINATION /etc/${EC_PACKAGE})
 install(FILES ${pkg}/copyright DESTINATION ${EC_DOC_DIR})
+# The site gateway's service, example site file and manual page go in with its
+# program, which gateway/ does not build yet. Uncomment the program's line when
+# the energizer-gateway target is added there.
+if(TARGET energizer-gateway)
+  # install(TARGETS energizer-gateway RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${pkg}/energizer-gateway.service DESTINATION lib/systemd/system)
+  install(FILES ${pkg}/site.conf.example DESTINATION /etc/${EC_PACKAGE})
+endif()
 
 # Debian wants manual pages and the changelog compressed, reproducibly (-n).
 set(gz_dir ${CMAKE_BINARY_DIR}/packaging)
 set(gz_files)
-foreach(src energizer-configurator.1 energizer-cli.1 energizer-sim.1 changelog)
+foreach(src energizer-configurator.1 energizer-cli.1 energizer-sim.1 energizer-gateway.1 changelog)
   add_custom_command(OUTPUT ${gz_dir}/${src}.gz
     COMMAND ${CMAKE_COMMAND} -E make_directory ${gz_dir}
     COMMAND gzip -9nc ${pkg}/${src} > ${gz_dir}/${src}.gz
@@ -49,6 +57,9 @@ add_custom_target(packaging-files ALL DEPENDS ${gz_files})
 install(FILES ${gz_dir}/energizer-configurator.1.gz ${gz_dir}/energizer-cli.1.gz ${gz_dir}/energizer-sim.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${gz_dir}/changelog.gz DESTINATION ${EC_DOC_DIR})
+if(TARGET energizer-gateway)
+  install(FILES ${gz_dir}/energizer-gateway.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${EC_PACKAGE})
@@ -70,6 +81,9 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qttranslations5-l10n")
 set(CPACK_STRIP_FILES ON)
 set(conffiles ${CMAKE_BINARY_DIR}/packaging/conffiles)
 file(WRITE ${conffiles} "/etc/${EC_PACKAGE}/mqtt-example.conf\n")
+if(TARGET energizer-gateway)
+  file(APPEND ${conffiles} "/etc/${EC_PACKAGE}/site.conf.example\n")
+endif()
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${conffiles})
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -1,0 +1,100 @@
+#include "gateway/hostport.h"
+
+#include <QHostAddress>
+
+namespace {
+
+bool toPort(const QString& text, quint16* port)
+{
+    if (text.isEmpty() || text.size() > 5)
+        return false;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    const int value = text.toInt();
+    if (value < 1 || value > 65535)
+        return false;
+    *port = quint16(value);
+    return true;
+}
+
+bool plainHostName(const QString& host)
+{
+    if (host.isEmpty())
+        return false;
+    for (const QChar c : host) {
+        if (c.isSpace() || c.category() == QChar::Other_Control || c == QLatin1Char('[') || c == QLatin1Char(']')
+            || c == QLatin1Char('/') || c == QLatin1Char('@'))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool parseHostPort(const QString& text, int defaultPort, QString* host, quint16* port, QString* error)
+{
+    const QString portRule = QStringLiteral("the port must be 1..65535");
+    QString h;
+    QString portText;
+    bool portGiven = false;
+    if (text.startsWith(QLatin1Char('['))) {
+        const int close = text.indexOf(QLatin1Char(']'));
+        if (close < 0) {
+            *error = QStringLiteral("'%1' opens '[' without closing it").arg(text);
+            return false;
+        }
+        h = text.mid(1, close - 1);
+        const QString rest = text.mid(close + 1);
+        if (!rest.isEmpty()) {
+            if (!rest.startsWith(QLatin1Char(':'))) {
+                *error = QStringLiteral("'%1' has text after ']' that is no ':PORT'").arg(text);
+                return false;
+            }
+            portText = rest.mid(1);
+            portGiven = true;
+        }
+        if (QHostAddress(h).protocol() != QAbstractSocket::IPv6Protocol) {
+            *error = QStringLiteral("'%1' is no IPv6 address").arg(h);
+            return false;
+        }
+    } else {
+        const int colon = text.indexOf(QLatin1Char(':'));
+        if (colon >= 0 && text.indexOf(QLatin1Char(':'), colon + 1) >= 0) {
+            *error = QStringLiteral("'%1': an IPv6 address goes in brackets, e.g. [::1]:1883").arg(text);
+            return false;
+        }
+        h = colon < 0 ? text : text.left(colon);
+        if (colon >= 0) {
+            portText = text.mid(colon + 1);
+            portGiven = true;
+        }
+        if (!plainHostName(h)) {
+            *error = QStringLiteral("'%1' names no host").arg(text);
+            return false;
+        }
+    }
+    quint16 p = 0;
+    if (portGiven) {
+        if (!toPort(portText, &p)) {
+            *error = QStringLiteral("'%1': %2").arg(text, portRule);
+            return false;
+        }
+    } else if (defaultPort > 0 && defaultPort <= 65535) {
+        p = quint16(defaultPort);
+    } else {
+        *error = QStringLiteral("'%1' needs HOST:PORT").arg(text);
+        return false;
+    }
+    *host = h;
+    *port = p;
+    return true;
+}
+
+QString hostPortText(const QString& host, quint16 port)
+{
+    if (host.contains(QLatin1Char(':')))
+        return QStringLiteral("[%1]:%2").arg(host).arg(port);
+    return QStringLiteral("%1:%2").arg(host).arg(port);
+}
