@@ -89,10 +89,43 @@ QString energizerCsvLine(const Energizer& energizer)
     return values.join(QLatin1Char(','));
 }
 
-QVector<AlarmState> energizerAlarms(const Energizer& e)
+namespace {
+
+struct AlarmFlag
 {
-    // The status flags are true in the quiet state.
-    return {{"gate", !e.gateAlarmOk},          {"panic", !e.panicAlarmOk},   {"tamper", !e.tamperOk},
-            {"mains", !e.mainsOk},             {"battery_fuse", !e.batteryFuseOk}, {"battery_flat", !e.batteryFlatOk},
-            {"aux_fuse", !e.auxFuseOk},        {"service", !e.serviceOk}};
+    const char* name;
+    bool Energizer::*ok;
+};
+
+// Label values are what alert rules match on: keep them stable.
+const AlarmFlag alarmFlags[] = {
+    {"magnetic_switch", &Energizer::magneticSwitchOk},
+    {"tamper", &Energizer::tamperOk},
+    {"sync_loss", &Energizer::syncOk},
+    {"service", &Energizer::serviceOk},
+    {"aux_fuse", &Energizer::auxFuseOk},
+    {"gate", &Energizer::gateAlarmOk},
+    {"panic", &Energizer::panicAlarmOk},
+    {"mains_fail", &Energizer::mainsOk},
+    {"battery_fuse", &Energizer::batteryFuseOk},
+    {"battery_flat", &Energizer::batteryFlatOk},
+    {"zone1_vout", &Energizer::voutOk1},
+    {"zone1_scr", &Energizer::scrOk1},
+    {"zone1_flyback", &Energizer::flybackOk1},
+    {"zone1_interference", &Energizer::interferenceOk1},
+    {"zone2_vout", &Energizer::voutOk2},
+    {"zone2_scr", &Energizer::scrOk2},
+    {"zone2_flyback", &Energizer::flybackOk2},
+    {"zone2_interference", &Energizer::interferenceOk2},
+};
+
+} // namespace
+
+QVector<AlarmState> energizerAlarms(const Energizer& energizer)
+{
+    QVector<AlarmState> alarms;
+    alarms.reserve(int(sizeof alarmFlags / sizeof alarmFlags[0]));
+    for (const AlarmFlag& f : alarmFlags)
+        alarms.append({f.name, !(energizer.*f.ok)});
+    return alarms;
 }

@@ -22,8 +22,9 @@ QString energizerCsvLine(const Energizer& energizer);
 // A value as printed in CSV and in Name=value lines.
 QString fieldText(const QVariant& value);
 
-// The alarm and fault conditions of a status, by a short name ("gate",
-// "mains", ...), in a fixed order; true where the condition is active.
+// The alarm and fault flags under stable short names ("gate", "mains_fail",
+// "zone1_scr"), in a fixed order; active where the ...Ok flag is false. Metric
+// labels and alert rules match on these names.
 struct AlarmState
 {
     const char* name;

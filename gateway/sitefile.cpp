@@ -1,6 +1,6 @@
 #include "gateway/sitefile.h"
 
-#include "gateway/addresslist.h"
+#include "link/addresslist.h"
 #include "gateway/hostport.h"
 
 #include <QDir>
@@ -327,7 +327,7 @@ bool Parser::linkKey(int number, const QString& key, const QString& value)
         return parseLink(number, value, &link);
     if (key == QLatin1String("energizers")) {
         QString error;
-        if (!parseAddressList(value, &link.addresses, &error))
+        if (!parseAddressList(value, &link.addresses, &error, false))
             return fail(number, QStringLiteral("energizers: %1").arg(error));
         return true;
     }
