@@ -63,7 +63,7 @@ QString Console::execute(const QString& line)
                               "silence [address], resume [address], collisions, quit, help; names: %1")
             .arg(SimEnergizer::bitNames().join(QLatin1Char(' ')));
 
-    // The rest act on one energizer: the one named last, or the first served.
+    // The rest act on one energizer: the one named last, or the lowest served.
     const int arguments = command == QLatin1String("set") ? 2 : 0;
     const bool known = command == QLatin1String("set") || command == QLatin1String("state")
                        || command == QLatin1String("dump") || command == QLatin1String("silence")

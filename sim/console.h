@@ -8,7 +8,7 @@ class SimLine;
 class StationSet;
 
 // Commands typed on standard input, one per line, each answered with one line.
-// A command may end with an address; without one it acts on the first served.
+// A command may end with an address; without one it acts on the lowest served.
 // End of input only stops reading: the simulator may run with stdin closed.
 class Console : public QObject
 {

@@ -148,7 +148,7 @@ bool parseSimOptions(const QStringList& arguments, SimOptions& options, QString*
     const QCommandLineOption merge(QStringLiteral("merge"), QStringLiteral("Send each reply together with the next one."));
     const QCommandLineOption drop(QStringLiteral("drop"), QStringLiteral("Drop this fraction (0..1) of replies."), QStringLiteral("FRACTION"));
     const QCommandLineOption delay(QStringLiteral("delay"), QStringLiteral("Wait MS ms before answering."), QStringLiteral("MS"));
-    const QCommandLineOption silent(QStringLiteral("silent-after"), QStringLiteral("Stop answering after N replies."), QStringLiteral("N"));
+    const QCommandLineOption silent(QStringLiteral("silent-after"), QStringLiteral("Stop answering after N replies (each address its own)."), QStringLiteral("N"));
     const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Random seed (default 1)."), QStringLiteral("N"));
     const QCommandLineOption set(QStringLiteral("set"), QStringLiteral("Set an alarm or input bit at start (repeatable; NAME means NAME=1)."), QStringLiteral("NAME[=0|1]"));
     const QCommandLineOption zonesOn(QStringLiteral("on"), QStringLiteral("Start with both zones on in high voltage."));

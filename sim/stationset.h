@@ -22,7 +22,7 @@ public:
 
     // nullptr when the address is not served.
     Station* find(int address);
-    // The first address given; console commands without an address act on it.
+    // The lowest address; console commands without an address act on it.
     Station& first() { return stations_.front(); }
     QVector<int> addresses() const;
 
