@@ -16,7 +16,7 @@ bool toInt(const QString& text, int min, int max, int& out)
 
 constexpr int MaxAddress = 63;
 // With --line-rate and no --turnaround: the energizer starts answering this long after a request.
-constexpr int DefaultTurnaroundMs = 2;
+constexpr int DefaultTurnaroundMs = 1;
 
 // Applies the "OPTION=VALUE" of one --fault (named by text in messages) to its address.
 bool applyAddressFault(const QString& text, const QString& setting, StationOptions& station, QString* error)
@@ -140,7 +140,7 @@ bool parseSimOptions(const QStringList& arguments, SimOptions& options, QString*
     const QCommandLineOption configFor(QStringLiteral("config-for"), QStringLiteral("Start this address from its own XML configuration file (repeatable)."), QStringLiteral("ADDRESS:FILE"));
     const QCommandLineOption fault(QStringLiteral("fault"), QStringLiteral("A fault for one address: drop, delay, noise, trailing, silent-after or ignore-writes (repeatable)."), QStringLiteral("ADDRESS:OPTION=VALUE"));
     const QCommandLineOption lineRate(QStringLiteral("line-rate"), QStringLiteral("Hold each reply for the request's and its own time on a line of BAUD."), QStringLiteral("BAUD"));
-    const QCommandLineOption turnaround(QStringLiteral("turnaround"), QStringLiteral("With --line-rate: answer MS ms after a request (default 2)."), QStringLiteral("MS"));
+    const QCommandLineOption turnaround(QStringLiteral("turnaround"), QStringLiteral("With --line-rate: answer MS ms after a request (default 1)."), QStringLiteral("MS"));
     const QCommandLineOption collide(QStringLiteral("collide"), QStringLiteral("Answer neither of two requests that overlap on the line; print COLLISIONS n."));
     const QCommandLineOption split(QStringLiteral("split"), QStringLiteral("Send replies in chunks of BYTES, MS ms apart."), QStringLiteral("BYTES:MS"));
     const QCommandLineOption trailing(QStringLiteral("trailing"), QStringLiteral("Append N extra bytes to each reply."), QStringLiteral("N"));

@@ -133,7 +133,7 @@ private slots:
     }
 
     // Two status requests written at once on a 19200 baud pty: queued, the second
-    // reply waits for the first, each after (4 + 27) bytes x 10 bits plus the 2 ms
+    // reply waits for the first, each after (4 + 27) bytes x 10 bits plus the 1 ms
     // turnaround; with --collide neither is answered and one collision is counted.
     void lineRate()
     {
@@ -150,7 +150,7 @@ private slots:
         const QByteArray both = ask(link, {statusRequestFrame(1) + statusRequestFrame(2)}, collide ? 0 : 54);
         if (!collide) {
             QVERIFY2(both.size() == 54 && at(both, 0) == 1 && at(both, 27) == 2, both.toHex(' '));
-            QVERIFY2(took.elapsed() >= 2 * 18, qPrintable(QString::number(took.elapsed())));
+            QVERIFY2(took.elapsed() >= 2 * 17, qPrintable(QString::number(took.elapsed())));
             QCOMPARE(sim.command("collisions", "COLLISIONS"), QStringLiteral("COLLISIONS 0"));
             return;
         }
@@ -158,7 +158,7 @@ private slots:
         // Nothing of the dropped replies is left on the line before the next one.
         took.restart();
         const QByteArray next = ask(link, {statusRequestFrame(2)}, 27);
-        QVERIFY2(next.size() == 27 && at(next, 0) == 2 && took.elapsed() >= 18, next.toHex(' '));
+        QVERIFY2(next.size() == 27 && at(next, 0) == 2 && took.elapsed() >= 17, next.toHex(' '));
         // Another answer last, so the last line can only be the one printed at exit.
         QVERIFY(!sim.command("state", "STATE").isEmpty());
         sim.process().terminate();
