@@ -2,7 +2,8 @@
 
 #include "config/configrecord.h"
 #include "sim/output.h"
-#include "sim/simenergizer.h"
+#include "sim/simline.h"
+#include "sim/stationset.h"
 
 #include <QSocketNotifier>
 #include <QStringList>
@@ -15,7 +16,8 @@ namespace {
 constexpr int MaxLine = 4096;
 }
 
-Console::Console(SimEnergizer& energizer, QObject* parent) : QObject(parent), energizer_(energizer)
+Console::Console(StationSet& stations, const SimLine& line, QObject* parent)
+    : QObject(parent), stations_(stations), line_(line)
 {
     if (::fcntl(STDIN_FILENO, F_GETFD) == -1)
         return; // stdin closed
@@ -46,33 +48,59 @@ void Console::readInput()
 
 QString Console::execute(const QString& line)
 {
-    const QStringList words = line.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QStringList words = line.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (words.isEmpty())
         return QString();
-    const QString& command = words.first();
-    if (command == QLatin1String("set") && words.size() == 3) {
-        const QString& value = words[2];
-        if (value != QLatin1String("0") && value != QLatin1String("1"))
-            return QStringLiteral("ERROR value must be 0 or 1");
-        if (!energizer_.setBit(words[1], value == QLatin1String("1")))
-            return QStringLiteral("ERROR unknown name %1 (names: %2)")
-                .arg(words[1], SimEnergizer::bitNames().join(QLatin1Char(' ')));
-        return QStringLiteral("OK %1=%2").arg(words[1], value);
-    }
-    if (command == QLatin1String("state") && words.size() == 1) {
-        const SimEnergizer::Zone& z1 = energizer_.zone(0);
-        const SimEnergizer::Zone& z2 = energizer_.zone(1);
-        return QStringLiteral("STATE on1=%1 hv1=%2 on2=%3 hv2=%4")
-            .arg(int(z1.on)).arg(int(z1.hv)).arg(int(z2.on)).arg(int(z2.hv));
-    }
-    if (command == QLatin1String("dump") && words.size() == 1)
-        return QStringLiteral("CONFIG ") + hexBytes(energizer_.configReply());
-    if (command == QLatin1String("quit") && words.size() == 1) {
+    const QString command = words.takeFirst();
+    if (command == QLatin1String("collisions") && words.isEmpty())
+        return QStringLiteral("COLLISIONS %1").arg(line_.collisions());
+    if (command == QLatin1String("quit") && words.isEmpty()) {
         emit quitRequested();
         return QStringLiteral("BYE");
     }
     if (command == QLatin1String("help"))
-        return QStringLiteral("HELP commands: set <name> 0|1, state, dump, quit, help; names: %1")
+        return QStringLiteral("HELP commands: set <name> 0|1 [address], state [address], dump [address], "
+                              "silence [address], resume [address], collisions, quit, help; names: %1")
             .arg(SimEnergizer::bitNames().join(QLatin1Char(' ')));
-    return QStringLiteral("ERROR unknown command (try help)");
+
+    // The rest act on one energizer: the one named last, or the lowest served.
+    const int arguments = command == QLatin1String("set") ? 2 : 0;
+    const bool known = command == QLatin1String("set") || command == QLatin1String("state")
+                       || command == QLatin1String("dump") || command == QLatin1String("silence")
+                       || command == QLatin1String("resume");
+    if (!known || words.size() < arguments || words.size() > arguments + 1)
+        return QStringLiteral("ERROR unknown command (try help)");
+    StationSet::Station* station = &stations_.first();
+    if (words.size() > arguments) {
+        bool ok = false;
+        const int address = words.last().toInt(&ok);
+        station = ok ? stations_.find(address) : nullptr;
+        if (!station) {
+            QStringList served;
+            for (int a : stations_.addresses())
+                served << QString::number(a);
+            return QStringLiteral("ERROR %1 is not a served address (%2)").arg(words.last(), served.join(QLatin1Char(',')));
+        }
+    }
+    SimEnergizer& energizer = *station->energizer;
+    if (command == QLatin1String("set")) {
+        const QString& value = words[1];
+        if (value != QLatin1String("0") && value != QLatin1String("1"))
+            return QStringLiteral("ERROR value must be 0 or 1");
+        if (!energizer.setBit(words[0], value == QLatin1String("1")))
+            return QStringLiteral("ERROR unknown name %1 (names: %2)")
+                .arg(words[0], SimEnergizer::bitNames().join(QLatin1Char(' ')));
+        return QStringLiteral("OK %1=%2").arg(words[0], value);
+    }
+    if (command == QLatin1String("state")) {
+        const SimEnergizer::Zone& z1 = energizer.zone(0);
+        const SimEnergizer::Zone& z2 = energizer.zone(1);
+        return QStringLiteral("STATE on1=%1 hv1=%2 on2=%3 hv2=%4")
+            .arg(int(z1.on)).arg(int(z1.hv)).arg(int(z2.on)).arg(int(z2.hv));
+    }
+    if (command == QLatin1String("dump"))
+        return QStringLiteral("CONFIG ") + hexBytes(energizer.configReply());
+    const bool silence = command == QLatin1String("silence");
+    station->faults->setSilenced(silence);
+    return QStringLiteral("OK %1 %2").arg(command).arg(energizer.address());
 }

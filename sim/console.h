@@ -4,15 +4,17 @@
 #include <QObject>
 
 class QSocketNotifier;
-class SimEnergizer;
+class SimLine;
+class StationSet;
 
 // Commands typed on standard input, one per line, each answered with one line.
+// A command may end with an address; without one it acts on the lowest served.
 // End of input only stops reading: the simulator may run with stdin closed.
 class Console : public QObject
 {
     Q_OBJECT
 public:
-    explicit Console(SimEnergizer& energizer, QObject* parent = nullptr);
+    Console(StationSet& stations, const SimLine& line, QObject* parent = nullptr);
 
     // The answer line to one command line; an empty QString for no command.
     QString execute(const QString& line);
@@ -23,7 +25,8 @@ signals:
 private:
     void readInput();
 
-    SimEnergizer& energizer_;
+    StationSet& stations_;
+    const SimLine& line_;
     QSocketNotifier* notifier_ = nullptr;
     QByteArray pending_;
 };

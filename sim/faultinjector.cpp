@@ -72,23 +72,26 @@ QByteArray FaultInjector::randomBytes(int count)
     return bytes;
 }
 
-void FaultInjector::submit(const QByteArray& reply, ReplyWriter* writer)
+bool FaultInjector::prepare(const QByteArray& reply, Outgoing* out)
 {
+    if (silenced_) {
+        if (verbose_)
+            printLine(QStringLiteral("DROP silenced ") + hexBytes(reply));
+        return false;
+    }
     if (faults_.silentAfter >= 0 && replies_ >= faults_.silentAfter) {
         if (verbose_)
             printLine(QStringLiteral("DROP silent ") + hexBytes(reply));
-        return;
+        return false;
     }
     if (faults_.drop > 0.0 && rng_.generateDouble() < faults_.drop) {
         if (verbose_)
             printLine(QStringLiteral("DROP random ") + hexBytes(reply));
-        return;
+        return false;
     }
     ++replies_;
-    const QByteArray noise = randomBytes(faults_.noise);
-    const QByteArray data = reply + randomBytes(faults_.trailing);
-    if (faults_.delayMs > 0)
-        QTimer::singleShot(faults_.delayMs, writer, [writer, noise, data] { writer->push(noise, data); });
-    else
-        writer->push(noise, data);
+    out->noise = randomBytes(faults_.noise);
+    out->data = reply + randomBytes(faults_.trailing);
+    out->delayMs = faults_.delayMs;
+    return true;
 }

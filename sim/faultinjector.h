@@ -42,14 +42,26 @@ private:
     QTimer gapTimer_;
 };
 
-// The faults shared by all peers: falling silent, dropped replies, delay,
-// trailing bytes and noise. Hands what survives to the peer's ReplyWriter.
+// A reply that survived the faults, as it is to go out.
+struct Outgoing
+{
+    QByteArray noise;
+    QByteArray data; // the reply and any trailing bytes
+    int delayMs = 0;
+};
+
+// One energizer's faults, shared by all peers: falling silent, dropped replies,
+// delay, trailing bytes and noise.
 class FaultInjector
 {
 public:
     FaultInjector(const FaultOptions& faults, quint32 seed, bool verbose);
 
-    void submit(const QByteArray& reply, ReplyWriter* writer);
+    // False when the reply is not to be sent (traced under --verbose).
+    bool prepare(const QByteArray& reply, Outgoing* out);
+
+    // Silenced by a console command until resumed, whatever the options say.
+    void setSilenced(bool silenced) { silenced_ = silenced; }
 
     int replies() const { return replies_; }
 
@@ -59,5 +71,6 @@ private:
     FaultOptions faults_;
     QRandomGenerator rng_;
     bool verbose_;
+    bool silenced_ = false;
     int replies_ = 0;
 };

@@ -7,7 +7,9 @@
 #include "sim/ptyport.h"
 #include "sim/quitsignals.h"
 #include "sim/simenergizer.h"
+#include "sim/simline.h"
 #include "sim/simoptions.h"
+#include "sim/stationset.h"
 #include "sim/tcpserver.h"
 #include "sim/udpserver.h"
 
@@ -74,19 +76,24 @@ int main(int argc, char* argv[])
         return fail(error);
     }
 
-    ConfigBlock config = defaultConfigBlock();
-    if (!options.configFile.isEmpty() && !loadConfig(options.configFile, config, &error))
-        return fail(error);
+    StationSet stations;
+    for (const StationOptions& station : qAsConst(options.stations)) {
+        ConfigBlock config = defaultConfigBlock();
+        if (!station.configFile.isEmpty() && !loadConfig(station.configFile, config, &error))
+            return fail(error);
+        const quint32 seed = StationSet::seedFor(options.seed, station.address);
+        auto energizer = std::make_unique<SimEnergizer>(station.address, config, seed);
+        energizer->setIgnoreWrites(station.ignoreWrites);
+        if (!applySetBits(options.setBits, *energizer, &error))
+            return fail(error);
+        if (options.zonesOn)
+            energizer->setZones(true, true, true, true);
+        stations.add(std::move(energizer),
+                     std::make_unique<FaultInjector>(station.faults, seed ^ 0x5eed5eedu, options.verbose));
+    }
+    SimLine line(options.line, options.verbose);
 
-    SimEnergizer energizer(options.address, config, options.seed);
-    energizer.setIgnoreWrites(options.ignoreWrites);
-    if (!applySetBits(options.setBits, energizer, &error))
-        return fail(error);
-    if (options.zonesOn)
-        energizer.setZones(true, true, true, true);
-    FaultInjector faults(options.faults, options.seed ^ 0x5eed5eedu, options.verbose);
-
-    SessionContext context{energizer, faults, options.faults, options.verbose};
+    SessionContext context{stations, line, options.faults, options.verbose};
     std::unique_ptr<SimTransport> transport;
     switch (options.transport) {
     case Transport::Udp:
@@ -104,9 +111,12 @@ int main(int argc, char* argv[])
 
     QuitSignals quitSignals;
     QObject::connect(&quitSignals, &QuitSignals::quitRequested, &app, &QCoreApplication::quit);
-    Console console(energizer);
+    Console console(stations, line);
     QObject::connect(&console, &Console::quitRequested, &app, &QCoreApplication::quit, Qt::QueuedConnection);
 
     printLine(QStringLiteral("READY ") + transport->endpoint());
-    return app.exec();
+    const int status = app.exec();
+    if (options.line.collide)
+        printLine(QStringLiteral("COLLISIONS %1").arg(line.collisions()));
+    return status;
 }

@@ -61,8 +61,7 @@ bool PtyPort::start(QString* error)
     }
     linked_ = true;
 
-    session_ = new Session(context_.energizer, context_.faults, context_.writerFaults, context_.verbose, true,
-                           [this](const QByteArray& bytes) { writeMaster(bytes); }, this);
+    session_ = new Session(context_, true, [this](const QByteArray& bytes) { writeMaster(bytes); }, this);
     notifier_ = new QSocketNotifier(master_, QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &PtyPort::readMaster);
     return true;

@@ -2,6 +2,13 @@
 
 #include "link/frames.h"
 
+RequestParser::RequestParser(const QVector<int>& addresses)
+{
+    for (int a : addresses)
+        if (a >= 0 && a < 256)
+            served_[a] = true;
+}
+
 int RequestParser::requestLength(quint8 command)
 {
     switch (command) {
@@ -63,10 +70,10 @@ void RequestParser::parse(QVector<Event>& events)
         }
         reportJunk(events);
         buffer_.remove(0, length);
-        if (static_cast<quint8>(frame.at(0)) == address_)
-            events.append({true, frame, QString()});
+        if (served_[static_cast<quint8>(frame.at(0))])
+            events.append({true, frame, QString(), true});
         else
-            events.append({false, frame, QStringLiteral("other-address")});
+            events.append({false, frame, QStringLiteral("other-address"), true});
     }
 }
 

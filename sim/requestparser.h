@@ -5,19 +5,20 @@
 #include <QVector>
 
 // Cuts incoming bytes into request frames by their command code and checks
-// checksum and address. Keeps a partial frame until the rest arrives; bytes that
+// checksum and address (one of the served ones). Keeps a partial frame until the rest arrives; bytes that
 // cannot start a valid frame are skipped one at a time so the parser resyncs.
 class RequestParser
 {
 public:
     struct Event
     {
-        bool accepted;   // a checked frame for this energizer
+        bool accepted;   // a checked frame for a served energizer
         QByteArray bytes;
         QString reason;  // why it was ignored
+        bool frame = false; // a whole checked frame, for whichever address
     };
 
-    explicit RequestParser(int address) : address_(address) {}
+    explicit RequestParser(const QVector<int>& addresses);
 
     // Length of the request with this command code, 0 for an unknown code.
     static int requestLength(quint8 command);
@@ -34,7 +35,7 @@ private:
     void skipByte(const QString& reason);
     void reportJunk(QVector<Event>& events);
 
-    int address_;
+    bool served_[256] = {};
     QByteArray buffer_;
     QByteArray junk_;
     QString junkReason_;

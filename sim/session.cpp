@@ -1,17 +1,17 @@
 #include "sim/session.h"
 
 #include "sim/output.h"
-#include "sim/simenergizer.h"
+#include "sim/simline.h"
+#include "sim/stationset.h"
 
 namespace {
 // A real line has no inter-byte pauses this long inside a frame.
 constexpr int StalePartialMs = 500;
 }
 
-Session::Session(SimEnergizer& energizer, FaultInjector& faults, const FaultOptions& writerFaults, bool verbose,
-                 bool stream, ReplyWriter::WriteFn write, QObject* parent)
-    : QObject(parent), energizer_(energizer), faults_(faults), parser_(energizer.address()),
-      writer_(writerFaults, verbose, std::move(write)), verbose_(verbose), stream_(stream)
+Session::Session(const SessionContext& context, bool stream, ReplyWriter::WriteFn write, QObject* parent)
+    : QObject(parent), stations_(context.stations), line_(context.line), parser_(context.stations.addresses()),
+      writer_(context.writerFaults, context.verbose, std::move(write)), verbose_(context.verbose), stream_(stream)
 {
     staleTimer_.setSingleShot(true);
     staleTimer_.setInterval(StalePartialMs);
@@ -32,6 +32,8 @@ void Session::receive(const QByteArray& bytes)
 void Session::handle(const QVector<RequestParser::Event>& events)
 {
     for (const RequestParser::Event& e : events) {
+        if (e.frame && !line_.admit(e.bytes))
+            continue;
         if (!e.accepted) {
             if (verbose_)
                 printLine(QStringLiteral("IGNORED %1 %2").arg(e.reason, hexBytes(e.bytes)));
@@ -39,8 +41,10 @@ void Session::handle(const QVector<RequestParser::Event>& events)
         }
         if (verbose_)
             printLine(QStringLiteral("RX ") + hexBytes(e.bytes));
-        const QByteArray reply = energizer_.handleRequest(e.bytes);
-        if (!reply.isEmpty())
-            faults_.submit(reply, &writer_);
+        StationSet::Station* station = stations_.find(static_cast<quint8>(e.bytes.at(0)));
+        const QByteArray reply = station->energizer->handleRequest(e.bytes);
+        Outgoing out;
+        if (!reply.isEmpty() && station->faults->prepare(reply, &out))
+            line_.send(e.bytes.size(), out, &writer_);
     }
 }

@@ -36,6 +36,11 @@ const BitName* findBit(const QString& name)
 constexpr int zoneOffset[2] = {12, 19};
 
 constexpr int ConditionGood = 1;
+
+// Energizers on one line are told apart by their output voltages: each address
+// is 2500 V (20 counts) above the one before, in a cycle of ten (1 and 11 alike).
+constexpr int OutputStepCounts = 20;
+constexpr int OutputBands = 10;
 constexpr int ModeLow = 1;
 constexpr int ModeHigh = 2;
 
@@ -54,7 +59,8 @@ void Wander::step(QRandomGenerator& rng)
 }
 
 SimEnergizer::SimEnergizer(int address, const ConfigBlock& config, quint32 seed, QObject* parent)
-    : QObject(parent), address_(address), config_(config), rng_(seed)
+    : QObject(parent), address_(address), outputOffset_(OutputStepCounts * ((address + OutputBands - 1) % OutputBands)),
+      config_(config), rng_(seed)
 {
     flags_[4] |= 0x08; // stand-alone: sync master
     battery_.setRange(107, 111);   // 13.4 .. 13.9 V in 0.125 V counts
@@ -62,7 +68,7 @@ SimEnergizer::SimEnergizer(int address, const ConfigBlock& config, quint32 seed,
     supply_.setRange(126, 130);    // 15.75 .. 16.25 V
     supply_.value = 128;
     for (Zone& z : zones_) {
-        z.output.value = 64;
+        z.output.value = 64 + outputOffset_;
         z.drop.value = 4;
         z.cap.value = 70;
         z.level.value = 8;
@@ -76,10 +82,10 @@ SimEnergizer::SimEnergizer(int address, const ConfigBlock& config, quint32 seed,
 void SimEnergizer::applyZoneRanges(Zone& z)
 {
     if (z.hv) {
-        z.output.setRange(56, 72); // 7000 .. 9000 V
+        z.output.setRange(56 + outputOffset_, 72 + outputOffset_); // 7000 .. 9000 V at address 1
         z.cap.setRange(64, 75);    // 400 .. 469 V
     } else {
-        z.output.setRange(24, 36); // 3000 .. 4500 V
+        z.output.setRange(24 + outputOffset_, 36 + outputOffset_); // 3000 .. 4500 V at address 1
         z.cap.setRange(32, 45);    // 200 .. 281 V
     }
     z.drop.setRange(2, 8);          // return 250 .. 1000 V below the output

@@ -62,6 +62,7 @@ private:
     void applyZoneRanges(Zone& zone);
 
     int address_;
+    int outputOffset_; // counts above address 1's output voltages
     bool ignoreWrites_ = false;
     ConfigBlock config_;
     QRandomGenerator rng_;

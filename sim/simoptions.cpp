@@ -14,7 +14,114 @@ bool toInt(const QString& text, int min, int max, int& out)
     return true;
 }
 
+constexpr int MaxAddress = 63;
+// With --line-rate and no --turnaround: the energizer starts answering this long after a request.
+constexpr int DefaultTurnaroundMs = 1;
+
+// Applies the "OPTION=VALUE" of one --fault (named by text in messages) to its address.
+bool applyAddressFault(const QString& text, const QString& setting, StationOptions& station, QString* error)
+{
+    const int eq = setting.indexOf(QLatin1Char('='));
+    const QString name = setting.left(eq);
+    const QString value = eq < 0 ? QString() : setting.mid(eq + 1);
+    FaultOptions& f = station.faults;
+    struct IntFault { const char* name; int min; int max; int& target; };
+    const IntFault ints[] = {
+        {"trailing", 0, 4096, f.trailing},
+        {"noise", 0, 4096, f.noise},
+        {"delay", 0, 600000, f.delayMs},
+        {"silent-after", 0, 2147483647, f.silentAfter},
+    };
+    for (const IntFault& o : ints) {
+        if (name != QLatin1String(o.name))
+            continue;
+        if (!toInt(value, o.min, o.max, o.target)) {
+            *error = QStringLiteral("--fault %1: %2 must be %3..%4").arg(text, name).arg(o.min).arg(o.max);
+            return false;
+        }
+        return true;
+    }
+    if (name == QLatin1String("drop")) {
+        bool ok = false;
+        const double fraction = value.toDouble(&ok);
+        if (!ok || !(fraction >= 0.0 && fraction <= 1.0)) {
+            *error = QStringLiteral("--fault %1: drop must be a fraction 0..1").arg(text);
+            return false;
+        }
+        f.drop = fraction;
+        return true;
+    }
+    if (name == QLatin1String("ignore-writes")) {
+        if (value != QLatin1String("0") && value != QLatin1String("1")) {
+            *error = QStringLiteral("--fault %1: ignore-writes must be 0 or 1").arg(text);
+            return false;
+        }
+        station.ignoreWrites = value == QLatin1String("1");
+        return true;
+    }
+    if (name == QLatin1String("split") || name == QLatin1String("merge")) {
+        *error = QStringLiteral("--fault %1: %2 acts on the whole line; give --%2 for all addresses").arg(text, name);
+        return false;
+    }
+    *error = QStringLiteral("--fault %1: OPTION must be one of drop, delay, noise, trailing, silent-after, ignore-writes")
+                 .arg(text);
+    return false;
+}
+
+// "ADDRESS:REST" for a served address; *rest gets REST.
+StationOptions* stationFor(const QString& option, const QString& text, QVector<StationOptions>& stations,
+                           QString* rest, QString* error)
+{
+    const int colon = text.indexOf(QLatin1Char(':'));
+    int address = -1;
+    if (colon < 0 || !toInt(text.left(colon), 0, 255, address)) {
+        *error = QStringLiteral("%1 %2: use ADDRESS:%3").arg(option, text,
+                                                            option == QLatin1String("--fault") ? QStringLiteral("OPTION=VALUE") : QStringLiteral("FILE"));
+        return nullptr;
+    }
+    for (StationOptions& s : stations) {
+        if (s.address == address) {
+            *rest = text.mid(colon + 1);
+            return &s;
+        }
+    }
+    *error = QStringLiteral("%1 %2: address %3 is not served").arg(option, text).arg(address);
+    return nullptr;
+}
+
 } // namespace
+
+bool parseAddressList(const QString& text, QVector<int>& addresses, QString* error)
+{
+    bool served[MaxAddress + 1] = {};
+    const QStringList items = text.split(QLatin1Char(','));
+    for (const QString& item : items) {
+        const QStringList ends = item.trimmed().split(QLatin1Char('-'));
+        int from = -1;
+        int to = -1;
+        if (ends.size() > 2 || !toInt(ends.first(), 0, MaxAddress, from) || !toInt(ends.last(), 0, MaxAddress, to)) {
+            *error = QStringLiteral("address list %1: \"%2\" is not an address 0..%3 or a range N-M")
+                         .arg(text, item).arg(MaxAddress);
+            return false;
+        }
+        if (from > to) {
+            *error = QStringLiteral("address list %1: range %2 runs backwards").arg(text, item);
+            return false;
+        }
+        for (int a = from; a <= to; ++a) {
+            if (served[a]) {
+                *error = QStringLiteral("address list %1: address %2 is listed twice").arg(text).arg(a);
+                return false;
+            }
+            served[a] = true;
+        }
+    }
+    addresses.clear();
+    for (int a = 0; a <= MaxAddress; ++a)
+        if (served[a])
+            addresses.append(a);
+    return true;
+}
 
 bool parseSimOptions(const QStringList& arguments, SimOptions& options, QString* error, bool* help)
 {
@@ -28,21 +135,28 @@ bool parseSimOptions(const QStringList& arguments, SimOptions& options, QString*
     const QCommandLineOption tcp(QStringLiteral("tcp"), QStringLiteral("TCP server on PORT (0: any free port)."), QStringLiteral("PORT"));
     const QCommandLineOption pty(QStringLiteral("pty"), QStringLiteral("Pseudo-terminal linked at PATH."), QStringLiteral("PATH"));
     const QCommandLineOption address(QStringLiteral("address"), QStringLiteral("Energizer address (default 1)."), QStringLiteral("N"));
+    const QCommandLineOption addresses(QStringLiteral("addresses"), QStringLiteral("Serve an energizer at each address (0..63), e.g. 1,3,7-12."), QStringLiteral("LIST"));
     const QCommandLineOption config(QStringLiteral("config"), QStringLiteral("Start from this XML configuration file."), QStringLiteral("FILE"));
+    const QCommandLineOption configFor(QStringLiteral("config-for"), QStringLiteral("Start this address from its own XML configuration file (repeatable)."), QStringLiteral("ADDRESS:FILE"));
+    const QCommandLineOption fault(QStringLiteral("fault"), QStringLiteral("A fault for one address: drop, delay, noise, trailing, silent-after or ignore-writes (repeatable)."), QStringLiteral("ADDRESS:OPTION=VALUE"));
+    const QCommandLineOption lineRate(QStringLiteral("line-rate"), QStringLiteral("Hold each reply for the request's and its own time on a line of BAUD."), QStringLiteral("BAUD"));
+    const QCommandLineOption turnaround(QStringLiteral("turnaround"), QStringLiteral("With --line-rate: answer MS ms after a request (default 1)."), QStringLiteral("MS"));
+    const QCommandLineOption collide(QStringLiteral("collide"), QStringLiteral("Answer neither of two requests that overlap on the line; print COLLISIONS n."));
     const QCommandLineOption split(QStringLiteral("split"), QStringLiteral("Send replies in chunks of BYTES, MS ms apart."), QStringLiteral("BYTES:MS"));
     const QCommandLineOption trailing(QStringLiteral("trailing"), QStringLiteral("Append N extra bytes to each reply."), QStringLiteral("N"));
     const QCommandLineOption noise(QStringLiteral("noise"), QStringLiteral("Send N noise bytes before each reply."), QStringLiteral("N"));
     const QCommandLineOption merge(QStringLiteral("merge"), QStringLiteral("Send each reply together with the next one."));
     const QCommandLineOption drop(QStringLiteral("drop"), QStringLiteral("Drop this fraction (0..1) of replies."), QStringLiteral("FRACTION"));
     const QCommandLineOption delay(QStringLiteral("delay"), QStringLiteral("Wait MS ms before answering."), QStringLiteral("MS"));
-    const QCommandLineOption silent(QStringLiteral("silent-after"), QStringLiteral("Stop answering after N replies."), QStringLiteral("N"));
+    const QCommandLineOption silent(QStringLiteral("silent-after"), QStringLiteral("Stop answering after N replies (each address its own)."), QStringLiteral("N"));
     const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Random seed (default 1)."), QStringLiteral("N"));
     const QCommandLineOption set(QStringLiteral("set"), QStringLiteral("Set an alarm or input bit at start (repeatable; NAME means NAME=1)."), QStringLiteral("NAME[=0|1]"));
     const QCommandLineOption zonesOn(QStringLiteral("on"), QStringLiteral("Start with both zones on in high voltage."));
     const QCommandLineOption ignoreWrites(QStringLiteral("ignore-writes"), QStringLiteral("Take configuration writes without storing them."));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Print every frame in hex."));
-    parser.addOptions({helpOpt, udp, tcp, pty, address, config, split, trailing, noise, merge, drop,
-                       delay, silent, seed, set, zonesOn, ignoreWrites, verbose});
+    parser.addOptions({helpOpt, udp, tcp, pty, address, addresses, config, configFor, split, trailing, noise, merge,
+                       drop, delay, silent, fault, lineRate, turnaround, collide, seed, set, zonesOn, ignoreWrites,
+                       verbose});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -81,8 +195,11 @@ bool parseSimOptions(const QStringList& arguments, SimOptions& options, QString*
 
     struct IntOption { const QCommandLineOption& option; int min; int max; int& target; const char* what; };
     FaultOptions& f = options.faults;
+    int singleAddress = 1;
     const IntOption ints[] = {
-        {address, 0, 255, options.address, "--address must be 0..255"},
+        {address, 0, 255, singleAddress, "--address must be 0..255"},
+        {lineRate, 50, 4000000, options.line.lineRate, "--line-rate must be 50..4000000 baud"},
+        {turnaround, 0, 60000, options.line.turnaroundMs, "--turnaround must be 0..60000"},
         {trailing, 0, 4096, f.trailing, "--trailing must be 0..4096"},
         {noise, 0, 4096, f.noise, "--noise must be 0..4096"},
         {delay, 0, 600000, f.delayMs, "--delay must be 0..600000"},
@@ -118,10 +235,44 @@ bool parseSimOptions(const QStringList& arguments, SimOptions& options, QString*
         }
     }
     f.merge = parser.isSet(merge);
-    options.configFile = parser.value(config);
     options.setBits = parser.values(set);
     options.verbose = parser.isSet(verbose);
     options.zonesOn = parser.isSet(zonesOn);
-    options.ignoreWrites = parser.isSet(ignoreWrites);
+    if (parser.isSet(turnaround) && !parser.isSet(lineRate)) {
+        *error = QStringLiteral("--turnaround needs --line-rate");
+        return false;
+    }
+    if (parser.isSet(lineRate) && !parser.isSet(turnaround))
+        options.line.turnaroundMs = DefaultTurnaroundMs;
+    options.line.collide = parser.isSet(collide);
+
+    QVector<int> served{singleAddress};
+    if (parser.isSet(addresses)) {
+        if (parser.isSet(address)) {
+            *error = QStringLiteral("give --address or --addresses, not both");
+            return false;
+        }
+        if (!parseAddressList(parser.value(addresses), served, error))
+            return false;
+    }
+    options.stations.clear();
+    for (int a : qAsConst(served))
+        options.stations.append({a, parser.value(config), f, parser.isSet(ignoreWrites)});
+    QString rest;
+    for (const QString& text : parser.values(configFor)) {
+        StationOptions* station = stationFor(QStringLiteral("--config-for"), text, options.stations, &rest, error);
+        if (!station)
+            return false;
+        if (rest.isEmpty()) {
+            *error = QStringLiteral("--config-for %1: the file name is missing").arg(text);
+            return false;
+        }
+        station->configFile = rest;
+    }
+    for (const QString& text : parser.values(fault)) {
+        StationOptions* station = stationFor(QStringLiteral("--fault"), text, options.stations, &rest, error);
+        if (!station || !applyAddressFault(text, rest, *station, error))
+            return false;
+    }
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 enum class Transport { Udp, Tcp, Pty };
 
@@ -17,20 +18,41 @@ struct FaultOptions
     int silentAfter = -1; // -1: never
 };
 
+// One served address: the global options with its own --fault and --config-for applied.
+struct StationOptions
+{
+    int address = 1;
+    QString configFile;
+    FaultOptions faults;
+    bool ignoreWrites = false;
+};
+
+// The line the replies share: its rate, the energizer's turnaround, and whether
+// overlapping requests garble each other.
+struct LineOptions
+{
+    int lineRate = 0; // baud; 0: replies take no time on the line
+    int turnaroundMs = 0;
+    bool collide = false;
+};
+
 struct SimOptions
 {
     Transport transport = Transport::Udp;
     quint16 port = 0;
     QString ptyPath;
-    int address = 1;
-    QString configFile;
-    FaultOptions faults;
+    QVector<StationOptions> stations; // ascending by address, at least one
+    FaultOptions faults; // global; split and merge act on the line, the rest per address
+    LineOptions line;
     quint32 seed = 1;
     bool verbose = false;
     bool zonesOn = false; // start with both zones on in high voltage
-    bool ignoreWrites = false; // take configuration writes without storing them
     QStringList setBits; // "name" or "name=0|1"
 };
+
+// Addresses in "1,3,7-12" form, each 0..63, ascending without repeats.
+// Returns false with the reason in *error.
+bool parseAddressList(const QString& text, QVector<int>& addresses, QString* error);
 
 // Parses the command line (arguments()[0] is the program). On failure returns
 // false with a message in *error; --help fills *error with the usage and sets *help.

@@ -29,9 +29,7 @@ void TcpServer::acceptPending()
     while (QTcpSocket* socket = server_.nextPendingConnection()) {
         socket->setParent(this);
         // The session is the socket's child, so its timers die with the connection.
-        auto* session = new Session(context_.energizer, context_.faults, context_.writerFaults,
-                                    context_.verbose, true,
-                                    [socket](const QByteArray& bytes) { socket->write(bytes); }, socket);
+        auto* session = new Session(context_, true, [socket](const QByteArray& bytes) { socket->write(bytes); }, socket);
         connect(socket, &QTcpSocket::readyRead, session, [socket, session] { session->receive(socket->readAll()); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     }

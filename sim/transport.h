@@ -5,14 +5,14 @@
 #include <QObject>
 #include <QString>
 
-class FaultInjector;
-class SimEnergizer;
+class SimLine;
+class StationSet;
 
-// Where a transport's sessions find the energizer and the faults.
+// Where a transport's sessions find the energizers, their faults and the line.
 struct SessionContext
 {
-    SimEnergizer& energizer;
-    FaultInjector& faults;
+    StationSet& stations;
+    SimLine& line;
     FaultOptions writerFaults;
     bool verbose;
 };

@@ -41,8 +41,7 @@ Session* UdpServer::sessionFor(const QHostAddress& host, quint16 port)
         sessions_.clear();
     }
     auto write = [this, host, port](const QByteArray& bytes) { socket_.writeDatagram(bytes, host, port); };
-    session = new Session(context_.energizer, context_.faults, context_.writerFaults, context_.verbose,
-                          false, write, this);
+    session = new Session(context_, false, write, this);
     sessions_.insert(key, session);
     return session;
 }

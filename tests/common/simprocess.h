@@ -39,6 +39,8 @@ public:
     // Arrival times (nowMs) of the RX/TX lines whose frame starts with these hex bytes.
     QList<qint64> frames(const QString& direction, const QString& hexPrefix) const;
     int count(const QString& direction, const QString& hexPrefix, qint64 sinceMs = 0) const;
+    // The last whole output line, e.g. the COLLISIONS line printed at exit.
+    QString lastLine() const { return lines_.isEmpty() ? QString() : lines_.last().second; }
 
     // Milliseconds since the test process started; the clock of every record.
     static qint64 nowMs();

@@ -3,9 +3,11 @@
 // from the simulator's code.
 #include "simprocess.h"
 
+#include "config/configxml.h"
 #include "link/frames.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -98,9 +100,102 @@ private slots:
         }
     }
 
+    void addresses_data()
+    {
+        QTest::addColumn<QString>("transport");
+        QTest::newRow("udp") << "--udp";
+        QTest::newRow("pty") << "--pty";
+    }
+
+    // Each served address answers its own frames with its own address byte and
+    // its own output voltage band: 56..72 counts at address 1, 20 counts up per
+    // address. Address 3 is not served, so the first reply is address 5's block.
+    void addresses()
+    {
+        QFETCH(QString, transport);
+        QTemporaryDir dir;
+        SimProcess sim;
+        QVERIFY(!sim.start({transport, transport == "--pty" ? dir.filePath("ttySIM") : "0", "--addresses", "1,2,5", "--on"}).isEmpty());
+        for (int address : {1, 2, 5}) {
+            const QByteArray status = ask(openLink(sim), {statusRequestFrame(address)}, 27);
+            const int low = 56 + 20 * (address - 1);
+            QVERIFY2(status.size() == 27 && at(status, 0) == address && frameChecksumOk(status) && at(status, 16) >= low && at(status, 16) <= low + 16 && at(status, 23) >= low && at(status, 23) <= low + 16, status.toHex(' '));
+        }
+        const QByteArray config = ask(openLink(sim), {statusRequestFrame(3), configReadRequestFrame(5)}, 52);
+        QVERIFY2(config.size() == 52 && config.startsWith(QByteArray::fromHex("050182")), config.toHex(' '));
+    }
+
+    void lineRate_data()
+    {
+        QTest::addColumn<bool>("collide");
+        QTest::newRow("queued") << false;
+        QTest::newRow("collide") << true;
+    }
+
+    // Two status requests written at once on a 19200 baud pty: queued, the second
+    // reply waits for the first, each after (4 + 27) bytes x 10 bits plus the 1 ms
+    // turnaround; with --collide neither is answered and one collision is counted.
+    void lineRate()
+    {
+        QFETCH(bool, collide);
+        QTemporaryDir dir;
+        SimProcess sim;
+        QStringList options{"--pty", dir.filePath("ttySIM"), "--addresses", "1,2", "--line-rate", "19200"};
+        if (collide)
+            options << "--collide";
+        QVERIFY(!sim.start(options).isEmpty());
+        const Link link = openLink(sim);
+        QElapsedTimer took;
+        took.start();
+        const QByteArray both = ask(link, {statusRequestFrame(1) + statusRequestFrame(2)}, collide ? 0 : 54);
+        if (!collide) {
+            QVERIFY2(both.size() == 54 && at(both, 0) == 1 && at(both, 27) == 2, both.toHex(' '));
+            QVERIFY2(took.elapsed() >= 2 * 17, qPrintable(QString::number(took.elapsed())));
+            QCOMPARE(sim.command("collisions", "COLLISIONS"), QStringLiteral("COLLISIONS 0"));
+            return;
+        }
+        QTRY_COMPARE(sim.command("collisions", "COLLISIONS"), QStringLiteral("COLLISIONS 1"));
+        // Nothing of the dropped replies is left on the line before the next one.
+        took.restart();
+        const QByteArray next = ask(link, {statusRequestFrame(2)}, 27);
+        QVERIFY2(next.size() == 27 && at(next, 0) == 2 && took.elapsed() >= 17, next.toHex(' '));
+        // Another answer last, so the last line can only be the one printed at exit.
+        QVERIFY(!sim.command("state", "STATE").isEmpty());
+        sim.process().terminate();
+        QVERIFY(sim.process().waitForFinished(3000));
+        QTRY_COMPARE(sim.lastLine(), QStringLiteral("COLLISIONS 1"));
+    }
+
+    // Faults and configurations for one address leave the others alone; a silenced
+    // address answers again once resumed. A request that gets no reply shows as
+    // the other address's block coming first.
+    void perAddress()
+    {
+        QTemporaryDir dir;
+        ConfigBlock other = defaultConfigBlock();
+        other[6] = 0x99;
+        QFile file(dir.filePath("other.xml"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(configToXml(other)) > 0);
+        file.close();
+        SimProcess sim;
+        QVERIFY(!sim.start({"--udp", "0", "--addresses", "1-3", "--fault", "2:silent-after=1", "--config-for", "3:" + file.fileName()}).isEmpty());
+        QCOMPARE(ask(openLink(sim), {statusRequestFrame(2)}, 27).size(), 27);
+        for (int i = 0; i < 2; ++i)
+            QCOMPARE(ask(openLink(sim), {statusRequestFrame(2), configReadRequestFrame(1)}, 52).left(3), QByteArray::fromHex("010182"));
+        QCOMPARE(QByteArray::fromHex(sim.command("dump 3", "CONFIG ").mid(7).toLatin1()).mid(6, 3), QByteArray::fromHex("997340"));
+        QCOMPARE(sim.block().mid(6, 3), QByteArray::fromHex("187340"));
+
+        QCOMPARE(sim.command("silence 3", "OK"), QStringLiteral("OK silence 3"));
+        QCOMPARE(ask(openLink(sim), {statusRequestFrame(3), configReadRequestFrame(1)}, 52).size(), 52);
+        QCOMPARE(sim.command("resume 3", "OK"), QStringLiteral("OK resume 3"));
+        QCOMPARE(ask(openLink(sim), {statusRequestFrame(3)}, 27).left(1), QByteArray::fromHex("03"));
+    }
+
     void optionsRefused()
     {
-        for (const QStringList& options : {QStringList{"--on"}, QStringList{"--udp", "65536"}, QStringList{"--udp", "0", "--set", "nosuchbit"}}) {
+        for (const QStringList& options : {QStringList{"--on"}, QStringList{"--udp", "65536"}, QStringList{"--udp", "0", "--set", "nosuchbit"},
+                                           QStringList{"--udp", "0", "--addresses", "1,64"}, QStringList{"--udp", "0", "--addresses", "1-3", "--fault", "4:drop=1"},
+                                           QStringList{"--udp", "0", "--fault", "1:merge=1"}, QStringList{"--udp", "0", "--turnaround", "5"}}) {
             QProcess p;
             p.start(qEnvironmentVariable("EC_SIM"), options);
             QVERIFY(p.waitForFinished(5000) && p.exitStatus() == QProcess::NormalExit);
