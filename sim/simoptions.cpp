@@ -1,5 +1,7 @@
 #include "sim/simoptions.h"
 
+#include "link/addresslist.h"
+
 #include <QCommandLineParser>
 
 namespace {
@@ -90,38 +92,6 @@ StationOptions* stationFor(const QString& option, const QString& text, QVector<S
 }
 
 } // namespace
-
-bool parseAddressList(const QString& text, QVector<int>& addresses, QString* error)
-{
-    bool served[MaxAddress + 1] = {};
-    const QStringList items = text.split(QLatin1Char(','));
-    for (const QString& item : items) {
-        const QStringList ends = item.trimmed().split(QLatin1Char('-'));
-        int from = -1;
-        int to = -1;
-        if (ends.size() > 2 || !toInt(ends.first(), 0, MaxAddress, from) || !toInt(ends.last(), 0, MaxAddress, to)) {
-            *error = QStringLiteral("address list %1: \"%2\" is not an address 0..%3 or a range N-M")
-                         .arg(text, item).arg(MaxAddress);
-            return false;
-        }
-        if (from > to) {
-            *error = QStringLiteral("address list %1: range %2 runs backwards").arg(text, item);
-            return false;
-        }
-        for (int a = from; a <= to; ++a) {
-            if (served[a]) {
-                *error = QStringLiteral("address list %1: address %2 is listed twice").arg(text).arg(a);
-                return false;
-            }
-            served[a] = true;
-        }
-    }
-    addresses.clear();
-    for (int a = 0; a <= MaxAddress; ++a)
-        if (served[a])
-            addresses.append(a);
-    return true;
-}
 
 bool parseSimOptions(const QStringList& arguments, SimOptions& options, QString* error, bool* help)
 {
@@ -252,8 +222,11 @@ bool parseSimOptions(const QStringList& arguments, SimOptions& options, QString*
             *error = QStringLiteral("give --address or --addresses, not both");
             return false;
         }
-        if (!parseAddressList(parser.value(addresses), served, error))
+        QString reason;
+        if (!parseAddressList(parser.value(addresses), &served, &reason, false)) {
+            *error = QStringLiteral("--addresses %1: %2").arg(parser.value(addresses), reason);
             return false;
+        }
     }
     options.stations.clear();
     for (int a : qAsConst(served))

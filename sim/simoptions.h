@@ -50,10 +50,6 @@ struct SimOptions
     QStringList setBits; // "name" or "name=0|1"
 };
 
-// Addresses in "1,3,7-12" form, each 0..63, ascending without repeats.
-// Returns false with the reason in *error.
-bool parseAddressList(const QString& text, QVector<int>& addresses, QString* error);
-
 // Parses the command line (arguments()[0] is the program). On failure returns
 // false with a message in *error; --help fills *error with the usage and sets *help.
 bool parseSimOptions(const QStringList& arguments, SimOptions& options, QString* error, bool* help);
