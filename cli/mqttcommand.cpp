@@ -4,6 +4,7 @@
 #include "cli/mqttbridge.h"
 #include "cli/mqttdiscovery.h"
 #include "link/energizerlink.h"
+#include "settings/settingsfile.h"
 #include "sim/quitsignals.h"
 
 #include <QCommandLineParser>
@@ -41,14 +42,7 @@ QString topicLevel(QString text)
 // Tells energizers apart across hosts and links: energizer/HOST/LINK/ADDRESS.
 QString defaultPrefix(const Settings& s)
 {
-    QString link;
-    if (s.linkKind() == LinkKind::Serial)
-        link = QFileInfo(s.portName).fileName();
-    else
-        link = QStringLiteral("%1-%2-%3")
-                   .arg(s.moduleRole() == ModuleRole::TcpServer ? QStringLiteral("tcp") : QStringLiteral("udp"))
-                   .arg(s.ipAddress)
-                   .arg(s.portNumber);
+    const QString link = linkName(s);
     return QStringLiteral("energizer/%1/%2/%3")
         .arg(topicLevel(QSysInfo::machineHostName()), topicLevel(link))
         .arg(s.energizerAddress);
