@@ -1,19 +1,17 @@
 #include "cli/mqttbridge.h"
 
-#include "cli/mqttdiscovery.h"
+#include "mqtt/mqttdiscovery.h"
+#include "mqtt/mqttstate.h"
+#include "mqtt/zonecommands.h"
 #include "device/energizer.h"
-#include "device/energizerfields.h"
 #include "link/energizerlink.h"
 #include "link/station.h"
 
 #include <QDateTime>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <cstdio>
 
 namespace {
-constexpr int MaxQueuedZoneCommands = 8;
 constexpr int StopTimeoutMs = 2000;
 }
 
@@ -48,8 +46,7 @@ bool MqttBridge::setup(const Options& options, QString* error)
     m_options.broker.willPayload = QByteArrayLiteral("offline");
     m_pollTimer.setInterval(options.intervalMs);
     if (options.allowZoneCommands) {
-        m_zoneSwitch = new ZoneSwitch(m_link.station(), options.zoneTimeoutMs, this);
-        connect(m_zoneSwitch, &ZoneSwitch::finished, this, &MqttBridge::zoneCommandFinished);
+        m_zoneCommands = new ZoneCommands(m_link.station(), options.zoneTimeoutMs, [this](const QString& line) { say(line); }, this);
     }
     return m_mqtt.setup(m_options.broker, error);
 }
@@ -69,6 +66,8 @@ void MqttBridge::stop()
     m_stopping = true;
     m_pollTimer.stop();
     m_silence.stop();
+    if (m_zoneCommands)
+        m_zoneCommands->stop();
     if (m_mqtt.isConnected()) {
         // A clean disconnect sends no will, so say it ourselves first.
         m_mqtt.publish(m_options.prefix + QStringLiteral("/availability"), QByteArrayLiteral("offline"), 1, true);
@@ -119,9 +118,7 @@ void MqttBridge::publishAvailability()
 
 void MqttBridge::publishState()
 {
-    QJsonObject state = energizerToJson(m_link.energizer());
-    state.insert(QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
-    m_lastState = QJsonDocument(state).toJson(QJsonDocument::Compact);
+    m_lastState = energizerStateMessage(m_link.energizer(), QDateTime::currentDateTimeUtc());
     // Sent every poll, so a lost one is replaced within a second: QoS 0.
     m_mqtt.publish(m_options.prefix + QStringLiteral("/state"), m_lastState, 0, true);
 }
@@ -156,63 +153,12 @@ void MqttBridge::brokerProblem(const QString& reason)
 
 void MqttBridge::messageArrived(const QString& topic, const QByteArray& payload, bool retained)
 {
-    if (!m_zoneSwitch)
+    if (!m_zoneCommands)
         return;
-    int zone = 0;
-    for (int z = 1; z <= 2; ++z) {
-        if (topic == QStringLiteral("%1/zone/%2/set").arg(m_options.prefix).arg(z))
-            zone = z;
+    for (int zone = 1; zone <= 2; ++zone) {
+        if (topic == QStringLiteral("%1/zone/%2/set").arg(m_options.prefix).arg(zone))
+            m_zoneCommands->take(zone, topic, payload, retained);
     }
-    if (zone == 0)
-        return;
-    // A retained command would switch the fence again at every start.
-    if (retained) {
-        say(QStringLiteral("ignored a retained command on %1").arg(topic));
-        return;
-    }
-    const QString word = QString::fromUtf8(payload).trimmed();
-    ZoneSwitch::Action action;
-    if (!ZoneSwitch::parseAction(word, &action)) {
-        QString shown = word.left(40);
-        for (QChar& c : shown) {
-            if (!c.isPrint())
-                c = QLatin1Char('?');
-        }
-        say(QStringLiteral("ignored \"%1\" on %2: not on, off, hv or lv").arg(shown, topic));
-        return;
-    }
-    if (m_zoneCommands.size() >= MaxQueuedZoneCommands) {
-        say(QStringLiteral("ignored \"%1\" on %2: too many commands waiting").arg(word, topic));
-        return;
-    }
-    m_zoneCommands.enqueue({zone, action});
-    runNextZoneCommand();
-}
-
-void MqttBridge::runNextZoneCommand()
-{
-    if (m_zoneSwitch->busy() || m_zoneCommands.isEmpty() || m_stopping)
-        return;
-    const auto command = m_zoneCommands.dequeue();
-    static const char* const words[] = {"on", "off", "hv", "lv"};
-    m_runningCommand = QStringLiteral("zone %1 %2").arg(command.first).arg(QLatin1String(words[static_cast<int>(command.second)]));
-    m_zoneSwitch->start(command.first, command.second);
-}
-
-void MqttBridge::zoneCommandFinished(ZoneSwitch::Outcome outcome)
-{
-    switch (outcome) {
-    case ZoneSwitch::Outcome::Done:
-        say(m_runningCommand + QStringLiteral(": done"));
-        break;
-    case ZoneSwitch::Outcome::NoStatus:
-        say(m_runningCommand + QStringLiteral(": no status from the energizer, nothing sent"));
-        break;
-    case ZoneSwitch::Outcome::NotConfirmed:
-        say(m_runningCommand + QStringLiteral(": sent, not confirmed"));
-        break;
-    }
-    runNextZoneCommand();
 }
 
 void MqttBridge::say(const QString& line)

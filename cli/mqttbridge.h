@@ -1,16 +1,14 @@
 #pragma once
 
-#include "cli/mqttclient.h"
-#include "link/zoneswitch.h"
+#include "mqtt/mqttclient.h"
 
 #include <QByteArray>
 #include <QObject>
-#include <QPair>
-#include <QQueue>
 #include <QString>
 #include <QTimer>
 
 class EnergizerLink;
+class ZoneCommands;
 
 // Polls one energizer and mirrors it on an MQTT broker: the status as
 // retained JSON on PREFIX/state, PREFIX/availability online/offline, and
@@ -55,21 +53,17 @@ private:
     void brokerConnected();
     void brokerProblem(const QString& reason);
     void messageArrived(const QString& topic, const QByteArray& payload, bool retained);
-    void runNextZoneCommand();
-    void zoneCommandFinished(ZoneSwitch::Outcome outcome);
     void say(const QString& line);
 
     EnergizerLink& m_link;
     Options m_options;
     MqttClient m_mqtt;
-    ZoneSwitch* m_zoneSwitch = nullptr;
+    ZoneCommands* m_zoneCommands = nullptr;
     QTimer m_pollTimer;
     QTimer m_silence;
     QTimer m_stopTimeout;
     Availability m_availability = Availability::Unknown;
     QByteArray m_lastState;
     QString m_lastProblem;
-    QQueue<QPair<int, ZoneSwitch::Action>> m_zoneCommands;
-    QString m_runningCommand;
     bool m_stopping = false;
 };

@@ -2,7 +2,7 @@
 
 #include "cli/exitstatus.h"
 #include "cli/mqttbridge.h"
-#include "cli/mqttdiscovery.h"
+#include "mqtt/mqttdiscovery.h"
 #include "link/energizerlink.h"
 #include "settings/settingsfile.h"
 #include "sim/quitsignals.h"

@@ -35,10 +35,9 @@ install(FILES ${pkg}/energizer-mqtt@.service DESTINATION lib/systemd/system)
 install(FILES ${pkg}/mqtt-example.conf DESTINATION /etc/${EC_PACKAGE})
 install(FILES ${pkg}/copyright DESTINATION ${EC_DOC_DIR})
 # The site gateway's service, example site file and manual page go in with its
-# program, which gateway/ does not build yet. Uncomment the program's line when
-# the energizer-gateway target is added there.
+# program, which is built only where libmicrohttpd and libmosquitto are.
 if(TARGET energizer-gateway)
-  # install(TARGETS energizer-gateway RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(TARGETS energizer-gateway RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${pkg}/energizer-gateway.service DESTINATION lib/systemd/system)
   install(FILES ${pkg}/site.conf.example DESTINATION /etc/${EC_PACKAGE})
 endif()

@@ -1,4 +1,4 @@
-#include "cli/mqttdiscovery.h"
+#include "mqtt/mqttdiscovery.h"
 
 #include "device/energizer.h"
 #include "device/energizerfields.h"
@@ -54,26 +54,52 @@ QString discoveryNodeId(const QString& prefix)
 
 QVector<MqttMessage> discoveryMessages(const QString& prefix, const QString& discoveryPrefix, bool zoneCommands)
 {
-    const QString node = discoveryNodeId(prefix);
+    DiscoveryDevice device;
+    device.prefix = prefix;
+    device.discoveryPrefix = discoveryPrefix;
+    device.zoneCommands = zoneCommands;
+    return discoveryMessages(device);
+}
+
+QVector<MqttMessage> discoveryMessages(const DiscoveryDevice& target)
+{
+    const QString& prefix = target.prefix;
+    const QString& discoveryPrefix = target.discoveryPrefix;
+    const bool zoneCommands = target.zoneCommands;
+    const QString node = target.nodeId.isEmpty() ? discoveryNodeId(prefix) : target.nodeId;
     const QString stateTopic = prefix + QStringLiteral("/state");
-    QString deviceName = prefix;
-    if (deviceName.startsWith(QLatin1String("energizer/")))
-        deviceName = deviceName.mid(10);
+    const QString availabilityTopic = prefix + QStringLiteral("/availability");
+    QString deviceName = target.name;
+    if (deviceName.isEmpty()) {
+        deviceName = prefix;
+        if (deviceName.startsWith(QLatin1String("energizer/")))
+            deviceName = deviceName.mid(10);
+        deviceName = QStringLiteral("Energizer %1").arg(deviceName);
+    }
     const QJsonObject device{
         {QStringLiteral("identifiers"), QJsonArray{node}},
-        {QStringLiteral("name"), QStringLiteral("Energizer %1").arg(deviceName)},
+        {QStringLiteral("name"), deviceName},
         {QStringLiteral("model"), QStringLiteral("Electric fence energizer")},
     };
     auto entity = [&](const QString& key, const QString& name) {
-        return QJsonObject{
+        QJsonObject config{
             {QStringLiteral("name"), name},
             {QStringLiteral("unique_id"), node + QLatin1Char('_') + key},
             {QStringLiteral("state_topic"), stateTopic},
-            {QStringLiteral("availability_topic"), prefix + QStringLiteral("/availability")},
             {QStringLiteral("payload_available"), QStringLiteral("online")},
             {QStringLiteral("payload_not_available"), QStringLiteral("offline")},
             {QStringLiteral("device"), device},
         };
+        if (target.bridgeTopic.isEmpty()) {
+            config.insert(QStringLiteral("availability_topic"), availabilityTopic);
+        } else {
+            config.insert(QStringLiteral("availability"), QJsonArray{
+                QJsonObject{{QStringLiteral("topic"), target.bridgeTopic}},
+                QJsonObject{{QStringLiteral("topic"), availabilityTopic}},
+            });
+            config.insert(QStringLiteral("availability_mode"), QStringLiteral("all"));
+        }
+        return config;
     };
     QVector<MqttMessage> messages;
     auto add = [&](const QString& component, const QString& key, const QJsonObject& config) {

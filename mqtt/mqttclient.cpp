@@ -1,4 +1,4 @@
-#include "cli/mqttclient.h"
+#include "mqtt/mqttclient.h"
 
 #include <QSocketNotifier>
 

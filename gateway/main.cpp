@@ -1,0 +1,133 @@
+// energizer-gateway: every energizer of a site on MQTT and Prometheus.
+#include "gateway/gateway.h"
+#include "gateway/gatewaymqtt.h"
+#include "gateway/hostport.h"
+#include "gateway/sitebuses.h"
+#include "gateway/sitefile.h"
+#include "sim/quitsignals.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QLoggingCategory>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace {
+
+enum Exit { Ok = 0, Usage = 1, BadSite = 2, CannotStart = 3 };
+
+// One line per message on stderr, named by its area ("energizer.mqtt: ...");
+// under systemd the journal adds the time.
+void logLine(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    const char* level = type == QtWarningMsg ? " warning" : type == QtCriticalMsg || type == QtFatalMsg ? " error" : "";
+    std::fprintf(stderr, "%s%s: %s\n", context.category ? context.category : "default", level, qUtf8Printable(message));
+}
+
+QString addressText(const QVector<int>& addresses)
+{
+    QStringList parts;
+    for (int i = 0; i < addresses.size();) {
+        int j = i;
+        while (j + 1 < addresses.size() && addresses[j + 1] == addresses[j] + 1)
+            ++j;
+        parts << (j > i ? QStringLiteral("%1-%2").arg(addresses[i]).arg(addresses[j]) : QString::number(addresses[i]));
+        i = j + 1;
+    }
+    return parts.join(QLatin1Char(','));
+}
+
+void printSite(const Site& site)
+{
+    const GatewayOptions& g = site.gateway;
+    int energizers = 0;
+    for (const SiteLink& link : site.links)
+        energizers += link.addresses.size();
+    std::printf("%d links, %d energizers, polled every %g s\n", site.links.size(), energizers, g.intervalSeconds);
+    if (g.hasMqtt()) {
+        std::printf("mqtt %s%s, client id %s\n", qUtf8Printable(hostPortText(g.mqttHost, g.mqttPort)),
+                    g.username.isEmpty() ? "" : qUtf8Printable(QStringLiteral(" as ") + g.username),
+                    qUtf8Printable(GatewayMqtt::clientId(g.topicPrefix)));
+        std::printf("  %s/bridge/state\n", qUtf8Printable(g.topicPrefix));
+        if (g.discovery)
+            std::printf("  discovery under %s/, again when %s/status says online\n", qUtf8Printable(g.discoveryPrefix),
+                        qUtf8Printable(g.discoveryPrefix));
+        if (g.allowZoneCommands)
+            std::printf("  zone commands on %s/+/+/zone/+/set\n", qUtf8Printable(g.topicPrefix));
+    } else {
+        std::printf("no mqtt\n");
+    }
+    if (g.hasMetrics())
+        std::printf("metrics http://%s/metrics\n", qUtf8Printable(hostPortText(g.metricsHost, g.metricsPort)));
+    else
+        std::printf("no metrics\n");
+    for (const SiteLink& link : site.links) {
+        std::printf("link %s: %s, energizers %s\n", qUtf8Printable(link.name), qUtf8Printable(link.endpointText()),
+                    qUtf8Printable(addressText(link.addresses)));
+        if (!g.hasMqtt())
+            continue;
+        for (int address : link.addresses) {
+            const QString topic = QStringLiteral("%1/%2/%3").arg(g.topicPrefix, link.name).arg(address);
+            const QString name = link.displayNames.value(address);
+            std::printf("  %s/state %s/availability%s\n", qUtf8Printable(topic), qUtf8Printable(topic),
+                        name.isEmpty() ? "" : qUtf8Printable(QStringLiteral(" (\"%1\")").arg(name)));
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("energizer-gateway"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(EC_VERSION));
+    qInstallMessageHandler(logLine);
+    // Info and up by default; QT_LOGGING_RULES comes later and wins.
+    QLoggingCategory::setFilterRules(QStringLiteral("energizer.*.debug=false"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Serves every energizer of a site on MQTT and Prometheus."));
+    const QCommandLineOption siteOption(QStringLiteral("site"), QStringLiteral("The site file."), QStringLiteral("FILE"));
+    const QCommandLineOption checkOption(QStringLiteral("check"), QStringLiteral("Check the site file, print what would be served, and exit."));
+    const QCommandLineOption verboseOption(QStringLiteral("v"), QStringLiteral("Print every frame in hex on standard error."));
+    parser.addOptions({siteOption, checkOption, verboseOption});
+    parser.addHelpOption();
+    parser.addVersionOption();
+    if (!parser.parse(app.arguments())) {
+        std::fprintf(stderr, "energizer-gateway: %s\n", qUtf8Printable(parser.errorText()));
+        return Usage;
+    }
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(Ok);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    if (!parser.isSet(siteOption) || !parser.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "energizer-gateway: usage: energizer-gateway --site FILE [--check] [-v]\n");
+        return Usage;
+    }
+
+    const SiteFile::Result read = SiteFile::read(parser.value(siteOption));
+    if (!read.ok()) {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(read.error));
+        return BadSite;
+    }
+    if (parser.isSet(checkOption)) {
+        printSite(read.site);
+        return Ok;
+    }
+
+    Gateway gateway(read.site, QStringLiteral(EC_VERSION));
+    if (parser.isSet(verboseOption))
+        gateway.buses().traceFrames();
+    QString error;
+    if (!gateway.start(&error)) {
+        std::fprintf(stderr, "energizer-gateway: %s\n", qUtf8Printable(error));
+        return CannotStart;
+    }
+    QuitSignals quit;
+    QObject::connect(&quit, &QuitSignals::quitRequested, &gateway, &Gateway::stop);
+    QObject::connect(&gateway, &Gateway::stopped, &app, [] { QCoreApplication::exit(Ok); });
+    return app.exec();
+}
