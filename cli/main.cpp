@@ -5,7 +5,7 @@
 #include "cli/watchcommand.h"
 #include "device/energizer.h"
 #include "link/energizerlink.h"
-#include "sim/quitsignals.h"
+#include "link/quitsignals.h"
 
 #ifdef EC_HAVE_MQTT
 #include "cli/mqttcommand.h"

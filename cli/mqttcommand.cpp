@@ -4,7 +4,7 @@
 #include "cli/mqttbridge.h"
 #include "cli/mqttdiscovery.h"
 #include "link/energizerlink.h"
-#include "sim/quitsignals.h"
+#include "link/quitsignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
