@@ -4,8 +4,8 @@
 #include "cli/mqttbridge.h"
 #include "cli/mqttdiscovery.h"
 #include "link/energizerlink.h"
+#include "link/quitsignals.h"
 #include "settings/settingsfile.h"
-#include "sim/quitsignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
