@@ -67,7 +67,8 @@ void Station::missedReply(quint8 command)
     if (command == Frame::CmdStatus) {
         ++m_missed;
         if (m_availability == Availability::Offline) {
-            const int interval = m_bus.pollIntervalMs() > 0 ? m_bus.pollIntervalMs() : 1000;
+            // From the poll interval, or the round's length on a long bus.
+            const int interval = int(qMax<qint64>(m_bus.pollIntervalMs() > 0 ? m_bus.pollIntervalMs() : 1000, m_bus.lastCycleMs()));
             m_backoffMs = qMin(MaxBackoffMs, m_backoffMs > 0 ? m_backoffMs * 2 : interval * 2);
         }
     }
