@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QSpinBox>
 #include <QTimer>
 
 #include <functional>
@@ -54,6 +55,26 @@ int main(int argc, char* argv[])
     auto* settings = window.findChild<SettingsDlg*>();
     auto* tabs = configDlg->findChild<QTabWidget*>(QStringLiteral("tabWidget"));
     QWidget* advanced = nullptr;
+
+    // "address N": the main window set to energizer N on a line with several.
+    if (args.value(3) == QLatin1String("address")) {
+        const int address = args.value(4).toInt();
+        const Steps busSteps = {
+            [&] {
+                settings->findChild<QSpinBox*>(QStringLiteral("spnEnergizerAddress"))->setValue(address);
+                QMetaObject::invokeMethod(&window, "serialParams", Qt::QueuedConnection);
+            },
+            [&] { QMetaObject::invokeMethod(settings, "apply"); },
+            [] {},
+            [] {},
+            [] {},
+            [] {},
+            [&] { save(&window, "main-window-address.png"); },
+            [&] { app.exit(ok ? 0 : 1); },
+        };
+        QTimer::singleShot(waitMs, [&busSteps] { runSteps(&busSteps, 500); });
+        return app.exec();
+    }
 
     const Steps steps = {
         [&] { save(&window, "main-window.png"); },
