@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "app/globals.h"
+#include "app/linkstatustext.h"
 #include "app/manualpath.h"
 #include "config/configdlg.h"
 #include "device/energizer.h"
@@ -68,7 +69,11 @@ MainWindow::MainWindow(QWidget* parent)
     serialPort = m_link->serialPort();
     m_transfer = new ConfigTransfer(m_link->station(), this);
     configDlg->setTransfer(m_transfer);
-    connect(m_link, &EnergizerLink::linkText, statusLabel, &QLabel::setText);
+    connect(m_link, &EnergizerLink::statusChanged, this, [this](const LinkStatus& status) {
+        const QString text = linkStatusText(status);
+        if (!text.isNull())
+            statusLabel->setText(text);
+    });
     connect(m_link, &EnergizerLink::opened, this, [this] {
         configDlg->readEnerg();
         checkInstallerPin();

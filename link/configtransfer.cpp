@@ -2,6 +2,7 @@
 
 #include "link/station.h"
 #include "link/frames.h"
+#include "link/linklog.h"
 
 #include <QCoreApplication>
 
@@ -84,6 +85,7 @@ void ConfigTransfer::finish(Outcome outcome, const QByteArray& reply, const QStr
 {
     m_timer.stop();
     m_mode = Mode::Idle;
+    qCDebug(lcTransfer) << "Address" << m_station.address() << (m_writing ? "write" : "read") << outcome;
     if (m_writing)
         emit writeFinished(outcome, differing);
     else

@@ -6,6 +6,8 @@
 #include "link/frames.h"
 
 #include <QDateTime>
+#include "link/linklog.h"
+
 #include <QDebug>
 
 Station::Station(EnergizerBus& bus, int address, Energizer* energizer, QObject* parent)
@@ -54,7 +56,7 @@ void Station::takeReply(const QByteArray& reply)
             emit statusReceived(reply);
         break;
     case Frame::RespConfig:
-        qDebug() << "Response to configuration reading = 0x82";
+        qCDebug(lcLink) << "Response to configuration reading = 0x82";
         emit configReceived(reply);
         break;
     default:
