@@ -7,7 +7,7 @@
 #include "config/configdlg.h"
 #include "device/energizer.h"
 #include "device/statusrecord.h"
-#include "link/configtransfer.h"
+#include "config/configtransfer.h"
 #include "link/energizerlink.h"
 #include "link/station.h"
 #include "link/frames.h"

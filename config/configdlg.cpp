@@ -6,7 +6,7 @@
 #include "config/advoptionsdlg.h"
 #include "config/choicebuttons.h"
 #include "device/energizer.h"
-#include "link/configtransfer.h"
+#include "config/configtransfer.h"
 #include "link/frames.h"
 
 #include <QDomDocument>

@@ -1,13 +1,11 @@
 #pragma once
 
+#include "link/frames.h"
+
 #include <QVariant>
 
-#include <array>
-
 // The energizer's 52-byte configuration block and its 74 indexed parameters.
-constexpr int ConfigBlockSize = 52;
 constexpr int ParamCount = 74;
-using ConfigBlock = std::array<quint8, ConfigBlockSize>;
 
 enum class ParamKind { Flag, Field, Voltage, CapVoltage, Pin };
 

@@ -1,8 +1,8 @@
-#include "link/configtransfer.h"
+#include "config/configtransfer.h"
 
-#include "link/station.h"
 #include "link/frames.h"
 #include "link/linklog.h"
+#include "link/station.h"
 
 #include <QCoreApplication>
 
