@@ -55,6 +55,7 @@ MainWindow::MainWindow(HistoryStore* history, QWidget* parent)
     statusLabel->setFixedWidth(500);
     statusLabel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     statusFiller = new QLabel(QString(), this);
+    statusFiller->setObjectName(QStringLiteral("statusFiller"));
     statusFiller->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     ui->statusBar->addPermanentWidget(statusLabel, 0);
     ui->statusBar->addPermanentWidget(statusFiller, 1);

@@ -76,10 +76,17 @@ void ConfigPush::takeWrite(int outcome, const QStringList& differing)
     const auto result = ConfigTransfer::Outcome(outcome);
     QString text = ConfigTransfer::writeText(result, differing);
     if (result == ConfigTransfer::Outcome::Done) {
-        ConfigBlock verified = m_target;
-        blockFromReply(m_readBack, &verified);
-        m_keeper.keep(m_kind, verified);
-        finish(true, text);
+        // The read-back reply that confirmed the write may reach this object
+        // only after the transfer's verdict; its emission is over next turn.
+        QMetaObject::invokeMethod(
+            this,
+            [this, text] {
+                ConfigBlock verified = m_target;
+                blockFromReply(m_readBack, &verified);
+                m_keeper.keep(m_kind, verified);
+                finish(true, text);
+            },
+            Qt::QueuedConnection);
         return;
     }
     // Something may have reached the energizer: say where the old block is.
