@@ -232,11 +232,14 @@ void HistoryDlg::showDiff()
     const QString first = tr("Entry #%1").arg(selected.first().id);
     QVector<ParamChange> changes;
     QString second;
+    QString against; // second, as the sentence names it
     if (selected.size() == 2) {
         second = tr("Entry #%1").arg(selected.last().id);
+        against = second;
         changes = configChanges(selected.first().block, selected.last().block);
     } else {
         second = tr("Energizer now");
+        against = tr("the energizer now");
         if (!m_haveCurrent) {
             header(first, second);
             ui->lblCompare->setText(tr("Reading the energizer's configuration..."));
@@ -250,8 +253,8 @@ void HistoryDlg::showDiff()
     for (int column = 0; column < ui->twDiff->columnCount(); ++column)
         ui->twDiff->resizeColumnToContents(column);
     ui->lblCompare->setText(changes.isEmpty()
-                                ? tr("%1 against %2: no parameter differs").arg(first, second)
-                                : tr("%1 against %2: parameters that differ: %3").arg(first, second).arg(changes.size()));
+                                ? tr("%1 against %2: no parameter differs").arg(first, against)
+                                : tr("%1 against %2: parameters that differ: %3").arg(first, against).arg(changes.size()));
 }
 
 void HistoryDlg::updateButtons()

@@ -757,6 +757,10 @@
         <source>Reading the energizer&apos;s configuration before writing...</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>the energizer now</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>LinkTransport</name>

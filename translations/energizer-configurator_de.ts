@@ -757,6 +757,10 @@
         <source>Reading the energizer&apos;s configuration before writing...</source>
         <translation>Konfiguration des Geräts wird vor dem Schreiben gelesen...</translation>
     </message>
+    <message>
+        <source>the energizer now</source>
+        <translation>das Gerät jetzt</translation>
+    </message>
 </context>
 <context>
     <name>LinkTransport</name>
