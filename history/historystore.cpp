@@ -1,7 +1,5 @@
 #include "history/historystore.h"
 
-#include "config/configdiff.h"
-#include "config/configxml.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -368,9 +366,8 @@ HistoryResult<QVector<HistoryEntry>> HistoryStore::list(const HistoryFilter& fil
     QVector<HistoryEntry> entries;
     while (query.next()) {
         HistoryEntry entry = readEntry(query);
-        ConfigBlock previous;
-        if (entry.problem.isEmpty() && !query.value(9).isNull() && toBlock(query.value(9).toByteArray(), &previous))
-            entry.changed = configChanges(previous, entry.block).size();
+        if (entry.problem.isEmpty() && !query.value(9).isNull())
+            entry.hasPrevious = toBlock(query.value(9).toByteArray(), &entry.previous);
         entries.append(entry);
     }
     if (query.lastError().isValid())
@@ -415,9 +412,4 @@ HistoryResult<HistoryEntry> HistoryStore::entryAt(const QString& link, int addre
     if (!found.problem.isEmpty())
         return {{}, found.problem};
     return {found, {}};
-}
-
-QByteArray historyEntryXml(const HistoryEntry& entry)
-{
-    return configToXml(entry.block);
 }

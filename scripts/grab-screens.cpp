@@ -4,6 +4,7 @@
 #include "app/globals.h"
 #include "app/mainwindow.h"
 #include "config/configdlg.h"
+#include "config/writepreviewdlg.h"
 #include "settings/settingsdlg.h"
 
 #include <QApplication>
@@ -93,6 +94,11 @@ int main(int argc, char* argv[])
         [&] {
             tabs->setCurrentIndex(0);
             configDlg->findChild<QPushButton*>(QStringLiteral("btnWriteEnerg"))->click();
+        },
+        [&] {
+            // The changes are shown first; confirm them.
+            if (auto* preview = configDlg->findChild<WritePreviewDlg*>())
+                preview->accept();
         },
         [] {}, // read back and confirmed by now
         [&] { save(configDlg, "config-written.png"); },
