@@ -1,11 +1,12 @@
 #include "history/historystore.h"
 
-
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSysInfo>
+#include <QThread>
 
 #include <cerrno>
 #include <cstring>
@@ -189,8 +190,17 @@ QString HistoryStore::open(int busyTimeoutMs)
             .arg(m_path)
             .arg(version);
 
-    if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !query.next())
-        return failure(tr("cannot switch to WAL mode"), query.lastError());
+    // SQLite skips the busy handler for this switch when another process is
+    // in the middle of creating the file, so wait for it here, as long as
+    // the busy timeout allows.
+    QElapsedTimer waited;
+    waited.start();
+    while (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !query.next()) {
+        if (query.lastError().nativeErrorCode() != QLatin1String("5") || waited.elapsed() >= busyTimeoutMs)
+            return failure(tr("cannot switch to WAL mode"), query.lastError());
+        query.finish();
+        QThread::msleep(10);
+    }
     const QString mode = query.value(0).toString();
     query.finish();
     if (mode.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
