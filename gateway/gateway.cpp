@@ -2,7 +2,7 @@
 
 #include "gateway/gatewaymetrics.h"
 #include "gateway/gatewaymqtt.h"
-#include "gateway/hostport.h"
+#include "link/hostport.h"
 #include "gateway/metricsserver.h"
 #include "gateway/sitebuses.h"
 

@@ -1,10 +1,10 @@
 // energizer-gateway: every energizer of a site on MQTT and Prometheus.
 #include "gateway/gateway.h"
 #include "gateway/gatewaymqtt.h"
-#include "gateway/hostport.h"
+#include "link/hostport.h"
 #include "gateway/sitebuses.h"
 #include "gateway/sitefile.h"
-#include "sim/quitsignals.h"
+#include "link/quitsignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

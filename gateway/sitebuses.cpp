@@ -2,6 +2,8 @@
 
 #include "cli/output.h"
 #include "link/energizerbus.h"
+#include "link/linklog.h"
+#include "link/linkstatus.h"
 #include "link/linktransport.h"
 #include "link/station.h"
 
@@ -9,8 +11,6 @@
 
 #include <cmath>
 #include <cstdio>
-
-Q_LOGGING_CATEGORY(lcBus, "energizer.bus")
 
 SiteBuses::SiteBuses(const Site& site, QObject* parent)
     : QObject(parent)
@@ -29,8 +29,19 @@ SiteBuses::SiteBuses(const Site& site, QObject* parent)
                     qCWarning(lcBus, "%s/%d does not answer", qUtf8Printable(name), address);
             });
         }
-        connect(&bus->transport(), &LinkTransport::socketError, this, [name](const QString& reason) {
-            qCWarning(lcBus, "%s: %s", qUtf8Printable(name), qUtf8Printable(reason));
+        connect(&bus->transport(), &LinkTransport::statusChanged, this, [name](const LinkStatus& status) {
+            switch (status.kind) {
+            case LinkStatus::Kind::NoSerialPort:
+            case LinkStatus::Kind::SerialOpenFailed:
+            case LinkStatus::Kind::SerialLost:
+            case LinkStatus::Kind::BindFailed:
+            case LinkStatus::Kind::SocketError:
+                qCWarning(lcBus, "%s: %s", qUtf8Printable(name),
+                          qUtf8Printable(status.systemText.isEmpty() ? QStringLiteral("cannot open the line") : status.systemText));
+                break;
+            default:
+                break;
+            }
         });
         bus->setPollInterval(intervalMs);
         m_links.append({name, bus, siteLink.displayNames});

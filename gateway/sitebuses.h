@@ -2,7 +2,6 @@
 
 #include "gateway/sitefile.h"
 
-#include <QLoggingCategory>
 #include <QMap>
 #include <QObject>
 #include <QString>
@@ -10,8 +9,6 @@
 
 class EnergizerBus;
 class Station;
-
-Q_DECLARE_LOGGING_CATEGORY(lcBus)
 
 // One bus per link of the site, with a station per listed address, each
 // polling its stations at the site's interval on its own.
