@@ -38,8 +38,6 @@ bool Gateway::start(QString* error)
                          .arg(hostPortText(options.metricsHost, options.metricsPort), m_metricsServer->errorString());
             return false;
         }
-        qCInfo(lcMetrics, "serving http://%s/metrics",
-               qUtf8Printable(hostPortText(options.metricsHost, m_metricsServer->serverPort())));
     }
     if (m_mqtt) {
         QString reason;

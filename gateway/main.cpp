@@ -91,18 +91,22 @@ int main(int argc, char** argv)
     parser.setApplicationDescription(QStringLiteral("Serves every energizer of a site on MQTT and Prometheus."));
     const QCommandLineOption siteOption(QStringLiteral("site"), QStringLiteral("The site file."), QStringLiteral("FILE"));
     const QCommandLineOption checkOption(QStringLiteral("check"), QStringLiteral("Check the site file, print what would be served, and exit."));
-    const QCommandLineOption verboseOption(QStringLiteral("v"), QStringLiteral("Print every frame in hex on standard error."));
-    parser.addOptions({siteOption, checkOption, verboseOption});
+    const QCommandLineOption verboseOption({QStringLiteral("v"), QStringLiteral("verbose")},
+                                           QStringLiteral("Print every frame in hex on standard error."));
+    // addVersionOption() would take -v as well.
+    const QCommandLineOption versionOption(QStringLiteral("version"), QStringLiteral("Print the version and exit."));
+    parser.addOptions({siteOption, checkOption, verboseOption, versionOption});
     parser.addHelpOption();
-    parser.addVersionOption();
     if (!parser.parse(app.arguments())) {
         std::fprintf(stderr, "energizer-gateway: %s\n", qUtf8Printable(parser.errorText()));
         return Usage;
     }
     if (parser.isSet(QStringLiteral("help")))
         parser.showHelp(Ok);
-    if (parser.isSet(QStringLiteral("version")))
-        parser.showVersion();
+    if (parser.isSet(versionOption)) {
+        std::printf("energizer-gateway %s\n", EC_VERSION);
+        return Ok;
+    }
     if (!parser.isSet(siteOption) || !parser.positionalArguments().isEmpty()) {
         std::fprintf(stderr, "energizer-gateway: usage: energizer-gateway --site FILE [--check] [-v]\n");
         return Usage;

@@ -22,7 +22,10 @@ SiteBuses::SiteBuses(const Site& site, QObject* parent)
         const QString name = siteLink.name;
         for (int address : siteLink.addresses) {
             Station* station = bus->addStation(address);
-            connect(station, &Station::availabilityChanged, this, [name, address](Station::Availability a) {
+            connect(station, &Station::availabilityChanged, this, [this, name, address](Station::Availability a) {
+                // Closing takes every station off line; that is no news.
+                if (m_closing)
+                    return;
                 if (a == Station::Availability::Online)
                     qCInfo(lcBus, "%s/%d answers", qUtf8Printable(name), address);
                 else if (a == Station::Availability::Offline)
@@ -66,6 +69,7 @@ void SiteBuses::open()
 
 void SiteBuses::close()
 {
+    m_closing = true;
     for (const Link& link : m_links) {
         link.bus->setPollInterval(0);
         link.bus->close();

@@ -35,4 +35,5 @@ public:
 
 private:
     QVector<Link> m_links;
+    bool m_closing = false;
 };

@@ -1,6 +1,7 @@
 // energizer-cli mqtt against a real mosquitto and energizer-sim, all on
 // 127.0.0.1 with ports of their own.
 #include "brokerprocess.h"
+#include "mqttsubscriber.h"
 #include "simprocess.h"
 
 #include <QtTest> // and with it all of QtCore
@@ -14,51 +15,9 @@ constexpr int WaitMs = 6000;
 
 QJsonObject json(const QByteArray& payload) { return QJsonDocument::fromJson(payload).object(); }
 bool isOnline(const QByteArray& state) { return json(state).value("online").toBool(); }
-std::function<bool(const QByteArray&)> is(const QByteArray& payload) { return [payload](const QByteArray& p) { return p == payload; }; }
+MqttSubscriber::Check is(const QByteArray& payload) { return MqttSubscriber::is(payload); }
 
-// mosquitto_sub -v: one "topic payload" line per message.
-class Subscriber
-{
-public:
-    struct Message { qint64 atMs; QString topic; QByteArray payload; };
-
-    Subscriber(quint16 port, const QStringList& topics, const QStringList& extra = {})
-    {
-        QStringList args{"-h", "127.0.0.1", "-p", QString::number(port), "-v"};
-        for (const QString& t : topics)
-            args << "-t" << t;
-        QObject::connect(&process_, &QProcess::readyReadStandardOutput, &process_, [this] { read(); });
-        process_.start("mosquitto_sub", args + extra);
-    }
-    ~Subscriber() { stopChild(process_); }
-
-    // The index of the first message from index `from` on with this topic
-    // and a payload that passes the check; -1 when none came in time.
-    int waitFor(const QString& topic, const std::function<bool(const QByteArray&)>& check, int from = 0, int timeoutMs = WaitMs)
-    {
-        int found = -1;
-        return QTest::qWaitFor([&] {
-            for (; found < 0 && from < messages.size(); ++from)
-                found = messages[from].topic == topic && check(messages[from].payload) ? from : -1;
-            return found >= 0;
-        }, timeoutMs) ? found : -1;
-    }
-    bool waitForExit() { return process_.waitForFinished(WaitMs) && (read(), true); }
-
-    QList<Message> messages;
-
-private:
-    void read()
-    {
-        while (process_.canReadLine()) {
-            const QByteArray line = process_.readLine().chopped(1);
-            const int space = line.indexOf(' ');
-            messages.append({SimProcess::nowMs(), QString::fromUtf8(line.left(space)), line.mid(space + 1)});
-        }
-    }
-
-    ChildProcess process_;
-};
+using Subscriber = MqttSubscriber;
 
 // energizer-cli --udp 127.0.0.1:SIM mqtt [--broker 127.0.0.1:BROKER --interval 0.2] ARGS, its stderr kept.
 class Bridge
