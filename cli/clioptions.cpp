@@ -2,6 +2,7 @@
 
 #include "cli/exitstatus.h"
 #include "config/configrecord.h"
+#include "history/historystore.h"
 #include "link/addresslist.h"
 #include "settings/settingsfile.h"
 
@@ -82,6 +83,15 @@ ParseOutcome usageError(const QString& message)
     return {ParseOutcome::Error, ExitStatus::Usage, message};
 }
 
+bool takeEntryId(QStringList& positional, qint64* id)
+{
+    if (positional.isEmpty())
+        return false;
+    bool ok = false;
+    *id = positional.takeFirst().toLongLong(&ok);
+    return ok && *id > 0;
+}
+
 // Options taken before the command and also after it.
 struct GlobalOptions
 {
@@ -101,11 +111,12 @@ struct GlobalOptions
     QCommandLineOption settings{QStringLiteral("settings"), {}, QStringLiteral("FILE")};
     QCommandLineOption address{QStringLiteral("address"), {}, QStringLiteral("LIST")};
     QCommandLineOption timeout{QStringLiteral("timeout"), {}, QStringLiteral("MS")};
+    QCommandLineOption history{QStringLiteral("history"), {}, QStringLiteral("FILE")};
 
     QList<QCommandLineOption> all() const
     {
         return {help, version, verbose, serial, baud, dataBits, parity, stopBits, flow,
-                udp, udpClient, bind, tcp, settings, address, timeout};
+                udp, udpClient, bind, tcp, settings, address, timeout, history};
     }
 };
 
@@ -119,9 +130,15 @@ struct CommandOptions
     QCommandLineOption pin{QStringLiteral("pin"), {}, QStringLiteral("PIN")};
     QCommandLineOption from{QStringLiteral("from"), {}, QStringLiteral("N")};
     QCommandLineOption to{QStringLiteral("to"), {}, QStringLiteral("N")};
+    QCommandLineOption dryRun{QStringLiteral("dry-run")};
+    QCommandLineOption link{QStringLiteral("link"), {}, QStringLiteral("L")};
+    QCommandLineOption limit{QStringLiteral("limit"), {}, QStringLiteral("K")};
 
-    QList<QCommandLineOption> all() const { return {json, interval, count, format, output, pin, from, to}; }
-    QList<const QCommandLineOption*> each() const { return {&json, &interval, &count, &format, &output, &pin, &from, &to}; }
+    QList<QCommandLineOption> all() const { return {json, interval, count, format, output, pin, from, to, dryRun, link, limit}; }
+    QList<const QCommandLineOption*> each() const
+    {
+        return {&json, &interval, &count, &format, &output, &pin, &from, &to, &dryRun, &link, &limit};
+    }
 };
 
 // An option given either before or after the command word.
@@ -223,7 +240,7 @@ ParseOutcome parseCommand(const Given& given, const CommandOptions& c, const QSt
         allowed = {&c.interval, &c.count, &c.format, &c.output};
     } else if (command == QLatin1String("config")) {
         if (positional.isEmpty())
-            return usageError(QStringLiteral("config needs read, show, diff FILE or write FILE"));
+            return usageError(QStringLiteral("config needs read, show, diff FILE, write FILE or restore ID"));
         request.subcommand = positional.takeFirst();
         const QString& sub = request.subcommand;
         if (sub == QLatin1String("read")) {
@@ -235,9 +252,13 @@ ParseOutcome parseCommand(const Given& given, const CommandOptions& c, const QSt
                 return usageError(QStringLiteral("config %1 needs a FILE").arg(sub));
             request.file = positional.takeFirst();
             if (sub == QLatin1String("write"))
-                allowed = {&c.pin};
+                allowed = {&c.pin, &c.dryRun};
+        } else if (sub == QLatin1String("restore")) {
+            if (!takeEntryId(positional, &request.entryId))
+                return usageError(QStringLiteral("config restore needs a history entry ID (1 or more)"));
+            allowed = {&c.pin, &c.dryRun};
         } else {
-            return usageError(QStringLiteral("unknown config command '%1' (read, show, diff, write)").arg(sub));
+            return usageError(QStringLiteral("unknown config command '%1' (read, show, diff, write, restore)").arg(sub));
         }
     } else if (command == QLatin1String("zone")) {
         if (positional.size() < 2)
@@ -251,6 +272,21 @@ ParseOutcome parseCommand(const Given& given, const CommandOptions& c, const QSt
             return usageError(QStringLiteral("zone action must be on, off, hv or lv, not '%1'").arg(action));
     } else if (command == QLatin1String("scan")) {
         allowed = {&c.from, &c.to};
+    } else if (command == QLatin1String("history")) {
+        request.subcommand = positional.isEmpty() ? QStringLiteral("list") : positional.takeFirst();
+        const QString& sub = request.subcommand;
+        if (sub == QLatin1String("list")) {
+            allowed = {&c.link, &c.limit};
+        } else if (sub == QLatin1String("show") || sub == QLatin1String("diff")) {
+            if (!takeEntryId(positional, &request.entryId))
+                return usageError(QStringLiteral("history %1 needs an entry ID (1 or more)").arg(sub));
+            if (sub == QLatin1String("show"))
+                allowed = {&c.output};
+            else if (!positional.isEmpty() && !takeEntryId(positional, &request.secondEntryId))
+                return usageError(QStringLiteral("history diff takes entry IDs (1 or more)"));
+        } else {
+            return usageError(QStringLiteral("unknown history command '%1' (show ID, diff ID [ID2], or none to list)").arg(sub));
+        }
     } else {
         return usageError(QStringLiteral("unknown command '%1'").arg(command));
     }
@@ -276,6 +312,10 @@ ParseOutcome parseCommand(const Given& given, const CommandOptions& c, const QSt
             return usageError(QStringLiteral("--interval must be 0.2..86400 seconds"));
         request.intervalMs = static_cast<int>(std::lround(seconds * 1000));
     }
+    request.dryRun = given.isSet(c.dryRun);
+    request.linkFilter = given.value(c.link);
+    if (given.isSet(c.limit) && !toInt(given.value(c.limit), 1, 2147483647, &request.limit))
+        return usageError(QStringLiteral("--limit must be 1 or more"));
     if (given.isSet(c.count) && !toInt(given.value(c.count), 1, 2147483647, &request.count))
         return usageError(QStringLiteral("--count must be 1 or more"));
     const struct { const QCommandLineOption& option; int* value; } bounds[] = {{c.from, &request.scanFrom}, {c.to, &request.scanTo}};
@@ -338,12 +378,12 @@ ParseOutcome parseCommandLine(const QStringList& arguments, CliRequest& request)
             return usageError(QStringLiteral("--address: %1 (one address or a list such as 1,3,7-12, each %2..%3)")
                                   .arg(error).arg(MinEnergizerAddress).arg(MaxEnergizerAddress));
     }
-    // One energizer at a time, until writing to several is there.
-    static const char* const single[] = {"config", "zone", "mqtt"};
-    for (const char* one : single) {
-        if (request.command == QLatin1String(one) && request.addresses.size() > 1)
-            return usageError(QStringLiteral("%1 takes one --address, not a list").arg(request.command));
-    }
+    request.addressGiven = given.isSet(g.address);
+    request.historyFileGiven = given.isSet(g.history);
+    request.historyFile = request.historyFileGiven ? given.value(g.history) : HistoryStore::defaultPath();
+    if (request.historyFileGiven && request.historyFile.isEmpty())
+        return usageError(QStringLiteral("--history needs a file name"));
+
     if (request.command == QLatin1String("scan") && given.isSet(g.address))
         return usageError(QStringLiteral("scan takes --from and --to, not --address"));
     if (given.isSet(g.timeout) && !toInt(given.value(g.timeout), 1, 3600000, &request.timeoutMs))
@@ -353,6 +393,21 @@ ParseOutcome parseCommandLine(const QStringList& arguments, CliRequest& request)
         const ParseOutcome command = parseCommand(given, c, after.positionalArguments(), request);
         if (command.kind != ParseOutcome::Run)
             return command;
+    }
+    // Writing goes to each listed energizer in turn; the rest speak for one.
+    const bool listed = request.command == QLatin1String("config")
+                        && (request.subcommand == QLatin1String("write") || request.subcommand == QLatin1String("restore"));
+    static const char* const single[] = {"config", "zone", "mqtt", "history"};
+    for (const char* one : single) {
+        if (!listed && request.command == QLatin1String(one) && request.addresses.size() > 1) {
+            const QString what = request.subcommand.isEmpty() || request.subcommand == QLatin1String("list")
+                                     ? request.command : request.command + QLatin1Char(' ') + request.subcommand;
+            return usageError(QStringLiteral("%1 takes one --address, not a list").arg(what));
+        }
+    }
+    if (!needsLink(request)) {
+        request.settings.energizerAddress = request.addresses.constFirst();
+        return {};
     }
     // The connection last: a bad command is reported before a missing port.
     const ParseOutcome link = parseConnection(given, g, request);
@@ -364,6 +419,40 @@ ParseOutcome parseCommandLine(const QStringList& arguments, CliRequest& request)
     request.settings.energizerAddress = request.addresses.constFirst();
     request.settings.installerPin = request.pin;
     return link;
+}
+
+bool needsLink(const CliRequest& request)
+{
+    return request.command != QLatin1String("history")
+           || (request.subcommand == QLatin1String("diff") && request.secondEntryId == 0);
+}
+
+QString connectionArguments(const CliRequest& request)
+{
+    const Settings& s = request.settings;
+    QStringList words;
+    if (s.linkKind() == LinkKind::Serial) {
+        words << QStringLiteral("--serial") << s.portName;
+        if (s.baudRate != 19200)
+            words << QStringLiteral("--baud") << QString::number(s.baudRate);
+    } else {
+        const QString host = s.ipAddress.contains(QLatin1Char(':')) ? QLatin1Char('[') + s.ipAddress + QLatin1Char(']') : s.ipAddress;
+        const QString target = host + QLatin1Char(':') + QString::number(s.portNumber);
+        switch (s.moduleRole()) {
+        case ModuleRole::UdpClient:
+            words << QStringLiteral("--udp-client") << target << QStringLiteral("--bind") << s.ownIpAddress;
+            break;
+        case ModuleRole::TcpServer:
+            words << QStringLiteral("--tcp") << target;
+            break;
+        default:
+            words << QStringLiteral("--udp") << target;
+            break;
+        }
+    }
+    if (request.historyFileGiven)
+        words << QStringLiteral("--history") << request.historyFile;
+    return words.join(QLatin1Char(' '));
 }
 
 QString usageText()
