@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 #include "app/translations.h"
+#include "history/historystore.h"
 
 #include <QApplication>
 #include <QTextCodec>
@@ -13,7 +14,9 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationName(QStringLiteral("Ravlin"));
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF8"));
 
-    MainWindow window;
+    // One history per user, shared with energizer-cli; unusable, it only says so.
+    HistoryStore history(HistoryStore::defaultPath());
+    MainWindow window(&history);
     window.show();
     return app.exec();
 }

@@ -2,16 +2,21 @@
 #include "ui_mainwindow.h"
 
 #include "app/globals.h"
+#include "app/linkstatustext.h"
 #include "app/manualpath.h"
 #include "config/configdlg.h"
+#include "config/configpush.h"
+#include "config/historydlg.h"
+#include "config/historykeeper.h"
 #include "device/energizer.h"
 #include "device/statusrecord.h"
-#include "link/configtransfer.h"
+#include "config/configtransfer.h"
 #include "link/energizerlink.h"
 #include "link/station.h"
 #include "link/frames.h"
 #include "scope/scopedlg.h"
 #include "settings/settingsdlg.h"
+#include "settings/settingsfile.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -22,9 +27,10 @@
 #include <QTimer>
 #include <QUrl>
 
-MainWindow::MainWindow(QWidget* parent)
+MainWindow::MainWindow(HistoryStore* history, QWidget* parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
+    , m_keeper(new HistoryKeeper(history, this))
 {
     // The stone images sit in a static library; referencing its initialiser
     // keeps the linker from dropping them.
@@ -50,6 +56,7 @@ MainWindow::MainWindow(QWidget* parent)
     statusLabel->setFixedWidth(500);
     statusLabel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     statusFiller = new QLabel(QString(), this);
+    statusFiller->setObjectName(QStringLiteral("statusFiller"));
     statusFiller->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     ui->statusBar->addPermanentWidget(statusLabel, 0);
     ui->statusBar->addPermanentWidget(statusFiller, 1);
@@ -68,7 +75,19 @@ MainWindow::MainWindow(QWidget* parent)
     serialPort = m_link->serialPort();
     m_transfer = new ConfigTransfer(m_link->station(), this);
     configDlg->setTransfer(m_transfer);
-    connect(m_link, &EnergizerLink::linkText, statusLabel, &QLabel::setText);
+    connect(m_link, &EnergizerLink::statusChanged, this, [this](const LinkStatus& status) {
+        const QString text = linkStatusText(status);
+        if (!text.isNull())
+            statusLabel->setText(text);
+    });
+    m_push = new ConfigPush(*m_transfer, m_link->station(), *m_keeper, this);
+    configDlg->setPush(m_push);
+    // Said once and left standing; the energizer is served all the same.
+    connect(m_keeper, &HistoryKeeper::unavailable, this, [this](const QString& reason) {
+        const QString text = tr("No configuration history is kept: %1").arg(reason);
+        statusFiller->setText(text);
+        statusFiller->setToolTip(text);
+    });
     connect(m_link, &EnergizerLink::opened, this, [this] {
         configDlg->readEnerg();
         checkInstallerPin();
@@ -82,6 +101,7 @@ MainWindow::MainWindow(QWidget* parent)
     connect(ui->btnConfig, &QPushButton::clicked, this, &MainWindow::showConfig);
     connect(ui->btnScope, &QPushButton::clicked, this, &MainWindow::showScope);
     connect(ui->actOrvikConfigurator, &QAction::triggered, this, &MainWindow::openManual);
+    connect(ui->actHistory, &QAction::triggered, this, &MainWindow::showHistory);
     connect(pollTimer, &QTimer::timeout, this, &MainWindow::timerTick);
 
     energizerConnecting();
@@ -121,6 +141,20 @@ void MainWindow::showConfig()
     configDlg->exec();
 }
 
+void MainWindow::showHistory()
+{
+    if (m_historyDlg) {
+        m_historyDlg->raise();
+        m_historyDlg->activateWindow();
+        return;
+    }
+    m_historyDlg = new HistoryDlg(*m_keeper, *m_transfer, *m_push, this);
+    m_historyDlg->setAttribute(Qt::WA_DeleteOnClose);
+    // Restoring is writing: the same PIN rule as the CONFIG button.
+    m_historyDlg->setRestoreAllowed(ui->btnConfig->isEnabled(), ui->btnConfig->toolTip());
+    m_historyDlg->show();
+}
+
 void MainWindow::showScope()
 {
     auto* scope = new ScopeDlg(this);
@@ -145,6 +179,7 @@ void MainWindow::serialParams()
 void MainWindow::energizerConnecting()
 {
     m_link->setSettings(settingsDlg->settings());
+    m_keeper->setEnergizer(linkName(settingsDlg->settings()), settingsDlg->settings().energizerAddress);
     m_link->open();
 }
 
@@ -200,6 +235,10 @@ void MainWindow::statusReceived()
 
 void MainWindow::configReceived(const QByteArray& reply)
 {
+    // A push keeps its own blocks, as backup and as written or restored.
+    ConfigBlock block{};
+    if (!m_push->busy() && blockFromReply(reply, &block))
+        m_keeper->keep(HistoryKind::Read, block);
     configDlg->setConfig(reply);
     checkInstallerPin();
 }

@@ -3,12 +3,17 @@
 #include <QAbstractSocket>
 #include <QByteArray>
 #include <QMainWindow>
+#include <QPointer>
 
 namespace Ui {
 class MainWindow;
 }
 
+class ConfigPush;
 class ConfigTransfer;
+class HistoryDlg;
+class HistoryKeeper;
+class HistoryStore;
 class EnergizerLink;
 class QLabel;
 class SettingsDlg;
@@ -17,7 +22,8 @@ class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    // Configuration blocks are kept in history; without one nothing is kept.
+    explicit MainWindow(HistoryStore* history = nullptr, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     QString buttonStyleSheet() const;
@@ -48,6 +54,7 @@ private:
     void statusReceived();
     void configReceived(const QByteArray& reply);
     void openManual();
+    void showHistory();
 
     Ui::MainWindow* ui;
     QLabel* statusLabel = nullptr;
@@ -55,4 +62,7 @@ private:
     SettingsDlg* settingsDlg = nullptr;
     EnergizerLink* m_link = nullptr;
     ConfigTransfer* m_transfer = nullptr;
+    HistoryKeeper* m_keeper = nullptr;
+    ConfigPush* m_push = nullptr;
+    QPointer<HistoryDlg> m_historyDlg;
 };

@@ -4,6 +4,8 @@
 #include "config/configrecord.h"
 #include "history/historystore.h"
 #include "link/addresslist.h"
+#include "link/hostport.h"
+#include "link/pollinterval.h"
 #include "settings/settingsfile.h"
 
 #include <QCommandLineParser>
@@ -63,18 +65,13 @@ bool toInt(const QString& text, int min, int max, int* out)
     return true;
 }
 
-// "HOST:PORT"; an IPv6 host goes in brackets ([::1]:6128).
 bool splitHostPort(const QString& text, QString* host, int* port)
 {
-    const int colon = text.lastIndexOf(QLatin1Char(':'));
-    if (colon <= 0)
+    quint16 p = 0;
+    QString error;
+    if (!parseHostPort(text, 0, host, &p, &error))
         return false;
-    QString h = text.left(colon);
-    if (h.startsWith(QLatin1Char('[')) && h.endsWith(QLatin1Char(']')))
-        h = h.mid(1, h.size() - 2);
-    if (h.isEmpty() || !toInt(text.mid(colon + 1), 1, 65535, port))
-        return false;
-    *host = h;
+    *port = p;
     return true;
 }
 
@@ -308,8 +305,8 @@ ParseOutcome parseCommand(const Given& given, const CommandOptions& c, const QSt
     if (given.isSet(c.interval)) {
         bool ok = false;
         const double seconds = given.value(c.interval).toDouble(&ok);
-        if (!ok || !(seconds >= 0.2 && seconds <= 86400))
-            return usageError(QStringLiteral("--interval must be 0.2..86400 seconds"));
+        if (!ok || !(seconds >= MinPollIntervalSeconds && seconds <= MaxPollIntervalSeconds))
+            return usageError(QStringLiteral("--interval must be %1..%2 seconds").arg(MinPollIntervalSeconds).arg(MaxPollIntervalSeconds));
         request.intervalMs = static_cast<int>(std::lround(seconds * 1000));
     }
     request.dryRun = given.isSet(c.dryRun);

@@ -2,7 +2,7 @@
 
 #include "cli/clicommand.h"
 #include "config/configrecord.h"
-#include "link/configtransfer.h"
+#include "config/configtransfer.h"
 #include "link/zoneswitch.h"
 
 #include <QDomDocument>

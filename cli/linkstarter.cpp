@@ -3,7 +3,6 @@
 #include "link/energizerlink.h"
 
 #include <QHostAddress>
-#include <QUdpSocket>
 
 LinkStarter::LinkStarter(EnergizerLink& link, int timeoutMs, QObject* parent)
     : QObject(parent)
@@ -13,11 +12,23 @@ LinkStarter::LinkStarter(EnergizerLink& link, int timeoutMs, QObject* parent)
     m_deadline.setSingleShot(true);
     m_deadline.setTimerType(Qt::PreciseTimer);
     connect(&m_deadline, &QTimer::timeout, this, &LinkStarter::check);
-    connect(&m_link, &EnergizerLink::linkText, this, [this](const QString& text) { m_linkText = text; });
     connect(&m_link, &EnergizerLink::usable, this, &LinkStarter::check);
-    connect(&m_link, &EnergizerLink::socketError, this, [this](const QString& reason) {
-        m_socketError = reason;
-        check();
+    connect(&m_link, &EnergizerLink::statusChanged, this, [this](const LinkStatus& status) {
+        switch (status.kind) {
+        case LinkStatus::Kind::SerialOpenFailed:
+        case LinkStatus::Kind::NoSerialPort:
+            m_serialError = status.systemText.isEmpty() ? QStringLiteral("no such port") : status.systemText;
+            break;
+        case LinkStatus::Kind::BindFailed:
+            m_bindFailed = true;
+            break;
+        case LinkStatus::Kind::SocketError:
+            m_socketError = status.systemText;
+            check();
+            break;
+        default:
+            break;
+        }
     });
 }
 
@@ -80,22 +91,16 @@ void LinkStarter::openLink()
     m_link.open();
     if (s.linkKind() == LinkKind::Serial) {
         if (!m_link.isUsable()) {
-            QString why = m_linkText;
-            why.remove(QStringLiteral("Connection failed. "));
-            fail(QStringLiteral("cannot open serial port %1: %2").arg(s.portName, why));
+            fail(QStringLiteral("cannot open serial port %1: %2").arg(s.portName, m_serialError));
             return;
         }
         m_done = true;
         emit ready();
         return;
     }
-    if (s.moduleRole() == ModuleRole::UdpClient) {
-        auto* udp = m_link.findChild<QUdpSocket*>();
-        // The module sends to IP:PORT; a socket bound elsewhere would never hear it.
-        if (udp && (udp->localPort() != s.portNumber || udp->localAddress() != QHostAddress(s.ownIpAddress))) {
-            fail(QStringLiteral("cannot bind %1:%2").arg(s.ownIpAddress).arg(s.portNumber));
-            return;
-        }
+    if (m_bindFailed) {
+        fail(QStringLiteral("cannot bind %1:%2").arg(s.ownIpAddress).arg(s.portNumber));
+        return;
     }
     check();
 }

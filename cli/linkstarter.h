@@ -42,7 +42,8 @@ private:
     bool m_done = false;
     int m_lookupId = -1;
     QString m_socketError;
-    QString m_linkText;
+    QString m_serialError;
+    bool m_bindFailed = false;
     QElapsedTimer m_clock;
     QTimer m_deadline;
 };

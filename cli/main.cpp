@@ -6,7 +6,7 @@
 #include "device/energizer.h"
 #include "link/energizerbus.h"
 #include "link/energizerlink.h"
-#include "sim/quitsignals.h"
+#include "link/quitsignals.h"
 
 #ifdef EC_HAVE_MQTT
 #include "cli/mqttcommand.h"

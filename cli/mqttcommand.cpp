@@ -4,8 +4,10 @@
 #include "cli/mqttbridge.h"
 #include "cli/mqttdiscovery.h"
 #include "link/energizerlink.h"
+#include "link/hostport.h"
+#include "link/pollinterval.h"
+#include "link/quitsignals.h"
 #include "settings/settingsfile.h"
-#include "sim/quitsignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -50,29 +52,12 @@ QString defaultPrefix(const Settings& s)
 
 bool parseBroker(const QString& text, bool tls, QString* host, int* port)
 {
-    *port = tls ? 8883 : 1883;
-    QString rest = text;
-    if (rest.startsWith(QLatin1Char('['))) { // [IPv6]:PORT
-        const int end = rest.indexOf(QLatin1Char(']'));
-        if (end < 0)
-            return false;
-        *host = rest.mid(1, end - 1);
-        rest = rest.mid(end + 1);
-        if (rest.isEmpty())
-            return !host->isEmpty();
-        if (!rest.startsWith(QLatin1Char(':')))
-            return false;
-        rest = rest.mid(1);
-    } else {
-        const int colon = rest.lastIndexOf(QLatin1Char(':'));
-        *host = colon < 0 ? rest : rest.left(colon);
-        if (colon < 0)
-            return !host->isEmpty();
-        rest = rest.mid(colon + 1);
-    }
-    bool ok = false;
-    *port = rest.toInt(&ok);
-    return ok && *port > 0 && *port < 65536 && !host->isEmpty();
+    quint16 p = 0;
+    QString error;
+    if (!parseHostPort(text, tls ? 8883 : 1883, host, &p, &error))
+        return false;
+    *port = p;
+    return true;
 }
 
 } // namespace
@@ -119,8 +104,9 @@ int runMqttCommand(EnergizerLink& link, const QStringList& args, int timeoutMs)
     if (parser.isSet(interval)) {
         bool ok = false;
         const double seconds = parser.value(interval).toDouble(&ok);
-        if (!ok || seconds < 0.05 || seconds > 3600)
-            return usageError(QStringLiteral("bad --interval %1 (0.05 to 3600 seconds)").arg(parser.value(interval)));
+        if (!ok || !(seconds >= MinPollIntervalSeconds && seconds <= MaxPollIntervalSeconds))
+            return usageError(QStringLiteral("bad --interval %1 (%2 to %3 seconds)")
+                                  .arg(parser.value(interval)).arg(MinPollIntervalSeconds).arg(MaxPollIntervalSeconds));
         options.intervalMs = qRound(seconds * 1000);
     }
 

@@ -8,10 +8,7 @@ set(EC_PACKAGE energizer-configurator)
 set(EC_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/${EC_PACKAGE})
 set(EC_DATA_DIR ${CMAKE_INSTALL_DATAROOTDIR}/${EC_PACKAGE})
 
-install(TARGETS energizer-configurator energizer-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-if(TARGET energizer-cli)
-  install(TARGETS energizer-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
+install(TARGETS energizer-configurator energizer-sim energizer-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 if(EC_MANUAL_PDF)
   install(FILES ${EC_MANUAL_PDF} DESTINATION ${EC_DOC_DIR})

@@ -5,8 +5,10 @@
 #include "app/mainwindow.h"
 #include "config/advoptionsdlg.h"
 #include "config/choicebuttons.h"
+#include "config/configpush.h"
+#include "config/writepreviewdlg.h"
 #include "device/energizer.h"
-#include "link/configtransfer.h"
+#include "config/configtransfer.h"
 #include "link/frames.h"
 
 #include <QDomDocument>
@@ -248,12 +250,48 @@ void ConfigDlg::setTransfer(ConfigTransfer* transfer)
 {
     m_transfer = transfer;
     connect(transfer, &ConfigTransfer::readFinished, this, [this](ConfigTransfer::Outcome outcome) {
+        // A push's backup read is part of the write; the push tells its outcome.
+        if (m_push && m_push->busy())
+            return;
         showExchange(ConfigTransfer::readText(outcome), outcome == ConfigTransfer::Outcome::Done);
     });
     connect(transfer, &ConfigTransfer::writeFinished, this,
             [this](ConfigTransfer::Outcome outcome, const QStringList& differing) {
+                if (m_push)
+                    return;
                 showExchange(ConfigTransfer::writeText(outcome, differing), outcome == ConfigTransfer::Outcome::Done);
             });
+}
+
+void ConfigDlg::setPush(ConfigPush* push)
+{
+    m_push = push;
+    connect(push, &ConfigPush::previewReady, this, [this](const QVector<ParamChange>& changes, qint64 backupId) {
+        if (m_pushing)
+            showPreview(changes, backupId);
+    });
+    connect(push, &ConfigPush::finished, this, [this](bool ok, const QString& text) {
+        if (!m_pushing)
+            return;
+        m_pushing = false;
+        showExchange(text, ok);
+    });
+}
+
+void ConfigDlg::showPreview(const QVector<ParamChange>& changes, qint64 backupId)
+{
+    // The backup read showed the energizer's block; the edits are what is to be written.
+    configBlock = m_push->target();
+    updateUi();
+    showExchange(tr("Confirm the changes to write them to the energizer"), true);
+    auto* preview = new WritePreviewDlg(changes, backupId, this);
+    preview->setAttribute(Qt::WA_DeleteOnClose);
+    connect(preview, &QDialog::accepted, this, [this] {
+        showExchange(tr("Writing configuration to energizer..."), true);
+        m_push->confirm();
+    });
+    connect(preview, &QDialog::rejected, m_push, &ConfigPush::cancel);
+    preview->open();
 }
 
 QString ConfigDlg::exchangeText() const
@@ -287,6 +325,13 @@ void ConfigDlg::writeEnerg()
     updateRecord();
     if (!m_transfer) {
         mainWindow->writeData(configWriteFrame(energizer->address, configBlock));
+        return;
+    }
+    if (m_push) {
+        if (!m_push->start(configBlock, HistoryKind::Written))
+            return;
+        m_pushing = true;
+        showExchange(tr("Reading the energizer's configuration before writing..."), true);
         return;
     }
     if (m_transfer->busy())

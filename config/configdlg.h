@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/configdiff.h"
 #include "config/configrecord.h"
 
 #include <QDialog>
@@ -9,6 +10,7 @@
 #include <functional>
 #include <vector>
 
+class ConfigPush;
 class ConfigTransfer;
 class QDomDocument;
 
@@ -34,6 +36,9 @@ public:
     // Reads and writes made from the dialog's buttons go through this, which
     // confirms them; without one they are sent unconfirmed.
     void setTransfer(ConfigTransfer* transfer);
+    // "Write to energizer" then goes through this: backup read, the preview
+    // of the changes, and only on confirmation the write.
+    void setPush(ConfigPush* push);
     QString exchangeText() const;
 
     // The file dialogs of "Write to file" and "Load from file"; an empty
@@ -67,6 +72,10 @@ private:
     void showFileInTitle();
 
     Ui::ConfigDlg* ui;
+    void showPreview(const QVector<ParamChange>& changes, qint64 backupId);
+
     ConfigTransfer* m_transfer = nullptr;
+    ConfigPush* m_push = nullptr;
+    bool m_pushing = false; // the push under way is this dialog's
     std::vector<Binding> bindings; // in the order updateUi and updateRecord visit them
 };

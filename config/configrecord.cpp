@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <cmath>
 
 const char DefaultInstallerPin[] = "407318";
@@ -240,4 +241,14 @@ void setParam(ConfigBlock& block, int index, const QVariant& value)
         writePin(block, *info, value.toString());
         break;
     }
+}
+
+bool installerPinMatches(const ConfigBlock& block, const QString& pin)
+{
+    return getParam(block, InstallerPinParam).toString() == pin;
+}
+
+bool readBackMatches(const ConfigBlock& sent, const ConfigBlock& readBack)
+{
+    return std::equal(sent.begin() + FirstWrittenByte, sent.begin() + LastWrittenByte + 1, readBack.begin() + FirstWrittenByte);
 }

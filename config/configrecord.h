@@ -1,13 +1,11 @@
 #pragma once
 
+#include "link/frames.h"
+
 #include <QVariant>
 
-#include <array>
-
 // The energizer's 52-byte configuration block and its 74 indexed parameters.
-constexpr int ConfigBlockSize = 52;
 constexpr int ParamCount = 74;
-using ConfigBlock = std::array<quint8, ConfigBlockSize>;
 
 enum class ParamKind { Flag, Field, Voltage, CapVoltage, Pin };
 
@@ -34,3 +32,13 @@ ConfigBlock defaultConfigBlock();
 QVariant getParam(const ConfigBlock& block, int index);
 // Changes only the parameter's bits; an index outside 0..73 changes nothing.
 void setParam(ConfigBlock& block, int index, const QVariant& value);
+
+constexpr int InstallerPinParam = 20;
+// The one rule that lets a tool change an energizer's configuration: the
+// block's installer PIN, as text, equals the PIN given, exactly.
+bool installerPinMatches(const ConfigBlock& block, const QString& pin);
+
+// Bytes 3..50 are what a write sends; a read-back that holds them confirms it.
+constexpr int FirstWrittenByte = 3;
+constexpr int LastWrittenByte = 50;
+bool readBackMatches(const ConfigBlock& sent, const ConfigBlock& readBack);

@@ -1,7 +1,6 @@
 #include "device/statusrecord.h"
 
 #include "device/energizer.h"
-#include "link/frames.h"
 
 #include <QCoreApplication>
 
@@ -93,7 +92,7 @@ QString conditionText(int condition)
 
 QVariant statusField(const QByteArray& reply, int field)
 {
-    if (field < 1 || field > 52 || reply.size() < Frame::StatusReplyLength)
+    if (field < 1 || field > 52 || reply.size() < StatusReplySize)
         return {};
     const FieldLayout& layout = fields[field - 1];
     const unsigned int byte = static_cast<quint8>(reply.at(layout.byte));
@@ -120,9 +119,9 @@ QVariant statusField(const QByteArray& reply, int field)
 
 bool decodeStatus(Energizer& e, const QByteArray& reply)
 {
-    if (reply.size() < Frame::StatusReplyLength)
+    if (reply.size() < StatusReplySize)
         return false;
-    const QByteArray s = reply.left(Frame::StatusReplyLength);
+    const QByteArray s = reply.left(StatusReplySize);
     auto bit = [&s](int field) { return statusField(s, field).toInt() != 0; };
 
     e.fenceOn1 = bit(20);

@@ -5,6 +5,8 @@
 
 class Energizer;
 
+constexpr int StatusReplySize = 27;
+
 // One field (1..52) of a 27-byte status reply. Invalid variant for another
 // field number or a reply shorter than 27 bytes.
 QVariant statusField(const QByteArray& reply, int field);

@@ -1,7 +1,8 @@
 #include "gateway/sitefile.h"
 
 #include "link/addresslist.h"
-#include "gateway/hostport.h"
+#include "link/pollinterval.h"
+#include "link/hostport.h"
 
 #include <QDir>
 #include <QFile>
@@ -284,9 +285,9 @@ bool Parser::gatewayKey(int number, const QString& key, const QString& value)
     } else if (key == QLatin1String("interval")) {
         bool ok = false;
         const double seconds = value.toDouble(&ok);
-        if (!ok || !(seconds >= MinPollInterval && seconds <= MaxPollInterval))
+        if (!ok || !(seconds >= MinPollIntervalSeconds && seconds <= MaxPollIntervalSeconds))
             return fail(number, QStringLiteral("interval must be %1..%2 seconds, not %3")
-                                    .arg(MinPollInterval).arg(MaxPollInterval).arg(quoted(value)));
+                                    .arg(MinPollIntervalSeconds).arg(MaxPollIntervalSeconds).arg(quoted(value)));
         g.intervalSeconds = seconds;
     } else {
         return fail(number, QStringLiteral("unknown key %1 (known in [gateway]: mqtt, topic, discovery, discovery-prefix, "

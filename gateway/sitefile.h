@@ -53,8 +53,6 @@ struct Site
     QVector<SiteLink> links; // in file order
 };
 
-constexpr double MinPollInterval = 0.2;
-constexpr double MaxPollInterval = 3600.0;
 
 // Reads the INI site file by hand so that every refusal names its line:
 // "site.conf:7: unknown key 'intervall'". Nothing is half-accepted: on error

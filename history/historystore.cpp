@@ -1,13 +1,12 @@
 #include "history/historystore.h"
 
-#include "config/configdiff.h"
-#include "config/configxml.h"
-
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSysInfo>
+#include <QThread>
 
 #include <cerrno>
 #include <cstring>
@@ -191,8 +190,17 @@ QString HistoryStore::open(int busyTimeoutMs)
             .arg(m_path)
             .arg(version);
 
-    if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !query.next())
-        return failure(tr("cannot switch to WAL mode"), query.lastError());
+    // SQLite skips the busy handler for this switch when another process is
+    // in the middle of creating the file, so wait for it here, as long as
+    // the busy timeout allows.
+    QElapsedTimer waited;
+    waited.start();
+    while (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !query.next()) {
+        if (query.lastError().nativeErrorCode() != QLatin1String("5") || waited.elapsed() >= busyTimeoutMs)
+            return failure(tr("cannot switch to WAL mode"), query.lastError());
+        query.finish();
+        QThread::msleep(10);
+    }
     const QString mode = query.value(0).toString();
     query.finish();
     if (mode.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
@@ -368,9 +376,8 @@ HistoryResult<QVector<HistoryEntry>> HistoryStore::list(const HistoryFilter& fil
     QVector<HistoryEntry> entries;
     while (query.next()) {
         HistoryEntry entry = readEntry(query);
-        ConfigBlock previous;
-        if (entry.problem.isEmpty() && !query.value(9).isNull() && toBlock(query.value(9).toByteArray(), &previous))
-            entry.changed = configChanges(previous, entry.block).size();
+        if (entry.problem.isEmpty() && !query.value(9).isNull())
+            entry.hasPrevious = toBlock(query.value(9).toByteArray(), &entry.previous);
         entries.append(entry);
     }
     if (query.lastError().isValid())
@@ -415,9 +422,4 @@ HistoryResult<HistoryEntry> HistoryStore::entryAt(const QString& link, int addre
     if (!found.problem.isEmpty())
         return {{}, found.problem};
     return {found, {}};
-}
-
-QByteArray historyEntryXml(const HistoryEntry& entry)
-{
-    return configToXml(entry.block);
 }

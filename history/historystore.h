@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/configrecord.h"
+#include "link/frames.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -55,9 +55,10 @@ struct HistoryEntry
     QString user;
     QString host;
     ConfigBlock block{};
-    // list(): parameters changed against the previous entry of the same
-    // energizer; -1 for its first entry or when either block is unusable.
-    int changed = -1;
+    // list(): the block of the previous entry of the same energizer, when
+    // there is one and it is usable; what this version changed against it.
+    bool hasPrevious = false;
+    ConfigBlock previous{};
     // list(): why block is no configuration ("history entry 17 holds 51
     // bytes, ..."); empty when it is one. entry() refuses such an entry.
     QString problem;
@@ -125,5 +126,3 @@ private:
     QString m_host;
 };
 
-// The entry as the XML file the window saves, so that it loads anywhere such a file does.
-QByteArray historyEntryXml(const HistoryEntry& entry);

@@ -1,11 +1,9 @@
 #pragma once
 
+#include "settings/settings.h"
+
 #include <QString>
 #include <QVector>
-
-// Energizer addresses, as the protocol's address byte and the settings allow them.
-constexpr int MinEnergizerAddress = 0;
-constexpr int MaxEnergizerAddress = 63;
 
 // "1,3,7-12" into sorted, distinct addresses 0..63. False with a one-line
 // reason for anything else (an empty item, a reversed range, 64, "x").

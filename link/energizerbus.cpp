@@ -5,6 +5,8 @@
 #include "link/linktransport.h"
 #include "link/station.h"
 
+#include "link/linklog.h"
+
 #include <QDebug>
 
 namespace {
@@ -141,7 +143,7 @@ bool EnergizerBus::send(const QByteArray& frame)
     else if (!frame.isEmpty())
         s = station(static_cast<quint8>(frame.at(0)));
     if (!s) {
-        qDebug().noquote() << QStringLiteral("No energizer with address %1 on this line; frame dropped")
+        qCDebug(lcBus).noquote() << QStringLiteral("No energizer with address %1 on this line; frame dropped")
                                   .arg(frame.isEmpty() ? -1 : int(static_cast<quint8>(frame.at(0))));
         return false;
     }
@@ -200,7 +202,7 @@ bool EnergizerBus::transmit(const Request& request)
 void EnergizerBus::takeReply(const QByteArray& reply)
 {
     const auto drop = [this, &reply](const QString& reason) {
-        qDebug().noquote() << QStringLiteral("Reply dropped (%1): %2").arg(reason, QString::fromLatin1(reply.toHex(' ')));
+        qCDebug(lcBus).noquote() << QStringLiteral("Reply dropped (%1): %2").arg(reason, QString::fromLatin1(reply.toHex(' ')));
         emit replyDropped(reply, reason);
     };
     Station* s = m_outstanding.station;

@@ -10,10 +10,9 @@ EnergizerLink::EnergizerLink(Energizer& energizer, QObject* parent)
     , m_station(m_bus->addStation(1, &energizer))
 {
     LinkTransport& t = m_bus->transport();
-    connect(&t, &LinkTransport::linkText, this, &EnergizerLink::linkText);
+    connect(&t, &LinkTransport::statusChanged, this, &EnergizerLink::statusChanged);
     connect(&t, &LinkTransport::opened, this, &EnergizerLink::opened);
     connect(&t, &LinkTransport::usable, this, &EnergizerLink::usable);
-    connect(&t, &LinkTransport::socketError, this, &EnergizerLink::socketError);
     connect(&t, &LinkTransport::unknownResponse, this, &EnergizerLink::unknownResponse);
     connect(&t, &LinkTransport::frameSent, this, &EnergizerLink::frameSent);
     connect(&t, &LinkTransport::replyTaken, this, &EnergizerLink::replyTaken);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/linkstatus.h"
 #include "settings/settings.h"
 
 #include <QAbstractSocket>
@@ -52,10 +53,9 @@ public:
     Station& station() const { return *m_station; }
 
 signals:
-    void linkText(const QString& text);
+    void statusChanged(const LinkStatus& status);
     void opened();
     void usable();
-    void socketError(const QString& reason);
     void statusReceived(const QByteArray& reply);
     void configReceived(const QByteArray& reply);
     void unknownResponse(quint8 code);

@@ -1,8 +1,15 @@
 #pragma once
 
-#include "config/configrecord.h"
+#include "device/statusrecord.h"
 
 #include <QByteArray>
+
+#include <array>
+
+// The configuration block as the configuration reply carries it; the
+// configuration record gives its bytes their meaning.
+constexpr int ConfigBlockSize = 52;
+using ConfigBlock = std::array<quint8, ConfigBlockSize>;
 
 // Request and reply frames: address, 0x01, command code, payload, CRC-8.
 namespace Frame {
@@ -19,8 +26,8 @@ constexpr int ConfigReadRequestLength = 4;
 constexpr int ConfigWriteLength = 52;
 constexpr int ZoneCommandLength = 7;
 
-constexpr int StatusReplyLength = 27;
-constexpr int ConfigReplyLength = 52;
+constexpr int StatusReplyLength = StatusReplySize;
+constexpr int ConfigReplyLength = ConfigBlockSize;
 constexpr int MaxReplyLength = 52;
 }
 

@@ -3,6 +3,8 @@
 #include "link/frames.h"
 #include "link/replyassembler.h"
 
+#include "link/linklog.h"
+
 #include <QDebug>
 #include <QHostAddress>
 #include <QNetworkDatagram>
@@ -27,7 +29,7 @@ LinkTransport::LinkTransport(QObject* parent)
 
     connect(m_assembler, &ReplyAssembler::replyReady, this, &LinkTransport::dispatchReply);
     connect(m_assembler, &ReplyAssembler::unknownResponse, this, [this](quint8 code) {
-        qDebug().noquote() << "Response" << QString::number(code, 16);
+        qCDebug(lcLink).noquote() << "Response" << QString::number(code, 16);
         emit unknownResponse(code);
     });
 
@@ -38,7 +40,8 @@ LinkTransport::LinkTransport(QObject* parent)
         connect(socket, &QAbstractSocket::readyRead, this, &LinkTransport::readData);
         connect(socket, &QAbstractSocket::errorOccurred, this, &LinkTransport::displayError);
         connect(socket, &QAbstractSocket::connected, this, &LinkTransport::usable);
-        connect(socket, &QAbstractSocket::errorOccurred, this, [this, socket] { emit socketError(socket->errorString()); });
+        connect(socket, &QAbstractSocket::errorOccurred, this,
+                [this, socket] { emit statusChanged(status(LinkStatus::Kind::SocketError, socket->errorString())); });
     }
     connect(m_tcpSocket, &QAbstractSocket::connected, this, [this] {
         m_connectTimer.stop();
@@ -69,7 +72,7 @@ bool LinkTransport::isUsable() const
 
 void LinkTransport::open()
 {
-    qDebug() << "Trying to connect...";
+    qCDebug(lcLink) << "Trying to connect...";
     m_assembler->clear();
     if (m_settings.linkKind() == LinkKind::Serial)
         openSerial();
@@ -84,9 +87,8 @@ void LinkTransport::openSerial()
     m_tcpSocket->close();
     // A port that enumeration misses can still be named in the settings.
     if (m_settings.portName.isEmpty()) {
-        const QString text = tr("Not available serial ports");
-        emit linkText(text);
-        qDebug().noquote() << text;
+        qCDebug(lcLink) << "Not available serial ports";
+        emit statusChanged(status(LinkStatus::Kind::NoSerialPort));
         return;
     }
     m_serialPort->setPortName(m_settings.portName);
@@ -96,13 +98,13 @@ void LinkTransport::openSerial()
     m_serialPort->setStopBits(static_cast<QSerialPort::StopBits>(m_settings.stopBits));
     m_serialPort->setFlowControl(static_cast<QSerialPort::FlowControl>(m_settings.flowControl));
     if (!m_serialPort->open(QIODevice::ReadWrite)) {
-        emit linkText(tr("Connection failed. ") + m_serialPort->errorString());
+        emit statusChanged(status(LinkStatus::Kind::SerialOpenFailed, m_serialPort->errorString()));
         close();
         return;
     }
     emit serialOpened();
-    qDebug() << "Connected";
-    emit linkText(serialLinkText());
+    qCDebug(lcLink) << "Connected";
+    emit statusChanged(status(LinkStatus::Kind::SerialOpened));
     emit usable();
     emit opened();
 }
@@ -122,7 +124,9 @@ void LinkTransport::openNetwork()
         m_udpSocket->connectToHost(m_settings.ipAddress, port);
         break;
     case ModuleRole::UdpClient:
-        m_udpSocket->bind(QHostAddress(m_settings.ownIpAddress), port);
+        // The module sends to this PC's address and the same port; bound elsewhere it would never be heard.
+        if (!m_udpSocket->bind(QHostAddress(m_settings.ownIpAddress), port) || m_udpSocket->localPort() != port)
+            emit statusChanged(status(LinkStatus::Kind::BindFailed, m_udpSocket->errorString()));
         m_udpSocket->connectToHost(m_settings.ipAddress, port);
         break;
     case ModuleRole::TcpServer:
@@ -134,7 +138,7 @@ void LinkTransport::openNetwork()
             m_connectTimer.start();
         break;
     }
-    emit linkText(tr("Connecting to %1 : %2").arg(m_settings.ipAddress).arg(m_settings.portNumber));
+    emit statusChanged(status(LinkStatus::Kind::Connecting));
     emit opened();
 }
 
@@ -167,7 +171,7 @@ bool LinkTransport::write(const QByteArray& frame)
 bool LinkTransport::sendSerial(const QByteArray& frame)
 {
     if (!terminalReady()) {
-        emit linkText(tr("Terminal is not ready"));
+        emit statusChanged(status(LinkStatus::Kind::TerminalNotReady));
         emit terminalNotReady();
         open();
         return false;
@@ -189,7 +193,7 @@ bool LinkTransport::sendNetwork(const QByteArray& frame)
         // A module that accepts connections but no longer answers on this one
         // (restarted behind a link that lost its reset): start afresh.
         if (s == m_tcpSocket && m_tcpQuietTime.elapsed() > DeadTcpMs) {
-            qDebug() << "No reply on the TCP connection; reconnecting";
+            qCDebug(lcLink) << "No reply on the TCP connection; reconnecting";
             open();
             return false;
         }
@@ -214,7 +218,7 @@ void LinkTransport::abortStalledConnect()
     const auto state = m_tcpSocket->state();
     if (state != QAbstractSocket::HostLookupState && state != QAbstractSocket::ConnectingState)
         return;
-    qDebug() << "Connect attempt timed out";
+    qCDebug(lcLink) << "Connect attempt timed out";
     // The next send starts a fresh attempt.
     m_tcpSocket->abort();
 }
@@ -222,13 +226,13 @@ void LinkTransport::abortStalledConnect()
 void LinkTransport::readData()
 {
     if (m_settings.linkKind() == LinkKind::Serial) {
-        emit linkText(serialLinkText());
+        emit statusChanged(status(LinkStatus::Kind::DataArrived));
         // A socket may still signal just after the settings switched to serial.
         if (m_serialPort->isOpen())
             m_assembler->feed(m_serialPort->readAll());
         return;
     }
-    emit linkText(tr("Connected to %1 : %2").arg(m_settings.ipAddress).arg(m_settings.portNumber));
+    emit statusChanged(status(LinkStatus::Kind::DataArrived));
     if (m_settings.moduleRole() == ModuleRole::TcpServer) {
         readTcp();
         return;
@@ -252,14 +256,14 @@ void LinkTransport::readTcp()
     while (m_tcpSocket->bytesAvailable() > 0) {
         QByteArray chunk = m_tcpSocket->read(1);
         const qint64 available = m_tcpSocket->bytesAvailable();
-        qDebug().nospace() << "Storeblockcnt: " << available;
+        qCDebug(lcLink).nospace() << "Storeblockcnt: " << available;
         m_pendingBytes = static_cast<qint32>(qMin<qint64>(available, MaxPass));
-        qDebug() << "There are still incoming characters";
+        qCDebug(lcLink) << "There are still incoming characters";
         chunk += m_tcpSocket->read(m_pendingBytes);
         m_pendingBytes = 0;
         m_assembler->feed(chunk);
     }
-    qDebug() << "waiting ";
+    qCDebug(lcLink) << "waiting ";
 }
 
 void LinkTransport::dispatchReply(const QByteArray& reply)
@@ -277,21 +281,21 @@ void LinkTransport::displayError(QAbstractSocket::SocketError socketError)
     case QAbstractSocket::RemoteHostClosedError:
         break;
     case QAbstractSocket::HostNotFoundError:
-        qDebug() << "The host was not found. Please check the host name and port settings.";
+        qCDebug(lcLink) << "The host was not found. Please check the host name and port settings.";
         break;
     case QAbstractSocket::ConnectionRefusedError:
-        qDebug() << "The connection was refused by the peer. Make sure the fortune server is running, "
+        qCDebug(lcLink) << "The connection was refused by the peer. Make sure the fortune server is running, "
                     "and check that the host name and port settings are correct.";
         break;
     default:
-        qDebug().noquote() << QStringLiteral("The following error occurred: ") + socket()->errorString();
+        qCDebug(lcLink).noquote() << QStringLiteral("The following error occurred: ") + socket()->errorString();
         break;
     }
 }
 
 void LinkTransport::connected()
 {
-    qDebug().nospace().noquote() << sender() << " CONNECTED";
+    qCDebug(lcLink).nospace().noquote() << sender() << " CONNECTED";
 }
 
 void LinkTransport::serialPortError(QSerialPort::SerialPortError error)
@@ -302,7 +306,8 @@ void LinkTransport::serialPortError(QSerialPort::SerialPortError error)
         return;
     if (!m_serialPort->isOpen())
         return;
-    qDebug().noquote() << QStringLiteral("Serial port lost: ") + m_serialPort->errorString();
+    qCDebug(lcLink).noquote() << QStringLiteral("Serial port lost: ") + m_serialPort->errorString();
+    emit statusChanged(status(LinkStatus::Kind::SerialLost, m_serialPort->errorString()));
     m_serialPort->close();
     m_serialPort->clearError();
     setOffline();
@@ -325,32 +330,19 @@ bool LinkTransport::terminalReady()
     return false;
 }
 
-QString LinkTransport::serialLinkText() const
+LinkStatus LinkTransport::status(LinkStatus::Kind kind, const QString& systemText) const
 {
-    QString parity;
-    switch (m_serialPort->parity()) {
-    case QSerialPort::NoParity: parity = tr("No parity"); break;
-    case QSerialPort::EvenParity: parity = tr("Even parity"); break;
-    case QSerialPort::OddParity: parity = tr("Odd parity"); break;
-    case QSerialPort::SpaceParity: parity = tr("Space parity"); break;
-    case QSerialPort::MarkParity: parity = tr("Mark parity"); break;
-    default: parity = tr("Unknown parity"); break;
-    }
-    QString stopBits;
-    switch (m_serialPort->stopBits()) {
-    case QSerialPort::OneStop: stopBits = tr("1 stop"); break;
-    case QSerialPort::OneAndHalfStop: stopBits = tr("1.5 stop"); break;
-    case QSerialPort::TwoStop: stopBits = tr("2 stop"); break;
-    default: stopBits = tr("Unknown stop"); break;
-    }
-    QString flowControl;
-    switch (m_serialPort->flowControl()) {
-    case QSerialPort::NoFlowControl: flowControl = tr("No Flow Control"); break;
-    case QSerialPort::HardwareControl: flowControl = tr("Hardware Flow Control"); break;
-    case QSerialPort::SoftwareControl: flowControl = tr("Software Flow Control"); break;
-    default: flowControl = tr("Unknown Flow Control"); break;
-    }
-    return tr("Connected to %1 : %2, %3, %4, %5, %6")
-        .arg(m_serialPort->portName(), QString::number(m_serialPort->baudRate()),
-             tr("%1 bits").arg(static_cast<int>(m_serialPort->dataBits())), parity, stopBits, flowControl);
+    LinkStatus st;
+    st.kind = kind;
+    st.systemText = systemText;
+    st.serial = isSerial();
+    st.host = m_settings.ipAddress;
+    st.port = m_settings.portNumber;
+    st.portName = m_serialPort->portName();
+    st.baudRate = m_serialPort->baudRate();
+    st.dataBits = m_serialPort->dataBits();
+    st.parity = m_serialPort->parity();
+    st.stopBits = m_serialPort->stopBits();
+    st.flowControl = m_serialPort->flowControl();
+    return st;
 }

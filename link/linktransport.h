@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/linkstatus.h"
 #include "settings/settings.h"
 
 #include <QAbstractSocket>
@@ -50,13 +51,12 @@ public:
     bool isSerial() const { return m_settings.linkKind() == LinkKind::Serial; }
 
 signals:
-    // The status-bar text of the link ("Connecting to 127.0.0.1 : 6128", ...).
-    void linkText(const QString& text);
+    // Opened, connecting, data, failures: what the status bar and the tools report.
+    void statusChanged(const LinkStatus& status);
     void opened();
     void serialOpened();
     // Frames can go out now: the serial port opened or a socket connected.
     void usable();
-    void socketError(const QString& reason);
     // A framed reply, not yet attributed to anyone.
     void replyReady(const QByteArray& reply);
     void unknownResponse(quint8 code);
@@ -78,7 +78,7 @@ private:
     void abortStalledConnect();
     void setOffline();
     bool terminalReady();
-    QString serialLinkText() const;
+    LinkStatus status(LinkStatus::Kind kind, const QString& systemText = QString()) const;
     QAbstractSocket* socket() const;
     void readTcp();
 

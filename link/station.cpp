@@ -6,6 +6,8 @@
 #include "link/frames.h"
 
 #include <QDateTime>
+#include "link/linklog.h"
+
 #include <QDebug>
 
 Station::Station(EnergizerBus& bus, int address, Energizer* energizer, QObject* parent)
@@ -54,7 +56,7 @@ void Station::takeReply(const QByteArray& reply)
             emit statusReceived(reply);
         break;
     case Frame::RespConfig:
-        qDebug() << "Response to configuration reading = 0x82";
+        qCDebug(lcLink) << "Response to configuration reading = 0x82";
         emit configReceived(reply);
         break;
     default:
@@ -67,7 +69,8 @@ void Station::missedReply(quint8 command)
     if (command == Frame::CmdStatus) {
         ++m_missed;
         if (m_availability == Availability::Offline) {
-            const int interval = m_bus.pollIntervalMs() > 0 ? m_bus.pollIntervalMs() : 1000;
+            // From the poll interval, or the round's length on a long bus.
+            const int interval = int(qMax<qint64>(m_bus.pollIntervalMs() > 0 ? m_bus.pollIntervalMs() : 1000, m_bus.lastCycleMs()));
             m_backoffMs = qMin(MaxBackoffMs, m_backoffMs > 0 ? m_backoffMs * 2 : interval * 2);
         }
     }

@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <qwt_plot_canvas.h>
 #include <qwt_plot_curve.h>
 
 #include <cmath>
@@ -22,6 +23,8 @@
 namespace {
 
 constexpr int SamplePeriodMs = 10;
+// One frame of a 60 Hz display, rounded up so that no frame gets two paints.
+constexpr int FramePeriodMs = 17;
 constexpr double PlotYMax = 15000.0;
 constexpr double CapacitorFarad = 0.00003;
 
@@ -97,6 +100,8 @@ ScopeUnit::ScopeUnit(QWidget* parent)
     timer = new QTimer(this);
     timer->setTimerType(Qt::PreciseTimer);
     timer->start(SamplePeriodMs);
+    frameTimer = new QTimer(this);
+    frameTimer->setInterval(FramePeriodMs);
 
     const QColor colors[] = {QColor(0, 170, 127), QColor(255, 0, 0), QColor(51, 204, 51), QColor(0, 0, 255),
                              QColor(255, 255, 0)};
@@ -132,6 +137,7 @@ ScopeUnit::ScopeUnit(QWidget* parent)
     ui->wChart1->setLayout(chartLayout);
 
     connect(timer, &QTimer::timeout, this, &ScopeUnit::timerTick);
+    connect(frameTimer, &QTimer::timeout, this, &ScopeUnit::frameTick);
     for (QCheckBox* check : {ui->chkColor1, ui->chkColor2, ui->chkColor3, ui->chkColor4, ui->chkColor5})
         connect(check, &QCheckBox::clicked, this, &ScopeUnit::lineVisible);
 }
@@ -155,7 +161,8 @@ const ZoneSources* ScopeUnit::zone() const
 // the rest of a reply) still accounts for every 10 ms slot since the first
 // tick: the missed slots hold the previous sample, as a sample-and-hold scope
 // would, and the newest slot gets the current values. The curves therefore
-// always span exactly ten seconds.
+// always span exactly ten seconds. Sampling draws nothing itself: the frame
+// timer does, at most once per display frame.
 void ScopeUnit::timerTick()
 {
     if (!clock.isValid())
@@ -170,8 +177,44 @@ void ScopeUnit::timerTick()
         fillReadouts(*sources);
     }
     // The hidden tab keeps sampling; drawing it would be wasted.
-    if (plot->isVisible())
+    if (plot->isVisible() && !frameTimer->isActive())
+        frameTimer->start();
+}
+
+// The curves scroll by one slot per sample, interval + 1 slots across the
+// canvas: a paint is due once they moved a whole pixel or a value changed.
+// Once every step has scrolled out, flat lines do not move at all.
+bool ScopeUnit::pictureMoved() const
+{
+    if (changedSincePaint)
+        return true;
+    const qint64 span = static_cast<qint64>(outputBuffer->interval) + 1;
+    if (paintedAt - changedAt > span)
+        return false;
+    const int width = qMax(1, plot->canvas()->width());
+    return (taken - paintedAt) * width >= span;
+}
+
+void ScopeUnit::frameTick()
+{
+    if (!plot->isVisible()) {
+        frameTimer->stop();
+        return;
+    }
+    if (!pictureMoved()) {
+        // Started again by the next sample.
+        if (taken == paintedAt)
+            frameTimer->stop();
+        return;
+    }
+    // The axes are fixed: only the canvas inside its frame needs painting,
+    // not a whole replot.
+    if (auto* canvas = qobject_cast<QwtPlotCanvas*>(plot->canvas()))
+        canvas->replot();
+    else
         plot->replot();
+    paintedAt = taken;
+    changedSincePaint = false;
 }
 
 void ScopeUnit::holdSamples(qint64 count)
@@ -183,6 +226,7 @@ void ScopeUnit::holdSamples(qint64 count)
         for (qint64 i = 0; i < appended; ++i)
             buffer->append(last);
     }
+    // Held copies change no value, but they scroll the picture.
     taken += count;
     held += count;
 }
@@ -192,12 +236,25 @@ void ScopeUnit::takeSample(const ZoneSources& sources)
     ui->groupBox->setTitle(tr(sources.title));
     ui->groupBox_2->setTitle(tr(sources.actualTitle));
 
-    outputBuffer->append(energizer->*sources.outputVoltage);
-    returnBuffer->append(energizer->*sources.returnVoltage);
-    hvCheckBuffer->append(thresholdParam(sources.hvCheckIndex));
-    hvAlarmBuffer->append(thresholdParam(sources.hvAlarmIndex));
-    lvAlarmBuffer->append(thresholdParam(sources.lvAlarmIndex));
+    const std::pair<CircularBuffer*, double> samples[] = {
+        {outputBuffer, energizer->*sources.outputVoltage},
+        {returnBuffer, energizer->*sources.returnVoltage},
+        {hvCheckBuffer, thresholdParam(sources.hvCheckIndex)},
+        {hvAlarmBuffer, thresholdParam(sources.hvAlarmIndex)},
+        {lvAlarmBuffer, thresholdParam(sources.lvAlarmIndex)}};
+    bool changed = false;
+    for (const auto& sample : samples) {
+        // NaN to NaN draws the same: no change.
+        const double last = sample.first->values.last();
+        if (last != sample.second && !(std::isnan(last) && std::isnan(sample.second)))
+            changed = true;
+        sample.first->append(sample.second);
+    }
     ++taken;
+    if (changed) {
+        changedAt = taken;
+        changedSincePaint = true;
+    }
 }
 
 void ScopeUnit::fillReadouts(const ZoneSources& sources)

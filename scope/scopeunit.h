@@ -23,8 +23,9 @@ double capacityUsed(double v, double maxVoltage);
 QString readoutText(double value);
 
 // One zone's scope: samples the energizer and the configuration record every
-// 10 ms into five series and draws them. The zone comes from the object name:
-// "unit1" or "unit2"; any other name samples nothing.
+// 10 ms into five series and draws them at the display's pace: at most once
+// per frame, and only when the picture has moved. The zone comes from the
+// object name: "unit1" or "unit2"; any other name samples nothing.
 class ScopeUnit : public QWidget
 {
     Q_OBJECT
@@ -39,6 +40,9 @@ public:
 
     Plot* plot = nullptr;
     QTimer* timer = nullptr;
+    // Runs while the plot is shown and samples come in; each timeout
+    // repaints the canvas when something visible changed.
+    QTimer* frameTimer = nullptr;
     CircularBuffer* outputBuffer = nullptr;
     CircularBuffer* returnBuffer = nullptr;
     CircularBuffer* hvCheckBuffer = nullptr;
@@ -52,6 +56,7 @@ public:
 
 public slots:
     void timerTick();
+    void frameTick();
     void lineVisible();
 
 private:
@@ -59,9 +64,14 @@ private:
     void holdSamples(qint64 count);
     void takeSample(const ZoneSources& sources);
     void fillReadouts(const ZoneSources& sources);
+    bool pictureMoved() const;
 
     Ui::ScopeUnit* ui;
     QElapsedTimer clock;
     qint64 taken = 0;
     qint64 held = 0;
+    // The sample count at the last value change and at the last paint.
+    qint64 changedAt = 0;
+    qint64 paintedAt = 0;
+    bool changedSincePaint = true;
 };

@@ -4,12 +4,14 @@
 #include "app/globals.h"
 #include "app/mainwindow.h"
 #include "config/configdlg.h"
+#include "config/writepreviewdlg.h"
 #include "settings/settingsdlg.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QSpinBox>
 #include <QTimer>
 
 #include <functional>
@@ -55,6 +57,26 @@ int main(int argc, char* argv[])
     auto* tabs = configDlg->findChild<QTabWidget*>(QStringLiteral("tabWidget"));
     QWidget* advanced = nullptr;
 
+    // "address N": the main window set to energizer N on a line with several.
+    if (args.value(3) == QLatin1String("address")) {
+        const int address = args.value(4).toInt();
+        const Steps busSteps = {
+            [&] {
+                settings->findChild<QSpinBox*>(QStringLiteral("spnEnergizerAddress"))->setValue(address);
+                QMetaObject::invokeMethod(&window, "serialParams", Qt::QueuedConnection);
+            },
+            [&] { QMetaObject::invokeMethod(settings, "apply"); },
+            [] {},
+            [] {},
+            [] {},
+            [] {},
+            [&] { save(&window, "main-window-address.png"); },
+            [&] { app.exit(ok ? 0 : 1); },
+        };
+        QTimer::singleShot(waitMs, [&busSteps] { runSteps(&busSteps, 500); });
+        return app.exec();
+    }
+
     const Steps steps = {
         [&] { save(&window, "main-window.png"); },
         [&] { settings->show(); },
@@ -72,6 +94,11 @@ int main(int argc, char* argv[])
         [&] {
             tabs->setCurrentIndex(0);
             configDlg->findChild<QPushButton*>(QStringLiteral("btnWriteEnerg"))->click();
+        },
+        [&] {
+            // The changes are shown first; confirm them.
+            if (auto* preview = configDlg->findChild<WritePreviewDlg*>())
+                preview->accept();
         },
         [] {}, // read back and confirmed by now
         [&] { save(configDlg, "config-written.png"); },

@@ -2,6 +2,10 @@
 
 #include <QString>
 
+// Energizer addresses, as the settings and every tool allow them.
+constexpr int MinEnergizerAddress = 0;
+constexpr int MaxEnergizerAddress = 63;
+
 // How the tool reaches the energizer. setting.ini keeps these as integers.
 enum class LinkKind { Serial = 0, Network = 1 };                 // comMode
 enum class ModuleRole { UdpServer = 0, UdpClient = 1, TcpServer = 2 }; // netMode

@@ -27,6 +27,7 @@ SettingsDlg::SettingsDlg(QWidget* parent)
 {
     ui->setupUi(this);
     ui->edtInstallerPIN->setText(QStringLiteral("407318"));
+    ui->spnEnergizerAddress->setRange(MinEnergizerAddress, MaxEnergizerAddress);
     ui->baudRateBox->setInsertPolicy(QComboBox::NoInsert);
     // Port names may be typed; device names differ by case on some systems.
     ui->serialPortInfoListBox->completer()->setCaseSensitivity(Qt::CaseSensitive);

@@ -12,10 +12,12 @@ namespace {
 
 constexpr int MaxPortNumber = 65535;
 
-bool folderWritable(const QString& folder)
+// An installed program has the package's data folder beside its bin folder
+// (/usr, /usr/local, an unpacked package). Whether bin can be written says
+// nothing: root can write /usr/bin.
+bool installed(const QString& appDir)
 {
-    const QFileInfo info(folder);
-    return info.isDir() && info.isWritable();
+    return QFileInfo(QDir(appDir).filePath(QStringLiteral("../share/energizer-configurator"))).isDir();
 }
 
 // Opening a FIFO would block until a writer comes; a folder cannot be read.
@@ -50,7 +52,7 @@ QString settingsFilePath()
 
 QString settingsFilePath(const QString& appDir)
 {
-    if (folderWritable(appDir))
+    if (!installed(appDir))
         return appDir + QStringLiteral("/setting.ini");
     const QString configDir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     QDir().mkpath(configDir);
@@ -64,7 +66,7 @@ QString fileDialogFolder()
 
 QString fileDialogFolder(const QString& appDir)
 {
-    if (folderWritable(appDir))
+    if (!installed(appDir))
         return appDir;
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }

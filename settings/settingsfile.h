@@ -8,12 +8,13 @@
 // portNumber, comMode). Needs no widget, so the command-line tool reads the
 // same file the window writes.
 
-// Beside the executable where that folder is writable (a portable copy, the
-// build folder); otherwise in the user's configuration folder.
+// An installed program (../share/energizer-configurator beside its folder)
+// keeps it in the user's configuration folder, whoever runs it; otherwise
+// (the build folder, a portable copy) it lies beside the executable.
 QString settingsFilePath();
 QString settingsFilePath(const QString& appDir);
-// Where the file dialogs start: the executable's folder where it is
-// writable, otherwise the user's documents.
+// Where the file dialogs start: the executable's folder, or the user's
+// documents for an installed program.
 QString fileDialogFolder();
 QString fileDialogFolder(const QString& appDir);
 

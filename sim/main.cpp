@@ -5,7 +5,7 @@
 #include "sim/faultinjector.h"
 #include "sim/output.h"
 #include "sim/ptyport.h"
-#include "sim/quitsignals.h"
+#include "link/quitsignals.h"
 #include "sim/simenergizer.h"
 #include "sim/simline.h"
 #include "sim/simoptions.h"

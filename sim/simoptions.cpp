@@ -16,7 +16,6 @@ bool toInt(const QString& text, int min, int max, int& out)
     return true;
 }
 
-constexpr int MaxAddress = 63;
 // With --line-rate and no --turnaround: the energizer starts answering this long after a request.
 constexpr int DefaultTurnaroundMs = 1;
 
@@ -76,7 +75,7 @@ StationOptions* stationFor(const QString& option, const QString& text, QVector<S
 {
     const int colon = text.indexOf(QLatin1Char(':'));
     int address = -1;
-    if (colon < 0 || !toInt(text.left(colon), 0, 255, address)) {
+    if (colon < 0 || !toInt(text.left(colon), MinEnergizerAddress, MaxEnergizerAddress, address)) {
         *error = QStringLiteral("%1 %2: use ADDRESS:%3").arg(option, text,
                                                             option == QLatin1String("--fault") ? QStringLiteral("OPTION=VALUE") : QStringLiteral("FILE"));
         return nullptr;
@@ -167,7 +166,7 @@ bool parseSimOptions(const QStringList& arguments, SimOptions& options, QString*
     FaultOptions& f = options.faults;
     int singleAddress = 1;
     const IntOption ints[] = {
-        {address, 0, 255, singleAddress, "--address must be 0..255"},
+        {address, MinEnergizerAddress, MaxEnergizerAddress, singleAddress, "--address must be 0..63"},
         {lineRate, 50, 4000000, options.line.lineRate, "--line-rate must be 50..4000000 baud"},
         {turnaround, 0, 60000, options.line.turnaroundMs, "--turnaround must be 0..60000"},
         {trailing, 0, 4096, f.trailing, "--trailing must be 0..4096"},

@@ -530,6 +530,14 @@
         <source>%1 was not loaded.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Confirm the changes to write them to the energizer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Reading the energizer&apos;s configuration before writing...</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ConfigFile</name>
@@ -547,6 +555,21 @@
     </message>
     <message>
         <source>it is not well-formed XML: %1 (line %2, column %3)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ConfigPush</name>
+    <message>
+        <source>Configuration not written: the energizer did not answer the read before writing within %1 s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Write cancelled: nothing was written to the energizer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Backup #%1 can be restored from Configuration → History.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -602,26 +625,6 @@
 </context>
 <context>
     <name>EnergizerLink</name>
-    <message>
-        <source>Not available serial ports</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Connection failed. </source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Connecting to %1 : %2</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Terminal is not ready</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Connected to %1 : %2</source>
-        <translation type="unfinished"></translation>
-    </message>
     <message>
         <source>No parity</source>
         <translation type="unfinished"></translation>
@@ -684,6 +687,165 @@
     </message>
     <message>
         <source>%1 bits</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not available serial ports</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connection failed. </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Terminal is not ready</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connecting to %1 : %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connected to %1 : %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>HistoryDlg</name>
+    <message>
+        <source>Configuration history</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Id</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kind</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>User</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Changed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Parameter</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Export as XML...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Restore to energizer...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>backup</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>written</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>restored</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Energizer %1 on %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no link</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Export history entry</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>XML files (*.xml)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Writing configuration to energizer...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No history is kept: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>this window has no history file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The history could not be read: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No entries for this energizer yet</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Select one entry to compare it with the energizer now, or two to compare them with each other.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Entry #%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Energizer now</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Reading the energizer&apos;s configuration...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 against %2: no parameter differs</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 against %2: parameters that differ: %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Entry #%1 not exported: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Entry #%1 exported to %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The energizer is busy with another exchange; try again in a moment</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Reading the energizer&apos;s configuration before writing...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the energizer now</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -911,6 +1073,18 @@
     </message>
     <message>
         <source>The energizer&apos;s installer PIN differs from the one set in Comms → Serial connection settings → Installer PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Configuration</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>History...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No configuration history is kept: %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1187,6 +1361,53 @@
     </message>
     <message>
         <source>Product Identifier: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>WritePreviewDlg</name>
+    <message>
+        <source>Write to energizer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Parameter</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>On the energizer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>New value</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No parameter changes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Write</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The energizer already holds this configuration.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>These parameters will change on the energizer.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Its configuration before the write is kept as backup #%1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Its configuration before the write could not be kept in the history.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -530,6 +530,14 @@
         <source>%1 was not loaded.</source>
         <translation>%1 wurde nicht geladen.</translation>
     </message>
+    <message>
+        <source>Confirm the changes to write them to the energizer</source>
+        <translation>Änderungen bestätigen, um sie in das Gerät zu schreiben</translation>
+    </message>
+    <message>
+        <source>Reading the energizer&apos;s configuration before writing...</source>
+        <translation>Konfiguration des Geräts wird vor dem Schreiben gelesen...</translation>
+    </message>
 </context>
 <context>
     <name>ConfigFile</name>
@@ -548,6 +556,21 @@
     <message>
         <source>it is not well-formed XML: %1 (line %2, column %3)</source>
         <translation>sie ist kein wohlgeformtes XML: %1 (Zeile %2, Spalte %3)</translation>
+    </message>
+</context>
+<context>
+    <name>ConfigPush</name>
+    <message>
+        <source>Configuration not written: the energizer did not answer the read before writing within %1 s</source>
+        <translation>Konfiguration nicht geschrieben: das Gerät hat das Lesen vor dem Schreiben nicht innerhalb von %1 s beantwortet</translation>
+    </message>
+    <message>
+        <source>Write cancelled: nothing was written to the energizer</source>
+        <translation>Schreiben abgebrochen: nichts wurde in das Gerät geschrieben</translation>
+    </message>
+    <message>
+        <source>Backup #%1 can be restored from Configuration → History.</source>
+        <translation>Sicherung #%1 kann unter Konfiguration → Verlauf wiederhergestellt werden.</translation>
     </message>
 </context>
 <context>
@@ -602,26 +625,6 @@
 </context>
 <context>
     <name>EnergizerLink</name>
-    <message>
-        <source>Not available serial ports</source>
-        <translation>Keine seriellen Schnittstellen verfügbar</translation>
-    </message>
-    <message>
-        <source>Connection failed. </source>
-        <translation>Verbindung fehlgeschlagen. </translation>
-    </message>
-    <message>
-        <source>Connecting to %1 : %2</source>
-        <translation>Verbinde mit %1 : %2</translation>
-    </message>
-    <message>
-        <source>Terminal is not ready</source>
-        <translation>Terminal ist nicht bereit</translation>
-    </message>
-    <message>
-        <source>Connected to %1 : %2</source>
-        <translation>Verbunden mit %1 : %2</translation>
-    </message>
     <message>
         <source>No parity</source>
         <translation>Keine Parität</translation>
@@ -685,6 +688,165 @@
     <message>
         <source>%1 bits</source>
         <translation>%1 Bits</translation>
+    </message>
+    <message>
+        <source>Not available serial ports</source>
+        <translation>Keine seriellen Schnittstellen verfügbar</translation>
+    </message>
+    <message>
+        <source>Connection failed. </source>
+        <translation>Verbindung fehlgeschlagen. </translation>
+    </message>
+    <message>
+        <source>Terminal is not ready</source>
+        <translation>Terminal ist nicht bereit</translation>
+    </message>
+    <message>
+        <source>Connecting to %1 : %2</source>
+        <translation>Verbinde mit %1 : %2</translation>
+    </message>
+    <message>
+        <source>Connected to %1 : %2</source>
+        <translation>Verbunden mit %1 : %2</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryDlg</name>
+    <message>
+        <source>Configuration history</source>
+        <translation>Konfigurationsverlauf</translation>
+    </message>
+    <message>
+        <source>Id</source>
+        <translation>Nr.</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>Zeit</translation>
+    </message>
+    <message>
+        <source>Kind</source>
+        <translation>Art</translation>
+    </message>
+    <message>
+        <source>User</source>
+        <translation>Benutzer</translation>
+    </message>
+    <message>
+        <source>Changed</source>
+        <translation>Geändert</translation>
+    </message>
+    <message>
+        <source>Parameter</source>
+        <translation>Parameter</translation>
+    </message>
+    <message>
+        <source>Export as XML...</source>
+        <translation>Als XML exportieren...</translation>
+    </message>
+    <message>
+        <source>Restore to energizer...</source>
+        <translation>Im Gerät wiederherstellen...</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>read</source>
+        <translation>gelesen</translation>
+    </message>
+    <message>
+        <source>backup</source>
+        <translation>Sicherung</translation>
+    </message>
+    <message>
+        <source>written</source>
+        <translation>geschrieben</translation>
+    </message>
+    <message>
+        <source>restored</source>
+        <translation>wiederhergestellt</translation>
+    </message>
+    <message>
+        <source>Energizer %1 on %2</source>
+        <translation>Gerät %1 an %2</translation>
+    </message>
+    <message>
+        <source>no link</source>
+        <translation>keine Verbindung</translation>
+    </message>
+    <message>
+        <source>Export history entry</source>
+        <translation>Verlaufseintrag exportieren</translation>
+    </message>
+    <message>
+        <source>XML files (*.xml)</source>
+        <translation>XML-Dateien (*.xml)</translation>
+    </message>
+    <message>
+        <source>Writing configuration to energizer...</source>
+        <translation>Konfiguration wird in das Gerät geschrieben...</translation>
+    </message>
+    <message>
+        <source>No history is kept: %1</source>
+        <translation>Es wird kein Verlauf geführt: %1</translation>
+    </message>
+    <message>
+        <source>this window has no history file</source>
+        <translation>dieses Fenster hat keine Verlaufsdatei</translation>
+    </message>
+    <message>
+        <source>The history could not be read: %1</source>
+        <translation>Der Verlauf konnte nicht gelesen werden: %1</translation>
+    </message>
+    <message>
+        <source>No entries for this energizer yet</source>
+        <translation>Noch keine Einträge für dieses Gerät</translation>
+    </message>
+    <message>
+        <source>Select one entry to compare it with the energizer now, or two to compare them with each other.</source>
+        <translation>Einen Eintrag wählen, um ihn mit dem aktuellen Stand des Geräts zu vergleichen, oder zwei, um sie miteinander zu vergleichen.</translation>
+    </message>
+    <message>
+        <source>Entry #%1</source>
+        <translation>Eintrag #%1</translation>
+    </message>
+    <message>
+        <source>Energizer now</source>
+        <translation>Gerät jetzt</translation>
+    </message>
+    <message>
+        <source>Reading the energizer&apos;s configuration...</source>
+        <translation>Konfiguration des Geräts wird gelesen...</translation>
+    </message>
+    <message>
+        <source>%1 against %2: no parameter differs</source>
+        <translation>%1 gegen %2: kein Parameter unterscheidet sich</translation>
+    </message>
+    <message>
+        <source>%1 against %2: parameters that differ: %3</source>
+        <translation>%1 gegen %2: abweichende Parameter: %3</translation>
+    </message>
+    <message>
+        <source>Entry #%1 not exported: %2</source>
+        <translation>Eintrag #%1 nicht exportiert: %2</translation>
+    </message>
+    <message>
+        <source>Entry #%1 exported to %2</source>
+        <translation>Eintrag #%1 exportiert nach %2</translation>
+    </message>
+    <message>
+        <source>The energizer is busy with another exchange; try again in a moment</source>
+        <translation>Das Gerät ist mit einem anderen Austausch beschäftigt; bitte gleich noch einmal versuchen</translation>
+    </message>
+    <message>
+        <source>Reading the energizer&apos;s configuration before writing...</source>
+        <translation>Konfiguration des Geräts wird vor dem Schreiben gelesen...</translation>
+    </message>
+    <message>
+        <source>the energizer now</source>
+        <translation>das Gerät jetzt</translation>
     </message>
 </context>
 <context>
@@ -912,6 +1074,18 @@
     <message>
         <source>The energizer&apos;s installer PIN differs from the one set in Comms → Serial connection settings → Installer PIN</source>
         <translation>Die Installateur-PIN des Geräts weicht von der unter Verbindung → Verbindungseinstellungen → Installateur-PIN eingestellten ab</translation>
+    </message>
+    <message>
+        <source>Configuration</source>
+        <translation>Konfiguration</translation>
+    </message>
+    <message>
+        <source>History...</source>
+        <translation>Verlauf...</translation>
+    </message>
+    <message>
+        <source>No configuration history is kept: %1</source>
+        <translation>Es wird kein Konfigurationsverlauf geführt: %1</translation>
     </message>
 </context>
 <context>
@@ -1188,6 +1362,53 @@
     <message>
         <source>Product Identifier: %1</source>
         <translation>Produkt-ID: %1</translation>
+    </message>
+</context>
+<context>
+    <name>WritePreviewDlg</name>
+    <message>
+        <source>Write to energizer</source>
+        <translation>In Gerät schreiben</translation>
+    </message>
+    <message>
+        <source>Parameter</source>
+        <translation>Parameter</translation>
+    </message>
+    <message>
+        <source>On the energizer</source>
+        <translation>Im Gerät</translation>
+    </message>
+    <message>
+        <source>New value</source>
+        <translation>Neuer Wert</translation>
+    </message>
+    <message>
+        <source>No parameter changes</source>
+        <translation>Keine Parameteränderungen</translation>
+    </message>
+    <message>
+        <source>Write</source>
+        <translation>Schreiben</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>The energizer already holds this configuration.</source>
+        <translation>Das Gerät enthält diese Konfiguration bereits.</translation>
+    </message>
+    <message>
+        <source>These parameters will change on the energizer.</source>
+        <translation>Diese Parameter werden im Gerät geändert.</translation>
+    </message>
+    <message>
+        <source>Its configuration before the write is kept as backup #%1.</source>
+        <translation>Seine Konfiguration vor dem Schreiben ist als Sicherung #%1 gespeichert.</translation>
+    </message>
+    <message>
+        <source>Its configuration before the write could not be kept in the history.</source>
+        <translation>Seine Konfiguration vor dem Schreiben konnte nicht im Verlauf gespeichert werden.</translation>
     </message>
 </context>
 <context>

@@ -62,6 +62,35 @@ private slots:
         QVERIFY(!config->isEnabled());
     }
 
+    // The PIN typed in the settings unlocks CONFIG only when it is the
+    // energizer's exactly: not a longer PIN that starts with or contains
+    // it, nor its first digits.
+    void installerPinMustMatchExactly_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("unlocks");
+        QTest::newRow("the same") << QString::fromLatin1(DefaultInstallerPin) << true;
+        QTest::newRow("starts with it") << QStringLiteral("4073185") << false;
+        QTest::newRow("contains it") << QStringLiteral("94073185") << false;
+        QTest::newRow("its first digits") << QStringLiteral("4073") << false;
+    }
+
+    void installerPinMustMatchExactly()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, unlocks);
+        auto* settings = window->findChild<SettingsDlg*>();
+        settings->findChild<QLineEdit*>(QStringLiteral("edtInstallerPIN"))->setText(typed);
+        QTimer::singleShot(0, settings->findChild<QPushButton*>(QStringLiteral("btnApply")), &QPushButton::click);
+        widget<QAction>("actSerialParams")->trigger();
+        QCOMPARE(settings->settings().installerPin, typed);
+        ConfigBlock block = defaultConfigBlock();
+        setParam(block, 20, QString::fromLatin1(DefaultInstallerPin));
+        configDlg->setConfig(QByteArray(reinterpret_cast<const char*>(block.data()), ConfigBlockSize));
+        window->checkInstallerPin();
+        QCOMPARE(widget<QPushButton>("btnConfig")->isEnabled(), unlocks);
+    }
+
     void numbersInLocale_data()
     {
         QTest::addColumn<QLocale>("locale");

@@ -30,6 +30,7 @@ private slots:
     void zone_data();
     void zone();
     void watch();
+    void watchUnansweredPoll();
     void watchEndsOnSigterm();
     void settingsBesideExecutable();
 
@@ -237,6 +238,33 @@ void TestCli::watch()
         for (int i = 0; i < header.size(); ++i)
             o.insert(QString::fromLatin1(header[i]), QString::fromLatin1(cells[i]));
         QVERIFY2(time.match(o.value("time").toString()).hasMatch() && o.value("online") == "true" && battery.match(o.value("batteryVoltage").toString()).hasMatch(), line.constData());
+    }
+}
+
+// A poll the energizer does not answer is a line of its own: online false,
+// every value empty, nothing carried over from the reply before.
+void TestCli::watchUnansweredPoll()
+{
+    SimProcess sim;
+    const QStringList link = startSim(sim, QStringLiteral("udp"), {"--silent-after", "2"});
+    QVERIFY(!link.isEmpty());
+    const Run r = cli(link + QStringList{"--timeout", "150", "watch", "--count", "4", "--interval", "0.2"});
+    QCOMPARE(r.status, 0);
+    QList<QByteArray> lines = r.out.split('\n');
+    QCOMPARE(lines.takeLast(), QByteArray());
+    QCOMPARE(lines.size(), 5);
+    const QList<QByteArray> header = lines.takeFirst().split(',');
+    const int online = header.indexOf("online"), battery = header.indexOf("batteryVoltage");
+    QVERIFY(online > 0 && battery > 0);
+    for (int i = 0; i < lines.size(); ++i) {
+        const QList<QByteArray> cells = lines[i].split(',');
+        QCOMPARE(cells.size(), header.size());
+        const bool answered = i < 2;
+        QVERIFY2(cells[online] == (answered ? "true" : "false"), lines[i].constData());
+        QByteArray values; // all but time and online
+        for (int c = 1; c < cells.size(); ++c)
+            values += c == online ? QByteArray() : cells[c];
+        QVERIFY2(answered ? !cells[battery].isEmpty() : values.isEmpty(), lines[i].constData());
     }
 }
 

@@ -5,6 +5,7 @@
 #include "app/globals.h"
 #include "app/mainwindow.h"
 #include "config/configdlg.h"
+#include "config/writepreviewdlg.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -36,6 +37,9 @@ private slots:
         gateDelay()->setValue(33);
         widget<QCheckBox>(configDlg, "chkSolar")->setChecked(true);
         click("btnWriteEnerg");
+        // The energizer's block is read first and the changes are offered.
+        QTRY_VERIFY_WITH_TIMEOUT(configDlg->findChild<WritePreviewDlg*>(), 3000);
+        configDlg->findChild<WritePreviewDlg*>()->accept();
 
         // Read back and confirmed in the dialog.
         QTRY_COMPARE_WITH_TIMEOUT(configDlg->exchangeText(), QStringLiteral("Configuration written and verified"), 3000);

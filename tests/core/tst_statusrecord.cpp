@@ -112,6 +112,9 @@ private slots:
         QTest::newRow("level 10 counts as 0") << 12 << 0x1A << QVariantMap{{"fenceCondition1", "<Good>"}};
         QTest::newRow("level 15 counts as 0") << 19 << 0xFF << QVariantMap{{"fenceCondition2", "<Bad>"}};
         QTest::newRow("level 9, bad") << 12 << 0x39 << QVariantMap{{"fenceLevel1", 9}, {"fenceCondition1", "<Bad>"}};
+        // The clamp's edge for zone 2 as for zone 1.
+        QTest::newRow("zone 2 level 10 counts as 0") << 19 << 0x1A << QVariantMap{{"fenceCondition2", "<Good>"}};
+        QTest::newRow("zone 2 level 9, bad") << 19 << 0x39 << QVariantMap{{"fenceLevel2", 9}, {"fenceCondition2", "<Bad>"}};
         QTest::newRow("on, low voltage") << 13 << 0x81 << QVariantMap{{"fenceOn1", true}, {"fenceHv1", false}};
         QTest::newRow("on, mode 3") << 13 << 0x83 << QVariantMap{{"fenceOn1", true}};
         QTest::newRow("zone 2 mode 1, other bits set") << 20 << 0x7D << QVariantMap{{"fenceHv2", false}};

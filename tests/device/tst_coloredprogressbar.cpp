@@ -11,8 +11,11 @@ private slots:
         QTest::addColumn<int>("level");
         QTest::addColumn<QColor>("fill"); // none: the blue gradient of level 0
         QTest::newRow("0 blue gradient") << 0 << QColor();
+        // Both edges of every band.
+        QTest::newRow("1 red") << 1 << QColor(Qt::red);
         QTest::newRow("3 red") << 3 << QColor(Qt::red);
         QTest::newRow("4 yellow") << 4 << QColor(Qt::yellow);
+        QTest::newRow("6 yellow") << 6 << QColor(Qt::yellow);
         QTest::newRow("7 green") << 7 << QColor(Qt::green);
         QTest::newRow("9 green, full") << 9 << QColor(Qt::green);
     }

@@ -1,5 +1,6 @@
 #include "config/configdiff.h"
 #include "config/configxml.h"
+#include "config/historychanges.h"
 #include "history/historystore.h"
 
 #include <QFile>
@@ -124,7 +125,7 @@ private slots:
         QVector<int> counts;
         for (const HistoryEntry& e : all) {
             ids << e.id;
-            counts << e.changed;
+            counts << historyChanges(e);
         }
         QCOMPARE(ids, (QVector<qint64>{n3, n2, s1, n1}));
         // Against the previous entry of the same energizer, not the previous row.
@@ -134,7 +135,7 @@ private slots:
         const QVector<HistoryEntry> limited = store.list({north, 1, 2}).value;
         QCOMPARE(limited.size(), 2);
         QCOMPARE(limited.at(1).id, n2);
-        QCOMPARE(limited.at(1).changed, 3);
+        QCOMPARE(historyChanges(limited.at(1)), 3);
         QCOMPARE(store.list({south, -1, 0}).value.size(), 1);
         QCOMPARE(store.list({QString(), 2, 0}).value.size(), 0);
 
@@ -169,7 +170,7 @@ private slots:
         const QVector<HistoryEntry> all = store.list().value;
         QCOMPARE(all.size(), 2);
         QCOMPARE(all.at(0).problem, got.error);
-        QCOMPARE(all.at(0).changed, -1);
+        QCOMPARE(historyChanges(all.at(0)), -1);
         QVERIFY(store.entry(good).ok());
     }
 
@@ -322,7 +323,7 @@ private slots:
         HistoryStore store(file("export.sqlite"));
         const qint64 id = store.add(QStringLiteral("/dev/ttyS0"), 1, HistoryKind::Backup, after).value;
         ConfigBlock loaded;
-        QVERIFY(configFromXml(historyEntryXml(store.entry(id).value), loaded));
+        QVERIFY(configFromXml(configToXml(store.entry(id).value.block), loaded));
         QVERIFY(configChanges(after, loaded).isEmpty());
     }
 

@@ -3,7 +3,7 @@
 #include "simprocess.h"
 
 #include "device/energizer.h"
-#include "link/configtransfer.h"
+#include "config/configtransfer.h"
 #include "link/energizerlink.h"
 
 #include <QNetworkDatagram>

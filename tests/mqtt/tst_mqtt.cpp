@@ -102,6 +102,7 @@ private slots:
     void brokerDownAtStartThenRestarted();
     void zoneCommands_data();
     void zoneCommands();
+    void retainedZoneCommandIgnored();
     void brokerPassword();
     void discovery();
 
@@ -218,6 +219,27 @@ void TestMqtt::zoneCommands()
         seen = sub.waitFor(prefix + "/state", &isOnline, seen + 1);
     QVERIFY2(seen >= 0 && (!allowed || bridge.waitForStderr("zone 1 on: done")), qPrintable(bridge.err));
     QCOMPARE(sim.command("state", "STATE"), QStringLiteral("STATE on1=%1 hv1=1 on2=0 hv2=1").arg(int(allowed)));
+}
+
+// A command left retained on the broker reaches the bridge as soon as it
+// subscribes: it is said and dropped, never switched, even with commands allowed.
+void TestMqtt::retainedZoneCommandIgnored()
+{
+    SimProcess ownSim; // zone 1 off, whatever zoneCommands left on the shared one
+    QVERIFY(!ownSim.start({"--udp", "0"}).isEmpty());
+    const QString prefix = QStringLiteral("farm/e5");
+    QCOMPARE(QProcess::execute("mosquitto_pub", {"-h", "127.0.0.1", "-p", QString::number(broker.port()), "-r", "-t", prefix + "/zone/1/set", "-m", "on"}), 0);
+    Subscriber sub(broker.port(), {prefix + "/state"});
+    Bridge bridge(ownSim.port(), broker.port(), {"--topic", prefix, "--allow-zone-commands"});
+    QVERIFY2(bridge.waitForStderr("ignored a retained command on " + prefix + "/zone/1/set"), qPrintable(bridge.err));
+    // Nothing to wait for but time: five more polls.
+    int seen = sub.waitFor(prefix + "/state", &isOnline);
+    for (int i = 0; i < 5 && seen >= 0; ++i)
+        seen = sub.waitFor(prefix + "/state", &isOnline, seen + 1);
+    QVERIFY(seen >= 0);
+    QCOMPARE(ownSim.command("state", "STATE"), QStringLiteral("STATE on1=0 hv1=1 on2=0 hv2=1"));
+    // Not left for the next test.
+    QCOMPARE(QProcess::execute("mosquitto_pub", {"-h", "127.0.0.1", "-p", QString::number(broker.port()), "-r", "-n", "-t", prefix + "/zone/1/set"}), 0);
 }
 
 // The right password connects; a wrong one is refused on every retry, with one line saying why.

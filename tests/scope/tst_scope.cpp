@@ -168,6 +168,38 @@ private slots:
         QVERIFY(redPixels(unit.plot->canvas()->grab().toImage()) > 100);
     }
 
+    // Samples every 10 ms, but the canvas is painted at most once per display
+    // frame (17 ms), even while every sample brings a new value.
+    void paintsAtTheDisplaysPace()
+    {
+        struct PaintCounter : QObject
+        {
+            int paints = 0;
+            bool eventFilter(QObject*, QEvent* event) override
+            {
+                paints += event->type() == QEvent::Paint;
+                return false;
+            }
+        } counter;
+        ScopeUnit unit;
+        unit.setObjectName(QStringLiteral("unit1"));
+        unit.resize(980, 420);
+        unit.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&unit));
+        QTRY_VERIFY(unit.samplesTaken() > 10);
+        unit.plot->canvas()->installEventFilter(&counter);
+        QElapsedTimer clock;
+        clock.start();
+        const qint64 start = unit.samplesTaken();
+        QTimer changer; // a new value for every sample
+        connect(&changer, &QTimer::timeout, this, [] { energizer->returnVoltage1 = energizer->returnVoltage1 == 14000.0 ? 13000.0 : 14000.0; });
+        changer.start(5);
+        QTRY_VERIFY(unit.samplesTaken() - start >= 60);
+        const qint64 samples = unit.samplesTaken() - start, elapsed = clock.elapsed();
+        QVERIFY2(counter.paints >= 5 && counter.paints <= elapsed / 17 + 2,
+                 qPrintable(QStringLiteral("%1 paints, %2 samples in %3 ms").arg(counter.paints).arg(samples).arg(elapsed)));
+    }
+
     // Both tabs sample; the stone follows the link;
     // closing deletes it all.
     void dialogSamplesBothTabsAndCloseDeletesAll()

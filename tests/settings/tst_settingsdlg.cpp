@@ -11,7 +11,6 @@
 #include <QRadioButton>
 #include <QSettings>
 #include <QSpinBox>
-#include <QStandardPaths>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -119,16 +118,12 @@ private slots:
         QTest::newRow("UDP and port beyond 32 bits") << QStringList{"1", "4294967297", "4294973424"} << QStringList{"1", "0", "6128"};
     }
 
-    void installedProgramKeepsSettingsWithTheUser()
+    void buildFolderKeepsSettingsBesideTheExecutable()
     {
-        // A portable copy keeps its file beside it; an installed one, whose
-        // folder the user cannot write, in the user's configuration folder.
-        const QString here = QCoreApplication::applicationDirPath(), unwritable = QStringLiteral("/nonexistent/usr/bin");
+        // The installed layout is tested in tests/package.
+        const QString here = QCoreApplication::applicationDirPath();
         QCOMPARE(settingsFilePath(here), iniPath());
         QCOMPARE(fileDialogFolder(here), here);
-        QCOMPARE(settingsFilePath(unwritable),
-                 QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/setting.ini"));
-        QCOMPARE(fileDialogFolder(unwritable), QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     }
 
     void storedValues()

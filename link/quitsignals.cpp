@@ -1,4 +1,4 @@
-#include "sim/quitsignals.h"
+#include "link/quitsignals.h"
 
 #include <QSocketNotifier>
 

@@ -1,7 +1,8 @@
-#include "link/configtransfer.h"
+#include "config/configtransfer.h"
 
-#include "link/station.h"
 #include "link/frames.h"
+#include "link/linklog.h"
+#include "link/station.h"
 
 #include <QCoreApplication>
 
@@ -74,9 +75,7 @@ void ConfigTransfer::takeReply(const QByteArray& reply)
     ConfigBlock back{};
     for (int i = 0; i < ConfigBlockSize; ++i)
         back[static_cast<std::size_t>(i)] = static_cast<quint8>(reply.at(i));
-    bool same = true;
-    for (int i = 3; i <= 50; ++i)
-        same = same && back[static_cast<std::size_t>(i)] == m_sent[static_cast<std::size_t>(i)];
+    const bool same = readBackMatches(m_sent, back);
     finish(same ? Outcome::Done : Outcome::Differs, reply, same ? QStringList() : differingParams(m_sent, back));
 }
 
@@ -84,6 +83,7 @@ void ConfigTransfer::finish(Outcome outcome, const QByteArray& reply, const QStr
 {
     m_timer.stop();
     m_mode = Mode::Idle;
+    qCDebug(lcTransfer) << "Address" << m_station.address() << (m_writing ? "write" : "read") << outcome;
     if (m_writing)
         emit writeFinished(outcome, differing);
     else

@@ -1,4 +1,4 @@
-#include "gateway/hostport.h"
+#include "link/hostport.h"
 
 #include <QHostAddress>
 

@@ -4,8 +4,9 @@
 
 class QSocketNotifier;
 
-// Turns SIGTERM and SIGINT into a signal on the event loop, so the simulator
-// exits through its destructors (and removes its pty link).
+// Turns SIGTERM and SIGINT into a signal on the event loop, so a program
+// exits through its destructors (the simulator removes its pty link, the
+// bridge publishes offline).
 class QuitSignals : public QObject
 {
     Q_OBJECT

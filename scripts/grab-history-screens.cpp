@@ -1,0 +1,106 @@
+// Saves PNGs of the write preview and of the History dialog, as a user sees
+// them after one confirmed write, for the manual. Run through
+// scripts/grab-history-screens, which gives it its own history folder.
+#include "app/globals.h"
+#include "app/mainwindow.h"
+#include "app/translations.h"
+#include "config/configdlg.h"
+#include "config/historydlg.h"
+#include "config/writepreviewdlg.h"
+#include "history/historystore.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+
+#include <functional>
+#include <vector>
+
+namespace {
+
+using Steps = std::vector<std::function<void()>>;
+
+// One step after another, a pause apart; the timers also fire inside modal dialogs.
+void runSteps(const Steps* steps, int pauseMs, std::size_t index = 0)
+{
+    if (index >= steps->size())
+        return;
+    QTimer::singleShot(pauseMs, [steps, pauseMs, index] {
+        (*steps)[index]();
+        runSteps(steps, pauseMs, index + 1);
+    });
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    installTranslations(app);
+    QApplication::setApplicationName(QApplication::tr("Energizer Configurator"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0.31"));
+    QApplication::setOrganizationName(QStringLiteral("Ravlin"));
+    const QStringList args = app.arguments();
+    const QDir out(args.value(1, QStringLiteral(".")));
+    const int waitMs = args.value(2, QStringLiteral("4000")).toInt();
+
+    HistoryStore history(HistoryStore::defaultPath());
+    MainWindow window(&history);
+    window.show();
+    bool ok = true;
+    const auto save = [&ok, out](QWidget* w, const char* name) {
+        const bool saved = w && w->grab().save(out.filePath(QString::fromLatin1(name)));
+        qInfo("%s: %d x %d%s", name, w ? w->width() : 0, w ? w->height() : 0, saved ? "" : " (not saved)");
+        ok = saved && ok;
+    };
+    const auto edit = [](int delay, bool solar) {
+        configDlg->findChild<QSpinBox*>(QStringLiteral("spnGateAlarmDelay"))->setValue(delay);
+        configDlg->findChild<QCheckBox*>(QStringLiteral("chkSolar"))->setChecked(solar);
+        configDlg->findChild<QPushButton*>(QStringLiteral("btnWriteEnerg"))->click();
+    };
+    const auto preview = [] { return configDlg->findChild<WritePreviewDlg*>(); };
+    HistoryDlg* historyDlg = nullptr;
+
+    const Steps steps = {
+        [&] { QMetaObject::invokeMethod(&window, "showConfig", Qt::QueuedConnection); },
+        // A first write, so that the history holds more than the first read.
+        [&] { edit(12, false); },
+        [&] {
+            if (preview())
+                preview()->accept();
+        },
+        [] {},
+        [&] { edit(25, true); },
+        [&] {
+            save(preview(), "write-preview.png");
+            if (preview())
+                preview()->accept();
+        },
+        [] {},
+        [&] { configDlg->close(); },
+        [&] {
+            window.findChild<QAction*>(QStringLiteral("actHistory"))->trigger();
+            historyDlg = window.findChild<HistoryDlg*>();
+            if (historyDlg) {
+                historyDlg->resize(760, 560);
+                // The backup before the last write, against the energizer now.
+                const QVector<qint64> ids = historyDlg->shownIds();
+                if (ids.size() > 1)
+                    historyDlg->selectIds({ids.at(1)});
+            }
+        },
+        [] {},
+        [&] { save(historyDlg, "history.png"); },
+        [&] {
+            if (historyDlg)
+                historyDlg->close();
+        },
+        [&] { app.exit(ok ? 0 : 1); },
+    };
+    QTimer::singleShot(waitMs, [&steps] { runSteps(&steps, 700); });
+    return app.exec();
+}

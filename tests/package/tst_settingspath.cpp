@@ -1,0 +1,51 @@
+// setting.ini and the file dialogs' folder: an installed program (the
+// package's data folder beside bin) keeps them with the user even when its
+// bin folder is writable, as /usr/bin is for root; a build folder keeps
+// setting.ini beside the executable.
+#include "settings/settingsfile.h"
+
+#include <QDir>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestSettingsPath : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+    }
+
+    void layout_data()
+    {
+        QTest::addColumn<QStringList>("present"); // folders besides usr/bin
+        QTest::addColumn<bool>("installed");
+        QTest::newRow("build folder") << QStringList{} << false;
+        QTest::newRow("package") << QStringList{QStringLiteral("usr/share/energizer-configurator")} << true;
+        // Another program's data, or only the documentation: not ours.
+        QTest::newRow("share without our folder") << QStringList{QStringLiteral("usr/share/doc/energizer-configurator")} << false;
+    }
+
+    void layout()
+    {
+        QFETCH(QStringList, present);
+        QFETCH(bool, installed);
+        QTemporaryDir root;
+        const QDir dir(root.path());
+        QVERIFY(root.isValid() && dir.mkpath(QStringLiteral("usr/bin")));
+        for (const QString& folder : present)
+            QVERIFY(dir.mkpath(folder));
+        const QString bin = dir.filePath(QStringLiteral("usr/bin"));
+        QVERIFY(QFileInfo(bin).isWritable());
+
+        const QString userIni =
+            QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/setting.ini");
+        QCOMPARE(settingsFilePath(bin), installed ? userIni : bin + QStringLiteral("/setting.ini"));
+        QCOMPARE(fileDialogFolder(bin), installed ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) : bin);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettingsPath)
+#include "tst_settingspath.moc"
