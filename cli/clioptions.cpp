@@ -143,10 +143,22 @@ struct Given
 {
     const QCommandLineParser& before;
     const QCommandLineParser* after;
-    bool isSet(const QCommandLineOption& o) const { return (after && after->isSet(o)) || before.isSet(o); }
+    // Command options are unknown to before: asking it about them would warn.
+    static bool found(const QCommandLineParser& parser, const QCommandLineOption& o)
+    {
+        const QStringList names = parser.optionNames();
+        for (const QString& name : o.names()) {
+            if (names.contains(name))
+                return true;
+        }
+        return false;
+    }
+    bool isSet(const QCommandLineOption& o) const { return (after && found(*after, o)) || found(before, o); }
     QString value(const QCommandLineOption& o) const
     {
-        return after && after->isSet(o) ? after->value(o) : before.value(o);
+        if (after && found(*after, o))
+            return after->value(o);
+        return found(before, o) ? before.value(o) : o.defaultValues().value(0);
     }
 };
 
