@@ -142,14 +142,14 @@ void PushCommand::dryRunRead(int outcome, const QByteArray& reply)
     }
     const QStringList lines = configChangeLines(configChanges(current, target(current)));
     const bool many = m_stations.size() > 1;
+    QByteArray out;
     if (many && lines.isEmpty())
-        m_out += QStringLiteral("address %1: nothing would change\n").arg(m_station->address()).toUtf8();
+        out += QStringLiteral("address %1: nothing would change\n").arg(m_station->address()).toUtf8();
     for (const QString& line : lines)
-        m_out += ((many ? QStringLiteral("address %1: ").arg(m_station->address()) : QString()) + line + QLatin1Char('\n')).toUtf8();
+        out += ((many ? QStringLiteral("address %1: ").arg(m_station->address()) : QString()) + line + QLatin1Char('\n')).toUtf8();
     // No write: the lines are what the installer asked for.
-    std::fwrite(m_out.constData(), 1, static_cast<std::size_t>(m_out.size()), stdout);
+    std::fwrite(out.constData(), 1, static_cast<std::size_t>(out.size()), stdout);
     std::fflush(stdout);
-    m_out.clear();
     QMetaObject::invokeMethod(this, &PushCommand::next, Qt::QueuedConnection);
 }
 

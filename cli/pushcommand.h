@@ -47,5 +47,4 @@ private:
     ConfigPush* m_push = nullptr;
     bool m_pinRefused = false;
     int m_worst = 0;
-    QByteArray m_out;
 };
