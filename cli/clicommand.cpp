@@ -27,6 +27,10 @@ void CliCommand::start()
         fail(status, reason);
         return;
     }
+    if (!usesLink()) {
+        run();
+        return;
+    }
     m_starter->setTolerant(tolerantStart());
     m_starter->start();
 }

@@ -33,6 +33,8 @@ protected:
     virtual void run() = 0;
     // A command that keeps going through a link that is not up yet.
     virtual bool tolerantStart() const { return false; }
+    // False for one that only looks into files: run() follows prepare() and no link is opened.
+    virtual bool usesLink() const { return true; }
 
     void succeed(const QByteArray& data, int status = 0);
     void fail(int status, const QString& reason);

@@ -2,6 +2,7 @@
 
 #include "cli/exitstatus.h"
 #include "config/configrecord.h"
+#include "history/historystore.h"
 #include "link/addresslist.h"
 #include "link/hostport.h"
 #include "link/pollinterval.h"
@@ -79,6 +80,15 @@ ParseOutcome usageError(const QString& message)
     return {ParseOutcome::Error, ExitStatus::Usage, message};
 }
 
+bool takeEntryId(QStringList& positional, qint64* id)
+{
+    if (positional.isEmpty())
+        return false;
+    bool ok = false;
+    *id = positional.takeFirst().toLongLong(&ok);
+    return ok && *id > 0;
+}
+
 // Options taken before the command and also after it.
 struct GlobalOptions
 {
@@ -98,11 +108,12 @@ struct GlobalOptions
     QCommandLineOption settings{QStringLiteral("settings"), {}, QStringLiteral("FILE")};
     QCommandLineOption address{QStringLiteral("address"), {}, QStringLiteral("LIST")};
     QCommandLineOption timeout{QStringLiteral("timeout"), {}, QStringLiteral("MS")};
+    QCommandLineOption history{QStringLiteral("history"), {}, QStringLiteral("FILE")};
 
     QList<QCommandLineOption> all() const
     {
         return {help, version, verbose, serial, baud, dataBits, parity, stopBits, flow,
-                udp, udpClient, bind, tcp, settings, address, timeout};
+                udp, udpClient, bind, tcp, settings, address, timeout, history};
     }
 };
 
@@ -116,9 +127,15 @@ struct CommandOptions
     QCommandLineOption pin{QStringLiteral("pin"), {}, QStringLiteral("PIN")};
     QCommandLineOption from{QStringLiteral("from"), {}, QStringLiteral("N")};
     QCommandLineOption to{QStringLiteral("to"), {}, QStringLiteral("N")};
+    QCommandLineOption dryRun{QStringLiteral("dry-run")};
+    QCommandLineOption link{QStringLiteral("link"), {}, QStringLiteral("L")};
+    QCommandLineOption limit{QStringLiteral("limit"), {}, QStringLiteral("K")};
 
-    QList<QCommandLineOption> all() const { return {json, interval, count, format, output, pin, from, to}; }
-    QList<const QCommandLineOption*> each() const { return {&json, &interval, &count, &format, &output, &pin, &from, &to}; }
+    QList<QCommandLineOption> all() const { return {json, interval, count, format, output, pin, from, to, dryRun, link, limit}; }
+    QList<const QCommandLineOption*> each() const
+    {
+        return {&json, &interval, &count, &format, &output, &pin, &from, &to, &dryRun, &link, &limit};
+    }
 };
 
 // An option given either before or after the command word.
@@ -126,10 +143,22 @@ struct Given
 {
     const QCommandLineParser& before;
     const QCommandLineParser* after;
-    bool isSet(const QCommandLineOption& o) const { return (after && after->isSet(o)) || before.isSet(o); }
+    // Command options are unknown to before: asking it about them would warn.
+    static bool found(const QCommandLineParser& parser, const QCommandLineOption& o)
+    {
+        const QStringList names = parser.optionNames();
+        for (const QString& name : o.names()) {
+            if (names.contains(name))
+                return true;
+        }
+        return false;
+    }
+    bool isSet(const QCommandLineOption& o) const { return (after && found(*after, o)) || found(before, o); }
     QString value(const QCommandLineOption& o) const
     {
-        return after && after->isSet(o) ? after->value(o) : before.value(o);
+        if (after && found(*after, o))
+            return after->value(o);
+        return found(before, o) ? before.value(o) : o.defaultValues().value(0);
     }
 };
 
@@ -220,7 +249,7 @@ ParseOutcome parseCommand(const Given& given, const CommandOptions& c, const QSt
         allowed = {&c.interval, &c.count, &c.format, &c.output};
     } else if (command == QLatin1String("config")) {
         if (positional.isEmpty())
-            return usageError(QStringLiteral("config needs read, show, diff FILE or write FILE"));
+            return usageError(QStringLiteral("config needs read, show, diff FILE, write FILE or restore ID"));
         request.subcommand = positional.takeFirst();
         const QString& sub = request.subcommand;
         if (sub == QLatin1String("read")) {
@@ -232,9 +261,13 @@ ParseOutcome parseCommand(const Given& given, const CommandOptions& c, const QSt
                 return usageError(QStringLiteral("config %1 needs a FILE").arg(sub));
             request.file = positional.takeFirst();
             if (sub == QLatin1String("write"))
-                allowed = {&c.pin};
+                allowed = {&c.pin, &c.dryRun};
+        } else if (sub == QLatin1String("restore")) {
+            if (!takeEntryId(positional, &request.entryId))
+                return usageError(QStringLiteral("config restore needs a history entry ID (1 or more)"));
+            allowed = {&c.pin, &c.dryRun};
         } else {
-            return usageError(QStringLiteral("unknown config command '%1' (read, show, diff, write)").arg(sub));
+            return usageError(QStringLiteral("unknown config command '%1' (read, show, diff, write, restore)").arg(sub));
         }
     } else if (command == QLatin1String("zone")) {
         if (positional.size() < 2)
@@ -248,6 +281,21 @@ ParseOutcome parseCommand(const Given& given, const CommandOptions& c, const QSt
             return usageError(QStringLiteral("zone action must be on, off, hv or lv, not '%1'").arg(action));
     } else if (command == QLatin1String("scan")) {
         allowed = {&c.from, &c.to};
+    } else if (command == QLatin1String("history")) {
+        request.subcommand = positional.isEmpty() ? QStringLiteral("list") : positional.takeFirst();
+        const QString& sub = request.subcommand;
+        if (sub == QLatin1String("list")) {
+            allowed = {&c.link, &c.limit};
+        } else if (sub == QLatin1String("show") || sub == QLatin1String("diff")) {
+            if (!takeEntryId(positional, &request.entryId))
+                return usageError(QStringLiteral("history %1 needs an entry ID (1 or more)").arg(sub));
+            if (sub == QLatin1String("show"))
+                allowed = {&c.output};
+            else if (!positional.isEmpty() && !takeEntryId(positional, &request.secondEntryId))
+                return usageError(QStringLiteral("history diff takes entry IDs (1 or more)"));
+        } else {
+            return usageError(QStringLiteral("unknown history command '%1' (show ID, diff ID [ID2], or none to list)").arg(sub));
+        }
     } else {
         return usageError(QStringLiteral("unknown command '%1'").arg(command));
     }
@@ -273,6 +321,10 @@ ParseOutcome parseCommand(const Given& given, const CommandOptions& c, const QSt
             return usageError(QStringLiteral("--interval must be %1..%2 seconds").arg(MinPollIntervalSeconds).arg(MaxPollIntervalSeconds));
         request.intervalMs = static_cast<int>(std::lround(seconds * 1000));
     }
+    request.dryRun = given.isSet(c.dryRun);
+    request.linkFilter = given.value(c.link);
+    if (given.isSet(c.limit) && !toInt(given.value(c.limit), 1, 2147483647, &request.limit))
+        return usageError(QStringLiteral("--limit must be 1 or more"));
     if (given.isSet(c.count) && !toInt(given.value(c.count), 1, 2147483647, &request.count))
         return usageError(QStringLiteral("--count must be 1 or more"));
     const struct { const QCommandLineOption& option; int* value; } bounds[] = {{c.from, &request.scanFrom}, {c.to, &request.scanTo}};
@@ -335,12 +387,12 @@ ParseOutcome parseCommandLine(const QStringList& arguments, CliRequest& request)
             return usageError(QStringLiteral("--address: %1 (one address or a list such as 1,3,7-12, each %2..%3)")
                                   .arg(error).arg(MinEnergizerAddress).arg(MaxEnergizerAddress));
     }
-    // One energizer at a time, until writing to several is there.
-    static const char* const single[] = {"config", "zone", "mqtt"};
-    for (const char* one : single) {
-        if (request.command == QLatin1String(one) && request.addresses.size() > 1)
-            return usageError(QStringLiteral("%1 takes one --address, not a list").arg(request.command));
-    }
+    request.addressGiven = given.isSet(g.address);
+    request.historyFileGiven = given.isSet(g.history);
+    request.historyFile = request.historyFileGiven ? given.value(g.history) : HistoryStore::defaultPath();
+    if (request.historyFileGiven && request.historyFile.isEmpty())
+        return usageError(QStringLiteral("--history needs a file name"));
+
     if (request.command == QLatin1String("scan") && given.isSet(g.address))
         return usageError(QStringLiteral("scan takes --from and --to, not --address"));
     if (given.isSet(g.timeout) && !toInt(given.value(g.timeout), 1, 3600000, &request.timeoutMs))
@@ -350,6 +402,21 @@ ParseOutcome parseCommandLine(const QStringList& arguments, CliRequest& request)
         const ParseOutcome command = parseCommand(given, c, after.positionalArguments(), request);
         if (command.kind != ParseOutcome::Run)
             return command;
+    }
+    // Writing goes to each listed energizer in turn; the rest speak for one.
+    const bool listed = request.command == QLatin1String("config")
+                        && (request.subcommand == QLatin1String("write") || request.subcommand == QLatin1String("restore"));
+    static const char* const single[] = {"config", "zone", "mqtt", "history"};
+    for (const char* one : single) {
+        if (!listed && request.command == QLatin1String(one) && request.addresses.size() > 1) {
+            const QString what = request.subcommand.isEmpty() || request.subcommand == QLatin1String("list")
+                                     ? request.command : request.command + QLatin1Char(' ') + request.subcommand;
+            return usageError(QStringLiteral("%1 takes one --address, not a list").arg(what));
+        }
+    }
+    if (!needsLink(request)) {
+        request.settings.energizerAddress = request.addresses.constFirst();
+        return {};
     }
     // The connection last: a bad command is reported before a missing port.
     const ParseOutcome link = parseConnection(given, g, request);
@@ -363,10 +430,44 @@ ParseOutcome parseCommandLine(const QStringList& arguments, CliRequest& request)
     return link;
 }
 
+bool needsLink(const CliRequest& request)
+{
+    return request.command != QLatin1String("history")
+           || (request.subcommand == QLatin1String("diff") && request.secondEntryId == 0);
+}
+
+QString connectionArguments(const CliRequest& request)
+{
+    const Settings& s = request.settings;
+    QStringList words;
+    if (s.linkKind() == LinkKind::Serial) {
+        words << QStringLiteral("--serial") << s.portName;
+        if (s.baudRate != 19200)
+            words << QStringLiteral("--baud") << QString::number(s.baudRate);
+    } else {
+        const QString host = s.ipAddress.contains(QLatin1Char(':')) ? QLatin1Char('[') + s.ipAddress + QLatin1Char(']') : s.ipAddress;
+        const QString target = host + QLatin1Char(':') + QString::number(s.portNumber);
+        switch (s.moduleRole()) {
+        case ModuleRole::UdpClient:
+            words << QStringLiteral("--udp-client") << target << QStringLiteral("--bind") << s.ownIpAddress;
+            break;
+        case ModuleRole::TcpServer:
+            words << QStringLiteral("--tcp") << target;
+            break;
+        default:
+            words << QStringLiteral("--udp") << target;
+            break;
+        }
+    }
+    if (request.historyFileGiven)
+        words << QStringLiteral("--history") << request.historyFile;
+    return words.join(QLatin1Char(' '));
+}
+
 QString usageText()
 {
     return QStringLiteral(
-        "Usage: energizer-cli [CONNECTION] [--address LIST] [--timeout MS] [-v] COMMAND ...\n"
+        "Usage: energizer-cli [CONNECTION] [--address LIST] [--history FILE] [--timeout MS] [-v] COMMAND ...\n"
         "\n"
         "Talks to electric-fence energizers, as the Energizer Configurator window does;\n"
         "several on one line are asked one at a time.\n"
@@ -381,10 +482,14 @@ QString usageText()
         "  --settings FILE                  a setting.ini written by the window\n"
         "\n"
         "Options:\n"
-        "  --address LIST  the energizer's address, 0..63 (default 1); status and watch\n"
-        "                  also take a list such as 1,3,7-12\n"
+        "  --address LIST  the energizer's address, 0..63 (default 1); status, watch,\n"
+        "                  config write and config restore also take a list such as 1,3,7-12\n"
+        "  --history FILE  the configuration history (default\n"
+        "                  $XDG_DATA_HOME/energizer-configurator/history.sqlite, shared\n"
+        "                  with the window); unusable, it is said once and nothing is kept\n"
         "  --timeout MS    how long to wait for a reply (default 2000)\n"
-        "  -v, --verbose   every frame sent (TX) and received (RX) in hex on stderr\n"
+        "  -v, --verbose   every frame sent (TX) and received (RX) in hex on stderr, and the\n"
+        "                  energizer.link and energizer.history traces\n"
         "  -h, --help      this text;  --version  the version\n"
         "\n"
         "Commands:\n"
@@ -399,9 +504,26 @@ QString usageText()
         "  config show [--json]            all 74 parameters as Group/Name=value\n"
         "  config diff FILE                parameters whose values differ from FILE's:\n"
         "                                  Group/Name energizer-value file-value\n"
-        "  config write FILE [--pin PIN]   writes FILE's values onto the energizer's configuration\n"
-        "                                  and reads it back; the energizer's installer PIN must be\n"
-        "                                  PIN (default 407318)\n"
+        "                                  (read, show and diff keep the block in the history)\n"
+        "  config write FILE [--pin PIN] [--dry-run]\n"
+        "                                  reads the configuration and keeps it as backup, then\n"
+        "                                  writes FILE's values onto it, reads it back and keeps\n"
+        "                                  the verified block as written; the energizer's installer\n"
+        "                                  PIN must be PIN (default 407318). Not confirmed, it names\n"
+        "                                  the backup and the restore command. With a list: each\n"
+        "                                  address in turn, one line each (\"address N: ...\"), exit\n"
+        "                                  with the highest status (5, then 4, then 3). --dry-run:\n"
+        "                                  the parameters that would change, nothing written\n"
+        "  config restore ID [--pin PIN] [--dry-run]\n"
+        "                                  writes history entry ID back, as config write does a file\n"
+        "  history [--link L] [--address N] [--limit K]\n"
+        "                                  entries newest first, tab-separated: id, time, link,\n"
+        "                                  address, kind, user, parameters changed against the\n"
+        "                                  entry before (- for the first); needs no connection\n"
+        "  history show ID [--output FILE] the entry as the window's XML; needs no connection\n"
+        "  history diff ID [ID2]           parameters that differ, as config diff prints them:\n"
+        "                                  between ID and ID2 (no connection needed), or between\n"
+        "                                  the energizer now (--address, default the entry's) and ID\n"
         "  zone 1|2 on|off|hv|lv           switches one zone, keeps the rest, waits for a status\n"
         "                                  that shows the change\n"
         "  scan [--from N] [--to M]        asks every address N..M (default 0..63) in turn and\n"
@@ -410,12 +532,15 @@ QString usageText()
         "\n"
         "Exit status:\n"
         "  0 done                    4 installer PIN mismatch, nothing written\n"
-        "  1 config diff: differences 5 write or zone command not confirmed\n"
-        "  2 usage error             6 file cannot be read or is no configuration\n"
+        "  1 config/history diff:    5 write or zone command not confirmed\n"
+        "    differences             6 file cannot be read or is no configuration; history\n"
+        "  2 usage error               unusable (history, restore) or no such usable entry\n"
         "  3 link could not be opened, or no reply in time\n"
         "\n"
         "Examples:\n"
         "  energizer-cli --udp 192.168.0.1:6128 status\n"
         "  energizer-cli --tcp farm-pc:6128 config write standard.xml --pin 123456\n"
-        "  energizer-cli --serial /dev/ttyUSB0 watch --interval 10 --output night.csv\n");
+        "  energizer-cli --serial /dev/ttyUSB0 watch --interval 10 --output night.csv\n"
+        "  energizer-cli --serial /dev/ttyUSB0 --address 1-5 config write site.xml --dry-run\n"
+        "  energizer-cli history --address 3 --limit 10\n");
 }

@@ -16,8 +16,8 @@ struct CliRequest
     int timeoutMs = 2000;
     bool verbose = false;
 
-    QString command;    // status, watch, config, zone, scan, mqtt
-    QString subcommand; // config: read, show, diff, write
+    QString command;    // status, watch, config, zone, scan, mqtt, history
+    QString subcommand; // config: read, show, diff, write, restore; history: list, show, diff
     QStringList rest;   // the words after the command, untouched (mqtt parses its own)
 
     bool json = false;
@@ -26,6 +26,14 @@ struct CliRequest
     bool jsonLines = false;
     QString outputFile;
     QString file; // config diff/write
+    QString historyFile;    // --history, or the user's default store
+    bool historyFileGiven = false;
+    qint64 entryId = 0;     // config restore, history show/diff
+    qint64 secondEntryId = 0; // history diff ID ID2; 0: against the energizer now
+    bool addressGiven = false;
+    bool dryRun = false;
+    QString linkFilter;     // history --link
+    int limit = 0;          // history --limit; 0: all
     QString pin = QStringLiteral("407318");
     int zone = 1;
     ZoneSwitch::Action action = ZoneSwitch::Action::On;
@@ -40,6 +48,11 @@ struct ParseOutcome
     int status = 0;  // exit status of an Error
     QString message; // its one-line reason
 };
+
+// False for history commands that need no energizer: they open no link.
+bool needsLink(const CliRequest& request);
+// The connection options that reach request's link again, for a hint such as a restore command.
+QString connectionArguments(const CliRequest& request);
 
 // arguments[0] is the program. Reads setting.ini (or --settings FILE) when no
 // connection option is given.

@@ -4,6 +4,7 @@
 #include "cli/output.h"
 #include "cli/pollround.h"
 #include "config/configxml.h"
+#include "config/historykeeper.h"
 #include "device/energizer.h"
 #include "device/energizerfields.h"
 #include "link/energizerbus.h"
@@ -125,12 +126,12 @@ void ScanCommand::report()
                 .toUtf8());
 }
 
-ConfigCommand::ConfigCommand(EnergizerLink& link, const CliRequest& request, QObject* parent)
+ConfigCommand::ConfigCommand(EnergizerLink& link, const CliRequest& request, HistoryKeeper& keeper, QObject* parent)
     : CliCommand(link, request, parent)
+    , m_keeper(keeper)
     , m_transfer(new ConfigTransfer(link.station(), this))
 {
     connect(m_transfer, &ConfigTransfer::readFinished, this, &ConfigCommand::blockRead);
-    connect(m_transfer, &ConfigTransfer::writeFinished, this, &ConfigCommand::blockWritten);
 }
 
 int ConfigCommand::prepare(QString* reason)
@@ -153,7 +154,6 @@ int ConfigCommand::prepare(QString* reason)
 
 void ConfigCommand::run()
 {
-    m_step = Step::Reading;
     m_transfer->read();
     armDeadline(remainingMs(), ExitStatus::NoLink, noReply(m_request.timeoutMs));
 }
@@ -162,8 +162,7 @@ void ConfigCommand::blockRead(ConfigTransfer::Outcome outcome, const QByteArray&
 {
     using O = ConfigTransfer::Outcome;
     if (outcome == O::NotSent) {
-        fail(m_step == Step::Reading ? ExitStatus::NoLink : ExitStatus::NotConfirmed,
-             QStringLiteral("the link to the energizer is down"));
+        fail(ExitStatus::NoLink, QStringLiteral("the link to the energizer is down"));
         return;
     }
     if (outcome == O::NoAnswer) {
@@ -172,14 +171,7 @@ void ConfigCommand::blockRead(ConfigTransfer::Outcome outcome, const QByteArray&
         return;
     }
     const ConfigBlock block = toConfigBlock(reply);
-    if (m_step == Step::Verifying) {
-        const QStringList differing = differingParams(m_sent, block);
-        bool same = true;
-        for (int i = 3; i <= 50; ++i)
-            same = same && block[static_cast<std::size_t>(i)] == m_sent[static_cast<std::size_t>(i)];
-        blockWritten(same ? O::Done : O::Differs, differing);
-        return;
-    }
+    m_keeper.keep(HistoryKind::Read, block);
     report(block);
 }
 
@@ -196,57 +188,11 @@ void ConfigCommand::report(const ConfigBlock& block)
             fail(ExitStatus::BadFile, error);
     } else if (sub == QLatin1String("show")) {
         succeed(m_request.json ? configShowJson(block) : configShowText(block));
-    } else if (sub == QLatin1String("diff")) {
+    } else {
         ConfigBlock fromFile = block;
         applyConfigDocument(m_file, fromFile);
-        const QStringList lines = configDiffLines(block, fromFile, paramsInDocument(m_file));
-        succeed(lines.isEmpty() ? QByteArray() : (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8(),
-                lines.isEmpty() ? ExitStatus::Done : ExitStatus::Differences);
-    } else {
-        writeFile(block);
-    }
-}
-
-void ConfigCommand::writeFile(const ConfigBlock& energizerBlock)
-{
-    // The window's rule: the installer PIN of the block, as text, exactly.
-    if (getParam(energizerBlock, 20).toString() != m_request.pin) {
-        fail(ExitStatus::PinMismatch, QStringLiteral("installer PIN mismatch: the energizer's installer PIN is not %1; "
-                                                     "nothing written")
-                                          .arg(m_request.pin == QLatin1String(DefaultInstallerPin)
-                                                   ? QStringLiteral("the default")
-                                                   : QStringLiteral("the one given with --pin")));
-        return;
-    }
-    m_sent = energizerBlock;
-    applyConfigDocument(m_file, m_sent);
-    m_changed = differingParams(energizerBlock, m_sent).size();
-    m_step = Step::Writing;
-    armDeadline(ConfigTransfer::SettleMs + m_request.timeoutMs, ExitStatus::NotConfirmed,
-                QStringLiteral("configuration write not confirmed: no read-back within %1 ms").arg(m_request.timeoutMs));
-    m_transfer->write(m_sent);
-}
-
-void ConfigCommand::blockWritten(ConfigTransfer::Outcome outcome, const QStringList& differing)
-{
-    using O = ConfigTransfer::Outcome;
-    switch (outcome) {
-    case O::Done:
-        succeed(QStringLiteral("Configuration written and verified (%1 %2 changed)\n")
-                    .arg(m_changed)
-                    .arg(m_changed == 1 ? QStringLiteral("parameter") : QStringLiteral("parameters"))
-                    .toUtf8());
-        break;
-    case O::NotSent:
-        fail(ExitStatus::NoLink, ConfigTransfer::writeText(outcome, differing));
-        break;
-    case O::NoAnswer:
-        m_step = Step::Verifying;
-        m_transfer->read();
-        break;
-    case O::Differs:
-        fail(ExitStatus::NotConfirmed, ConfigTransfer::writeText(outcome, differing));
-        break;
+        const QByteArray lines = configDiffText(block, fromFile, paramsInDocument(m_file));
+        succeed(lines, lines.isEmpty() ? ExitStatus::Done : ExitStatus::Differences);
     }
 }
 

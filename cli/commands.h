@@ -7,6 +7,7 @@
 
 #include <QDomDocument>
 
+class HistoryKeeper;
 class PollRound;
 class Station;
 
@@ -46,12 +47,12 @@ private:
     QVector<int> m_found;
 };
 
-// config read|show|diff|write.
+// config read|show|diff: one read, kept in the history.
 class ConfigCommand : public CliCommand
 {
     Q_OBJECT
 public:
-    ConfigCommand(EnergizerLink& link, const CliRequest& request, QObject* parent = nullptr);
+    ConfigCommand(EnergizerLink& link, const CliRequest& request, HistoryKeeper& keeper, QObject* parent = nullptr);
 
 protected:
     int prepare(QString* reason) override;
@@ -59,15 +60,11 @@ protected:
 
 private:
     void blockRead(ConfigTransfer::Outcome outcome, const QByteArray& reply);
-    void blockWritten(ConfigTransfer::Outcome outcome, const QStringList& differing);
     void report(const ConfigBlock& block);
-    void writeFile(const ConfigBlock& energizerBlock);
 
+    HistoryKeeper& m_keeper;
     ConfigTransfer* m_transfer;
     QDomDocument m_file;
-    enum class Step { Reading, Writing, Verifying } m_step = Step::Reading;
-    ConfigBlock m_sent{};
-    int m_changed = 0;
 };
 
 // zone 1|2 on|off|hv|lv.

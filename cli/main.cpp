@@ -1,12 +1,17 @@
 #include "cli/clioptions.h"
 #include "cli/commands.h"
 #include "cli/exitstatus.h"
+#include "cli/historycommand.h"
 #include "cli/output.h"
+#include "cli/pushcommand.h"
 #include "cli/watchcommand.h"
+#include "config/historykeeper.h"
 #include "device/energizer.h"
+#include "history/historystore.h"
 #include "link/energizerbus.h"
 #include "link/energizerlink.h"
 #include "link/quitsignals.h"
+#include "settings/settingsfile.h"
 
 #ifdef EC_HAVE_MQTT
 #include "cli/mqttcommand.h"
@@ -14,6 +19,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QTimer>
 
 #include <cerrno>
@@ -24,14 +30,34 @@
 
 namespace {
 
-// The link's debug chatter is for the window's console; stderr here carries
-// failure reasons and, with -v, frames.
-void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& message)
+// stderr carries failure reasons, warnings and, with -v, frames and the
+// traces of the categories -v turns on; untagged debug output stays quiet.
+void cliMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
-    if (type == QtFatalMsg) {
+    const bool trace = type == QtDebugMsg || type == QtInfoMsg;
+    if (trace && (!context.category || std::strcmp(context.category, "default") == 0))
+        return;
+    if (trace)
+        std::fprintf(stderr, "%s: %s\n", context.category, message.toLocal8Bit().constData());
+    else
         std::fprintf(stderr, "energizer-cli: %s\n", message.toLocal8Bit().constData());
+    std::fflush(stderr);
+    if (type == QtFatalMsg)
         std::abort();
-    }
+}
+
+void setLogging(bool verbose)
+{
+    // QT_LOGGING_RULES still overrides these.
+    QString rules = QStringLiteral("energizer.*.debug=false\nenergizer.*.info=false");
+    if (verbose)
+        rules += QStringLiteral("\nenergizer.link.debug=true\nenergizer.link.info=true\nenergizer.history.debug=true");
+    QLoggingCategory::setFilterRules(rules);
+}
+
+bool keepsHistory(const CliRequest& request)
+{
+    return request.command == QLatin1String("config") || request.command == QLatin1String("history");
 }
 
 void printLine(std::FILE* stream, const QString& text)
@@ -40,14 +66,19 @@ void printLine(std::FILE* stream, const QString& text)
     std::fflush(stream);
 }
 
-std::unique_ptr<CliCommand> makeCommand(EnergizerLink& link, const CliRequest& request)
+std::unique_ptr<CliCommand> makeCommand(EnergizerLink& link, const CliRequest& request, HistoryKeeper& keeper)
 {
+    if (request.command == QLatin1String("history"))
+        return std::make_unique<HistoryCommand>(link, request, keeper);
+    if (request.command == QLatin1String("config")
+        && (request.subcommand == QLatin1String("write") || request.subcommand == QLatin1String("restore")))
+        return std::make_unique<PushCommand>(link, request, keeper);
     if (request.command == QLatin1String("status"))
         return std::make_unique<StatusCommand>(link, request);
     if (request.command == QLatin1String("watch"))
         return std::make_unique<WatchCommand>(link, request);
     if (request.command == QLatin1String("config"))
-        return std::make_unique<ConfigCommand>(link, request);
+        return std::make_unique<ConfigCommand>(link, request, keeper);
     if (request.command == QLatin1String("scan"))
         return std::make_unique<ScanCommand>(link, request);
     return std::make_unique<ZoneCommand>(link, request);
@@ -76,7 +107,7 @@ int execMqttHelper(char* argv[])
 
 int main(int argc, char* argv[])
 {
-    qInstallMessageHandler(quietMessages);
+    qInstallMessageHandler(cliMessages);
     QCoreApplication app(argc, argv);
     // The window's names, so that its per-user setting.ini is the one found.
     QCoreApplication::setOrganizationName(QStringLiteral("Ravlin"));
@@ -101,6 +132,8 @@ int main(int argc, char* argv[])
         break;
     }
 
+    setLogging(request.verbose);
+
     Energizer energizer;
     EnergizerLink link(energizer);
     link.setSettings(request.settings);
@@ -124,7 +157,17 @@ int main(int argc, char* argv[])
 #endif
     }
 
-    std::unique_ptr<CliCommand> command = makeCommand(link, request);
+    // The history is a record, never a condition: unusable, it is said once.
+    std::unique_ptr<HistoryStore> store;
+    if (keepsHistory(request))
+        store = std::make_unique<HistoryStore>(request.historyFile);
+    HistoryKeeper keeper(store.get());
+    keeper.setEnergizer(linkName(request.settings), request.settings.energizerAddress);
+    QObject::connect(&keeper, &HistoryKeeper::unavailable, [](const QString& reason) {
+        printLine(stderr, QStringLiteral("energizer-cli: nothing is kept in the history: ") + reason);
+    });
+
+    std::unique_ptr<CliCommand> command = makeCommand(link, request, keeper);
     QuitSignals quit;
     QObject::connect(&quit, &QuitSignals::quitRequested, command.get(), &CliCommand::interrupt);
     QObject::connect(command.get(), &CliCommand::finished, &app, [](int status) { QCoreApplication::exit(status); });

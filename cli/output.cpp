@@ -1,5 +1,6 @@
 #include "cli/output.h"
 
+#include "config/configdiff.h"
 #include "config/configxml.h"
 #include "device/energizer.h"
 #include "device/energizerfields.h"
@@ -67,24 +68,12 @@ QString watchJsonLine(const QDateTime& time, const Energizer* energizer, int add
     return QStringLiteral("{\"time\":\"%1\",").arg(isoTime(time)) + QString::fromUtf8(fields.mid(1));
 }
 
-QString paramPath(int index)
-{
-    const ParamInfo* info = paramInfo(index);
-    return QLatin1String(info->group) + QLatin1Char('/') + QLatin1String(info->name);
-}
-
-QString paramText(const ConfigBlock& block, int index)
-{
-    const QVariant value = getParam(block, index);
-    return paramInfo(index)->kind == ParamKind::Pin ? value.toString() : QString::number(value.toInt());
-}
-
 QByteArray configShowText(const ConfigBlock& block)
 {
     QByteArray text;
     for (const XmlGroup& group : xmlGroups()) {
         for (int index : group.params)
-            text += (paramPath(index) + QLatin1Char('=') + paramText(block, index) + QLatin1Char('\n')).toUtf8();
+            text += (configParamPath(index) + QLatin1Char('=') + configParamValue(block, index) + QLatin1Char('\n')).toUtf8();
     }
     return text;
 }
@@ -94,22 +83,18 @@ QByteArray configShowJson(const ConfigBlock& block)
     QJsonObject object;
     for (int index = 0; index < ParamCount; ++index) {
         const QVariant value = getParam(block, index);
-        object.insert(paramPath(index), paramInfo(index)->kind == ParamKind::Pin ? QJsonValue(value.toString())
+        object.insert(configParamPath(index), paramInfo(index)->kind == ParamKind::Pin ? QJsonValue(value.toString())
                                                                                  : QJsonValue(value.toInt()));
     }
     return QJsonDocument(object).toJson(QJsonDocument::Indented);
 }
 
-QStringList configDiffLines(const ConfigBlock& energizer, const ConfigBlock& file, const QVector<int>& params)
+QByteArray configDiffText(const ConfigBlock& before, const ConfigBlock& after, const QVector<int>& params)
 {
-    QStringList lines;
-    for (int index : params) {
-        const QString ours = paramText(energizer, index);
-        const QString theirs = paramText(file, index);
-        if (ours != theirs)
-            lines << paramPath(index) + QLatin1Char(' ') + ours + QLatin1Char(' ') + theirs;
-    }
-    return lines;
+    QByteArray text;
+    for (const QString& line : configChangeLines(configChanges(before, after, params)))
+        text += (line + QLatin1Char('\n')).toUtf8();
+    return text;
 }
 
 QString traceLine(const char* direction, const QByteArray& frame)

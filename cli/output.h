@@ -23,15 +23,11 @@ QString watchCsvHeader();
 QString watchCsvLine(const QDateTime& time, const Energizer* energizer, int address = -1);
 QString watchJsonLine(const QDateTime& time, const Energizer* energizer, int address = -1);
 
-// "ZoneConfiguration1/FncAlmDelay": both zone groups use the same names.
-QString paramPath(int index);
-// A parameter's value as the saved file holds it: PINs as text, the rest as integers.
-QString paramText(const ConfigBlock& block, int index);
 // config show: every parameter in file order as Group/Name=value, or a JSON object of them.
 QByteArray configShowText(const ConfigBlock& block);
 QByteArray configShowJson(const ConfigBlock& block);
-// config diff: "Group/Name energizer-value file-value" for each of params that differs.
-QStringList configDiffLines(const ConfigBlock& energizer, const ConfigBlock& file, const QVector<int>& params);
+// config diff, history diff: the differing parameters' lines (configChangeLine), each ending in a newline.
+QByteArray configDiffText(const ConfigBlock& before, const ConfigBlock& after, const QVector<int>& params);
 
 // -v: "TX 01 01 01 E3".
 QString traceLine(const char* direction, const QByteArray& frame);

@@ -24,9 +24,14 @@ ConfigPush::ConfigPush(ConfigTransfer& transfer, Station& station, HistoryKeeper
 
 bool ConfigPush::start(const ConfigBlock& block, HistoryKind kind)
 {
+    return start([block](const ConfigBlock&) { return block; }, kind);
+}
+
+bool ConfigPush::start(const MakeTarget& makeTarget, HistoryKind kind)
+{
     if (busy() || m_transfer.busy())
         return false;
-    m_target = block;
+    m_makeTarget = makeTarget;
     m_kind = kind;
     m_backupId = 0;
     m_readBack.clear();
@@ -42,13 +47,15 @@ void ConfigPush::takeRead(int outcome, const QByteArray& reply)
     ConfigBlock current{};
     if (ConfigTransfer::Outcome(outcome) != ConfigTransfer::Outcome::Done || !blockFromReply(reply, &current)) {
         if (ConfigTransfer::Outcome(outcome) == ConfigTransfer::Outcome::NotSent)
-            finish(false, ConfigTransfer::writeText(ConfigTransfer::Outcome::NotSent, {}));
+            finish(Result::NoReply, ConfigTransfer::writeText(ConfigTransfer::Outcome::NotSent, {}));
         else
-            finish(false, tr("Configuration not written: the energizer did not answer the read before writing "
+            finish(Result::NoReply, tr("Configuration not written: the energizer did not answer the read before writing "
                              "within %1 s")
                               .arg(ConfigTransfer::AnswerTimeoutMs / 1000));
         return;
     }
+    m_current = current;
+    m_target = m_makeTarget(current);
     m_backupId = m_keeper.keep(HistoryKind::Backup, current);
     m_step = Step::Preview;
     emit previewReady(configChanges(current, m_target), m_backupId);
@@ -66,7 +73,7 @@ void ConfigPush::cancel()
 {
     if (m_step != Step::Preview)
         return;
-    finish(false, tr("Write cancelled: nothing was written to the energizer"));
+    finish(Result::Cancelled, tr("Write cancelled: nothing was written to the energizer"));
 }
 
 void ConfigPush::takeWrite(int outcome, const QStringList& differing)
@@ -84,20 +91,23 @@ void ConfigPush::takeWrite(int outcome, const QStringList& differing)
                 ConfigBlock verified = m_target;
                 blockFromReply(m_readBack, &verified);
                 m_keeper.keep(m_kind, verified);
-                finish(true, text);
+                finish(Result::Written, text);
             },
             Qt::QueuedConnection);
         return;
     }
     // Something may have reached the energizer: say where the old block is.
+    const QString reason = text;
     if (result != ConfigTransfer::Outcome::NotSent && m_backupId > 0)
         text += QLatin1Char(' ')
             + tr("Backup #%1 can be restored from Configuration → History.").arg(m_backupId);
-    finish(false, text);
+    finish(result == ConfigTransfer::Outcome::NotSent ? Result::NoReply : Result::NotConfirmed, reason, text);
 }
 
-void ConfigPush::finish(bool ok, const QString& text)
+void ConfigPush::finish(Result result, const QString& reason, const QString& text)
 {
     m_step = Step::Idle;
-    emit finished(ok, text);
+    m_result = result;
+    m_reason = reason;
+    emit finished(result == Result::Written, text.isEmpty() ? reason : text);
 }

@@ -1,5 +1,7 @@
 #include "history/historystore.h"
 
+#include "history/historylog.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -95,8 +97,13 @@ HistoryStore::HistoryStore(const QString& path, int busyTimeoutMs)
     , m_host(QSysInfo::machineHostName())
 {
     m_problem = open(busyTimeoutMs);
-    if (!m_problem.isEmpty())
+    if (!m_problem.isEmpty()) {
         m_db.close();
+        // Debug only: the caller tells the user, once.
+        qCDebug(lcHistory) << "Unavailable:" << m_problem;
+    } else {
+        qCDebug(lcHistory) << "Opened" << m_path;
+    }
 }
 
 HistoryStore::~HistoryStore()
@@ -314,6 +321,7 @@ HistoryResult<qint64> HistoryStore::add(const QString& link, int address, Histor
     }
     if (!query.exec(QStringLiteral("COMMIT")))
         return abandon(query);
+    qCDebug(lcHistory) << "Entry" << id << historyKindName(kind) << link << address;
     return {id, {}};
 }
 

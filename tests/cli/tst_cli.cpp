@@ -52,6 +52,8 @@ void TestCli::initTestCase()
     QVERIFY2(QFileInfo(m_cli).isExecutable(), "EC_CLI names no executable");
     // Numbers keep their dot under a locale that writes a comma.
     qputenv("LC_ALL", "de_DE.UTF-8");
+    // The config commands keep what they read; not in the user's own history.
+    qputenv("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("data")).toLocal8Bit());
     m_link = startSim(m_sim, QStringLiteral("udp"));
     QVERIFY(!m_link.isEmpty());
     // No widget library: the tool runs where no display is.

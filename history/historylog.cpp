@@ -1,0 +1,3 @@
+#include "history/historylog.h"
+
+Q_LOGGING_CATEGORY(lcHistory, "energizer.history")

@@ -1,0 +1,277 @@
+// energizer-cli's configuration history against energizer-sim: backups,
+// verified writes, restore, writes to a list, and a history it cannot use.
+#include "simprocess.h"
+
+#include "config/configrecord.h"
+#include "config/configxml.h"
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+struct Run { int status; QByteArray out, err; };
+
+class TestCliHistory : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void writeThenRestore();
+    void unconfirmedWriteNamesBackup();
+    void concurrentRunsLoseNothing();
+    void unusableHistory_data();
+    void unusableHistory();
+    void shortEntryRefused();
+    void writeToList();
+
+private:
+    Run cli(const QStringList& args);
+    QStringList startSim(SimProcess& sim, const QStringList& extra = {});
+    QString writeFile(const QString& name, const QByteArray& text);
+    // The history's lines after the header, as "kind address".
+    QStringList entries();
+
+    QTemporaryDir m_dir;
+    QString m_history;
+    QString m_partial; // sets two parameters
+};
+
+void TestCliHistory::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    // Nothing reaches the user's own history, whatever a run is given.
+    qputenv("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("data")).toLocal8Bit());
+    m_partial = writeFile(QStringLiteral("partial.xml"),
+                          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Configuration Company=\"Ravlin (Pty) Ltd\">\n"
+                          "<ZoneConfiguration1><FncAlmDelay value=\"9\"/></ZoneConfiguration1>\n"
+                          "<ZoneConfiguration2><FncHighPwrVltg value=\"7000\"/></ZoneConfiguration2></Configuration>\n");
+    QVERIFY(!m_partial.isEmpty());
+}
+
+void TestCliHistory::init()
+{
+    // A fresh history for each test.
+    static int n = 0;
+    m_history = m_dir.filePath(QStringLiteral("history-%1.sqlite").arg(++n));
+}
+
+Run TestCliHistory::cli(const QStringList& args)
+{
+    QProcess p;
+    p.start(qEnvironmentVariable("EC_CLI"), QStringList{"--history", m_history} + args);
+    const bool ended = p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit;
+    return {ended ? p.exitCode() : -1, p.readAllStandardOutput(), p.readAllStandardError()};
+}
+
+QStringList TestCliHistory::startSim(SimProcess& sim, const QStringList& extra)
+{
+    const QString port = sim.start(QStringList{"--verbose", "--udp", "0"} + extra);
+    return port.isEmpty() ? QStringList() : QStringList{"--udp", "127.0.0.1:" + port};
+}
+
+QString TestCliHistory::writeFile(const QString& name, const QByteArray& text)
+{
+    QFile f(m_dir.filePath(name));
+    return f.open(QIODevice::WriteOnly) && f.write(text) == text.size() ? f.fileName() : QString();
+}
+
+QStringList TestCliHistory::entries()
+{
+    // No connection given: listing needs none.
+    const Run r = cli({"history"});
+    if (r.status != 0)
+        return {QString::fromUtf8(r.err)};
+    QStringList kinds;
+    const QList<QByteArray> lines = r.out.trimmed().split('\n');
+    for (int i = 1; i < lines.size(); ++i) {
+        const QList<QByteArray> columns = lines.at(i).split('\t');
+        kinds << QString::fromUtf8(columns.value(4) + ' ' + columns.value(3));
+    }
+    return kinds;
+}
+
+// A backup and the written block; their diff is the file's; restoring the
+// backup puts the original bytes back.
+void TestCliHistory::writeThenRestore()
+{
+    SimProcess sim;
+    const QStringList link = startSim(sim);
+    QVERIFY(!link.isEmpty());
+    const QByteArray original = sim.block();
+    const Run read = cli(link + QStringList{"config", "read"});
+    QCOMPARE(read.status, 0);
+    QVERIFY(QFile::remove(m_history));
+
+    const Run write = cli(link + QStringList{"config", "write", m_partial});
+    QCOMPARE(write.status, 0);
+    const Run list = cli({"history"});
+    QCOMPARE(list.status, 0);
+    const QList<QByteArray> lines = list.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.at(0), QByteArray("id\ttime\tlink\taddress\tkind\tuser\tchanged"));
+    const QList<QByteArray> written = lines.at(1).split('\t');
+    const QList<QByteArray> backup = lines.at(2).split('\t');
+    QCOMPARE(written.at(4), QByteArray("written"));
+    QCOMPARE(written.at(6), QByteArray("2"));
+    QCOMPARE(backup.at(4), QByteArray("backup"));
+    QCOMPARE(backup.at(2), QByteArray("udp-127.0.0.1-") + link.at(1).section(':', 1).toUtf8());
+
+    const Run diff = cli({"history", "diff", backup.at(0), written.at(0)});
+    QCOMPARE(diff.status, 1);
+    QCOMPARE(diff.out, QByteArray("ZoneConfiguration1/FncAlmDelay 3 9\nZoneConfiguration2/FncHighPwrVltg 8160 6970\n"));
+
+    const Run restore = cli(link + QStringList{"config", "restore", backup.at(0)});
+    QCOMPARE(restore.status, 0);
+    QCOMPARE(sim.block(), original);
+    const Run again = cli(link + QStringList{"config", "read"});
+    QCOMPARE(again.out, read.out);
+    QCOMPARE(entries().first(), QStringLiteral("restored 1"));
+}
+
+void TestCliHistory::unconfirmedWriteNamesBackup()
+{
+    SimProcess sim;
+    const QStringList link = startSim(sim, {"--ignore-writes"});
+    QVERIFY(!link.isEmpty());
+    const Run write = cli(link + QStringList{"config", "write", m_partial});
+    QCOMPARE(write.status, 5);
+    QVERIFY2(write.err.contains("history entry 1: energizer-cli --udp " + link.at(1).toUtf8() + " --history "
+                                + m_history.toUtf8() + " --address 1 config restore 1\n"),
+             write.err.constData());
+    QCOMPARE(entries(), QStringList{"backup 1"});
+}
+
+// Three processes at once, each keeping entries of another energizer.
+void TestCliHistory::concurrentRunsLoseNothing()
+{
+    SimProcess sim;
+    const QStringList link = startSim(sim, {"--addresses", "1-3"});
+    QVERIFY(!link.isEmpty());
+    const QList<QStringList> runs{{"--address", "1", "config", "read"},
+                                  {"--address", "2", "config", "show"},
+                                  {"--address", "3", "config", "write", m_partial}};
+    QList<QProcess*> processes;
+    for (const QStringList& args : runs) {
+        auto* p = new QProcess(this);
+        p->start(qEnvironmentVariable("EC_CLI"), QStringList{"--history", m_history} + link + args);
+        processes << p;
+    }
+    for (QProcess* p : qAsConst(processes)) {
+        QVERIFY(p->waitForFinished(30000));
+        QCOMPARE(p->exitCode(), 0);
+        QVERIFY2(p->readAllStandardError().isEmpty(), "");
+        delete p;
+    }
+    QStringList kept = entries();
+    kept.sort();
+    QCOMPARE(kept, (QStringList{"backup 3", "read 1", "read 2", "written 3"}));
+}
+
+void TestCliHistory::unusableHistory_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason"); // part of the one line
+    QTest::newRow("folder") << "folder" << "is a folder";
+    QTest::newRow("garbage") << "garbage" << "cannot read";
+    QTest::newRow("unreadable") << "unreadable" << "cannot";
+    QTest::newRow("beneath a file") << "beneath" << "cannot create folder";
+}
+
+// Reads and writes go on; the reason is said once per run.
+void TestCliHistory::unusableHistory()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkpath(m_history));
+    } else if (kind == QLatin1String("garbage")) {
+        QVERIFY(!writeFile(QFileInfo(m_history).fileName(), QByteArray(4096, '\x5a')).isEmpty());
+    } else if (kind == QLatin1String("unreadable")) {
+        if (::geteuid() == 0)
+            QSKIP("root reads any file");
+        QVERIFY(!writeFile(QFileInfo(m_history).fileName(), QByteArray()).isEmpty());
+        QVERIFY(QFile::setPermissions(m_history, {}));
+    } else {
+        QVERIFY(!writeFile(QFileInfo(m_history).fileName(), "a file").isEmpty());
+        m_history += QStringLiteral("/history.sqlite");
+    }
+    SimProcess sim;
+    const QStringList link = startSim(sim);
+    QVERIFY(!link.isEmpty());
+    for (const QStringList& args : {QStringList{"config", "read"}, QStringList{"config", "write", m_partial}}) {
+        const Run r = cli(link + args);
+        QCOMPARE(r.status, 0);
+        QVERIFY(!r.out.isEmpty());
+        QVERIFY2(r.err.startsWith("energizer-cli: nothing is kept in the history: ") && r.err.count('\n') == 1
+                     && r.err.contains(reason.toUtf8()),
+                 r.err.constData());
+    }
+    QCOMPARE(sim.block().size(), ConfigBlockSize); // its output so far read
+    QCOMPARE(sim.count(QStringLiteral("RX"), QStringLiteral("01 01 04")), 1);
+}
+
+void TestCliHistory::shortEntryRefused()
+{
+    SimProcess sim;
+    const QStringList link = startSim(sim);
+    QVERIFY(!link.isEmpty());
+    QCOMPARE(cli(link + QStringList{"config", "read"}).status, 0);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("cut"));
+        db.setDatabaseName(m_history);
+        QVERIFY(db.open());
+        QVERIFY(QSqlQuery(db).exec(QStringLiteral("UPDATE entries SET block = substr(block, 1, 51) WHERE id = 1")));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("cut"));
+    for (const QStringList& args : {QStringList{"history", "show", "1"}, link + QStringList{"config", "restore", "1"}}) {
+        const Run r = cli(args);
+        QCOMPARE(r.status, 6);
+        QVERIFY2(r.err.contains("entry 1 ") && r.err.count('\n') == 1, r.err.constData());
+    }
+    QCOMPARE(sim.block().size(), ConfigBlockSize);
+    QCOMPARE(sim.count(QStringLiteral("RX"), QStringLiteral("01 01 04")), 0);
+}
+
+// Five on one line: 3 holds another PIN, 5 is silent. The dry run writes
+// nothing; the write reaches each of the others, its own line for each.
+void TestCliHistory::writeToList()
+{
+    ConfigBlock other = defaultConfigBlock();
+    setParam(other, InstallerPinParam, QStringLiteral("123456"));
+    const QString otherPin = writeFile(QStringLiteral("otherpin.xml"), configToXml(other));
+    SimProcess sim;
+    const QStringList link = startSim(sim, {"--addresses", "1-5", "--config-for", "3:" + otherPin, "--fault", "5:silent-after=0"});
+    QVERIFY(!link.isEmpty());
+    const QStringList write = link + QStringList{"--address", "1-5", "config", "write", m_partial};
+
+    const Run dry = cli(write + QStringList{"--dry-run"});
+    QCOMPARE(dry.status, 4);
+    QVERIFY2(dry.out.startsWith("address 1: ZoneConfiguration1/FncAlmDelay 3 9\naddress 1: ZoneConfiguration2/FncHighPwrVltg 8160 6970\n"
+                                "address 2: "),
+             dry.out.constData());
+    QCOMPARE(dry.out.count('\n'), 6);
+    QCOMPARE(sim.block().size(), ConfigBlockSize);
+    QCOMPARE(sim.count(QStringLiteral("RX"), QStringLiteral("01 01 04")), 0);
+
+    const Run r = cli(write);
+    QCOMPARE(r.status, 4);
+    QCOMPARE(r.out, QByteArray("address 1: Configuration written and verified (2 parameters changed)\n"
+                               "address 2: Configuration written and verified (2 parameters changed)\n"
+                               "address 4: Configuration written and verified (2 parameters changed)\n"));
+    QVERIFY2(r.err == "energizer-cli: address 3: installer PIN mismatch: the energizer's installer PIN is not the default; "
+                      "nothing written\nenergizer-cli: address 5: no reply from the energizer within 2000 ms; nothing written\n",
+             r.err.constData());
+    QCOMPARE(sim.block().size(), ConfigBlockSize);
+    for (const char* address : {"01", "02", "04"})
+        QCOMPARE(sim.count(QStringLiteral("RX"), QLatin1String(address) + QStringLiteral(" 01 04")), 1);
+    QCOMPARE(sim.count(QStringLiteral("RX"), QStringLiteral("03 01 04")), 0);
+}
+
+QTEST_GUILESS_MAIN(TestCliHistory)
+#include "tst_clihistory.moc"
