@@ -5,7 +5,9 @@
 #include "app/linkstatustext.h"
 #include "app/manualpath.h"
 #include "config/configdlg.h"
+#include "config/configmodel.h"
 #include "config/configpush.h"
+#include "config/configrecord.h"
 #include "config/historydlg.h"
 #include "config/historykeeper.h"
 #include "device/energizer.h"
@@ -30,6 +32,7 @@
 MainWindow::MainWindow(HistoryStore* history, QWidget* parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
+    , m_config(new ConfigModel(this))
     , m_keeper(new HistoryKeeper(history, this))
 {
     // The stone images sit in a static library; referencing its initialiser
@@ -49,8 +52,6 @@ MainWindow::MainWindow(HistoryStore* history, QWidget* parent)
     pollTimer = new QTimer(this);
     pollTimer->start(1000);
 
-    configDlg = new ConfigDlg(this);
-
     statusLabel = new QLabel(tr("Not connected"), this);
     statusLabel->setObjectName(QStringLiteral("statusLabel"));
     statusLabel->setFixedWidth(500);
@@ -68,20 +69,19 @@ MainWindow::MainWindow(HistoryStore* history, QWidget* parent)
 
     energizer = new Energizer(this);
     connect(energizer, &Energizer::paramChanged, this, &MainWindow::paramChanged);
-    connect(energizer, &Energizer::paramChanged, configDlg, &ConfigDlg::paramChanged);
     emit energizer->paramChanged();
 
     m_link = new EnergizerLink(*energizer, this);
-    serialPort = m_link->serialPort();
+    serialPort = m_link->serialDevice();
     m_transfer = new ConfigTransfer(m_link->station(), this);
-    configDlg->setTransfer(m_transfer);
     connect(m_link, &EnergizerLink::statusChanged, this, [this](const LinkStatus& status) {
         const QString text = linkStatusText(status);
         if (!text.isNull())
             statusLabel->setText(text);
     });
     m_push = new ConfigPush(*m_transfer, m_link->station(), *m_keeper, this);
-    configDlg->setPush(m_push);
+    m_configDlg = new ConfigDlg(*m_config, m_link->station(), *m_transfer, m_push, buttonStyleSheet(), this);
+    configDlg = m_configDlg;
     // Said once and left standing; the energizer is served all the same.
     connect(m_keeper, &HistoryKeeper::unavailable, this, [this](const QString& reason) {
         const QString text = tr("No configuration history is kept: %1").arg(reason);
@@ -89,7 +89,7 @@ MainWindow::MainWindow(HistoryStore* history, QWidget* parent)
         statusFiller->setToolTip(text);
     });
     connect(m_link, &EnergizerLink::opened, this, [this] {
-        configDlg->readEnerg();
+        m_configDlg->readEnerg();
         checkInstallerPin();
     });
     connect(m_link, &EnergizerLink::statusReceived, this, &MainWindow::statusReceived);
@@ -137,8 +137,8 @@ void MainWindow::openManual()
 
 void MainWindow::showConfig()
 {
-    configDlg->resize(888, 600);
-    configDlg->exec();
+    m_configDlg->resize(888, 600);
+    m_configDlg->exec();
 }
 
 void MainWindow::showHistory()
@@ -157,7 +157,7 @@ void MainWindow::showHistory()
 
 void MainWindow::showScope()
 {
-    auto* scope = new ScopeDlg(this);
+    auto* scope = new ScopeDlg(*m_config, m_link->station(), buttonStyleSheet(), this);
     scope->exec();
     delete scope;
 }
@@ -230,7 +230,7 @@ void MainWindow::statusReceived()
 {
     // Until a block with the right PIN is in, every status brings another read.
     if (!ui->btnConfig->isEnabled())
-        configDlg->readEnerg();
+        m_configDlg->readEnerg();
 }
 
 void MainWindow::configReceived(const QByteArray& reply)
@@ -239,22 +239,22 @@ void MainWindow::configReceived(const QByteArray& reply)
     ConfigBlock block{};
     if (!m_push->busy() && blockFromReply(reply, &block))
         m_keeper->keep(HistoryKind::Read, block);
-    configDlg->setConfig(reply);
+    m_config->setReply(reply);
     checkInstallerPin();
 }
 
 void MainWindow::checkInstallerPin()
 {
-    if (!configDlg->configReceived) {
+    if (!m_config->received()) {
         qDebug() << "Configuration is not loaded from energizer";
         statusLabel->setText(tr("Configuration is not loaded from energizer"));
         ui->btnConfig->setToolTip(tr("No configuration has arrived from the energizer yet"));
         return;
     }
     const QString appPin = settingsDlg->settings().installerPin;
-    const QString energizerPin = configDlg->getParam(20).toString();
+    const QString energizerPin = m_config->param(InstallerPinParam).toString();
     qDebug().noquote() << QStringLiteral("InstEnergPIN %1 InstAppPIN %2").arg(energizerPin, appPin);
-    const bool match = energizerPin == appPin;
+    const bool match = installerPinMatches(m_config->block(), appPin);
     ui->btnConfig->setEnabled(match);
     ui->btnConfig->setToolTip(match ? QString()
                                     : tr("The energizer's installer PIN differs from the one set in Comms → "

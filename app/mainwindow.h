@@ -9,6 +9,8 @@ namespace Ui {
 class MainWindow;
 }
 
+class ConfigDlg;
+class ConfigModel;
 class ConfigPush;
 class ConfigTransfer;
 class HistoryDlg;
@@ -33,6 +35,9 @@ public:
     // Decodes one status reply into the energizer object.
     void decodeStatus(const QByteArray& reply);
     EnergizerLink* link() const { return m_link; }
+    // The block the configuration dialog edits and the scope shows.
+    ConfigModel& configModel() const { return *m_config; }
+    ConfigDlg* configDialog() const { return m_configDlg; }
 
 private slots:
     void paramChanged();
@@ -61,6 +66,8 @@ private:
     QLabel* statusFiller = nullptr;
     SettingsDlg* settingsDlg = nullptr;
     EnergizerLink* m_link = nullptr;
+    ConfigModel* m_config = nullptr;
+    ConfigDlg* m_configDlg = nullptr;
     ConfigTransfer* m_transfer = nullptr;
     HistoryKeeper* m_keeper = nullptr;
     ConfigPush* m_push = nullptr;

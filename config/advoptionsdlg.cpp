@@ -1,10 +1,8 @@
 #include "config/advoptionsdlg.h"
 #include "ui_advoptionsdlg.h"
 
-#include "app/globals.h"
-#include "app/mainwindow.h"
 #include "config/choicebuttons.h"
-#include "config/configdlg.h"
+#include "config/configmodel.h"
 
 #include <QFontMetrics>
 #include <QTime>
@@ -59,16 +57,16 @@ struct AdvOptionsDlg::Zone
     int param(int zone1Index) const { return first + zone1Index - 30; }
 };
 
-AdvOptionsDlg::AdvOptionsDlg(QWidget* parent)
+AdvOptionsDlg::AdvOptionsDlg(ConfigModel& model, const QString& buttonStyle, QWidget* parent)
     : QDialog(parent)
     , ui(new Ui::AdvOptionsDlg)
-    , config(qobject_cast<ConfigDlg*>(parent))
+    , m_model(model)
 {
     ui->setupUi(this);
-    if (mainWindow) {
+    if (!buttonStyle.isEmpty()) {
         const auto buttons = findChildren<QPushButton*>();
         for (QPushButton* button : buttons)
-            button->setStyleSheet(mainWindow->buttonStyleSheet());
+            button->setStyleSheet(buttonStyle);
     }
     // Not for the installer, but still read and written with full range.
     const QList<QWidget*> hidden = {
@@ -127,76 +125,67 @@ void AdvOptionsDlg::limitRearmTime(int days)
                                              : QTime(23, 59));
 }
 
-void AdvOptionsDlg::runDialog()
-{
-    updateUi();
-    if (exec() == QDialog::Accepted)
-        updateRecord();
-}
-
 void AdvOptionsDlg::updateUi()
 {
-    if (!config)
-        return;
-    ui->teSirenOn->setTime(timeAfterMidnight(config->getParam(23).toInt()));
-    ui->teSirenOff->setTime(timeAfterMidnight(config->getParam(24).toInt()));
+    ui->teSirenOn->setTime(timeAfterMidnight(m_model.param(23).toInt()));
+    ui->teSirenOff->setTime(timeAfterMidnight(m_model.param(24).toInt()));
 
-    const int units = config->getParam(RearmHighParam).toInt() * 256 + config->getParam(RearmLowParam).toInt();
+    const int units = m_model.param(RearmHighParam).toInt() * 256 + m_model.param(RearmLowParam).toInt();
     const int minutes = units / UnitsPerMinute;
     ui->spnDaySirenReArm->setValue(minutes / MinutesPerDay);
     ui->teSirenReArm->setTime(timeAfterMidnight(minutes % MinutesPerDay * 60));
 
-    ui->spnEventsBeforeRearm->setValue(config->getParam(27).toInt());
+    ui->spnEventsBeforeRearm->setValue(m_model.param(27).toInt());
 
     for (int number : {1, 2}) {
         const Zone z = zone(number);
-        z.interferenceAlarm->setChecked(config->getParam(z.param(30)).toBool());
-        z.storageCap->setValue(config->getParam(z.param(32)).toDouble());
-        z.alarmDelay->setValue(config->getParam(z.param(33)).toInt());
-        z.arcingThreshold->setValue(config->getParam(z.param(35)).toInt());
-        z.arcingFilter->setValue(config->getParam(z.param(36)).toInt());
-        z.releaseFilter->setValue(config->getParam(z.param(37)).toInt());
+        z.interferenceAlarm->setChecked(m_model.param(z.param(30)).toBool());
+        z.storageCap->setValue(m_model.param(z.param(32)).toDouble());
+        z.alarmDelay->setValue(m_model.param(z.param(33)).toInt());
+        z.arcingThreshold->setValue(m_model.param(z.param(35)).toInt());
+        z.arcingFilter->setValue(m_model.param(z.param(36)).toInt());
+        z.releaseFilter->setValue(m_model.param(z.param(37)).toInt());
         for (int i = 0; i < 5; ++i)
-            z.volts[i]->setValue(static_cast<int>(config->getParam(z.param(40 + i)).toDouble()));
-        showChoice(z.conditionLevel, config->getParam(z.param(34)).toInt(), 3);
-        showChoice(z.stateAtPowerOn, config->getParam(z.param(39)).toInt());
-        showChoice(z.controlMethod, config->getParam(z.param(38)).toInt());
+            z.volts[i]->setValue(static_cast<int>(m_model.param(z.param(40 + i)).toDouble()));
+        showChoice(z.conditionLevel, m_model.param(z.param(34)).toInt(), 3);
+        showChoice(z.stateAtPowerOn, m_model.param(z.param(39)).toInt());
+        showChoice(z.controlMethod, m_model.param(z.param(38)).toInt());
     }
 }
 
 void AdvOptionsDlg::updateRecord()
 {
-    if (!config)
-        return;
-    config->setParam(23, secondsAfterMidnight(ui->teSirenOn->time()));
-    config->setParam(24, secondsAfterMidnight(ui->teSirenOff->time()));
+    ConfigBlock block = m_model.block();
+    setParam(block, 23, secondsAfterMidnight(ui->teSirenOn->time()));
+    setParam(block, 24, secondsAfterMidnight(ui->teSirenOff->time()));
 
     const QTime rearm = ui->teSirenReArm->time();
     const int units = (ui->spnDaySirenReArm->value() * MinutesPerDay + rearm.hour() * 60 + rearm.minute())
                       * UnitsPerMinute;
-    config->setParam(RearmHighParam, units / 256);
-    config->setParam(RearmLowParam, units % 256);
+    setParam(block, RearmHighParam, units / 256);
+    setParam(block, RearmLowParam, units % 256);
 
-    config->setParam(27, ui->spnEventsBeforeRearm->value());
+    setParam(block, 27, ui->spnEventsBeforeRearm->value());
 
     // A group without a checked button keeps the stored value.
-    const auto storeChoice = [this](const ChoiceButtons& buttons, int param, int first = 0) {
+    const auto storeChoice = [&block](const ChoiceButtons& buttons, int param, int first = 0) {
         const int value = checkedChoice(buttons, first);
         if (value >= 0)
-            config->setParam(param, value);
+            setParam(block, param, value);
     };
     for (int number : {1, 2}) {
         const Zone z = zone(number);
-        config->setParam(z.param(30), z.interferenceAlarm->isChecked());
-        config->setParam(z.param(32), z.storageCap->value());
-        config->setParam(z.param(33), z.alarmDelay->value());
-        config->setParam(z.param(35), z.arcingThreshold->value());
-        config->setParam(z.param(36), z.arcingFilter->value());
-        config->setParam(z.param(37), z.releaseFilter->value());
+        setParam(block, z.param(30), z.interferenceAlarm->isChecked());
+        setParam(block, z.param(32), z.storageCap->value());
+        setParam(block, z.param(33), z.alarmDelay->value());
+        setParam(block, z.param(35), z.arcingThreshold->value());
+        setParam(block, z.param(36), z.arcingFilter->value());
+        setParam(block, z.param(37), z.releaseFilter->value());
         for (int i = 0; i < 5; ++i)
-            config->setParam(z.param(40 + i), z.volts[i]->value());
+            setParam(block, z.param(40 + i), z.volts[i]->value());
         storeChoice(z.conditionLevel, z.param(34), 3);
         storeChoice(z.stateAtPowerOn, z.param(39));
         storeChoice(z.controlMethod, z.param(38));
     }
+    m_model.setBlock(block);
 }

@@ -2,24 +2,21 @@
 
 #include <QDialog>
 
-class ConfigDlg;
+class ConfigModel;
 
 namespace Ui {
 class AdvOptionsDlg;
 }
 
-// Per-zone fence options and siren timing, edited in the parent
-// configuration dialog's block.
+// Per-zone fence options and siren timing, edited in the model's block.
 class AdvOptionsDlg : public QDialog
 {
     Q_OBJECT
 public:
-    // parent must be the configuration dialog.
-    explicit AdvOptionsDlg(QWidget* parent);
+    AdvOptionsDlg(ConfigModel& model, const QString& buttonStyle, QWidget* parent = nullptr);
     ~AdvOptionsDlg() override;
 
-    // Fills the widgets, runs the dialog, and writes back when accepted.
-    void runDialog();
+    // Model -> widgets and widgets -> model (in one change).
     void updateUi();
     void updateRecord();
 
@@ -29,5 +26,5 @@ private:
     void limitRearmTime(int days);
 
     Ui::AdvOptionsDlg* ui;
-    ConfigDlg* config;
+    ConfigModel& m_model;
 };

@@ -1,15 +1,15 @@
 #include "config/configdlg.h"
 #include "ui_configdlg.h"
 
-#include "app/globals.h"
-#include "app/mainwindow.h"
 #include "config/advoptionsdlg.h"
 #include "config/choicebuttons.h"
+#include "config/configmodel.h"
 #include "config/configpush.h"
+#include "config/configtransfer.h"
 #include "config/writepreviewdlg.h"
 #include "device/energizer.h"
-#include "config/configtransfer.h"
 #include "link/frames.h"
+#include "link/station.h"
 
 #include <QDomDocument>
 #include <QIntValidator>
@@ -57,18 +57,23 @@ struct ConfigDlg::Binding
     ChoiceButtons buttons;
 };
 
-ConfigDlg::ConfigDlg(QWidget* parent)
+ConfigDlg::ConfigDlg(ConfigModel& model, Station& station, ConfigTransfer& transfer, ConfigPush* push,
+                     const QString& buttonStyle, QWidget* parent)
     : QDialog(parent)
     , domDocument(new QDomDocument(QStringLiteral("Configuration")))
-    , defaultBlock(defaultConfigBlock())
     , ui(new Ui::ConfigDlg)
+    , m_model(model)
+    , m_station(station)
+    , m_transfer(transfer)
+    , m_push(push)
+    , m_buttonStyle(buttonStyle)
 {
     ui->setupUi(this);
     setWindowTitle(tr("Configuration"));
-    if (mainWindow) {
+    if (!buttonStyle.isEmpty()) {
         const auto buttons = findChildren<QPushButton*>();
         for (QPushButton* button : buttons)
-            button->setStyleSheet(mainWindow->buttonStyleSheet());
+            button->setStyleSheet(buttonStyle);
     }
     ui->gbPainc->hide();
 
@@ -120,14 +125,20 @@ ConfigDlg::ConfigDlg(QWidget* parent)
         {73, B::Direct, ui->chkNetworkAdapterType, {}},
     };
 
-    configBlock = defaultBlock;
     updateUi();
+    // A block from elsewhere (the energizer, a file, the defaults) replaces the
+    // widgets' values, unsaved edits included.
+    connect(&m_model, &ConfigModel::changed, this, [this] {
+        if (!m_storing)
+            updateUi();
+    });
 
     for (QLineEdit* pin : {ui->edtInstallerPIN, ui->edtMasterPIN, ui->edtResetPIN})
         pin->setValidator(new PinValidator(pin));
 
-    askSaveFileName = [this] { return chooseSaveFileName(); };
-    askOpenFileName = [this] { return chooseOpenFileName(); };
+    // Over the window, not over this dialog.
+    askSaveFileName = [this] { return chooseSaveFileName(parentWidget()); };
+    askOpenFileName = [this] { return chooseOpenFileName(parentWidget()); };
 
     connect(ui->btnLoadFile, &QPushButton::clicked, this, &ConfigDlg::loadFromFile);
     connect(ui->btnWriteFile, &QPushButton::clicked, this, &ConfigDlg::writeToFile);
@@ -135,6 +146,34 @@ ConfigDlg::ConfigDlg(QWidget* parent)
     connect(ui->btnWriteEnerg, &QPushButton::clicked, this, &ConfigDlg::writeEnerg);
     connect(ui->btnDefault, &QPushButton::clicked, this, &ConfigDlg::baInit);
     connect(ui->btnShowAdvOptions, &QPushButton::clicked, this, &ConfigDlg::showAdvOptions);
+
+    connect(&station.energizer(), &Energizer::paramChanged, this, &ConfigDlg::paramChanged);
+    paramChanged();
+
+    connect(&transfer, &ConfigTransfer::readFinished, this, [this](ConfigTransfer::Outcome outcome) {
+        // A push's backup read is part of the write; the push tells its outcome.
+        if (m_push && m_push->busy())
+            return;
+        showExchange(ConfigTransfer::readText(outcome), outcome == ConfigTransfer::Outcome::Done);
+    });
+    connect(&transfer, &ConfigTransfer::writeFinished, this,
+            [this](ConfigTransfer::Outcome outcome, const QStringList& differing) {
+                if (m_push)
+                    return;
+                showExchange(ConfigTransfer::writeText(outcome, differing), outcome == ConfigTransfer::Outcome::Done);
+            });
+    if (!push)
+        return;
+    connect(push, &ConfigPush::previewReady, this, [this](const QVector<ParamChange>& changes, qint64 backupId) {
+        if (m_pushing)
+            showPreview(changes, backupId);
+    });
+    connect(push, &ConfigPush::finished, this, [this](bool ok, const QString& text) {
+        if (!m_pushing)
+            return;
+        m_pushing = false;
+        showExchange(text, ok);
+    });
 }
 
 ConfigDlg::~ConfigDlg()
@@ -143,30 +182,11 @@ ConfigDlg::~ConfigDlg()
     delete domDocument;
 }
 
-QVariant ConfigDlg::getParam(int index) const
-{
-    return ::getParam(configBlock, index);
-}
-
-void ConfigDlg::setParam(int index, const QVariant& value)
-{
-    ::setParam(configBlock, index, value);
-}
-
-void ConfigDlg::setConfig(const QByteArray& reply)
-{
-    if (reply.size() < ConfigBlockSize)
-        return;
-    for (int i = 0; i < ConfigBlockSize; ++i)
-        configBlock[static_cast<std::size_t>(i)] = static_cast<quint8>(reply.at(i));
-    configReceived = true;
-    updateUi();
-}
-
 void ConfigDlg::updateUi()
 {
+    const ConfigBlock& block = m_model.block();
     for (const Binding& b : bindings) {
-        const QVariant value = getParam(b.param);
+        const QVariant value = getParam(block, b.param);
         switch (b.kind) {
         case Binding::Direct:
             static_cast<QCheckBox*>(b.widget)->setChecked(value.toBool());
@@ -196,93 +216,64 @@ void ConfigDlg::updateUi()
 
 void ConfigDlg::updateRecord()
 {
+    ConfigBlock block = m_model.block();
     for (const Binding& b : bindings) {
         switch (b.kind) {
         case Binding::Direct:
-            setParam(b.param, static_cast<QCheckBox*>(b.widget)->isChecked());
+            setParam(block, b.param, static_cast<QCheckBox*>(b.widget)->isChecked());
             break;
         case Binding::Inverted:
-            setParam(b.param, !static_cast<QCheckBox*>(b.widget)->isChecked());
+            setParam(block, b.param, !static_cast<QCheckBox*>(b.widget)->isChecked());
             break;
         case Binding::Choice:
         case Binding::AnyNonZero: {
             // No checked button: the parameter keeps its value.
             const int value = checkedChoice(b.buttons);
             if (value >= 0)
-                setParam(b.param, value);
+                setParam(block, b.param, value);
             break;
         }
         case Binding::Spin:
-            setParam(b.param, static_cast<QSpinBox*>(b.widget)->value());
+            setParam(block, b.param, static_cast<QSpinBox*>(b.widget)->value());
             break;
         case Binding::Text: {
             // A PIN with nibbles above 9 does not fit the edit ("15" takes
             // two places), so only a PIN the user typed is written.
             auto* edit = static_cast<QLineEdit*>(b.widget);
             if (edit->isModified())
-                setParam(b.param, edit->text());
+                setParam(block, b.param, edit->text());
             break;
         }
         case Binding::Combo: {
             // No current item (a value outside the list): keep the stored value.
             const int index = static_cast<QComboBox*>(b.widget)->currentIndex();
             if (index >= 0)
-                setParam(b.param, index);
+                setParam(block, b.param, index);
             break;
         }
         }
     }
+    m_storing = true;
+    m_model.setBlock(block);
+    m_storing = false;
 }
 
 void ConfigDlg::paramChanged()
 {
-    const bool online = energizer && energizer->online;
+    const bool online = m_station.energizer().online;
     ui->lblCommStatus->setPixmap(QPixmap(online ? QStringLiteral(":/images/greenStone.png")
                                                 : QStringLiteral(":/images/redStone.png")));
 }
 
 void ConfigDlg::readEnerg()
 {
-    mainWindow->writeData(configReadRequestFrame(energizer->address));
-}
-
-void ConfigDlg::setTransfer(ConfigTransfer* transfer)
-{
-    m_transfer = transfer;
-    connect(transfer, &ConfigTransfer::readFinished, this, [this](ConfigTransfer::Outcome outcome) {
-        // A push's backup read is part of the write; the push tells its outcome.
-        if (m_push && m_push->busy())
-            return;
-        showExchange(ConfigTransfer::readText(outcome), outcome == ConfigTransfer::Outcome::Done);
-    });
-    connect(transfer, &ConfigTransfer::writeFinished, this,
-            [this](ConfigTransfer::Outcome outcome, const QStringList& differing) {
-                if (m_push)
-                    return;
-                showExchange(ConfigTransfer::writeText(outcome, differing), outcome == ConfigTransfer::Outcome::Done);
-            });
-}
-
-void ConfigDlg::setPush(ConfigPush* push)
-{
-    m_push = push;
-    connect(push, &ConfigPush::previewReady, this, [this](const QVector<ParamChange>& changes, qint64 backupId) {
-        if (m_pushing)
-            showPreview(changes, backupId);
-    });
-    connect(push, &ConfigPush::finished, this, [this](bool ok, const QString& text) {
-        if (!m_pushing)
-            return;
-        m_pushing = false;
-        showExchange(text, ok);
-    });
+    m_station.send(configReadRequestFrame(m_station.energizer().address));
 }
 
 void ConfigDlg::showPreview(const QVector<ParamChange>& changes, qint64 backupId)
 {
     // The backup read showed the energizer's block; the edits are what is to be written.
-    configBlock = m_push->target();
-    updateUi();
+    m_model.setBlock(m_push->target());
     showExchange(tr("Confirm the changes to write them to the energizer"), true);
     auto* preview = new WritePreviewDlg(changes, backupId, this);
     preview->setAttribute(Qt::WA_DeleteOnClose);
@@ -310,44 +301,41 @@ void ConfigDlg::showExchange(const QString& text, bool ok)
 
 void ConfigDlg::readFromEnergizer()
 {
-    if (!m_transfer) {
-        readEnerg();
-        return;
-    }
-    if (m_transfer->busy())
+    if (m_transfer.busy())
         return;
     showExchange(tr("Reading configuration from energizer..."), true);
-    m_transfer->read();
+    m_transfer.read();
 }
 
 void ConfigDlg::writeEnerg()
 {
     updateRecord();
-    if (!m_transfer) {
-        mainWindow->writeData(configWriteFrame(energizer->address, configBlock));
-        return;
-    }
     if (m_push) {
-        if (!m_push->start(configBlock, HistoryKind::Written))
+        if (!m_push->start(m_model.block(), HistoryKind::Written))
             return;
         m_pushing = true;
         showExchange(tr("Reading the energizer's configuration before writing..."), true);
         return;
     }
-    if (m_transfer->busy())
+    if (m_transfer.busy())
         return;
     showExchange(tr("Writing configuration to energizer..."), true);
-    m_transfer->write(configBlock);
+    m_transfer.write(m_model.block());
 }
 
 void ConfigDlg::showAdvOptions()
 {
-    AdvOptionsDlg dlg(this);
-    dlg.runDialog();
+    AdvOptionsDlg dlg(m_model, m_buttonStyle, this);
+    dlg.updateUi();
+    if (dlg.exec() != QDialog::Accepted)
+        return;
+    // Its parameters have no widgets here; edits not yet stored stay shown.
+    m_storing = true;
+    dlg.updateRecord();
+    m_storing = false;
 }
 
 void ConfigDlg::baInit()
 {
-    configBlock = defaultBlock;
-    updateUi();
+    m_model.setBlock(defaultConfigBlock());
 }

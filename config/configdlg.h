@@ -10,35 +10,34 @@
 #include <functional>
 #include <vector>
 
+class ConfigModel;
 class ConfigPush;
 class ConfigTransfer;
 class QDomDocument;
+class Station;
 
 namespace Ui {
 class ConfigDlg;
 }
 
-// The configuration dialog; also keeps the configuration record.
+// The configuration dialog: edits the model's block, reads it from and
+// writes it to the station's energizer.
 class ConfigDlg : public QDialog
 {
     Q_OBJECT
 public:
-    explicit ConfigDlg(QWidget* parent = nullptr);
+    // Reads and writes made from the dialog's buttons go through transfer,
+    // which confirms them. With a push, "Write to energizer" goes through it
+    // instead: backup read, the preview of the changes, and only on
+    // confirmation the write. buttonStyle is the window's button look.
+    ConfigDlg(ConfigModel& model, Station& station, ConfigTransfer& transfer, ConfigPush* push,
+              const QString& buttonStyle, QWidget* parent = nullptr);
     ~ConfigDlg() override;
 
-    QVariant getParam(int index) const;
-    void setParam(int index, const QVariant& value);
-    // Stores a 52-byte configuration reply; a shorter one is ignored.
-    void setConfig(const QByteArray& reply);
-    // Record -> widgets and widgets -> record.
+    ConfigModel& model() const { return m_model; }
+    // Model -> widgets and widgets -> model.
     void updateUi();
     void updateRecord();
-    // Reads and writes made from the dialog's buttons go through this, which
-    // confirms them; without one they are sent unconfirmed.
-    void setTransfer(ConfigTransfer* transfer);
-    // "Write to energizer" then goes through this: backup read, the preview
-    // of the changes, and only on confirmation the write.
-    void setPush(ConfigPush* push);
     QString exchangeText() const;
 
     // The file dialogs of "Write to file" and "Load from file"; an empty
@@ -48,9 +47,6 @@ public:
 
     QString fileName;
     QDomDocument* domDocument = nullptr;
-    bool configReceived = false;
-    ConfigBlock configBlock{};
-    ConfigBlock defaultBlock{};
 
 public slots:
     void paramChanged();
@@ -67,15 +63,20 @@ private:
     void showExchange(const QString& text, bool ok);
 
     struct Binding;
-    QString chooseSaveFileName();
-    QString chooseOpenFileName();
+    QString chooseSaveFileName(QWidget* parent);
+    QString chooseOpenFileName(QWidget* parent);
     void showFileInTitle();
 
     Ui::ConfigDlg* ui;
     void showPreview(const QVector<ParamChange>& changes, qint64 backupId);
 
-    ConfigTransfer* m_transfer = nullptr;
-    ConfigPush* m_push = nullptr;
+    ConfigModel& m_model;
+    Station& m_station;
+    ConfigTransfer& m_transfer;
+    ConfigPush* m_push;
+    QString m_buttonStyle;
+    // Set while this dialog stores into the model: its widgets already show it.
+    bool m_storing = false;
     bool m_pushing = false; // the push under way is this dialog's
     std::vector<Binding> bindings; // in the order updateUi and updateRecord visit them
 };

@@ -1,8 +1,7 @@
 // "Write to file" and "Load from file" of the configuration dialog.
 #include "config/configdlg.h"
 
-#include "app/globals.h"
-#include "app/mainwindow.h"
+#include "config/configmodel.h"
 #include "config/configxml.h"
 #include "settings/settingsfile.h"
 
@@ -31,15 +30,15 @@ bool writeAll(QSaveFile& file, const QByteArray& data)
 
 } // namespace
 
-QString ConfigDlg::chooseSaveFileName()
+QString ConfigDlg::chooseSaveFileName(QWidget* parent)
 {
-    return QFileDialog::getSaveFileName(mainWindow, tr("Save File"), fileDialogFolder(),
+    return QFileDialog::getSaveFileName(parent, tr("Save File"), fileDialogFolder(),
                                         tr("XML Files (*.xml)"), nullptr, QFileDialog::DontUseNativeDialog);
 }
 
-QString ConfigDlg::chooseOpenFileName()
+QString ConfigDlg::chooseOpenFileName(QWidget* parent)
 {
-    return QFileDialog::getOpenFileName(mainWindow, tr("Select File"), fileDialogFolder(),
+    return QFileDialog::getOpenFileName(parent, tr("Select File"), fileDialogFolder(),
                                         QStringLiteral("XML (*.xml)"), nullptr, QFileDialog::DontUseNativeDialog);
 }
 
@@ -52,7 +51,7 @@ void ConfigDlg::showFileInTitle()
 void ConfigDlg::writeToFile()
 {
     updateRecord();
-    buildConfigDocument(*domDocument, configBlock);
+    buildConfigDocument(*domDocument, m_model.block());
 
     const QString chosen = askSaveFileName();
     if (chosen.isEmpty())
@@ -94,8 +93,8 @@ void ConfigDlg::loadFromFile()
     *domDocument = loaded;
     showFileInTitle();
 
-    configBlock = defaultBlock;
-    updateUi();
-    readConfigDocument(*domDocument, configBlock);
-    updateUi();
+    // Parameters the file leaves out take their defaults.
+    ConfigBlock block = defaultConfigBlock();
+    readConfigDocument(*domDocument, block);
+    m_model.setBlock(block);
 }

@@ -79,9 +79,9 @@ Energizer& EnergizerLink::energizer() const
     return m_station->energizer();
 }
 
-QSerialPort* EnergizerLink::serialPort() const
+QSerialPort* EnergizerLink::serialDevice() const
 {
-    return m_bus->transport().serialPort();
+    return m_bus->transport().serialDevice();
 }
 
 bool EnergizerLink::isUsable() const

@@ -47,7 +47,7 @@ public:
     void connected();
 
     Energizer& energizer() const;
-    QSerialPort* serialPort() const;
+    QSerialPort* serialDevice() const;
     bool isUsable() const;
     EnergizerBus& bus() const { return *m_bus; }
     Station& station() const { return *m_station; }

@@ -45,7 +45,7 @@ public:
     void displayError(QAbstractSocket::SocketError socketError);
     void connected();
 
-    QSerialPort* serialPort() const { return m_serialPort; }
+    QSerialPort* serialDevice() const { return m_serialPort; }
     // True while frames can go out now (port open, socket connected).
     bool isUsable() const;
     bool isSerial() const { return m_settings.linkKind() == LinkKind::Serial; }

@@ -2,6 +2,9 @@
 
 #include <QDialog>
 
+class ConfigModel;
+class Station;
+
 namespace Ui {
 class ScopeDlg;
 }
@@ -11,7 +14,9 @@ class ScopeDlg : public QDialog
 {
     Q_OBJECT
 public:
-    explicit ScopeDlg(QWidget* parent = nullptr);
+    // buttonStyle is the window's button look.
+    ScopeDlg(const ConfigModel& config, const Station& station, const QString& buttonStyle,
+             QWidget* parent = nullptr);
     ~ScopeDlg() override;
 
 public slots:
@@ -19,4 +24,5 @@ public slots:
 
 private:
     Ui::ScopeDlg* ui;
+    const Station& m_station;
 };

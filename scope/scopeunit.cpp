@@ -1,9 +1,9 @@
 #include "scope/scopeunit.h"
 #include "ui_scopeunit.h"
 
-#include "app/globals.h"
-#include "config/configdlg.h"
+#include "config/configmodel.h"
 #include "device/energizer.h"
+#include "link/station.h"
 #include "scope/circularbuffer.h"
 #include "scope/plot.h"
 #include "scope/scopecurve.h"
@@ -27,11 +27,6 @@ constexpr int SamplePeriodMs = 10;
 constexpr int FramePeriodMs = 17;
 constexpr double PlotYMax = 15000.0;
 constexpr double CapacitorFarad = 0.00003;
-
-double thresholdParam(int index)
-{
-    return static_cast<double>(configDlg->getParam(index).toInt());
-}
 
 void setReadout(QLineEdit* edit, const QString& text)
 {
@@ -91,11 +86,15 @@ QString readoutText(double value)
     return QString::number(value, 'g', 6);
 }
 
-ScopeUnit::ScopeUnit(QWidget* parent)
+ScopeUnit::ScopeUnit(int zone, const ConfigModel& config, const Station& station, QWidget* parent)
     : QWidget(parent)
     , ui(new Ui::ScopeUnit)
+    , m_config(config)
+    , m_station(station)
+    , m_zone(zone == 1 ? &zone1 : zone == 2 ? &zone2 : nullptr)
 {
     ui->setupUi(this);
+    setObjectName(QStringLiteral("unit%1").arg(zone));
 
     timer = new QTimer(this);
     timer->setTimerType(Qt::PreciseTimer);
@@ -149,12 +148,12 @@ ScopeUnit::~ScopeUnit()
 
 const ZoneSources* ScopeUnit::zone() const
 {
-    const QString name = objectName();
-    if (name == QLatin1String("unit1"))
-        return &zone1;
-    if (name == QLatin1String("unit2"))
-        return &zone2;
-    return nullptr;
+    return m_zone;
+}
+
+double ScopeUnit::thresholdParam(int index) const
+{
+    return static_cast<double>(m_config.param(index).toInt());
 }
 
 // A tick that comes late (the event loop was busy, e.g. a reader waiting for
@@ -236,6 +235,7 @@ void ScopeUnit::takeSample(const ZoneSources& sources)
     ui->groupBox->setTitle(tr(sources.title));
     ui->groupBox_2->setTitle(tr(sources.actualTitle));
 
+    const Energizer* energizer = &m_station.energizer();
     const std::pair<CircularBuffer*, double> samples[] = {
         {outputBuffer, energizer->*sources.outputVoltage},
         {returnBuffer, energizer->*sources.returnVoltage},
@@ -259,8 +259,9 @@ void ScopeUnit::takeSample(const ZoneSources& sources)
 
 void ScopeUnit::fillReadouts(const ZoneSources& sources)
 {
+    const Energizer* energizer = &m_station.energizer();
     const double capVoltage = energizer->*sources.capVoltage;
-    const double capMax = configDlg->getParam(sources.capMaxIndex).toDouble();
+    const double capMax = m_config.param(sources.capMaxIndex).toDouble();
     setReadout(ui->edtFenceStatus, energizer->*sources.fenceCondition);
     setReadout(ui->edtCondition, QString::number(energizer->*sources.fenceLevel));
     setReadout(ui->edtOutputVoltage, readoutText(energizer->*sources.outputVoltage));

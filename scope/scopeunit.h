@@ -4,10 +4,12 @@
 #include <QWidget>
 
 class CircularBuffer;
+class ConfigModel;
 class Plot;
 class QLineEdit;
 class QTimer;
 class QwtPlotCurve;
+class Station;
 struct ZoneSources;
 
 namespace Ui {
@@ -22,15 +24,15 @@ double capacityUsed(double v, double maxVoltage);
 // A read-out value: up to 6 significant digits, "N/A" when undefined.
 QString readoutText(double value);
 
-// One zone's scope: samples the energizer and the configuration record every
-// 10 ms into five series and draws them at the display's pace: at most once
-// per frame, and only when the picture has moved. The zone comes from the
-// object name: "unit1" or "unit2"; any other name samples nothing.
+// One zone's scope: samples the station's energizer and the configuration
+// block every 10 ms into five series and draws them at the display's pace: at
+// most once per frame, and only when the picture has moved. Zone 1 or 2 (its
+// object name is "unit1" or "unit2"); any other zone samples nothing.
 class ScopeUnit : public QWidget
 {
     Q_OBJECT
 public:
-    explicit ScopeUnit(QWidget* parent = nullptr);
+    ScopeUnit(int zone, const ConfigModel& config, const Station& station, QWidget* parent = nullptr);
     ~ScopeUnit() override;
 
     // Sample instants covered so far (late ticks included, see timerTick).
@@ -64,9 +66,13 @@ private:
     void holdSamples(qint64 count);
     void takeSample(const ZoneSources& sources);
     void fillReadouts(const ZoneSources& sources);
+    double thresholdParam(int index) const;
     bool pictureMoved() const;
 
     Ui::ScopeUnit* ui;
+    const ConfigModel& m_config;
+    const Station& m_station;
+    const ZoneSources* m_zone;
     QElapsedTimer clock;
     qint64 taken = 0;
     qint64 held = 0;

@@ -1,7 +1,6 @@
 // Saves PNGs of the write preview and of the History dialog, as a user sees
 // them after one confirmed write, for the manual. Run through
 // scripts/grab-history-screens, which gives it its own history folder.
-#include "app/globals.h"
 #include "app/mainwindow.h"
 #include "app/translations.h"
 #include "config/configdlg.h"
@@ -51,18 +50,19 @@ int main(int argc, char* argv[])
     HistoryStore history(HistoryStore::defaultPath());
     MainWindow window(&history);
     window.show();
+    ConfigDlg* config = window.configDialog();
     bool ok = true;
     const auto save = [&ok, out](QWidget* w, const char* name) {
         const bool saved = w && w->grab().save(out.filePath(QString::fromLatin1(name)));
         qInfo("%s: %d x %d%s", name, w ? w->width() : 0, w ? w->height() : 0, saved ? "" : " (not saved)");
         ok = saved && ok;
     };
-    const auto edit = [](int delay, bool solar) {
-        configDlg->findChild<QSpinBox*>(QStringLiteral("spnGateAlarmDelay"))->setValue(delay);
-        configDlg->findChild<QCheckBox*>(QStringLiteral("chkSolar"))->setChecked(solar);
-        configDlg->findChild<QPushButton*>(QStringLiteral("btnWriteEnerg"))->click();
+    const auto edit = [config](int delay, bool solar) {
+        config->findChild<QSpinBox*>(QStringLiteral("spnGateAlarmDelay"))->setValue(delay);
+        config->findChild<QCheckBox*>(QStringLiteral("chkSolar"))->setChecked(solar);
+        config->findChild<QPushButton*>(QStringLiteral("btnWriteEnerg"))->click();
     };
-    const auto preview = [] { return configDlg->findChild<WritePreviewDlg*>(); };
+    const auto preview = [config] { return config->findChild<WritePreviewDlg*>(); };
     HistoryDlg* historyDlg = nullptr;
 
     const Steps steps = {
@@ -81,7 +81,7 @@ int main(int argc, char* argv[])
                 preview()->accept();
         },
         [] {},
-        [&] { configDlg->close(); },
+        [&] { config->close(); },
         [&] {
             window.findChild<QAction*>(QStringLiteral("actHistory"))->trigger();
             historyDlg = window.findChild<HistoryDlg*>();

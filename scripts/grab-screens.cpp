@@ -1,7 +1,6 @@
-// Saves PNGs of the main window, the connection settings dialog, the three
+// Saves PNGs of the main window, the scope, the connection settings dialog, the three
 // tabs of the configuration dialog and the advanced options dialog, as a user
 // sees them, for the README. Run through scripts/grab-screens.
-#include "app/globals.h"
 #include "app/mainwindow.h"
 #include "config/configdlg.h"
 #include "config/writepreviewdlg.h"
@@ -47,6 +46,7 @@ int main(int argc, char* argv[])
 
     MainWindow window;
     window.show();
+    ConfigDlg* config = window.configDialog();
     bool ok = true;
     const auto save = [&ok, out](QWidget* w, const char* name) {
         const bool saved = w->grab().save(out.filePath(QString::fromLatin1(name)));
@@ -54,7 +54,7 @@ int main(int argc, char* argv[])
         ok = saved && ok;
     };
     auto* settings = window.findChild<SettingsDlg*>();
-    auto* tabs = configDlg->findChild<QTabWidget*>(QStringLiteral("tabWidget"));
+    auto* tabs = config->findChild<QTabWidget*>(QStringLiteral("tabWidget"));
     QWidget* advanced = nullptr;
 
     // "address N": the main window set to energizer N on a line with several.
@@ -79,6 +79,17 @@ int main(int argc, char* argv[])
 
     const Steps steps = {
         [&] { save(&window, "main-window.png"); },
+        [&] { QMetaObject::invokeMethod(&window, "showScope", Qt::QueuedConnection); },
+        [] {}, // a few samples drawn
+        [&] {
+            QWidget* scope = QApplication::activeModalWidget();
+            if (scope) {
+                save(scope, "scope.png");
+                scope->close();
+            } else {
+                ok = false;
+            }
+        },
         [&] { settings->show(); },
         [&] {
             save(settings, "settings.png");
@@ -86,29 +97,29 @@ int main(int argc, char* argv[])
             // The main window's own way in: resized to 888 x 600, modal.
             QMetaObject::invokeMethod(&window, "showConfig", Qt::QueuedConnection);
         },
-        [&] { save(configDlg, "config-options.png"); },
+        [&] { save(config, "config-options.png"); },
         [&] { tabs->setCurrentIndex(1); },
-        [&] { save(configDlg, "config-inputs.png"); },
+        [&] { save(config, "config-inputs.png"); },
         [&] { tabs->setCurrentIndex(2); },
-        [&] { save(configDlg, "config-network.png"); },
+        [&] { save(config, "config-network.png"); },
         [&] {
             tabs->setCurrentIndex(0);
-            configDlg->findChild<QPushButton*>(QStringLiteral("btnWriteEnerg"))->click();
+            config->findChild<QPushButton*>(QStringLiteral("btnWriteEnerg"))->click();
         },
         [&] {
             // The changes are shown first; confirm them.
-            if (auto* preview = configDlg->findChild<WritePreviewDlg*>())
+            if (auto* preview = config->findChild<WritePreviewDlg*>())
                 preview->accept();
         },
         [] {}, // read back and confirmed by now
-        [&] { save(configDlg, "config-written.png"); },
+        [&] { save(config, "config-written.png"); },
         [&] {
-            auto* button = configDlg->findChild<QPushButton*>(QStringLiteral("btnShowAdvOptions"));
+            auto* button = config->findChild<QPushButton*>(QStringLiteral("btnShowAdvOptions"));
             QMetaObject::invokeMethod(button, "click", Qt::QueuedConnection);
         },
         [&] {
             advanced = QApplication::activeModalWidget();
-            if (advanced == configDlg)
+            if (advanced == config)
                 advanced = nullptr;
             if (advanced)
                 save(advanced, "adv-options.png");
@@ -119,7 +130,7 @@ int main(int argc, char* argv[])
             if (advanced)
                 advanced->close();
         },
-        [&] { configDlg->close(); },
+        [&] { config->close(); },
         [&] { app.exit(ok ? 0 : 1); },
     };
     // The first picture once the link has had time to fill the window.

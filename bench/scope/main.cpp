@@ -11,6 +11,7 @@
 #include "app/globals.h"
 #include "app/mainwindow.h"
 #include "device/energizer.h"
+#include "link/energizerlink.h"
 #include "link/frames.h"
 #include "scope/circularbuffer.h"
 #include "scope/plot.h"
@@ -283,7 +284,8 @@ Result runMode(BenchApp& app, const QString& name, Mode mode, int warmupMs, int 
 {
     Result result;
     result.name = name;
-    auto* dialog = new ScopeDlg(mainWindow);
+    auto* dialog = new ScopeDlg(mainWindow->configModel(), mainWindow->link()->station(), mainWindow->buttonStyleSheet(),
+                                mainWindow);
     ScopeUnit* units[2] = {dialog->findChild<ScopeUnit*>(QStringLiteral("unit1")),
                            dialog->findChild<ScopeUnit*>(QStringLiteral("unit2"))};
     for (ScopeUnit* unit : units) {

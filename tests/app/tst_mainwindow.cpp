@@ -3,6 +3,7 @@
 #include "app/globals.h"
 #include "app/mainwindow.h"
 #include "config/configdlg.h"
+#include "config/configmodel.h"
 #include "device/energizer.h"
 #include "settings/settingsdlg.h"
 #include "testsettings.h"
@@ -45,7 +46,7 @@ private slots:
         const auto receive = [this](const char* pin) {
             ConfigBlock block = defaultConfigBlock();
             setParam(block, 20, QString::fromLatin1(pin));
-            configDlg->setConfig(QByteArray(reinterpret_cast<const char*>(block.data()), ConfigBlockSize));
+            window->configModel().setReply(QByteArray(reinterpret_cast<const char*>(block.data()), ConfigBlockSize));
             window->checkInstallerPin();
         };
         receive("111111");
@@ -86,7 +87,7 @@ private slots:
         QCOMPARE(settings->settings().installerPin, typed);
         ConfigBlock block = defaultConfigBlock();
         setParam(block, 20, QString::fromLatin1(DefaultInstallerPin));
-        configDlg->setConfig(QByteArray(reinterpret_cast<const char*>(block.data()), ConfigBlockSize));
+        window->configModel().setReply(QByteArray(reinterpret_cast<const char*>(block.data()), ConfigBlockSize));
         window->checkInstallerPin();
         QCOMPARE(widget<QPushButton>("btnConfig")->isEnabled(), unlocks);
     }

@@ -1,6 +1,10 @@
 // The configuration dialog, its advanced options and its files, without a link.
 #include "config/configdlg.h"
+#include "config/configmodel.h"
+#include "config/configtransfer.h"
 #include "config/configxml.h"
+#include "link/energizerbus.h"
+#include "link/station.h"
 
 #include <QAbstractButton>
 #include <QDir>
@@ -86,6 +90,23 @@ void runAdvOptions(ConfigDlg& dlg, bool ok, std::function<void(QWidget*)> edit)
     widget<QAbstractButton>(&dlg, "btnShowAdvOptions")->click();
 }
 
+// The dialog on its own block and a station whose bus is never opened.
+struct Dialog
+{
+    EnergizerBus bus;
+    Station station{bus, 1, nullptr};
+    ConfigTransfer transfer{station};
+    ConfigModel model;
+    ConfigDlg dlg{model, station, transfer, nullptr, QString()};
+
+    void change(const std::function<void(ConfigBlock&)>& edit)
+    {
+        ConfigBlock block = model.block();
+        edit(block);
+        model.setBlock(block);
+    }
+};
+
 // Time, value or check state.
 QVariant shownValue(QWidget* w) { return w->metaObject()->userProperty().read(w); }
 
@@ -152,15 +173,16 @@ private slots:
     void widgetsKeepEveryValue()
     {
         QFETCH(ConfigBlock, block);
-        ConfigDlg dlg;
-        dlg.setConfig(bytes(block));
-        dlg.setConfig(QByteArray(ConfigBlockSize - 1, '\x55')); // short: ignored
+        Dialog d;
+        ConfigDlg& dlg = d.dlg;
+        d.model.setReply(bytes(block));
+        d.model.setReply(QByteArray(ConfigBlockSize - 1, '\x55')); // short: ignored
         int named = 0;
         checkNamedWidgets(&dlg, block, named);
         runAdvOptions(dlg, true, [&](QWidget* adv) { checkNamedWidgets(adv, block, named); });
         QCOMPARE(named, 29 + 27);
         dlg.updateRecord();
-        QCOMPARE(bytes(dlg.configBlock).toHex(' '), bytes(block).toHex(' '));
+        QCOMPARE(bytes(d.model.block()).toHex(' '), bytes(block).toHex(' '));
     }
 
     void binding_data()
@@ -194,18 +216,18 @@ private slots:
         QFETCH(QVariant, shown);
         QFETCH(int, writtenBack);
 
-        ConfigDlg dlg;
-        setValue(dlg.configBlock, param, stored);
-        ConfigBlock expected = dlg.configBlock;
+        Dialog d;
+        ConfigDlg& dlg = d.dlg;
+        d.change([&](ConfigBlock& block) { setValue(block, param, stored); });
+        ConfigBlock expected = d.model.block();
         setValue(expected, param, writtenBack);
-        dlg.updateUi();
         // Not in the dialog: in the advanced options, taken back with "OK".
         QWidget* inDialog = dlg.findChild<QWidget*>(widgetName);
         QVariant seen = inDialog ? shownValue(inDialog) : QVariant();
         runAdvOptions(dlg, true, [&](QWidget* adv) { seen = inDialog ? seen : shownValue(widget(adv, widgetName)); });
         dlg.updateRecord();
         QCOMPARE(seen, shown);
-        QVERIFY(dlg.configBlock == expected);
+        QVERIFY(d.model.block() == expected);
     }
 
     // PIN fields take digits only, six at most, and keep a leading zero. An
@@ -213,14 +235,13 @@ private slots:
     // must not replace them unless the installer retypes the PIN.
     void pins()
     {
-        ConfigDlg dlg;
-        dlg.configBlock[10] = 0xFF;
-        dlg.configBlock[11] = 0xF2;
-        dlg.updateUi();
+        Dialog d;
+        ConfigDlg& dlg = d.dlg;
+        d.change([](ConfigBlock& block) { block[10] = 0xFF, block[11] = 0xF2; });
         QCOMPARE(widget<QLineEdit>(&dlg, "edtMasterPIN")->text(), QStringLiteral("1521"));
-        const ConfigBlock unshowable = dlg.configBlock;
+        const ConfigBlock unshowable = d.model.block();
         dlg.updateRecord();
-        QVERIFY(dlg.configBlock == unshowable);
+        QVERIFY(d.model.block() == unshowable);
 
         for (const auto& [edit, typed, kept] : {std::array<const char*, 3>{"edtInstallerPIN", "+1,2a3 4.567", "123456"},
                                                 {"edtMasterPIN", "0421", "0421"}}) {
@@ -230,8 +251,8 @@ private slots:
             QCOMPARE(line->text(), QString(kept));
         }
         dlg.updateRecord();
-        QCOMPARE(dlg.configBlock[11], quint8(0x04));
-        QCOMPARE(dlg.configBlock[10], quint8(0x21));
+        QCOMPARE(d.model.block()[11], quint8(0x04));
+        QCOMPARE(d.model.block()[10], quint8(0x21));
     }
 
     // Typed values are stored on "OK" only, and no re-arm time whose count does not fit 16 bits.
@@ -249,13 +270,27 @@ private slots:
             QCOMPARE(time->time(), QTime(23, 59));
             days->setValue(7);
         };
-        ConfigDlg dlg;
-        ConfigBlock expected = dlg.configBlock;
+        Dialog d;
+        ConfigDlg& dlg = d.dlg;
+        ConfigBlock expected = d.model.block();
         runAdvOptions(dlg, false, edit);
-        QVERIFY(dlg.configBlock == expected);
+        QVERIFY(d.model.block() == expected);
         runAdvOptions(dlg, true, edit);
         setValue(expected, Rearm, (7 * 1440 + 14 * 60 + 2) * 6);
-        QVERIFY(dlg.configBlock == expected);
+        QVERIFY(d.model.block() == expected);
+    }
+
+    // "OK" in the advanced options stores their parameters only: an edit
+    // here that is not stored yet stays shown.
+    void unsavedEditSurvivesAdvancedOptions()
+    {
+        Dialog d;
+        auto* delay = widget<QSpinBox>(&d.dlg, "spnGateAlarmDelay");
+        QVERIFY(delay->value() != 42);
+        delay->setValue(42);
+        runAdvOptions(d.dlg, true, [](QWidget* adv) { widget<QSpinBox>(adv, "spnEventsBeforeRearm")->setValue(3); });
+        QCOMPARE(delay->value(), 42);
+        QCOMPARE(d.model.param(27).toInt(), 3);
     }
 
     void saveAndLoad_data()
@@ -276,8 +311,9 @@ private slots:
         QFETCH(QString, written);
         QRandomGenerator rng(7);
         ConfigBlock expected = blockFittingWidgets(rng);
-        ConfigDlg saver;
-        saver.setConfig(bytes(expected));
+        Dialog saving;
+        ConfigDlg& saver = saving.dlg;
+        saving.model.setReply(bytes(expected));
         widget<QSpinBox>(&saver, "spnGateAlarmDelay")->setValue(42);
         setParam(expected, 17, 42);
         saver.askSaveFileName = [&] { return path(chosen); };
@@ -286,11 +322,12 @@ private slots:
         QCOMPARE(readAll(path(written)), configToXml(expected));
         QVERIFY(saver.windowTitle().endsWith(' ' + path(written)));
 
-        ConfigDlg loader;
+        Dialog loading;
+        ConfigDlg& loader = loading.dlg;
         loader.askOpenFileName = [&] { return path(written); };
         loader.loadFromFile();
         for (int i = 0; i < ParamCount; ++i)
-            QCOMPARE(loader.getParam(i), getParam(expected, i));
+            QCOMPARE(loading.model.param(i), getParam(expected, i));
         QCOMPARE(widget<QSpinBox>(&loader, "spnGateAlarmDelay")->value(), 42);
     }
 
@@ -322,10 +359,11 @@ private slots:
         }
         QVERIFY(QDir(dir->path()).mkdir("folder.xml"));
         const QStringList entriesBefore = entries();
-        ConfigDlg dlg;
+        Dialog d;
+        ConfigDlg& dlg = d.dlg;
         QRandomGenerator rng(5);
-        dlg.setConfig(bytes(blockFittingWidgets(rng)));
-        const ConfigBlock before = dlg.configBlock;
+        d.model.setReply(bytes(blockFittingWidgets(rng)));
+        const ConfigBlock before = d.model.block();
         const QString title = dlg.windowTitle();
 
         dlg.askSaveFileName = dlg.askOpenFileName = [&] { return chosen.isEmpty() ? chosen : path(chosen); };
@@ -342,7 +380,7 @@ private slots:
         // Refused with a reason (a load names the file too), never silently.
         QCOMPARE(boxText.isEmpty(), chosen.isEmpty());
         QVERIFY(save || chosen.isEmpty() || boxText.startsWith(QDir::toNativeSeparators(path(chosen))));
-        QVERIFY(dlg.configBlock == before);
+        QVERIFY(d.model.block() == before);
         QCOMPARE(dlg.windowTitle(), title);
         QCOMPARE(entries(), entriesBefore);
         for (const auto& [name, content] : files)

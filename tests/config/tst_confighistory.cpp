@@ -7,6 +7,7 @@
 #include "app/globals.h"
 #include "app/mainwindow.h"
 #include "config/configdiff.h"
+#include "config/configmodel.h"
 #include "config/configdlg.h"
 #include "config/configxml.h"
 #include "config/configpush.h"
@@ -99,7 +100,7 @@ private slots:
         QFETCH(bool, change);
         QFETCH(bool, confirm);
         const QByteArray before = sim.block();
-        configDlg->setConfig(before);
+        window->configModel().setReply(before);
         const int entriesBefore = energizerEntries().size();
         QStringList expected;
         if (change) {
@@ -144,7 +145,7 @@ private slots:
     void historyDialogRestoresAndExports()
     {
         const QByteArray original = sim.block();
-        configDlg->setConfig(original);
+        window->configModel().setReply(original);
         gateDelay()->setValue(quint8(original.at(35)) == 30 ? 31 : 30);
         WritePreviewDlg* preview = startWrite();
         QVERIFY(preview);
@@ -198,7 +199,7 @@ private slots:
         QVERIFY(writer.waitForStarted());
         QVector<ConfigBlock> written;
         for (const int delay : {41, 42}) {
-            configDlg->setConfig(sim.block());
+            window->configModel().setReply(sim.block());
             gateDelay()->setValue(delay);
             WritePreviewDlg* preview = startWrite();
             QVERIFY(preview);

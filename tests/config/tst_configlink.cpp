@@ -5,6 +5,7 @@
 #include "app/globals.h"
 #include "app/mainwindow.h"
 #include "config/configdlg.h"
+#include "config/configmodel.h"
 #include "config/writepreviewdlg.h"
 
 #include <QApplication>
@@ -27,7 +28,7 @@ private slots:
         window = std::make_unique<MainWindow>();
         QVERIFY(stoneIs(QStringLiteral(":/images/redStone.png")));
         // The block arrives, its installer PIN matches, and CONFIG opens up.
-        QTRY_VERIFY_WITH_TIMEOUT(configDlg->configReceived, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(window->configModel().received(), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(widget<QPushButton>(window.get(), "btnConfig")->isEnabled(), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(stoneIs(QStringLiteral(":/images/greenStone.png")), 3000);
     }
@@ -47,7 +48,7 @@ private slots:
         QCOMPARE(int(quint8(block.at(35))), 33);
         QVERIFY(block.at(47) & 0x08); // Solar
         for (int i = 3; i <= 50; ++i)
-            QVERIFY2(quint8(block.at(i)) == configDlg->configBlock[i], qPrintable(QStringLiteral("byte %1").arg(i)));
+            QVERIFY2(quint8(block.at(i)) == window->configModel().block()[i], qPrintable(QStringLiteral("byte %1").arg(i)));
     }
 
     // With the dialog open, status replies alone leave an unwritten edit

@@ -6,6 +6,7 @@
 #include "app/globals.h"
 #include "app/mainwindow.h"
 #include "config/configdlg.h"
+#include "config/configmodel.h"
 #include "config/historydlg.h"
 #include "config/historykeeper.h"
 #include "config/writepreviewdlg.h"
@@ -46,7 +47,7 @@ private slots:
         QVERIFY(filler->text().contains(store.problem()));
 
         const QByteArray before = sim.block();
-        configDlg->setConfig(before);
+        window.configModel().setReply(before);
         auto* delay = configDlg->findChild<QSpinBox*>(QStringLiteral("spnGateAlarmDelay"));
         delay->setValue(quint8(before.at(35)) == 25 ? 26 : 25);
         configDlg->findChild<QPushButton*>(QStringLiteral("btnWriteEnerg"))->click();

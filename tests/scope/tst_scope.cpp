@@ -1,8 +1,9 @@
 // The scope's sample buffer, plot and zone units, and the dialog opened from the main window.
 #include "app/globals.h"
 #include "app/mainwindow.h"
-#include "config/configdlg.h"
+#include "config/configmodel.h"
 #include "device/energizer.h"
+#include "link/energizerlink.h"
 #include "scope/circularbuffer.h"
 #include "scope/plot.h"
 #include "scope/scopecurve.h"
@@ -76,7 +77,7 @@ private slots:
     void init()
     {
         energizer->reset();
-        configDlg->configBlock = configDlg->defaultBlock;
+        window->configModel().setBlock(defaultConfigBlock());
     }
 
     // Each zone gets its own values so a mix-up shows.
@@ -105,10 +106,10 @@ private slots:
         // Thresholds are stored in steps of 170 V, the capacitor maximum in steps of 3.9 V.
         for (const auto& [param, volts] : {std::pair{40, 1700.0}, {41, 1870.0}, {42, 2040.0}, {32, 475.8}, {55, 3400.0},
                                            {56, 3570.0}, {57, 3740.0}, {47, 0.0}})
-            configDlg->setParam(param, volts);
+            window->configModel().setParam(param, volts);
 
-        ScopeUnit unit;
-        unit.setObjectName(name);
+        ScopeUnit unit(name == QLatin1String("unit2") ? 2 : 1, window->configModel(), window->link()->station());
+        QCOMPARE(unit.objectName(), name);
         unit.timerTick();
         // The window holds the last 1001 samples (at first 1000 zeros), oldest at -1000.
         const CircularBuffer* buffers[] = {unit.outputBuffer, unit.returnBuffer, unit.hvCheckBuffer, unit.hvAlarmBuffer,
@@ -123,7 +124,7 @@ private slots:
         QCOMPARE(shown, readouts);
 
         // The next sample follows the record and the energizer, not a cached copy.
-        configDlg->setParam(name == QLatin1String("unit2") ? 55 : 40, 510.0);
+        window->configModel().setParam(name == QLatin1String("unit2") ? 55 : 40, 510.0);
         energizer->outputVoltage1 = energizer->outputVoltage2 = 9000;
         unit.timerTick();
         QCOMPARE(unit.outputBuffer->sample(1000), QPointF(0.0, 9000.0));
@@ -139,8 +140,7 @@ private slots:
     void runningUnit()
     {
         energizer->returnVoltage1 = 14000.0; // above the threshold lines, so no other curve covers it
-        ScopeUnit unit;
-        unit.setObjectName(QStringLiteral("unit1"));
+        ScopeUnit unit(1, window->configModel(), window->link()->station());
         unit.resize(980, 420);
         unit.show();
         QVERIFY(QTest::qWaitForWindowExposed(&unit));
@@ -181,8 +181,7 @@ private slots:
                 return false;
             }
         } counter;
-        ScopeUnit unit;
-        unit.setObjectName(QStringLiteral("unit1"));
+        ScopeUnit unit(1, window->configModel(), window->link()->station());
         unit.resize(980, 420);
         unit.show();
         QVERIFY(QTest::qWaitForWindowExposed(&unit));
