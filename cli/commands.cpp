@@ -11,7 +11,6 @@
 #include "link/energizerlink.h"
 #include "link/station.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -139,17 +138,7 @@ int ConfigCommand::prepare(QString* reason)
     if (m_request.file.isEmpty())
         return ExitStatus::Done;
     // A bad file is reported before any frame goes out.
-    QFile file(m_request.file);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *reason = QStringLiteral("cannot read %1: %2").arg(m_request.file, file.errorString());
-        return ExitStatus::BadFile;
-    }
-    QString error;
-    if (!parseConfigFile(file.readAll(), m_file, &error)) {
-        *reason = QStringLiteral("%1: %2").arg(m_request.file, error);
-        return ExitStatus::BadFile;
-    }
-    return ExitStatus::Done;
+    return loadConfigFile(m_request.file, m_file, reason) ? ExitStatus::Done : ExitStatus::BadFile;
 }
 
 void ConfigCommand::run()

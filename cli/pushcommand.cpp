@@ -11,7 +11,6 @@
 #include "link/station.h"
 #include "settings/settingsfile.h"
 
-#include <QFile>
 
 #include <cstdio>
 
@@ -49,17 +48,7 @@ int PushCommand::prepare(QString* reason)
         m_stored = entry.value.block;
         return ExitStatus::Done;
     }
-    QFile file(m_request.file);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *reason = QStringLiteral("cannot read %1: %2").arg(m_request.file, file.errorString());
-        return ExitStatus::BadFile;
-    }
-    QString error;
-    if (!parseConfigFile(file.readAll(), m_file, &error)) {
-        *reason = QStringLiteral("%1: %2").arg(m_request.file, error);
-        return ExitStatus::BadFile;
-    }
-    return ExitStatus::Done;
+    return loadConfigFile(m_request.file, m_file, reason) ? ExitStatus::Done : ExitStatus::BadFile;
 }
 
 void PushCommand::run()

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include <QBuffer>
+#include <QFile>
 #include <QDomNamedNodeMap>
 #include <QStringList>
 #include <QXmlStreamWriter>
@@ -198,5 +199,20 @@ bool configFromXml(const QByteArray& data, ConfigBlock& block, QString* error)
     if (!parseConfigFile(data, doc, error))
         return false;
     readConfigDocument(doc, block);
+    return true;
+}
+
+bool loadConfigFile(const QString& path, QDomDocument& doc, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    QString why;
+    if (!parseConfigFile(file.readAll(), doc, &why)) {
+        *error = QStringLiteral("%1: %2").arg(path, why);
+        return false;
+    }
     return true;
 }

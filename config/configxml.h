@@ -38,6 +38,8 @@ QString configDocumentProblem(const QDomDocument& doc);
 // Parses file bytes and checks that they are a configuration; on failure
 // returns false with the reason in *error and leaves doc untouched.
 bool parseConfigFile(const QByteArray& data, QDomDocument& doc, QString* error = nullptr);
+// Reads and parses the file at path; the reason names the file.
+bool loadConfigFile(const QString& path, QDomDocument& doc, QString* error);
 // Stores the values of the parameters the document holds into block, as
 // loading would convert them; every other bit keeps its value.
 void applyConfigDocument(const QDomDocument& doc, ConfigBlock& block);
