@@ -22,41 +22,11 @@
 #include <numeric>
 #include <unistd.h>
 
+#include "bench/common/procstats.h"
+
 namespace {
 
 QElapsedTimer clockNs;
-
-// utime + stime in clock ticks.
-qint64 cpuTicks(qint64 pid)
-{
-    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray stat = f.readAll();
-    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-    return fields.value(11).toLongLong() + fields.value(12).toLongLong();
-}
-
-// A /proc/PID/status field in kB: VmRSS now, VmHWM the peak.
-qint64 statusKb(qint64 pid, const QByteArray& field)
-{
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith(field + ':'))
-            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, static_cast<size_t>(p * (v.size() - 1) + 0.5))];
-}
 
 quint16 freePort()
 {

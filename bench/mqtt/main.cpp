@@ -18,40 +18,11 @@
 #include <numeric>
 #include <unistd.h>
 
+#include "bench/common/procstats.h"
+
 namespace {
 
 QElapsedTimer clockNs;
-
-// utime + stime in clock ticks.
-qint64 cpuTicks(qint64 pid)
-{
-    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray stat = f.readAll();
-    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-    return fields.value(11).toLongLong() + fields.value(12).toLongLong();
-}
-
-qint64 rssKb(qint64 pid)
-{
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, static_cast<size_t>(p * (v.size() - 1) + 0.5))];
-}
 
 struct Sim
 {
@@ -177,10 +148,10 @@ int main(int argc, char** argv)
     std::vector<double> rss;
     for (size_t i = 0; i < bridges.size(); ++i) {
         cpu.push_back((cpuTicks(bridges[i]->processId()) - ticks0[i]) / tick / elapsed * 100);
-        rss.push_back(rssKb(bridges[i]->processId()) / 1024.0);
+        rss.push_back(statusKb(bridges[i]->processId(), "VmRSS") / 1024.0);
     }
     const double brokerCpu = (cpuTicks(broker.processId()) - brokerTicks0) / tick / elapsed * 100;
-    const double brokerRss = rssKb(broker.processId()) / 1024.0;
+    const double brokerRss = statusKb(broker.processId(), "VmRSS") / 1024.0;
     int messages = 0;
     for (int n : states)
         messages += n;
