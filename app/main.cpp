@@ -1,6 +1,6 @@
 #include "app/mainwindow.h"
 #include "app/translations.h"
-#include "history/historystore.h"
+#include "services/historystore.h"
 
 #include <QApplication>
 #include <QTextCodec>

@@ -2,7 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "app/globals.h"
-#include "device/energizer.h"
+#include "protocol/energizer.h"
 
 #include <QPixmap>
 

@@ -99,3 +99,5 @@ bool writeOutput(const QByteArray& data, const QString& file, QString* error)
     }
     return true;
 }
+
+#include "moc_clicommand.cpp"

@@ -1,12 +1,12 @@
 #include "cli/clioptions.h"
 
 #include "cli/exitstatus.h"
-#include "config/configrecord.h"
-#include "history/historystore.h"
-#include "link/addresslist.h"
+#include "protocol/configrecord.h"
+#include "services/historystore.h"
+#include "protocol/addresslist.h"
 #include "link/hostport.h"
 #include "link/pollinterval.h"
-#include "settings/settingsfile.h"
+#include "protocol/settingsfile.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>

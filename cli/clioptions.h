@@ -1,7 +1,7 @@
 #pragma once
 
 #include "link/zoneswitch.h"
-#include "settings/settings.h"
+#include "protocol/settings.h"
 
 #include <QString>
 #include <QStringList>

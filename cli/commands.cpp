@@ -3,10 +3,10 @@
 #include "cli/exitstatus.h"
 #include "cli/output.h"
 #include "cli/pollround.h"
-#include "config/configxml.h"
-#include "config/historykeeper.h"
-#include "device/energizer.h"
-#include "device/energizerfields.h"
+#include "protocol/configxml.h"
+#include "services/historykeeper.h"
+#include "protocol/energizer.h"
+#include "protocol/energizerfields.h"
 #include "link/energizerbus.h"
 #include "link/energizerlink.h"
 #include "link/station.h"
@@ -219,3 +219,5 @@ void ZoneCommand::switched(ZoneSwitch::Outcome outcome)
         break;
     }
 }
+
+#include "moc_commands.cpp"

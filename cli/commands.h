@@ -1,8 +1,8 @@
 #pragma once
 
 #include "cli/clicommand.h"
-#include "config/configrecord.h"
-#include "config/configtransfer.h"
+#include "protocol/configrecord.h"
+#include "services/configtransfer.h"
 #include "link/zoneswitch.h"
 
 #include <QDomDocument>

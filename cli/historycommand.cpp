@@ -2,13 +2,13 @@
 
 #include "cli/exitstatus.h"
 #include "cli/output.h"
-#include "config/configdiff.h"
-#include "config/configxml.h"
-#include "config/historychanges.h"
-#include "config/historykeeper.h"
+#include "protocol/configdiff.h"
+#include "protocol/configxml.h"
+#include "services/historychanges.h"
+#include "services/historykeeper.h"
 #include "link/energizerlink.h"
 #include "link/station.h"
-#include "settings/settingsfile.h"
+#include "protocol/settingsfile.h"
 
 HistoryCommand::HistoryCommand(EnergizerLink& link, const CliRequest& request, HistoryKeeper& keeper, QObject* parent)
     : CliCommand(link, request, parent)
@@ -124,3 +124,5 @@ QByteArray historyListText(const QVector<HistoryEntry>& entries)
     }
     return text;
 }
+
+#include "moc_historycommand.cpp"

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "cli/clicommand.h"
-#include "config/configtransfer.h"
-#include "history/historystore.h"
+#include "services/configtransfer.h"
+#include "services/historystore.h"
 
 class HistoryKeeper;
 

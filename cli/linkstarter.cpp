@@ -140,3 +140,5 @@ void LinkStarter::fail(const QString& reason)
     m_done = true;
     emit failed(reason);
 }
+
+#include "moc_linkstarter.cpp"

@@ -5,13 +5,14 @@
 #include "cli/output.h"
 #include "cli/pushcommand.h"
 #include "cli/watchcommand.h"
-#include "config/historykeeper.h"
-#include "device/energizer.h"
-#include "history/historystore.h"
+#include "services/historykeeper.h"
+#include "protocol/energizer.h"
+#include "services/historystore.h"
 #include "link/energizerbus.h"
 #include "link/energizerlink.h"
+#include "link/linklog.h"
 #include "link/quitsignals.h"
-#include "settings/settingsfile.h"
+#include "protocol/settingsfile.h"
 
 #ifdef EC_HAVE_MQTT
 #include "cli/mqttcommand.h"

@@ -1,9 +1,9 @@
 #include "cli/mqttbridge.h"
 
-#include "mqtt/mqttdiscovery.h"
-#include "mqtt/mqttstate.h"
-#include "mqtt/zonecommands.h"
-#include "device/energizer.h"
+#include "services/mqttdiscovery.h"
+#include "services/mqttstate.h"
+#include "services/zonecommands.h"
+#include "protocol/energizer.h"
 #include "link/energizerlink.h"
 #include "link/station.h"
 
@@ -165,3 +165,5 @@ void MqttBridge::say(const QString& line)
 {
     std::fprintf(stderr, "mqtt: %s\n", qUtf8Printable(line));
 }
+
+#include "moc_mqttbridge.cpp"

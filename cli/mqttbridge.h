@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mqtt/mqttclient.h"
+#include "services/mqttclient.h"
 
 #include <QByteArray>
 #include <QObject>

@@ -2,12 +2,12 @@
 
 #include "cli/exitstatus.h"
 #include "cli/mqttbridge.h"
-#include "mqtt/mqttdiscovery.h"
+#include "services/mqttdiscovery.h"
 #include "link/energizerlink.h"
 #include "link/hostport.h"
 #include "link/pollinterval.h"
 #include "link/quitsignals.h"
-#include "settings/settingsfile.h"
+#include "protocol/settingsfile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

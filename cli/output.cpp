@@ -1,9 +1,9 @@
 #include "cli/output.h"
 
-#include "config/configdiff.h"
-#include "config/configxml.h"
-#include "device/energizer.h"
-#include "device/energizerfields.h"
+#include "protocol/configdiff.h"
+#include "protocol/configxml.h"
+#include "protocol/energizer.h"
+#include "protocol/energizerfields.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -95,11 +95,6 @@ QByteArray configDiffText(const ConfigBlock& before, const ConfigBlock& after, c
     for (const QString& line : configChangeLines(configChanges(before, after, params)))
         text += (line + QLatin1Char('\n')).toUtf8();
     return text;
-}
-
-QString traceLine(const char* direction, const QByteArray& frame)
-{
-    return QLatin1String(direction) + QLatin1Char(' ') + QString::fromLatin1(frame.toHex(' ').toUpper());
 }
 
 ConfigBlock toConfigBlock(const QByteArray& reply)

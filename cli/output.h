@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/configrecord.h"
+#include "protocol/configrecord.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -28,8 +28,5 @@ QByteArray configShowText(const ConfigBlock& block);
 QByteArray configShowJson(const ConfigBlock& block);
 // config diff, history diff: the differing parameters' lines (configChangeLine), each ending in a newline.
 QByteArray configDiffText(const ConfigBlock& before, const ConfigBlock& after, const QVector<int>& params);
-
-// -v: "TX 01 01 01 E3".
-QString traceLine(const char* direction, const QByteArray& frame);
 
 ConfigBlock toConfigBlock(const QByteArray& reply);

@@ -1,6 +1,6 @@
 #include "cli/pollround.h"
 
-#include "link/frames.h"
+#include "protocol/frames.h"
 #include "link/station.h"
 
 PollRound::PollRound(const QVector<Station*>& stations, bool retry, QObject* parent)
@@ -60,3 +60,5 @@ void PollRound::settle(Station* station, bool replied)
         emit finished();
     }
 }
+
+#include "moc_pollround.cpp"

@@ -1,15 +1,15 @@
 #include "cli/pushcommand.h"
 
 #include "cli/exitstatus.h"
-#include "config/configdiff.h"
-#include "config/configpush.h"
-#include "config/configtransfer.h"
-#include "config/configxml.h"
-#include "config/historykeeper.h"
+#include "protocol/configdiff.h"
+#include "services/configpush.h"
+#include "services/configtransfer.h"
+#include "protocol/configxml.h"
+#include "services/historykeeper.h"
 #include "link/energizerbus.h"
 #include "link/energizerlink.h"
 #include "link/station.h"
-#include "settings/settingsfile.h"
+#include "protocol/settingsfile.h"
 
 
 #include <cstdio>
@@ -195,3 +195,5 @@ void PushCommand::finishAll()
 {
     succeed({}, m_worst);
 }
+
+#include "moc_pushcommand.cpp"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/clicommand.h"
-#include "config/configrecord.h"
+#include "protocol/configrecord.h"
 
 #include <QDomDocument>
 #include <QStringList>

@@ -165,3 +165,5 @@ void WatchCommand::interrupt()
         m_file.flush();
     succeed({});
 }
+
+#include "moc_watchcommand.cpp"

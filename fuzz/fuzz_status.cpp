@@ -1,7 +1,7 @@
 // Arbitrary bytes as a status reply: no field may read outside them, and a
 // reply shorter than a status reply must be refused untouched.
-#include "device/energizer.h"
-#include "device/statusrecord.h"
+#include "protocol/energizer.h"
+#include "protocol/statusrecord.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
 // Arbitrary bytes as a configuration file: malformed input leaves the record
 // untouched, and whatever loads must save to a file that loads again to the
 // same numbers.
-#include "config/configxml.h"
+#include "protocol/configxml.h"
 
 #include <cstdlib>
 

@@ -1,9 +1,9 @@
 // energizer-gateway: every energizer of a site on MQTT and Prometheus.
-#include "gateway/gateway.h"
-#include "gateway/gatewaymqtt.h"
+#include "services/gateway.h"
+#include "services/gatewaymqtt.h"
 #include "link/hostport.h"
-#include "gateway/sitebuses.h"
-#include "gateway/sitefile.h"
+#include "services/sitebuses.h"
+#include "services/sitefile.h"
 #include "link/quitsignals.h"
 
 #include <QCommandLineParser>

@@ -1,7 +1,7 @@
 #include "link/energizerbus.h"
 
-#include "device/energizer.h"
-#include "link/frames.h"
+#include "protocol/energizer.h"
+#include "protocol/frames.h"
 #include "link/linktransport.h"
 #include "link/station.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "link/station.h"
-#include "settings/settings.h"
+#include "protocol/settings.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 #include "link/linktransport.h"
 
-#include "link/frames.h"
-#include "link/replyassembler.h"
+#include "protocol/frames.h"
+#include "protocol/replyassembler.h"
 
 #include "link/linklog.h"
 

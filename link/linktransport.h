@@ -1,7 +1,7 @@
 #pragma once
 
 #include "link/linkstatus.h"
-#include "settings/settings.h"
+#include "protocol/settings.h"
 
 #include <QAbstractSocket>
 #include <QByteArray>

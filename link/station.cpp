@@ -1,9 +1,9 @@
 #include "link/station.h"
 
-#include "device/energizer.h"
-#include "device/statusrecord.h"
+#include "protocol/energizer.h"
+#include "protocol/statusrecord.h"
 #include "link/energizerbus.h"
-#include "link/frames.h"
+#include "protocol/frames.h"
 
 #include <QDateTime>
 #include "link/linklog.h"

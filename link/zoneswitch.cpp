@@ -1,8 +1,8 @@
 #include "link/zoneswitch.h"
 
-#include "device/energizer.h"
+#include "protocol/energizer.h"
 #include "link/station.h"
-#include "link/frames.h"
+#include "protocol/frames.h"
 
 ZoneSwitch::ZoneSwitch(Station& station, int timeoutMs, QObject* parent)
     : QObject(parent)

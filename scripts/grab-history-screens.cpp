@@ -3,10 +3,10 @@
 // scripts/grab-history-screens, which gives it its own history folder.
 #include "app/mainwindow.h"
 #include "app/translations.h"
-#include "config/configdlg.h"
-#include "config/historydlg.h"
-#include "config/writepreviewdlg.h"
-#include "history/historystore.h"
+#include "widgets/configdlg.h"
+#include "widgets/historydlg.h"
+#include "widgets/writepreviewdlg.h"
+#include "services/historystore.h"
 
 #include <QAction>
 #include <QApplication>

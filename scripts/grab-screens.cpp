@@ -2,9 +2,9 @@
 // tabs of the configuration dialog and the advanced options dialog, as a user
 // sees them, for the README. Run through scripts/grab-screens.
 #include "app/mainwindow.h"
-#include "config/configdlg.h"
-#include "config/writepreviewdlg.h"
-#include "settings/settingsdlg.h"
+#include "widgets/configdlg.h"
+#include "widgets/writepreviewdlg.h"
+#include "widgets/settingsdlg.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "sim/console.h"
 
-#include "config/configrecord.h"
+#include "protocol/configrecord.h"
 #include "sim/output.h"
 #include "sim/simline.h"
 #include "sim/stationset.h"

@@ -1,6 +1,6 @@
 // energizer-sim: plays an energizer on loopback for the app, its tests and demos.
-#include "config/configrecord.h"
-#include "config/configxml.h"
+#include "protocol/configrecord.h"
+#include "protocol/configxml.h"
 #include "sim/console.h"
 #include "sim/faultinjector.h"
 #include "sim/output.h"

@@ -1,6 +1,6 @@
 #include "sim/requestparser.h"
 
-#include "link/frames.h"
+#include "protocol/frames.h"
 
 RequestParser::RequestParser(const QVector<int>& addresses)
 {

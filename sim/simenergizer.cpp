@@ -1,6 +1,6 @@
 #include "sim/simenergizer.h"
 
-#include "link/frames.h"
+#include "protocol/frames.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/configrecord.h"
+#include "protocol/configrecord.h"
 
 #include <QByteArray>
 #include <QObject>

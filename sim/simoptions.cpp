@@ -1,6 +1,6 @@
 #include "sim/simoptions.h"
 
-#include "link/addresslist.h"
+#include "protocol/addresslist.h"
 
 #include <QCommandLineParser>
 

@@ -3,7 +3,7 @@
 // cycle against the wire time, then the same with silent addresses among them,
 // before and after they back off.
 #include "link/energizerbus.h"
-#include "link/frames.h"
+#include "protocol/frames.h"
 #include "link/linktransport.h"
 #include "link/station.h"
 

@@ -1,7 +1,7 @@
 // Start-to-exit time of one-shot energizer-cli commands against the bare
 // program, interleaved in one run so both see the same machine load.
 // Usage: bench_cli [RUNS]
-#include "link/frames.h"
+#include "protocol/frames.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -2,7 +2,7 @@
 // (simulators with many addresses each) through one mosquitto on 127.0.0.1,
 // scraped every 5 s; then the same per energizer for one energizer-cli mqtt
 // process per energizer, the baseline.
-#include "mqtt/mqttclient.h"
+#include "services/mqttclient.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

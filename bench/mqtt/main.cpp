@@ -1,7 +1,7 @@
 // MQTT bridge bench: N simulators, N energizer-cli mqtt bridges and one
 // mosquitto on 127.0.0.1; prints each bridge's CPU and RSS and the time from a
 // simulator's status reply to the state message at a subscriber.
-#include "mqtt/mqttclient.h"
+#include "services/mqttclient.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

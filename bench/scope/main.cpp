@@ -10,13 +10,13 @@
 
 #include "app/globals.h"
 #include "app/mainwindow.h"
-#include "device/energizer.h"
+#include "protocol/energizer.h"
 #include "link/energizerlink.h"
-#include "link/frames.h"
-#include "scope/circularbuffer.h"
-#include "scope/plot.h"
-#include "scope/scopedlg.h"
-#include "scope/scopeunit.h"
+#include "protocol/frames.h"
+#include "widgets/circularbuffer.h"
+#include "widgets/plot.h"
+#include "widgets/scopedlg.h"
+#include "widgets/scopeunit.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

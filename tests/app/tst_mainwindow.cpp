@@ -2,10 +2,10 @@
 // and the zone buttons, against a loopback module that never answers.
 #include "app/globals.h"
 #include "app/mainwindow.h"
-#include "config/configdlg.h"
-#include "config/configmodel.h"
-#include "device/energizer.h"
-#include "settings/settingsdlg.h"
+#include "widgets/configdlg.h"
+#include "services/configmodel.h"
+#include "protocol/energizer.h"
+#include "widgets/settingsdlg.h"
 #include "testsettings.h"
 
 #include <QAction>

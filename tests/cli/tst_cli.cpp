@@ -1,8 +1,8 @@
 #include "simprocess.h"
 #include "testsettings.h"
 
-#include "config/configrecord.h"
-#include "config/configxml.h"
+#include "protocol/configrecord.h"
+#include "protocol/configxml.h"
 
 #include <QElapsedTimer>
 #include <QFile>

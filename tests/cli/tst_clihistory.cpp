@@ -2,8 +2,8 @@
 // verified writes, restore, writes to a list, and a history it cannot use.
 #include "simprocess.h"
 
-#include "config/configrecord.h"
-#include "config/configxml.h"
+#include "protocol/configrecord.h"
+#include "protocol/configxml.h"
 
 #include <QFile>
 #include <QSqlDatabase>

@@ -3,9 +3,9 @@
 // the others. Against an in-process UDP peer that plays a bus of energizers.
 #include "simprocess.h"
 
-#include "device/energizer.h"
+#include "protocol/energizer.h"
 #include "link/energizerbus.h"
-#include "link/frames.h"
+#include "protocol/frames.h"
 #include "link/station.h"
 
 #include <QElapsedTimer>

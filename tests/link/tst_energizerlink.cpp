@@ -2,8 +2,8 @@
 // in-process peers on loopback.
 #include "simprocess.h"
 
-#include "device/energizer.h"
-#include "config/configtransfer.h"
+#include "protocol/energizer.h"
+#include "services/configtransfer.h"
 #include "link/energizerlink.h"
 
 #include <QNetworkDatagram>

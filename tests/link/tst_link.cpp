@@ -4,8 +4,8 @@
 
 #include "app/globals.h"
 #include "app/mainwindow.h"
-#include "device/energizer.h"
-#include "settings/settingsdlg.h"
+#include "protocol/energizer.h"
+#include "widgets/settingsdlg.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,5 +1,5 @@
-#include "link/frames.h"
-#include "link/replyassembler.h"
+#include "protocol/frames.h"
+#include "protocol/replyassembler.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

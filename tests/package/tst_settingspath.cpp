@@ -2,7 +2,7 @@
 // package's data folder beside bin) keeps them with the user even when its
 // bin folder is writable, as /usr/bin is for root; a build folder keeps
 // setting.ini beside the executable.
-#include "settings/settingsfile.h"
+#include "protocol/settingsfile.h"
 
 #include <QDir>
 #include <QStandardPaths>

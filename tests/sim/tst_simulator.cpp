@@ -3,8 +3,8 @@
 // from the simulator's code.
 #include "simprocess.h"
 
-#include "config/configxml.h"
-#include "link/frames.h"
+#include "protocol/configxml.h"
+#include "protocol/frames.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>

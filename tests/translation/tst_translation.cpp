@@ -4,7 +4,7 @@
 #include "app/globals.h"
 #include "app/mainwindow.h"
 #include "app/translations.h"
-#include "settings/settingsdlg.h"
+#include "widgets/settingsdlg.h"
 #include "testsettings.h"
 
 #include <QAction>

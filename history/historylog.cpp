@@ -1,3 +1,0 @@
-#include "history/historylog.h"
-
-Q_LOGGING_CATEGORY(lcHistory, "energizer.history")

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "protocol/frames.h"
+
+#include <QVariant>
+
+// The energizer's 52-byte configuration block and its 74 indexed parameters.
+constexpr int ParamCount = 74;
+
+enum class ParamKind { Flag, Field, Voltage, CapVoltage, Pin };
+
+struct ParamInfo
+{
+    const char* name;  // XML element name
+    const char* group; // XML group element
+    int byte;          // first byte (PINs: lowest byte of the packing)
+    int bit;           // lowest bit (flags and fields)
+    int width;         // bits of a field, digits of a PIN, 8 for voltages
+    ParamKind kind;
+};
+
+// nullptr for an index outside 0..73.
+const ParamInfo* paramInfo(int index);
+
+extern const char DefaultInstallerPin[]; // "407318", the settings' default
+extern const char DefaultMasterPin[];
+extern const char DefaultResetPin[];
+
+ConfigBlock defaultConfigBlock();
+
+// Invalid variant for an index outside 0..73.
+QVariant getParam(const ConfigBlock& block, int index);
+// Changes only the parameter's bits; an index outside 0..73 changes nothing.
+void setParam(ConfigBlock& block, int index, const QVariant& value);
+
+constexpr int InstallerPinParam = 20;
+// The one rule that lets a tool change an energizer's configuration: the
+// block's installer PIN, as text, equals the PIN given, exactly.
+bool installerPinMatches(const ConfigBlock& block, const QString& pin);
+
+// Bytes 3..50 are what a write sends; a read-back that holds them confirms it.
+constexpr int FirstWrittenByte = 3;
+constexpr int LastWrittenByte = 50;
+bool readBackMatches(const ConfigBlock& sent, const ConfigBlock& readBack);

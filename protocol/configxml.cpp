@@ -1,0 +1,218 @@
+#include "protocol/configxml.h"
+
+#include <QCoreApplication>
+
+#include <QBuffer>
+#include <QFile>
+#include <QDomNamedNodeMap>
+#include <QStringList>
+#include <QXmlStreamWriter>
+
+#include <algorithm>
+
+const char XmlCompany[] = "Ravlin (Pty) Ltd";
+
+namespace {
+
+QVector<int> zoneParams(int first)
+{
+    QVector<int> indices;
+    for (int i = first; i < first + 15; ++i)
+        indices.append(i);
+    return indices;
+}
+
+bool isPin(int index)
+{
+    return paramInfo(index)->kind == ParamKind::Pin;
+}
+
+} // namespace
+
+const QVector<XmlGroup>& xmlGroups()
+{
+    static const QVector<XmlGroup> groups = {
+        { "Options", { 28, 29, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17,
+                       18, 19, 20, 21, 22, 0, 23, 24, 25, 26, 27 } },
+        { "ZoneConfiguration1", zoneParams(30) },
+        { "ZoneConfiguration2", zoneParams(45) },
+        { "Inputs", { 60, 61, 62, 63, 64, 65, 66, 67, 68, 69 } },
+        { "Network", { 70, 71, 72, 73 } },
+    };
+    return groups;
+}
+
+void buildConfigDocument(QDomDocument& doc, const ConfigBlock& block)
+{
+    doc = QDomDocument(QStringLiteral("Configuration"));
+    QDomElement root = doc.createElement(QStringLiteral("Configuration"));
+    root.setAttribute(QStringLiteral("Company"), QString::fromLatin1(XmlCompany));
+    doc.appendChild(root);
+    for (const XmlGroup& group : xmlGroups()) {
+        QDomElement groupElement = doc.createElement(QString::fromLatin1(group.name));
+        root.appendChild(groupElement);
+        for (int index : group.params) {
+            QDomElement element = doc.createElement(QString::fromLatin1(paramInfo(index)->name));
+            const QVariant value = getParam(block, index);
+            // Voltages are written as whole volts: the nearest integer, as
+            // the record's own int conversion rounds.
+            element.setAttribute(QStringLiteral("value"),
+                                 isPin(index) ? value.toString() : QString::number(value.toInt()));
+            groupElement.appendChild(element);
+        }
+    }
+}
+
+void writeElement(QXmlStreamWriter& writer, const QDomElement& element)
+{
+    writer.writeStartElement(element.nodeName());
+    const QDomNamedNodeMap attributes = element.attributes();
+    QStringList names;
+    for (int i = 0; i < attributes.count(); ++i)
+        names.append(attributes.item(i).nodeName());
+    std::sort(names.begin(), names.end());
+    for (const QString& name : names)
+        writer.writeAttribute(name, element.attribute(name));
+    for (QDomNode child = element.firstChild(); !child.isNull(); child = child.nextSibling()) {
+        if (child.isText())
+            writer.writeCharacters(child.nodeValue());
+        else if (child.isElement())
+            writeElement(writer, child.toElement());
+    }
+    writer.writeEndElement();
+}
+
+QByteArray documentText(const QDomDocument& doc)
+{
+    QByteArray text;
+    QBuffer buffer(&text);
+    buffer.open(QIODevice::WriteOnly);
+    QXmlStreamWriter writer(&buffer);
+    writer.setAutoFormatting(true);
+    writer.setAutoFormattingIndent(2);
+    writer.writeStartDocument();
+    writeElement(writer, doc.documentElement());
+    writer.writeEndDocument();
+    return text;
+}
+
+QByteArray configToXml(const ConfigBlock& block)
+{
+    QDomDocument doc;
+    buildConfigDocument(doc, block);
+    return documentText(doc);
+}
+
+namespace {
+
+// The element of a parameter, null when the document lacks it.
+QDomElement paramElement(const QDomElement& root, const XmlGroup& group, int index)
+{
+    return root.firstChildElement(QString::fromLatin1(group.name))
+        .firstChildElement(QString::fromLatin1(paramInfo(index)->name));
+}
+
+void storeParamText(ConfigBlock& block, int index, const QString& text)
+{
+    if (isPin(index))
+        setParam(block, index, text);
+    else
+        setParam(block, index, text.toInt(nullptr, 10));
+}
+
+} // namespace
+
+void readConfigDocument(const QDomDocument& doc, ConfigBlock& block)
+{
+    block = defaultConfigBlock();
+    const QDomElement root = doc.documentElement();
+    for (const XmlGroup& group : xmlGroups()) {
+        for (int index : group.params)
+            storeParamText(block, index, paramElement(root, group, index).attribute(QStringLiteral("value")));
+    }
+}
+
+QVector<int> paramsInDocument(const QDomDocument& doc)
+{
+    QVector<int> present;
+    const QDomElement root = doc.documentElement();
+    for (const XmlGroup& group : xmlGroups()) {
+        for (int index : group.params) {
+            if (!paramElement(root, group, index).isNull())
+                present << index;
+        }
+    }
+    return present;
+}
+
+QString configDocumentProblem(const QDomDocument& doc)
+{
+    const QString root = doc.documentElement().tagName();
+    if (root != QLatin1String("Configuration")) {
+        return root.isEmpty() ? QCoreApplication::translate("ConfigFile", "the file holds no XML element")
+                              : QCoreApplication::translate("ConfigFile", "its root element is <%1>, not <Configuration>")
+                                    .arg(root);
+    }
+    if (paramsInDocument(doc).isEmpty())
+        return QCoreApplication::translate("ConfigFile", "it holds none of the configuration parameters");
+    return {};
+}
+
+bool parseConfigFile(const QByteArray& data, QDomDocument& doc, QString* error)
+{
+    QDomDocument parsed;
+    QString message;
+    int line = 0;
+    int column = 0;
+    QString problem;
+    if (!parsed.setContent(data, &message, &line, &column))
+        problem = QCoreApplication::translate("ConfigFile", "it is not well-formed XML: %1 (line %2, column %3)")
+                      .arg(message)
+                      .arg(line)
+                      .arg(column);
+    else
+        problem = configDocumentProblem(parsed);
+    if (!problem.isEmpty()) {
+        if (error)
+            *error = problem;
+        return false;
+    }
+    doc = parsed;
+    return true;
+}
+
+void applyConfigDocument(const QDomDocument& doc, ConfigBlock& block)
+{
+    const QDomElement root = doc.documentElement();
+    for (const XmlGroup& group : xmlGroups()) {
+        for (int index : group.params) {
+            const QDomElement element = paramElement(root, group, index);
+            if (!element.isNull())
+                storeParamText(block, index, element.attribute(QStringLiteral("value")));
+        }
+    }
+}
+
+bool configFromXml(const QByteArray& data, ConfigBlock& block, QString* error)
+{
+    QDomDocument doc;
+    if (!parseConfigFile(data, doc, error))
+        return false;
+    readConfigDocument(doc, block);
+    return true;
+}
+
+bool loadConfigFile(const QString& path, QDomDocument& doc, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    QString why;
+    if (!parseConfigFile(file.readAll(), doc, &why)) {
+        *error = QStringLiteral("%1: %2").arg(path, why);
+        return false;
+    }
+    return true;
+}

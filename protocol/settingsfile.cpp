@@ -1,0 +1,116 @@
+#include "protocol/settingsfile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+
+#include <limits>
+
+namespace {
+
+constexpr int MaxPortNumber = 65535;
+
+// An installed program has the package's data folder beside its bin folder
+// (/usr, /usr/local, an unpacked package). Whether bin can be written says
+// nothing: root can write /usr/bin.
+bool installed(const QString& appDir)
+{
+    return QFileInfo(QDir(appDir).filePath(QStringLiteral("../share/energizer-configurator"))).isDir();
+}
+
+// Opening a FIFO would block until a writer comes; a folder cannot be read.
+bool usable(const QString& path)
+{
+    const QFileInfo info(path);
+    return !info.exists() || info.isFile();
+}
+
+// The stored number, or fallback when it does not fit 32 bits. Text that is
+// no number reads as 0.
+qint32 storedInt(const QSettings& file, const QString& key, qint32 fallback)
+{
+    const QVariant value = file.value(key);
+    if (!value.isValid())
+        return fallback;
+    bool ok = false;
+    const qlonglong number = value.toString().trimmed().toLongLong(&ok);
+    if (!ok)
+        return 0;
+    if (number < std::numeric_limits<qint32>::min() || number > std::numeric_limits<qint32>::max())
+        return fallback;
+    return static_cast<qint32>(number);
+}
+
+} // namespace
+
+QString settingsFilePath()
+{
+    return settingsFilePath(QCoreApplication::applicationDirPath());
+}
+
+QString settingsFilePath(const QString& appDir)
+{
+    if (!installed(appDir))
+        return appDir + QStringLiteral("/setting.ini");
+    const QString configDir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    QDir().mkpath(configDir);
+    return configDir + QStringLiteral("/setting.ini");
+}
+
+QString fileDialogFolder()
+{
+    return fileDialogFolder(QCoreApplication::applicationDirPath());
+}
+
+QString fileDialogFolder(const QString& appDir)
+{
+    if (!installed(appDir))
+        return appDir;
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
+void loadSettingsFile(const QString& path, Settings& settings)
+{
+    settings.ownIpAddress = QStringLiteral("192.168.0.1");
+    settings.netMode = 0;
+    settings.ipAddress = QStringLiteral("192.168.0.1");
+    settings.portNumber = 6128;
+    settings.comMode = 0;
+    if (!usable(path))
+        return;
+    QSettings file(path, QSettings::IniFormat);
+    file.setIniCodec("UTF-8");
+    settings.ownIpAddress = file.value(QStringLiteral("ownIPAddress"), settings.ownIpAddress).toString();
+    settings.netMode = storedInt(file, QStringLiteral("UDP"), 0);
+    settings.ipAddress = file.value(QStringLiteral("IPAddress"), settings.ipAddress).toString();
+    // A UDP/TCP port is 16 bits; anything larger would silently mean another port.
+    settings.portNumber = qBound(0, storedInt(file, QStringLiteral("portNumber"), 6128), MaxPortNumber);
+    settings.comMode = storedInt(file, QStringLiteral("comMode"), 0);
+}
+
+bool saveSettingsFile(const QString& path, const Settings& settings)
+{
+    if (!usable(path))
+        return false;
+    QSettings file(path, QSettings::IniFormat);
+    file.setIniCodec("UTF-8");
+    file.setValue(QStringLiteral("ownIPAddress"), settings.ownIpAddress);
+    file.setValue(QStringLiteral("IPAddress"), settings.ipAddress);
+    file.setValue(QStringLiteral("portNumber"), settings.portNumber);
+    file.setValue(QStringLiteral("comMode"), settings.comMode);
+    file.setValue(QStringLiteral("UDP"), settings.netMode);
+    file.sync();
+    return file.status() == QSettings::NoError;
+}
+
+QString linkName(const Settings& s)
+{
+    if (s.linkKind() == LinkKind::Serial)
+        return QFileInfo(s.portName).fileName();
+    return QStringLiteral("%1-%2-%3")
+        .arg(s.moduleRole() == ModuleRole::TcpServer ? QStringLiteral("tcp") : QStringLiteral("udp"))
+        .arg(s.ipAddress)
+        .arg(s.portNumber);
+}

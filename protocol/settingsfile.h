@@ -1,0 +1,30 @@
+#pragma once
+
+#include "protocol/settings.h"
+
+#include <QString>
+
+// setting.ini: its place and its five keys (ownIPAddress, UDP, IPAddress,
+// portNumber, comMode). Needs no widget, so the command-line tool reads the
+// same file the window writes.
+
+// An installed program (../share/energizer-configurator beside its folder)
+// keeps it in the user's configuration folder, whoever runs it; otherwise
+// (the build folder, a portable copy) it lies beside the executable.
+QString settingsFilePath();
+QString settingsFilePath(const QString& appDir);
+// Where the file dialogs start: the executable's folder, or the user's
+// documents for an installed program.
+QString fileDialogFolder();
+QString fileDialogFolder(const QString& appDir);
+
+// The network keys with their defaults. A path that exists but is no regular
+// file (a FIFO, a folder) is not opened: the defaults are used. A number
+// outside its field's range takes the default; a port is clamped to 0..65535.
+void loadSettingsFile(const QString& path, Settings& settings);
+// Writes the network keys; refuses (false) a path that is no regular file.
+bool saveSettingsFile(const QString& path, const Settings& settings);
+
+// The link as tools name it in topics, history entries and labels: the serial
+// port's name ("ttyUSB0"), or "udp-IP-PORT" / "tcp-IP-PORT" for a module.
+QString linkName(const Settings& settings);

@@ -1,0 +1,34 @@
+#include "services/configmodel.h"
+
+#include <QByteArray>
+
+ConfigModel::ConfigModel(QObject* parent)
+    : QObject(parent)
+    , m_block(defaultConfigBlock())
+{
+}
+
+void ConfigModel::setBlock(const ConfigBlock& block)
+{
+    m_block = block;
+    emit changed();
+}
+
+bool ConfigModel::setReply(const QByteArray& reply)
+{
+    if (reply.size() < ConfigBlockSize)
+        return false;
+    for (int i = 0; i < ConfigBlockSize; ++i)
+        m_block[static_cast<std::size_t>(i)] = static_cast<quint8>(reply.at(i));
+    m_received = true;
+    emit changed();
+    return true;
+}
+
+void ConfigModel::setParam(int index, const QVariant& value)
+{
+    ::setParam(m_block, index, value);
+    emit changed();
+}
+
+#include "moc_configmodel.cpp"

@@ -1,0 +1,136 @@
+#include "services/configtransfer.h"
+
+#include "protocol/frames.h"
+#include "link/linklog.h"
+#include "link/station.h"
+
+#include <QCoreApplication>
+
+ConfigTransfer::ConfigTransfer(Station& station, QObject* parent)
+    : QObject(parent)
+    , m_station(station)
+{
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &ConfigTransfer::timedOut);
+    qRegisterMetaType<ConfigTransfer::Outcome>();
+    connect(&m_station, &Station::configReceived, this, &ConfigTransfer::takeReply);
+    connect(&m_station, &Station::requestTimedOut, this, &ConfigTransfer::requestTimedOut);
+}
+
+void ConfigTransfer::read()
+{
+    m_writing = false;
+    sendReadRequest();
+}
+
+void ConfigTransfer::write(const ConfigBlock& block)
+{
+    m_writing = true;
+    m_sent = block;
+    if (!m_station.send(configWriteFrame(m_station.address(), block))) {
+        finish(Outcome::NotSent, {});
+        return;
+    }
+    m_mode = Mode::Settling;
+    m_timer.start(SettleMs);
+}
+
+void ConfigTransfer::sendReadRequest()
+{
+    if (!m_station.requestConfig()) {
+        finish(Outcome::NotSent, {});
+        return;
+    }
+    m_mode = m_writing ? Mode::Verifying : Mode::Reading;
+    m_timer.start(AnswerTimeoutMs);
+}
+
+void ConfigTransfer::timedOut()
+{
+    if (m_mode == Mode::Settling)
+        sendReadRequest();
+    else if (m_mode != Mode::Idle)
+        finish(Outcome::NoAnswer, {});
+}
+
+void ConfigTransfer::requestTimedOut(quint8 command)
+{
+    // A reply lost on the bus: ask again while the answer time lasts.
+    if (command != Frame::CmdConfigRead || (m_mode != Mode::Reading && m_mode != Mode::Verifying))
+        return;
+    if (m_timer.remainingTime() > 0)
+        m_station.requestConfig();
+}
+
+void ConfigTransfer::takeReply(const QByteArray& reply)
+{
+    if (m_mode != Mode::Reading && m_mode != Mode::Verifying)
+        return;
+    if (reply.size() < ConfigBlockSize)
+        return;
+    if (m_mode == Mode::Reading) {
+        finish(Outcome::Done, reply);
+        return;
+    }
+    ConfigBlock back{};
+    for (int i = 0; i < ConfigBlockSize; ++i)
+        back[static_cast<std::size_t>(i)] = static_cast<quint8>(reply.at(i));
+    const bool same = readBackMatches(m_sent, back);
+    finish(same ? Outcome::Done : Outcome::Differs, reply, same ? QStringList() : differingParams(m_sent, back));
+}
+
+void ConfigTransfer::finish(Outcome outcome, const QByteArray& reply, const QStringList& differing)
+{
+    m_timer.stop();
+    m_mode = Mode::Idle;
+    qCDebug(lcTransfer) << "Address" << m_station.address() << (m_writing ? "write" : "read") << outcome;
+    if (m_writing)
+        emit writeFinished(outcome, differing);
+    else
+        emit readFinished(outcome, reply);
+}
+
+QString ConfigTransfer::readText(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Done:
+        return tr("Configuration read from energizer");
+    case Outcome::NotSent:
+        return tr("Configuration not read: the link to the energizer is not connected");
+    default:
+        return tr("Configuration not read: no answer from the energizer within %1 s").arg(AnswerTimeoutMs / 1000);
+    }
+}
+
+QString ConfigTransfer::writeText(Outcome outcome, const QStringList& differing)
+{
+    switch (outcome) {
+    case Outcome::Done:
+        return tr("Configuration written and verified");
+    case Outcome::NotSent:
+        return tr("Configuration not written: the link to the energizer is not connected");
+    case Outcome::NoAnswer:
+        return tr("Configuration write not confirmed: no answer from the energizer within %1 s")
+            .arg(AnswerTimeoutMs / 1000);
+    case Outcome::Differs:
+        if (differing.isEmpty())
+            return tr("Configuration write not confirmed: the energizer holds other bytes than were sent");
+        return tr("Configuration write not confirmed: the energizer holds other values for %1")
+            .arg(differing.join(QStringLiteral(", ")));
+    }
+    return {};
+}
+
+QStringList differingParams(const ConfigBlock& a, const ConfigBlock& b)
+{
+    QStringList names;
+    for (int i = 0; i < ParamCount; ++i) {
+        if (getParam(a, i) != getParam(b, i)) {
+            const ParamInfo* info = paramInfo(i);
+            names << QLatin1String(info->group) + QLatin1Char('/') + QLatin1String(info->name);
+        }
+    }
+    return names;
+}
+
+#include "moc_configtransfer.cpp"

@@ -1,0 +1,29 @@
+#include "services/gatewaymetrics.h"
+
+#include "services/energizerreading.h"
+#include "services/metricstext.h"
+#include "services/sitebuses.h"
+#include "link/energizerbus.h"
+#include "link/station.h"
+
+GatewayMetrics::GatewayMetrics(const SiteBuses& buses, const QString& version)
+    : m_buses(buses)
+    , m_version(version)
+{
+}
+
+QByteArray GatewayMetrics::body() const
+{
+    QVector<EnergizerReading> energizers;
+    QVector<LinkReading> links;
+    for (const SiteBuses::Link& link : m_buses.links()) {
+        for (const Station* station : link.bus->stations()) {
+            EnergizerReading reading = energizerReading(link.name, station->energizer(), station->lastReplyAt());
+            // The station's view, which includes missed polls, not the last reply's flag alone.
+            reading.up = station->isOnline();
+            energizers.append(reading);
+        }
+        links.append({link.name, link.bus->requestsTotal(), link.bus->timeoutsTotal(), link.bus->lastCycleMs() / 1000.0});
+    }
+    return metricsText(energizers, links, m_version);
+}

@@ -1,0 +1,248 @@
+#include "services/gatewaymqtt.h"
+
+#include "services/sitebuses.h"
+#include "link/energizerbus.h"
+#include "link/station.h"
+#include "services/mqttdiscovery.h"
+#include "services/mqttstate.h"
+#include "services/zonecommands.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+
+Q_LOGGING_CATEGORY(lcMqtt, "energizer.mqtt")
+
+namespace {
+const QByteArray Online = QByteArrayLiteral("online");
+const QByteArray Offline = QByteArrayLiteral("offline");
+}
+
+GatewayMqtt::GatewayMqtt(const GatewayOptions& options, SiteBuses& buses, QObject* parent)
+    : QObject(parent)
+    , m_options(options)
+{
+    for (const SiteBuses::Link& link : buses.links()) {
+        for (Station* station : link.bus->stations()) {
+            const int index = m_served.size();
+            Served served;
+            served.station = station;
+            served.link = link.name;
+            served.topic = QStringLiteral("%1/%2/%3").arg(m_options.topicPrefix, link.name).arg(station->address());
+            served.displayName = link.displayNames.value(station->address());
+            if (m_options.allowZoneCommands) {
+                const QString who = QStringLiteral("%1/%2").arg(link.name).arg(station->address());
+                served.commands = new ZoneCommands(*station, ZoneTimeoutMs, [who](const QString& line) {
+                    qCInfo(lcMqtt, "%s %s", qUtf8Printable(who), qUtf8Printable(line));
+                }, this);
+            }
+            m_byName.insert(QStringLiteral("%1/%2").arg(link.name).arg(station->address()), index);
+            m_served.append(served);
+            connect(station, &Station::statusReceived, this, [this, index] { statusArrived(index); });
+            connect(station, &Station::availabilityChanged, this, [this, index] { availabilityChanged(index); });
+        }
+    }
+
+    m_drainTimer.setSingleShot(true);
+    connect(&m_drainTimer, &QTimer::timeout, this, &GatewayMqtt::drain);
+    m_stopTimeout.setSingleShot(true);
+    connect(&m_stopTimeout, &QTimer::timeout, this, &GatewayMqtt::stopped);
+    connect(&m_mqtt, &MqttClient::connected, this, &GatewayMqtt::brokerConnected);
+    connect(&m_mqtt, &MqttClient::problem, this, &GatewayMqtt::brokerProblem);
+    connect(&m_mqtt, &MqttClient::messageReceived, this, &GatewayMqtt::messageArrived);
+    connect(&m_mqtt, &MqttClient::disconnected, this, [this] {
+        if (m_stopping) {
+            m_stopTimeout.stop();
+            emit stopped();
+        }
+    });
+}
+
+QString GatewayMqtt::clientId(const QString& prefix)
+{
+    return QStringLiteral("energizer-gateway-") + discoveryNodeId(prefix);
+}
+
+QString GatewayMqtt::nodeId(const QString& prefix, const QString& link, int address)
+{
+    const QString raw = QStringLiteral("%1/%2/%3").arg(prefix, link).arg(address);
+    QString id = discoveryNodeId(QStringLiteral("%1_%2_%3").arg(prefix, link).arg(address));
+    // Replaced characters could make two links one id: a hash of the real names tells them apart.
+    if (discoveryNodeId(prefix) != prefix || discoveryNodeId(link) != link || prefix.contains(QLatin1Char('_')) || link.contains(QLatin1Char('_')))
+        id += QLatin1Char('_') + QString::fromLatin1(QCryptographicHash::hash(raw.toUtf8(), QCryptographicHash::Sha1).toHex().left(8));
+    return id;
+}
+
+bool GatewayMqtt::setup(QString* error)
+{
+    MqttClient::Options broker;
+    broker.host = m_options.mqttHost;
+    broker.port = m_options.mqttPort;
+    broker.clientId = clientId(m_options.topicPrefix);
+    broker.username = m_options.username;
+    broker.password = m_options.password;
+    broker.willTopic = bridgeTopic();
+    broker.willPayload = Offline;
+    return m_mqtt.setup(broker, error);
+}
+
+void GatewayMqtt::start()
+{
+    m_mqtt.connectToBroker();
+}
+
+void GatewayMqtt::stop()
+{
+    if (m_stopping)
+        return;
+    m_stopping = true;
+    m_drainTimer.stop();
+    m_pending.clear();
+    m_order.clear();
+    for (Served& served : m_served) {
+        if (served.commands)
+            served.commands->stop();
+    }
+    if (m_mqtt.isConnected()) {
+        // A clean disconnect sends no will, so say it ourselves first.
+        for (const Served& served : qAsConst(m_served))
+            m_mqtt.publish(served.topic + QStringLiteral("/availability"), Offline, 1, true);
+        m_mqtt.publish(bridgeTopic(), Offline, 1, true);
+        m_stopTimeout.start(StopTimeoutMs);
+    }
+    m_mqtt.disconnectFromBroker();
+}
+
+void GatewayMqtt::brokerConnected()
+{
+    m_lastProblem.clear();
+    qCInfo(lcMqtt, "connected to broker %s:%d", qUtf8Printable(m_options.mqttHost), m_options.mqttPort);
+    // Before any publication, so whoever sees our state can command us.
+    if (m_options.allowZoneCommands)
+        m_mqtt.subscribe(m_options.topicPrefix + QStringLiteral("/+/+/zone/+/set"), 1);
+    if (m_options.discovery)
+        m_mqtt.subscribe(m_options.discoveryPrefix + QStringLiteral("/status"), 1);
+    m_mqtt.publish(bridgeTopic(), Online, 1, true);
+    // The broker may have restarted without its retained messages: all again.
+    m_pending.clear();
+    m_order.clear();
+    if (m_options.discovery)
+        queueDiscovery();
+    for (const Served& served : qAsConst(m_served)) {
+        queueAvailability(served);
+        if (!served.state.isEmpty())
+            queue(served.topic + QStringLiteral("/state"), served.state, 0);
+    }
+}
+
+void GatewayMqtt::brokerProblem(const QString& reason)
+{
+    // Retries repeat the same reason; say it once.
+    if (reason == m_lastProblem || m_stopping)
+        return;
+    m_lastProblem = reason;
+    qCWarning(lcMqtt, "%s", qUtf8Printable(reason));
+}
+
+void GatewayMqtt::messageArrived(const QString& topic, const QByteArray& payload, bool retained)
+{
+    if (m_stopping)
+        return;
+    if (m_options.discovery && topic == m_options.discoveryPrefix + QStringLiteral("/status")) {
+        // Home Assistant restarted and forgot its devices.
+        if (payload.trimmed() == Online)
+            queueDiscovery();
+        return;
+    }
+    if (m_options.allowZoneCommands)
+        zoneCommand(topic, payload, retained);
+}
+
+void GatewayMqtt::zoneCommand(const QString& topic, const QByteArray& payload, bool retained)
+{
+    // PREFIX/LINK/ADDRESS/zone/N/set; link names have no '/', the prefix may.
+    const QString head = m_options.topicPrefix + QLatin1Char('/');
+    if (!topic.startsWith(head))
+        return;
+    const QStringList parts = topic.mid(head.size()).split(QLatin1Char('/'));
+    if (parts.size() != 5 || parts[2] != QLatin1String("zone") || parts[4] != QLatin1String("set"))
+        return;
+    const auto found = m_byName.constFind(parts[0] + QLatin1Char('/') + parts[1]);
+    if (found == m_byName.constEnd()) {
+        qCWarning(lcMqtt, "ignored a command on %s: no such energizer", qUtf8Printable(topic));
+        return;
+    }
+    const int zone = parts[3] == QLatin1String("1") ? 1 : parts[3] == QLatin1String("2") ? 2 : 0;
+    if (zone == 0) {
+        qCWarning(lcMqtt, "ignored a command on %s: zones are 1 and 2", qUtf8Printable(topic));
+        return;
+    }
+    m_served[*found].commands->take(zone, topic, payload, retained);
+}
+
+void GatewayMqtt::statusArrived(int index)
+{
+    Served& served = m_served[index];
+    served.state = energizerStateMessage(served.station->energizer(), QDateTime::currentDateTimeUtc());
+    // Sent after every reply, so a lost one is replaced within an interval: QoS 0.
+    queue(served.topic + QStringLiteral("/state"), served.state, 0);
+}
+
+void GatewayMqtt::availabilityChanged(int index)
+{
+    queueAvailability(m_served[index]);
+}
+
+void GatewayMqtt::queueAvailability(const Served& served)
+{
+    const Station::Availability a = served.station->availability();
+    if (a == Station::Availability::Unknown)
+        return;
+    queue(served.topic + QStringLiteral("/availability"), a == Station::Availability::Online ? Online : Offline, 1);
+}
+
+void GatewayMqtt::queueDiscovery()
+{
+    for (const Served& served : qAsConst(m_served)) {
+        DiscoveryDevice device;
+        device.prefix = served.topic;
+        device.discoveryPrefix = m_options.discoveryPrefix;
+        device.zoneCommands = m_options.allowZoneCommands;
+        device.nodeId = nodeId(m_options.topicPrefix, served.link, served.station->address());
+        device.name = served.displayName.isEmpty()
+            ? QStringLiteral("Energizer %1 %2").arg(served.link).arg(served.station->address())
+            : served.displayName;
+        device.bridgeTopic = bridgeTopic();
+        for (const MqttMessage& m : discoveryMessages(device))
+            queue(m.topic, m.payload, 1);
+    }
+}
+
+void GatewayMqtt::queue(const QString& topic, const QByteArray& payload, int qos)
+{
+    // Everything is queued again at the next connection anyway.
+    if (!m_mqtt.isConnected() || m_stopping)
+        return;
+    auto it = m_pending.find(topic);
+    if (it == m_pending.end()) {
+        m_pending.insert(topic, {payload, qos, true});
+        m_order.enqueue(topic);
+    } else {
+        it->payload = payload;
+        it->qos = qMax(it->qos, qos);
+    }
+    if (!m_drainTimer.isActive())
+        m_drainTimer.start(0);
+}
+
+void GatewayMqtt::drain()
+{
+    for (int n = 0; n < BatchSize && !m_order.isEmpty() && m_mqtt.isConnected(); ++n) {
+        const QString topic = m_order.dequeue();
+        const Outgoing out = m_pending.take(topic);
+        m_mqtt.publish(topic, out.payload, out.qos, out.retain);
+    }
+    if (!m_order.isEmpty() && m_mqtt.isConnected())
+        m_drainTimer.start(BatchPauseMs);
+}
+
+#include "moc_gatewaymqtt.cpp"

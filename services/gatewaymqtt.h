@@ -1,0 +1,89 @@
+#pragma once
+
+#include "services/sitefile.h"
+#include "services/mqttclient.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QLoggingCategory>
+#include <QObject>
+#include <QQueue>
+#include <QString>
+#include <QTimer>
+#include <QVector>
+
+class SiteBuses;
+class Station;
+class ZoneCommands;
+
+Q_DECLARE_LOGGING_CATEGORY(lcMqtt)
+
+// Every energizer of the site on one MQTT connection: PREFIX/bridge/state
+// for the gateway itself (offline by the will), PREFIX/LINK/ADDRESS/state
+// and /availability retained, zone commands and discovery when asked for.
+// Publishing goes through a queue drained in batches, so a start or a
+// reconnection with a thousand energizers does not flood the broker; a topic
+// that changes again while queued is sent once, with its latest payload.
+class GatewayMqtt : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int BatchSize = 200;     // messages per pass
+    static constexpr int BatchPauseMs = 10;   // between passes while more wait
+    static constexpr int ZoneTimeoutMs = 5000;
+    static constexpr int StopTimeoutMs = 3000;
+
+    GatewayMqtt(const GatewayOptions& options, SiteBuses& buses, QObject* parent = nullptr);
+
+    bool setup(QString* error);
+    void start();
+    // Publishes every energizer and the gateway offline, disconnects, then emits stopped().
+    void stop();
+
+    QString bridgeTopic() const { return m_options.topicPrefix + QStringLiteral("/bridge/state"); }
+    static QString clientId(const QString& prefix);
+    // Stable across restarts and distinct for every prefix, link and address.
+    static QString nodeId(const QString& prefix, const QString& link, int address);
+
+signals:
+    void stopped();
+
+private:
+    struct Served
+    {
+        Station* station = nullptr;
+        QString link;
+        QString topic; // PREFIX/LINK/ADDRESS
+        QString displayName;
+        QByteArray state; // last state message, empty before the first reply
+        ZoneCommands* commands = nullptr;
+    };
+    struct Outgoing
+    {
+        QByteArray payload;
+        int qos = 0;
+        bool retain = true;
+    };
+
+    void brokerConnected();
+    void brokerProblem(const QString& reason);
+    void messageArrived(const QString& topic, const QByteArray& payload, bool retained);
+    void zoneCommand(const QString& topic, const QByteArray& payload, bool retained);
+    void statusArrived(int index);
+    void availabilityChanged(int index);
+    void queueAvailability(const Served& served);
+    void queueDiscovery();
+    void queue(const QString& topic, const QByteArray& payload, int qos);
+    void drain();
+
+    GatewayOptions m_options;
+    MqttClient m_mqtt;
+    QVector<Served> m_served;
+    QHash<QString, int> m_byName; // "LINK/ADDRESS" -> index
+    QHash<QString, Outgoing> m_pending;
+    QQueue<QString> m_order;
+    QTimer m_drainTimer;
+    QTimer m_stopTimeout;
+    QString m_lastProblem;
+    bool m_stopping = false;
+};

@@ -1,0 +1,3 @@
+#include "services/historylog.h"
+
+Q_LOGGING_CATEGORY(lcHistory, "energizer.history")

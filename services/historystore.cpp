@@ -1,0 +1,433 @@
+#include "services/historystore.h"
+
+#include "services/historylog.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSysInfo>
+#include <QThread>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const char* const KindNames[] = {"read", "backup", "written", "restored"};
+
+const char EntryColumns[] = "e.id, e.time, e.seen_again, e.link, e.address, e.kind, e.user, e.host, e.block";
+
+QString timeText(const QDateTime& time)
+{
+    return time.toUTC().toString(Qt::ISODateWithMs);
+}
+
+QDateTime timeFromText(const QVariant& value)
+{
+    if (value.isNull())
+        return {};
+    return QDateTime::fromString(value.toString(), Qt::ISODateWithMs).toUTC();
+}
+
+QByteArray blockBytes(const ConfigBlock& block)
+{
+    return QByteArray(reinterpret_cast<const char*>(block.data()), ConfigBlockSize);
+}
+
+bool toBlock(const QByteArray& bytes, ConfigBlock* block)
+{
+    if (bytes.size() != ConfigBlockSize)
+        return false;
+    std::memcpy(block->data(), bytes.constData(), ConfigBlockSize);
+    return true;
+}
+
+QString errnoText()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+QString currentUser()
+{
+    const QString user = qEnvironmentVariable("USER");
+    if (!user.isEmpty())
+        return user;
+    if (const passwd* entry = getpwuid(geteuid()))
+        return QString::fromLocal8Bit(entry->pw_name);
+    return QString::number(geteuid());
+}
+
+} // namespace
+
+QString historyKindName(HistoryKind kind)
+{
+    return QLatin1String(KindNames[static_cast<int>(kind)]);
+}
+
+bool historyKindFromName(const QString& name, HistoryKind* kind)
+{
+    for (int i = 0; i < 4; ++i) {
+        if (name == QLatin1String(KindNames[i])) {
+            *kind = static_cast<HistoryKind>(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+QString HistoryStore::defaultPath()
+{
+    // The XDG rule: a relative XDG_DATA_HOME is to be ignored.
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (base.isEmpty() || QDir::isRelativePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/share");
+    return base + QStringLiteral("/energizer-configurator/history.sqlite");
+}
+
+HistoryStore::HistoryStore(const QString& path, int busyTimeoutMs)
+    : m_path(path)
+    , m_connection(QString::asprintf("energizer-history-%p", static_cast<void*>(this)))
+    , m_user(currentUser())
+    , m_host(QSysInfo::machineHostName())
+{
+    m_problem = open(busyTimeoutMs);
+    if (!m_problem.isEmpty()) {
+        m_db.close();
+        // Debug only: the caller tells the user, once.
+        qCDebug(lcHistory) << "Unavailable:" << m_problem;
+    } else {
+        qCDebug(lcHistory) << "Opened" << m_path;
+    }
+}
+
+HistoryStore::~HistoryStore()
+{
+    m_db.close();
+    m_db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+QString HistoryStore::failure(const QString& what, const QSqlError& error) const
+{
+    QString text = error.databaseText();
+    if (text.isEmpty())
+        text = error.driverText();
+    if (text.isEmpty())
+        text = tr("unknown error");
+    return tr("history file %1: %2: %3").arg(m_path, what, text).simplified();
+}
+
+namespace {
+
+// Creates each missing folder of path with mode 0700, whatever the umask.
+QString makeFolders(const QString& path)
+{
+    const QString clean = QDir::cleanPath(QDir(path).absolutePath());
+    const QStringList parts = clean.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString at;
+    for (const QString& part : parts) {
+        at += QLatin1Char('/') + part;
+        const QByteArray local = QFile::encodeName(at);
+        struct stat st;
+        if (::stat(local.constData(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode))
+                return HistoryStore::tr("cannot create folder %1: %2 is not a folder").arg(clean, at);
+            continue;
+        }
+        if (::mkdir(local.constData(), 0700) != 0 && errno != EEXIST)
+            return HistoryStore::tr("cannot create folder %1: %2").arg(at, errnoText());
+        ::chmod(local.constData(), 0700);
+    }
+    return {};
+}
+
+} // namespace
+
+QString HistoryStore::open(int busyTimeoutMs)
+{
+    if (m_path.isEmpty())
+        return tr("no history file given");
+    const QFileInfo info(m_path);
+    if (info.isDir())
+        return tr("history file %1 is a folder, not a file").arg(m_path);
+    const QString folderProblem = makeFolders(info.absolutePath());
+    if (!folderProblem.isEmpty())
+        return folderProblem;
+
+    // Created here rather than by SQLite so that it is 0600 from the start;
+    // SQLite gives its -wal and -shm files the same mode.
+    const QByteArray local = QFile::encodeName(m_path);
+    const int fd = ::open(local.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        ::fchmod(fd, 0600);
+        ::close(fd);
+    } else if (errno != EEXIST) {
+        return tr("cannot create history file %1: %2").arg(m_path, errnoText());
+    }
+
+    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    if (!m_db.isValid())
+        return tr("history not kept: Qt's SQLite driver is missing (Debian: libqt5sql5-sqlite)");
+    m_db.setDatabaseName(m_path);
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
+    if (!m_db.open())
+        return failure(tr("cannot open"), m_db.lastError());
+
+    // SQLite reads the file only now: a garbage file fails here.
+    QSqlQuery query(m_db);
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+        return failure(tr("cannot read"), query.lastError());
+    const int version = query.value(0).toInt();
+    query.finish();
+    if (version > SchemaVersion) {
+        return tr("history file %1 has schema version %2, newer than the %3 this program knows; "
+                  "a newer version of it wrote the file")
+            .arg(m_path)
+            .arg(version)
+            .arg(SchemaVersion);
+    }
+    if (version < 0)
+        return tr("history file %1 has schema version %2, which no version of this program writes")
+            .arg(m_path)
+            .arg(version);
+
+    // SQLite skips the busy handler for this switch when another process is
+    // in the middle of creating the file, so wait for it here, as long as
+    // the busy timeout allows.
+    QElapsedTimer waited;
+    waited.start();
+    while (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !query.next()) {
+        if (query.lastError().nativeErrorCode() != QLatin1String("5") || waited.elapsed() >= busyTimeoutMs)
+            return failure(tr("cannot switch to WAL mode"), query.lastError());
+        query.finish();
+        QThread::msleep(10);
+    }
+    const QString mode = query.value(0).toString();
+    query.finish();
+    if (mode.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+        return tr("history file %1 stays in journal mode %2 instead of WAL").arg(m_path, mode);
+
+    if (version < SchemaVersion) {
+        const QString why = migrate();
+        if (!why.isEmpty())
+            return why;
+    }
+
+    // A file that claims our version but lacks our table is not ours to use.
+    if (!query.exec(QStringLiteral("SELECT %1 FROM entries e LIMIT 0").arg(QLatin1String(EntryColumns))))
+        return failure(tr("no history table"), query.lastError());
+    return {};
+}
+
+QString HistoryStore::migrate()
+{
+    QSqlQuery query(m_db);
+    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return failure(tr("cannot create the history table"), query.lastError());
+    const auto abandon = [this](const QSqlQuery& failed) {
+        const QString why = failure(tr("cannot create the history table"), failed.lastError());
+        QSqlQuery(m_db).exec(QStringLiteral("ROLLBACK"));
+        return why;
+    };
+    // Another process may have migrated between our check and our lock.
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+        return abandon(query);
+    const int version = query.value(0).toInt();
+    query.finish();
+    if (version == 0) {
+        const QStringList statements = {
+            QStringLiteral("CREATE TABLE IF NOT EXISTS entries ("
+                           " id INTEGER PRIMARY KEY,"
+                           " time TEXT NOT NULL,"
+                           " seen_again TEXT,"
+                           " link TEXT NOT NULL,"
+                           " address INTEGER NOT NULL CHECK (address BETWEEN 0 AND 63),"
+                           " kind TEXT NOT NULL CHECK (kind IN ('read', 'backup', 'written', 'restored')),"
+                           " user TEXT NOT NULL,"
+                           " host TEXT NOT NULL,"
+                           " block BLOB NOT NULL)"),
+            // The latest entry of one energizer, and its list, without a scan.
+            QStringLiteral("CREATE INDEX IF NOT EXISTS entries_energizer ON entries (link, address, id)"),
+            QStringLiteral("PRAGMA user_version = %1").arg(SchemaVersion),
+        };
+        for (const QString& statement : statements) {
+            if (!query.exec(statement))
+                return abandon(query);
+        }
+    }
+    if (!query.exec(QStringLiteral("COMMIT")))
+        return abandon(query);
+    return {};
+}
+
+HistoryResult<qint64> HistoryStore::add(const QString& link, int address, HistoryKind kind, const ConfigBlock& block)
+{
+    if (!isAvailable())
+        return {0, m_problem};
+    if (link.isEmpty())
+        return {0, tr("history entry without a link")};
+    if (address < 0 || address > 63)
+        return {0, tr("history entry for address %1, not 0..63").arg(address)};
+
+    const QString what = tr("not updated");
+    QSqlQuery query(m_db);
+    // IMMEDIATE takes the write lock before the read, so no other process can
+    // add between our look at the latest entry and our insert.
+    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return {0, failure(what, query.lastError())};
+    const auto abandon = [&](const QSqlQuery& failed) {
+        HistoryResult<qint64> result{0, failure(what, failed.lastError())};
+        QSqlQuery(m_db).exec(QStringLiteral("ROLLBACK"));
+        return result;
+    };
+
+    const QByteArray bytes = blockBytes(block);
+    const QString now = timeText(QDateTime::currentDateTimeUtc());
+    query.prepare(QStringLiteral("SELECT id, block FROM entries WHERE link = ? AND address = ? ORDER BY id DESC LIMIT 1"));
+    query.addBindValue(link);
+    query.addBindValue(address);
+    if (!query.exec())
+        return abandon(query);
+    qint64 id = 0;
+    if (query.next() && query.value(1).toByteArray() == bytes)
+        id = query.value(0).toLongLong();
+    query.finish();
+
+    if (id != 0) {
+        query.prepare(QStringLiteral("UPDATE entries SET seen_again = ? WHERE id = ?"));
+        query.addBindValue(now);
+        query.addBindValue(id);
+        if (!query.exec())
+            return abandon(query);
+    } else {
+        query.prepare(QStringLiteral("INSERT INTO entries (time, link, address, kind, user, host, block)"
+                                     " VALUES (?, ?, ?, ?, ?, ?, ?)"));
+        query.addBindValue(now);
+        query.addBindValue(link);
+        query.addBindValue(address);
+        query.addBindValue(historyKindName(kind));
+        query.addBindValue(m_user);
+        query.addBindValue(m_host);
+        query.addBindValue(bytes);
+        if (!query.exec())
+            return abandon(query);
+        id = query.lastInsertId().toLongLong();
+    }
+    if (!query.exec(QStringLiteral("COMMIT")))
+        return abandon(query);
+    qCDebug(lcHistory) << "Entry" << id << historyKindName(kind) << link << address;
+    return {id, {}};
+}
+
+namespace {
+
+// Columns as EntryColumns lists them.
+HistoryEntry readEntry(const QSqlQuery& query)
+{
+    HistoryEntry entry;
+    entry.id = query.value(0).toLongLong();
+    entry.time = timeFromText(query.value(1));
+    entry.seenAgain = timeFromText(query.value(2));
+    entry.link = query.value(3).toString();
+    entry.address = query.value(4).toInt();
+    const QString kind = query.value(5).toString();
+    entry.user = query.value(6).toString();
+    entry.host = query.value(7).toString();
+    const QByteArray bytes = query.value(8).toByteArray();
+    if (!toBlock(bytes, &entry.block)) {
+        entry.problem = HistoryStore::tr("history entry %1 holds %2 bytes, not a configuration block")
+                            .arg(entry.id)
+                            .arg(bytes.size());
+    } else if (!historyKindFromName(kind, &entry.kind)) {
+        entry.problem = HistoryStore::tr("history entry %1 is of unknown kind '%2'").arg(entry.id).arg(kind);
+    }
+    return entry;
+}
+
+} // namespace
+
+HistoryResult<QVector<HistoryEntry>> HistoryStore::list(const HistoryFilter& filter) const
+{
+    if (!isAvailable())
+        return {{}, m_problem};
+    QStringList conditions;
+    if (!filter.link.isEmpty())
+        conditions << QStringLiteral("e.link = ?");
+    if (filter.address >= 0)
+        conditions << QStringLiteral("e.address = ?");
+    // The previous entry of the same energizer, which the filter or the limit may leave out.
+    QString sql = QStringLiteral("SELECT %1, (SELECT p.block FROM entries p WHERE p.link = e.link"
+                                 " AND p.address = e.address AND p.id < e.id ORDER BY p.id DESC LIMIT 1)"
+                                 " FROM entries e")
+                      .arg(QLatin1String(EntryColumns));
+    if (!conditions.isEmpty())
+        sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+    sql += QStringLiteral(" ORDER BY e.id DESC LIMIT ?");
+
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    query.prepare(sql);
+    if (!filter.link.isEmpty())
+        query.addBindValue(filter.link);
+    if (filter.address >= 0)
+        query.addBindValue(filter.address);
+    query.addBindValue(filter.limit > 0 ? filter.limit : -1);
+    if (!query.exec())
+        return {{}, failure(tr("cannot list"), query.lastError())};
+
+    QVector<HistoryEntry> entries;
+    while (query.next()) {
+        HistoryEntry entry = readEntry(query);
+        if (entry.problem.isEmpty() && !query.value(9).isNull())
+            entry.hasPrevious = toBlock(query.value(9).toByteArray(), &entry.previous);
+        entries.append(entry);
+    }
+    if (query.lastError().isValid())
+        return {{}, failure(tr("cannot list"), query.lastError())};
+    return {entries, {}};
+}
+
+HistoryResult<HistoryEntry> HistoryStore::entry(qint64 id) const
+{
+    if (!isAvailable())
+        return {{}, m_problem};
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT %1 FROM entries e WHERE e.id = ?").arg(QLatin1String(EntryColumns)));
+    query.addBindValue(id);
+    if (!query.exec())
+        return {{}, failure(tr("cannot read"), query.lastError())};
+    if (!query.next())
+        return {{}, tr("no history entry %1").arg(id)};
+    HistoryEntry found = readEntry(query);
+    if (!found.problem.isEmpty())
+        return {{}, found.problem};
+    return {found, {}};
+}
+
+HistoryResult<HistoryEntry> HistoryStore::entryAt(const QString& link, int address, const QDateTime& time) const
+{
+    if (!isAvailable())
+        return {{}, m_problem};
+    QSqlQuery query(m_db);
+    // The texts are fixed-width UTC, so they order as the times do.
+    query.prepare(QStringLiteral("SELECT %1 FROM entries e WHERE e.link = ? AND e.address = ? AND e.time <= ?"
+                                 " ORDER BY e.id DESC LIMIT 1")
+                      .arg(QLatin1String(EntryColumns)));
+    query.addBindValue(link);
+    query.addBindValue(address);
+    query.addBindValue(timeText(time));
+    if (!query.exec())
+        return {{}, failure(tr("cannot read"), query.lastError())};
+    if (!query.next())
+        return {{}, tr("no history entry of %1 address %2 at or before %3").arg(link).arg(address).arg(timeText(time))};
+    HistoryEntry found = readEntry(query);
+    if (!found.problem.isEmpty())
+        return {{}, found.problem};
+    return {found, {}};
+}

@@ -1,0 +1,90 @@
+#include "services/sitebuses.h"
+
+#include "link/energizerbus.h"
+#include "link/linklog.h"
+#include "link/linkstatus.h"
+#include "link/linktransport.h"
+#include "link/station.h"
+
+#include <QtGlobal>
+
+#include <cmath>
+#include <cstdio>
+
+SiteBuses::SiteBuses(const Site& site, QObject* parent)
+    : QObject(parent)
+{
+    const int intervalMs = static_cast<int>(std::lround(site.gateway.intervalSeconds * 1000));
+    for (const SiteLink& siteLink : site.links) {
+        auto* bus = new EnergizerBus(this);
+        bus->setSettings(linkSettings(siteLink));
+        const QString name = siteLink.name;
+        for (int address : siteLink.addresses) {
+            Station* station = bus->addStation(address);
+            connect(station, &Station::availabilityChanged, this, [this, name, address](Station::Availability a) {
+                // Closing takes every station off line; that is no news.
+                if (m_closing)
+                    return;
+                if (a == Station::Availability::Online)
+                    qCInfo(lcBus, "%s/%d answers", qUtf8Printable(name), address);
+                else if (a == Station::Availability::Offline)
+                    qCWarning(lcBus, "%s/%d does not answer", qUtf8Printable(name), address);
+            });
+        }
+        connect(&bus->transport(), &LinkTransport::statusChanged, this, [name](const LinkStatus& status) {
+            switch (status.kind) {
+            case LinkStatus::Kind::NoSerialPort:
+            case LinkStatus::Kind::SerialOpenFailed:
+            case LinkStatus::Kind::SerialLost:
+            case LinkStatus::Kind::BindFailed:
+            case LinkStatus::Kind::SocketError:
+                qCWarning(lcBus, "%s: %s", qUtf8Printable(name),
+                          qUtf8Printable(status.systemText.isEmpty() ? QStringLiteral("cannot open the line") : status.systemText));
+                break;
+            default:
+                break;
+            }
+        });
+        bus->setPollInterval(intervalMs);
+        m_links.append({name, bus, siteLink.displayNames});
+    }
+}
+
+int SiteBuses::stationCount() const
+{
+    int n = 0;
+    for (const Link& link : m_links)
+        n += link.bus->stations().size();
+    return n;
+}
+
+void SiteBuses::open()
+{
+    for (const Link& link : m_links) {
+        qCInfo(lcBus, "%s: polling %d energizers", qUtf8Printable(link.name), link.bus->stations().size());
+        link.bus->open();
+    }
+}
+
+void SiteBuses::close()
+{
+    m_closing = true;
+    for (const Link& link : m_links) {
+        link.bus->setPollInterval(0);
+        link.bus->close();
+    }
+}
+
+void SiteBuses::traceFrames()
+{
+    for (const Link& link : m_links) {
+        const QString name = link.name;
+        auto trace = [name](const char* direction, const QByteArray& frame) {
+            std::fprintf(stderr, "%s %s\n", qUtf8Printable(name), qUtf8Printable(traceLine(direction, frame)));
+        };
+        connect(&link.bus->transport(), &LinkTransport::frameSent, this, [trace](const QByteArray& f) { trace("TX", f); });
+        connect(&link.bus->transport(), &LinkTransport::replyTaken, this, [trace](const QByteArray& f) { trace("RX", f); });
+    }
+}
+
+#include "moc_sitebuses.cpp"

@@ -1,0 +1,497 @@
+#include "services/sitefile.h"
+
+#include "protocol/addresslist.h"
+#include "link/pollinterval.h"
+#include "link/hostport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QHostAddress>
+#include <QStringList>
+
+namespace {
+
+// Far above any real site; keeps a wrong path (a disk image, /dev/zero) from being read whole.
+constexpr qint64 MaxSiteFileBytes = 1 << 20;
+constexpr qint64 MaxPasswordFileBytes = 4096;
+constexpr int DefaultBaudRate = 19200;
+const char GatewaySection[] = "gateway";
+
+QString quoted(const QString& text)
+{
+    return QLatin1Char('\'') + text + QLatin1Char('\'');
+}
+
+// Names end up as MQTT topic levels: the wildcards and the separator would change
+// what a topic means, and a control character would garble logs and labels.
+bool forbiddenChar(QChar c)
+{
+    return c == QLatin1Char('+') || c == QLatin1Char('#') || c == QLatin1Char('/')
+           || c.category() == QChar::Other_Control || c.category() == QChar::Other_Format;
+}
+
+QString nameProblem(const QString& name)
+{
+    if (name.isEmpty())
+        return QStringLiteral("is empty");
+    for (const QChar c : name) {
+        if (forbiddenChar(c)) {
+            if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+                return QStringLiteral("contains a control character");
+            return QStringLiteral("contains '%1'").arg(c);
+        }
+    }
+    return {};
+}
+
+// A topic prefix may have several levels ("site/farm") but no wildcard, no empty level
+// and no '$', which brokers keep for themselves.
+QString prefixProblem(const QString& prefix)
+{
+    if (prefix.isEmpty())
+        return QStringLiteral("is empty");
+    if (prefix.startsWith(QLatin1Char('$')))
+        return QStringLiteral("starts with '$', which brokers reserve");
+    for (const QString& level : prefix.split(QLatin1Char('/'))) {
+        if (level.isEmpty())
+            return QStringLiteral("has an empty level (a '/' at either end or '//')");
+        const QString problem = nameProblem(level);
+        if (!problem.isEmpty())
+            return problem;
+    }
+    return {};
+}
+
+bool toBool(const QString& text, bool* value)
+{
+    const QString t = text.toLower();
+    if (t == QLatin1String("true") || t == QLatin1String("yes") || t == QLatin1String("on") || t == QLatin1String("1")) {
+        *value = true;
+        return true;
+    }
+    if (t == QLatin1String("false") || t == QLatin1String("no") || t == QLatin1String("off") || t == QLatin1String("0")) {
+        *value = false;
+        return true;
+    }
+    return false;
+}
+
+bool toDigits(const QString& text, int maxDigits, int* value)
+{
+    if (text.isEmpty() || text.size() > maxDigits)
+        return false;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    *value = text.toInt();
+    return true;
+}
+
+// One key for everything that names the same socket or device, whatever spelling.
+QString hostKey(const QString& host)
+{
+    const QHostAddress address(host);
+    return address.isNull() ? host.toLower() : address.toString();
+}
+
+QString serialKey(const QString& portName)
+{
+    return portName.startsWith(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
+}
+
+QString kindWord(SiteLinkKind kind)
+{
+    switch (kind) {
+    case SiteLinkKind::Serial: return QStringLiteral("serial");
+    case SiteLinkKind::Udp: return QStringLiteral("udp");
+    case SiteLinkKind::UdpClient: return QStringLiteral("udp-client");
+    case SiteLinkKind::Tcp: return QStringLiteral("tcp");
+    }
+    return {};
+}
+
+class Parser
+{
+public:
+    explicit Parser(const QString& baseDir) : m_baseDir(baseDir) {}
+
+    bool run(const QByteArray& text);
+
+    Site site;
+    int errorLine = 0;
+    QString reason;
+
+private:
+    struct Section
+    {
+        QString name;
+        int line = 0;
+        bool gateway = false;
+        QHash<QString, int> keys; // key -> line
+        QHash<int, int> nameLines; // address -> line of its name.N
+        SiteLink link;
+    };
+
+    bool fail(int line, const QString& why)
+    {
+        errorLine = line;
+        reason = why;
+        return false;
+    }
+    bool line(int number, const QString& text);
+    bool openSection(int number, const QString& name);
+    bool closeSection();
+    bool gatewayKey(int number, const QString& key, const QString& value);
+    bool linkKey(int number, const QString& key, const QString& value);
+    bool parseLink(int number, const QString& value, SiteLink* link);
+    bool claim(int number, const QString& key, const QString& what);
+    bool readPassword(int number, const QString& file);
+
+    const QString m_baseDir;
+    bool m_inSection = false;
+    Section m_section;
+    QHash<QString, int> m_sections; // name -> header line
+    QHash<QString, QString> m_endpoints; // socket or device -> section that uses it
+};
+
+bool Parser::run(const QByteArray& text)
+{
+    const QList<QByteArray> lines = text.split('\n');
+    int number = 0;
+    for (QByteArray raw : lines) {
+        ++number;
+        if (number == 1 && raw.startsWith("\xEF\xBB\xBF"))
+            raw.remove(0, 3);
+        if (raw.endsWith('\r'))
+            raw.chop(1);
+        const QString decoded = QString::fromUtf8(raw);
+        if (decoded.contains(QChar::ReplacementCharacter) || raw.contains('\0'))
+            return fail(number, QStringLiteral("not UTF-8 text"));
+        if (!line(number, decoded.trimmed()))
+            return false;
+    }
+    if (m_inSection && !closeSection())
+        return false;
+    // A trailing newline leaves one empty last piece; point at the last real line.
+    const int lastLine = qMax(1, text.endsWith('\n') ? number - 1 : number);
+    if (site.links.isEmpty())
+        return fail(lastLine, QStringLiteral("no link section: nothing to serve"));
+    return true;
+}
+
+bool Parser::line(int number, const QString& text)
+{
+    if (text.isEmpty() || text.startsWith(QLatin1Char('#')) || text.startsWith(QLatin1Char(';')))
+        return true;
+    if (text.startsWith(QLatin1Char('['))) {
+        if (!text.endsWith(QLatin1Char(']')))
+            return fail(number, QStringLiteral("section header without ']'"));
+        return openSection(number, text.mid(1, text.size() - 2).trimmed());
+    }
+    const int equals = text.indexOf(QLatin1Char('='));
+    if (equals < 0)
+        return fail(number, QStringLiteral("expected 'key = value', '[section]' or a comment"));
+    const QString key = text.left(equals).trimmed();
+    const QString value = text.mid(equals + 1).trimmed();
+    if (key.isEmpty())
+        return fail(number, QStringLiteral("'=' without a key"));
+    if (!m_inSection)
+        return fail(number, QStringLiteral("key %1 before any section; start with [gateway] or [LINK]").arg(quoted(key)));
+    if (key == QLatin1String("password"))
+        return fail(number, QStringLiteral("no passwords in the site file: put it in a file of its own and name that with password-file"));
+    const auto seen = m_section.keys.constFind(key);
+    if (seen != m_section.keys.constEnd())
+        return fail(number, QStringLiteral("%1 given twice in [%2] (first on line %3)").arg(quoted(key), m_section.name).arg(*seen));
+    m_section.keys.insert(key, number);
+    if (value.isEmpty())
+        return fail(number, QStringLiteral("%1 has no value").arg(quoted(key)));
+    return m_section.gateway ? gatewayKey(number, key, value) : linkKey(number, key, value);
+}
+
+bool Parser::openSection(int number, const QString& name)
+{
+    if (m_inSection && !closeSection())
+        return false;
+    const QString problem = nameProblem(name);
+    if (!problem.isEmpty())
+        return fail(number, QStringLiteral("section name [%1] %2 (no '+', '#', '/' or control characters)").arg(name, problem));
+    const auto seen = m_sections.constFind(name);
+    if (seen != m_sections.constEnd())
+        return fail(number, QStringLiteral("section [%1] given twice (first on line %2)").arg(name).arg(*seen));
+    m_sections.insert(name, number);
+    m_section = Section{};
+    m_section.name = name;
+    m_section.line = number;
+    m_section.gateway = name == QLatin1String(GatewaySection);
+    m_section.link.name = name;
+    m_section.link.line = number;
+    m_inSection = true;
+    return true;
+}
+
+bool Parser::closeSection()
+{
+    m_inSection = false;
+    const Section& s = m_section;
+    if (s.gateway) {
+        const auto passwordLine = s.keys.constFind(QStringLiteral("password-file"));
+        if (passwordLine != s.keys.constEnd() && site.gateway.username.isEmpty())
+            return fail(*passwordLine, QStringLiteral("password-file needs username"));
+        return true;
+    }
+    if (!s.keys.contains(QStringLiteral("link")))
+        return fail(s.line, QStringLiteral("link section [%1] has no 'link' key (e.g. link = serial:/dev/ttyUSB0)").arg(s.name));
+    if (!s.keys.contains(QStringLiteral("energizers")))
+        return fail(s.line, QStringLiteral("link section [%1] has no 'energizers' key (e.g. energizers = 1-12,15)").arg(s.name));
+    for (auto it = s.nameLines.constBegin(); it != s.nameLines.constEnd(); ++it) {
+        if (!s.link.addresses.contains(it.key()))
+            return fail(it.value(), QStringLiteral("name.%1: address %1 is not in this link's energizers").arg(it.key()));
+    }
+    site.links.append(s.link);
+    return true;
+}
+
+bool Parser::gatewayKey(int number, const QString& key, const QString& value)
+{
+    GatewayOptions& g = site.gateway;
+    QString error;
+    if (key == QLatin1String("mqtt")) {
+        if (!parseHostPort(value, 1883, &g.mqttHost, &g.mqttPort, &error))
+            return fail(number, QStringLiteral("mqtt: %1").arg(error));
+    } else if (key == QLatin1String("metrics")) {
+        QString host;
+        if (!parseHostPort(value, 0, &host, &g.metricsPort, &error))
+            return fail(number, QStringLiteral("metrics: %1").arg(error));
+        // The endpoint binds exactly there; a name could resolve to every interface.
+        if (QHostAddress(host).isNull())
+            return fail(number, QStringLiteral("metrics: %1 is no IP address (e.g. 127.0.0.1:9817)").arg(quoted(host)));
+        g.metricsHost = host;
+    } else if (key == QLatin1String("topic") || key == QLatin1String("discovery-prefix")) {
+        const QString problem = prefixProblem(value);
+        if (!problem.isEmpty())
+            return fail(number, QStringLiteral("%1 %2 %3 (no '+', '#', '$' at the start or control characters)")
+                                    .arg(key, quoted(value), problem));
+        (key == QLatin1String("topic") ? g.topicPrefix : g.discoveryPrefix) = value;
+    } else if (key == QLatin1String("discovery") || key == QLatin1String("allow-zone-commands")) {
+        if (!toBool(value, key == QLatin1String("discovery") ? &g.discovery : &g.allowZoneCommands))
+            return fail(number, QStringLiteral("%1 must be true or false, not %2").arg(key, quoted(value)));
+    } else if (key == QLatin1String("username")) {
+        g.username = value;
+    } else if (key == QLatin1String("password-file")) {
+        return readPassword(number, value);
+    } else if (key == QLatin1String("interval")) {
+        bool ok = false;
+        const double seconds = value.toDouble(&ok);
+        if (!ok || !(seconds >= MinPollIntervalSeconds && seconds <= MaxPollIntervalSeconds))
+            return fail(number, QStringLiteral("interval must be %1..%2 seconds, not %3")
+                                    .arg(MinPollIntervalSeconds).arg(MaxPollIntervalSeconds).arg(quoted(value)));
+        g.intervalSeconds = seconds;
+    } else {
+        return fail(number, QStringLiteral("unknown key %1 (known in [gateway]: mqtt, topic, discovery, discovery-prefix, "
+                                           "allow-zone-commands, username, password-file, metrics, interval)")
+                                .arg(quoted(key)));
+    }
+    return true;
+}
+
+bool Parser::readPassword(int number, const QString& file)
+{
+    const QString path = QDir(m_baseDir).absoluteFilePath(file);
+    const QFileInfo info(path);
+    // A FIFO would block the read until some writer came.
+    if (!info.exists())
+        return fail(number, QStringLiteral("password-file %1 does not exist").arg(path));
+    if (!info.isFile())
+        return fail(number, QStringLiteral("password-file %1 is not a regular file").arg(path));
+    if (info.size() > MaxPasswordFileBytes)
+        return fail(number, QStringLiteral("password-file %1 is larger than %2 bytes").arg(path).arg(MaxPasswordFileBytes));
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return fail(number, QStringLiteral("password-file %1 cannot be read: %2").arg(path, f.errorString()));
+    QByteArray bytes = f.read(MaxPasswordFileBytes);
+    while (bytes.endsWith('\n') || bytes.endsWith('\r'))
+        bytes.chop(1);
+    if (bytes.isEmpty())
+        return fail(number, QStringLiteral("password-file %1 is empty").arg(path));
+    site.gateway.passwordFile = path;
+    site.gateway.password = QString::fromUtf8(bytes);
+    return true;
+}
+
+bool Parser::linkKey(int number, const QString& key, const QString& value)
+{
+    SiteLink& link = m_section.link;
+    if (key == QLatin1String("link"))
+        return parseLink(number, value, &link);
+    if (key == QLatin1String("energizers")) {
+        QString error;
+        if (!parseAddressList(value, &link.addresses, &error, false))
+            return fail(number, QStringLiteral("energizers: %1").arg(error));
+        return true;
+    }
+    if (key.startsWith(QLatin1String("name."))) {
+        int address = 0;
+        if (!toDigits(key.mid(5), 2, &address) || address > MaxEnergizerAddress)
+            return fail(number, QStringLiteral("%1: the address must be 0..%2").arg(quoted(key)).arg(MaxEnergizerAddress));
+        const QString problem = nameProblem(value);
+        if (!problem.isEmpty())
+            return fail(number, QStringLiteral("display name %1 %2 (no '+', '#', '/' or control characters)").arg(quoted(value), problem));
+        link.displayNames.insert(address, value);
+        m_section.nameLines.insert(address, number);
+        return true;
+    }
+    return fail(number, QStringLiteral("unknown key %1 in link section [%2] (known: link, energizers, name.N)")
+                            .arg(quoted(key), m_section.name));
+}
+
+bool Parser::parseLink(int number, const QString& value, SiteLink* link)
+{
+    const QString usage = QStringLiteral("serial:PORT[@BAUD], udp:HOST:PORT, udp-client:HOST:PORT@BIND or tcp:HOST:PORT");
+    const int colon = value.indexOf(QLatin1Char(':'));
+    const QString kind = colon < 0 ? value : value.left(colon);
+    const QString rest = colon < 0 ? QString() : value.mid(colon + 1);
+    QString error;
+    if (kind == QLatin1String("serial")) {
+        link->kind = SiteLinkKind::Serial;
+        const int at = rest.lastIndexOf(QLatin1Char('@'));
+        link->portName = at < 0 ? rest : rest.left(at);
+        link->baudRate = DefaultBaudRate;
+        if (link->portName.isEmpty() || link->portName.contains(QLatin1Char(' ')))
+            return fail(number, QStringLiteral("link %1 names no serial port (%2)").arg(quoted(value), usage));
+        if (at >= 0 && (!toDigits(rest.mid(at + 1), 7, &link->baudRate) || link->baudRate < 50 || link->baudRate > 4000000))
+            return fail(number, QStringLiteral("link %1: the baud rate must be 50..4000000").arg(quoted(value)));
+        return claim(number, QStringLiteral("serial ") + serialKey(link->portName), QStringLiteral("serial port ") + link->portName);
+    }
+    QString target = rest;
+    if (kind == QLatin1String("udp")) {
+        link->kind = SiteLinkKind::Udp;
+    } else if (kind == QLatin1String("tcp")) {
+        link->kind = SiteLinkKind::Tcp;
+    } else if (kind == QLatin1String("udp-client")) {
+        link->kind = SiteLinkKind::UdpClient;
+        const int at = rest.lastIndexOf(QLatin1Char('@'));
+        if (at < 0)
+            return fail(number, QStringLiteral("link %1 needs @BIND, this machine's address (udp-client:HOST:PORT@BIND)").arg(quoted(value)));
+        target = rest.left(at);
+        QString bind = rest.mid(at + 1);
+        if (bind.startsWith(QLatin1Char('[')) && bind.endsWith(QLatin1Char(']')))
+            bind = bind.mid(1, bind.size() - 2);
+        if (QHostAddress(bind).isNull())
+            return fail(number, QStringLiteral("link %1: %2 is no IP address to bind").arg(quoted(value), quoted(bind)));
+        link->bindAddress = bind;
+    } else {
+        return fail(number, QStringLiteral("unknown link kind %1 (%2)").arg(quoted(kind), usage));
+    }
+    if (!parseHostPort(target, 0, &link->host, &link->port, &error))
+        return fail(number, QStringLiteral("link: %1").arg(error));
+    const QString endpoint = hostPortText(link->host, link->port);
+    if (!claim(number, QStringLiteral("module ") + hostKey(link->host) + QLatin1Char(' ') + QString::number(link->port), endpoint))
+        return false;
+    // The client role binds BIND:PORT here; two such links would fight over that socket.
+    if (link->kind == SiteLinkKind::UdpClient)
+        return claim(number, QStringLiteral("bind ") + hostKey(link->bindAddress) + QLatin1Char(' ') + QString::number(link->port),
+                     QStringLiteral("local address ") + hostPortText(link->bindAddress, link->port));
+    return true;
+}
+
+bool Parser::claim(int number, const QString& key, const QString& what)
+{
+    const auto owner = m_endpoints.constFind(key);
+    if (owner != m_endpoints.constEnd())
+        return fail(number, QStringLiteral("%1 is already used by [%2] (line %3)").arg(what, *owner).arg(m_sections.value(*owner)));
+    m_endpoints.insert(key, m_section.name);
+    return true;
+}
+
+} // namespace
+
+QString SiteLink::endpointText() const
+{
+    switch (kind) {
+    case SiteLinkKind::Serial:
+        return QStringLiteral("serial:%1@%2").arg(portName).arg(baudRate);
+    case SiteLinkKind::UdpClient:
+        return QStringLiteral("udp-client:%1@%2").arg(hostPortText(host, port), bindAddress);
+    case SiteLinkKind::Udp:
+    case SiteLinkKind::Tcp:
+        break;
+    }
+    return kindWord(kind) + QLatin1Char(':') + hostPortText(host, port);
+}
+
+SiteFile::Result SiteFile::read(const QString& path)
+{
+    Result result;
+    auto refuse = [&](const QString& why) {
+        result.line = 1;
+        result.error = QStringLiteral("%1:1: %2").arg(path, why);
+        return result;
+    };
+    const QFileInfo info(path);
+    if (!info.exists())
+        return refuse(QStringLiteral("no such file"));
+    if (!info.isFile())
+        return refuse(QStringLiteral("not a regular file"));
+    if (info.size() > MaxSiteFileBytes)
+        return refuse(QStringLiteral("larger than %1 bytes; is this the site file?").arg(MaxSiteFileBytes));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return refuse(QStringLiteral("cannot be read: %1").arg(file.errorString()));
+    return parse(file.read(MaxSiteFileBytes + 1), path, info.absolutePath());
+}
+
+SiteFile::Result SiteFile::parse(const QByteArray& text, const QString& fileName, const QString& baseDir)
+{
+    Result result;
+    if (text.size() > MaxSiteFileBytes) {
+        result.line = 1;
+        result.error = QStringLiteral("%1:1: larger than %2 bytes; is this the site file?").arg(fileName).arg(MaxSiteFileBytes);
+        return result;
+    }
+    Parser parser(baseDir);
+    if (parser.run(text)) {
+        result.site = parser.site;
+        return result;
+    }
+    result.line = parser.errorLine;
+    result.error = QStringLiteral("%1:%2: %3").arg(fileName).arg(parser.errorLine).arg(parser.reason);
+    return result;
+}
+
+Settings linkSettings(const SiteLink& link)
+{
+    Settings s;
+    s.energizerAddress = link.addresses.isEmpty() ? 0 : link.addresses.constFirst();
+    // QSerialPort's values for 8N1 without flow control, the window's defaults.
+    s.baudRate = link.baudRate;
+    s.baudRateText = QString::number(link.baudRate);
+    s.dataBits = 8;
+    s.dataBitsText = QStringLiteral("8");
+    s.parity = 0;
+    s.parityText = QStringLiteral("None");
+    s.stopBits = 1;
+    s.stopBitsText = QStringLiteral("1");
+    s.flowControl = 0;
+    s.flowControlText = QStringLiteral("None");
+    if (link.kind == SiteLinkKind::Serial) {
+        s.comMode = int(LinkKind::Serial);
+        s.portName = link.portName;
+        return s;
+    }
+    s.comMode = int(LinkKind::Network);
+    s.ipAddress = link.host;
+    s.portNumber = link.port;
+    switch (link.kind) {
+    case SiteLinkKind::Udp: s.netMode = int(ModuleRole::UdpServer); break;
+    case SiteLinkKind::UdpClient:
+        s.netMode = int(ModuleRole::UdpClient);
+        s.ownIpAddress = link.bindAddress;
+        break;
+    case SiteLinkKind::Tcp:
+    case SiteLinkKind::Serial: s.netMode = int(ModuleRole::TcpServer); break;
+    }
+    return s;
+}

@@ -1,0 +1,69 @@
+#include "services/zonecommands.h"
+
+ZoneCommands::ZoneCommands(Station& station, int timeoutMs, Report report, QObject* parent)
+    : QObject(parent)
+    , m_switch(station, timeoutMs)
+    , m_report(std::move(report))
+{
+    connect(&m_switch, &ZoneSwitch::finished, this, &ZoneCommands::finished);
+}
+
+void ZoneCommands::take(int zone, const QString& topic, const QByteArray& payload, bool retained)
+{
+    // A retained command would switch the fence again at every start.
+    if (retained) {
+        m_report(QStringLiteral("ignored a retained command on %1").arg(topic));
+        return;
+    }
+    const QString word = QString::fromUtf8(payload).trimmed();
+    ZoneSwitch::Action action;
+    if (!ZoneSwitch::parseAction(word, &action)) {
+        QString shown = word.left(40);
+        for (QChar& c : shown) {
+            if (!c.isPrint())
+                c = QLatin1Char('?');
+        }
+        m_report(QStringLiteral("ignored \"%1\" on %2: not on, off, hv or lv").arg(shown, topic));
+        return;
+    }
+    if (m_queue.size() >= MaxQueued) {
+        m_report(QStringLiteral("ignored \"%1\" on %2: too many commands waiting").arg(word, topic));
+        return;
+    }
+    m_queue.enqueue({zone, action});
+    runNext();
+}
+
+void ZoneCommands::stop()
+{
+    m_stopped = true;
+    m_queue.clear();
+}
+
+void ZoneCommands::runNext()
+{
+    if (m_switch.busy() || m_queue.isEmpty() || m_stopped)
+        return;
+    const auto command = m_queue.dequeue();
+    static const char* const words[] = {"on", "off", "hv", "lv"};
+    m_running = QStringLiteral("zone %1 %2").arg(command.first).arg(QLatin1String(words[static_cast<int>(command.second)]));
+    m_switch.start(command.first, command.second);
+}
+
+void ZoneCommands::finished(ZoneSwitch::Outcome outcome)
+{
+    switch (outcome) {
+    case ZoneSwitch::Outcome::Done:
+        m_report(m_running + QStringLiteral(": done"));
+        break;
+    case ZoneSwitch::Outcome::NoStatus:
+        m_report(m_running + QStringLiteral(": no status from the energizer, nothing sent"));
+        break;
+    case ZoneSwitch::Outcome::NotConfirmed:
+        m_report(m_running + QStringLiteral(": sent, not confirmed"));
+        break;
+    }
+    runNext();
+}
+
+#include "moc_zonecommands.cpp"

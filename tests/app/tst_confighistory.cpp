@@ -1,0 +1,262 @@
+// The window's history against energizer-sim over UDP on loopback: the
+// confirmed write, the History dialog's restore and export, and the window
+// keeping its entries while another process adds to the same file.
+#include "simprocess.h"
+#include "testsettings.h"
+
+#include "app/globals.h"
+#include "app/mainwindow.h"
+#include "protocol/configdiff.h"
+#include "services/configmodel.h"
+#include "widgets/configdlg.h"
+#include "protocol/configxml.h"
+#include "services/configpush.h"
+#include "widgets/historydlg.h"
+#include "services/historykeeper.h"
+#include "widgets/writepreviewdlg.h"
+#include "services/historystore.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+const char WriterArgument[] = "--add-entries";
+const char WriterLink[] = "udp-127.0.0.1-1";
+constexpr int WriterAddress = 7;
+
+// The other process: entries of another energizer, each block different.
+int addEntries(const QString& path, int count)
+{
+    HistoryStore store(path);
+    for (int i = 0; i < count; ++i) {
+        ConfigBlock block = defaultConfigBlock();
+        block[35] = static_cast<quint8>(i);
+        block[36] = static_cast<quint8>(i >> 8);
+        const HistoryResult<qint64> added = store.add(QLatin1String(WriterLink), WriterAddress, HistoryKind::Read, block);
+        if (!added.ok()) {
+            fprintf(stderr, "%s\n", qPrintable(added.error));
+            return 1;
+        }
+    }
+    return 0;
+}
+
+ConfigBlock toBlock(const QByteArray& bytes)
+{
+    ConfigBlock block{};
+    blockFromReply(bytes, &block);
+    return block;
+}
+
+} // namespace
+
+class TstConfigHistory : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(data.isValid());
+        // The window's own default path, inside this test's folder.
+        qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+        QVERIFY2(!sim.start({QStringLiteral("--udp"), QStringLiteral("0")}).isEmpty(), "energizer-sim did not start (EC_SIM)");
+        writeSettingsIni(QStringLiteral("127.0.0.1"), sim.port());
+        store = std::make_unique<HistoryStore>(HistoryStore::defaultPath());
+        QVERIFY2(store->isAvailable(), qPrintable(store->problem()));
+        QVERIFY(store->path().startsWith(data.path()));
+        window = std::make_unique<MainWindow>(store.get());
+        QTRY_VERIFY_WITH_TIMEOUT(window->findChild<QPushButton*>(QStringLiteral("btnConfig"))->isEnabled(), 5000);
+        keeper = window->findChild<HistoryKeeper*>();
+        push = window->findChild<ConfigPush*>();
+        QVERIFY(keeper && push);
+        // The block that opened CONFIG is kept as read.
+        const QVector<HistoryEntry> entries = energizerEntries();
+        QCOMPARE(entries.size(), 1);
+        QCOMPARE(entries.first().kind, HistoryKind::Read);
+        QCOMPARE(entries.first().block, toBlock(sim.block()));
+    }
+
+    void writeShowsChangesFirst_data()
+    {
+        QTest::addColumn<bool>("change");
+        QTest::addColumn<bool>("confirm");
+        QTest::newRow("changes, written") << true << true;
+        QTest::newRow("no change, written") << false << true;
+        QTest::newRow("changes, cancelled") << true << false;
+    }
+
+    void writeShowsChangesFirst()
+    {
+        QFETCH(bool, change);
+        QFETCH(bool, confirm);
+        const QByteArray before = sim.block();
+        window->configModel().setReply(before);
+        const int entriesBefore = energizerEntries().size();
+        QStringList expected;
+        if (change) {
+            gateDelay()->setValue(quint8(before.at(35)) == 20 ? 21 : 20);
+            auto* solar = configDlg->findChild<QCheckBox*>(QStringLiteral("chkSolar"));
+            solar->setChecked(!solar->isChecked());
+            expected = QStringList{configParamPath(17), configParamPath(7)};
+        }
+
+        WritePreviewDlg* preview = startWrite();
+        QVERIFY(preview);
+        QStringList shown = preview->shownParams();
+        shown.sort();
+        expected.sort();
+        QCOMPARE(shown, expected);
+        QCOMPARE(preview->findChild<QLabel*>(QStringLiteral("lblNoChanges"))->isVisibleTo(preview), !change);
+        // The backup is the energizer's block as it was.
+        const qint64 backup = push->backupId();
+        QVERIFY(backup > 0);
+        QCOMPARE(store->entry(backup).value.block, toBlock(before));
+
+        if (!confirm) {
+            preview->reject();
+            QTRY_VERIFY(configDlg->exchangeText().contains(QLatin1String("nothing was written")));
+            QCOMPARE(sim.block(), before);
+            QCOMPARE(energizerEntries().size(), entriesBefore);
+            return;
+        }
+        preview->accept();
+        QTRY_COMPARE_WITH_TIMEOUT(configDlg->exchangeText(), QStringLiteral("Configuration written and verified"), 3000);
+        const HistoryEntry newest = energizerEntries().first();
+        QCOMPARE(newest.block, toBlock(sim.block()));
+        if (change) {
+            QCOMPARE(newest.kind, HistoryKind::Written);
+            QCOMPARE(energizerEntries().size(), entriesBefore + 1);
+            QCOMPARE(configChanges(store->entry(backup).value.block, newest.block).size(), 2);
+        } else {
+            QCOMPARE(newest.id, backup); // nothing new to keep
+        }
+    }
+
+    void historyDialogRestoresAndExports()
+    {
+        const QByteArray original = sim.block();
+        window->configModel().setReply(original);
+        gateDelay()->setValue(quint8(original.at(35)) == 30 ? 31 : 30);
+        WritePreviewDlg* preview = startWrite();
+        QVERIFY(preview);
+        const qint64 backup = push->backupId();
+        preview->accept();
+        QTRY_COMPARE_WITH_TIMEOUT(configDlg->exchangeText(), QStringLiteral("Configuration written and verified"), 3000);
+        QVERIFY(sim.block() != original);
+
+        window->findChild<QAction*>(QStringLiteral("actHistory"))->trigger();
+        auto* dlg = window->findChild<HistoryDlg*>();
+        QVERIFY(dlg);
+        QVector<qint64> listed;
+        for (const HistoryEntry& entry : energizerEntries())
+            listed << entry.id;
+        QCOMPARE(dlg->shownIds(), listed);
+        QVERIFY(std::is_sorted(listed.rbegin(), listed.rend()));
+        QVERIFY(listed.contains(backup));
+
+        // Against the energizer now: the one parameter the write changed.
+        dlg->selectIds({backup});
+        auto* diff = dlg->findChild<QTreeWidget*>(QStringLiteral("twDiff"));
+        QTRY_COMPARE_WITH_TIMEOUT(diff->topLevelItemCount(), 1, 3000);
+        QCOMPARE(diff->topLevelItem(0)->text(0), configParamPath(17));
+
+        const QString xml = data.filePath(QStringLiteral("backup.xml"));
+        dlg->askSaveFileName = [xml](qint64) { return xml; };
+        dlg->findChild<QPushButton*>(QStringLiteral("btnExport"))->click();
+        QFile exported(xml);
+        QVERIFY(exported.open(QIODevice::ReadOnly));
+        QCOMPARE(exported.readAll(), configToXml(store->entry(backup).value.block));
+
+        dlg->findChild<QPushButton*>(QStringLiteral("btnRestore"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(dlg->findChild<WritePreviewDlg*>(), 3000);
+        QCOMPARE(dlg->findChild<WritePreviewDlg*>()->shownParams(), QStringList{configParamPath(17)});
+        dlg->findChild<WritePreviewDlg*>()->accept();
+        QTRY_COMPARE_WITH_TIMEOUT(dlg->statusText(), QStringLiteral("Configuration written and verified"), 3000);
+        QCOMPARE(sim.block(), original);
+        QCOMPARE(energizerEntries().first().kind, HistoryKind::Restored);
+        QCOMPARE(dlg->shownIds().first(), energizerEntries().first().id);
+        dlg->close();
+    }
+
+    // Another process adds while the window reads and writes: nobody's entry is lost.
+    void keepsEntriesBesideAnotherWriter()
+    {
+        constexpr int Count = 150;
+        QProcess writer;
+        writer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        writer.start(QCoreApplication::applicationFilePath(),
+                     {QLatin1String(WriterArgument), store->path(), QString::number(Count)});
+        QVERIFY(writer.waitForStarted());
+        QVector<ConfigBlock> written;
+        for (const int delay : {41, 42}) {
+            window->configModel().setReply(sim.block());
+            gateDelay()->setValue(delay);
+            WritePreviewDlg* preview = startWrite();
+            QVERIFY(preview);
+            preview->accept();
+            QTRY_COMPARE_WITH_TIMEOUT(configDlg->exchangeText(), QStringLiteral("Configuration written and verified"),
+                                      3000);
+            written << toBlock(sim.block());
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(writer.state() == QProcess::NotRunning, 30000);
+        QCOMPARE(writer.exitCode(), 0);
+
+        QVERIFY2(keeper->problem().isEmpty(), qPrintable(keeper->problem()));
+        HistoryFilter other;
+        other.link = QLatin1String(WriterLink);
+        other.address = WriterAddress;
+        QCOMPARE(store->list(other).value.size(), Count);
+        const QVector<HistoryEntry> mine = energizerEntries();
+        QCOMPARE(mine.at(0).block, written.at(1));
+        QCOMPARE(mine.at(1).block, written.at(0));
+    }
+
+private:
+    QVector<HistoryEntry> energizerEntries() const
+    {
+        HistoryFilter filter;
+        filter.link = keeper ? keeper->link() : QString();
+        filter.address = keeper ? keeper->address() : -1;
+        const HistoryResult<QVector<HistoryEntry>> listed = store->list(filter);
+        return listed.value;
+    }
+    // Clicks "Write to energizer"; the preview once the backup is read.
+    WritePreviewDlg* startWrite()
+    {
+        configDlg->findChild<QPushButton*>(QStringLiteral("btnWriteEnerg"))->click();
+        if (!QTest::qWaitFor([] { return configDlg->findChild<WritePreviewDlg*>() != nullptr; }, 3000))
+            return nullptr;
+        return configDlg->findChild<WritePreviewDlg*>();
+    }
+    static QSpinBox* gateDelay() { return configDlg->findChild<QSpinBox*>(QStringLiteral("spnGateAlarmDelay")); }
+
+    QTemporaryDir data;
+    SimProcess sim;
+    std::unique_ptr<HistoryStore> store;
+    std::unique_ptr<MainWindow> window;
+    HistoryKeeper* keeper = nullptr;
+    ConfigPush* push = nullptr;
+};
+
+int main(int argc, char** argv)
+{
+    if (argc == 4 && qstrcmp(argv[1], WriterArgument) == 0) {
+        QCoreApplication app(argc, argv);
+        return addEntries(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt());
+    }
+    QApplication app(argc, argv);
+    TstConfigHistory test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_confighistory.moc"

@@ -1,0 +1,186 @@
+#include "protocol/configxml.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(ConfigBlock)
+
+namespace {
+
+QByteArray defaultFile()
+{
+    QFile file(QStringLiteral(EC_TEST_DATA "/default.xml"));
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qPrintable(file.fileName()));
+    return file.readAll();
+}
+
+QByteArray replaced(QByteArray text, const char* from, const char* to)
+{
+    const int at = text.indexOf(from);
+    if (at < 0)
+        qFatal("'%s' not in the test file", from);
+    return text.replace(at, int(qstrlen(from)), to);
+}
+
+// Random bytes with decimal PINs (a PIN nibble above 9 cannot survive a file).
+ConfigBlock randomBlock(quint32 seed)
+{
+    QRandomGenerator rng(seed);
+    ConfigBlock block;
+    for (auto& b : block)
+        b = static_cast<quint8>(rng.bounded(256));
+    for (int pin : {20, 21, 22}) // the 4-digit PINs take the first four digits
+        setParam(block, pin, QString::number(rng.bounded(1000000)).rightJustified(6, QLatin1Char('0')));
+    return block;
+}
+
+// What no parameter holds comes from the default block.
+void compareUnaddressed(const ConfigBlock& block)
+{
+    const ConfigBlock defaults = defaultConfigBlock();
+    for (int i : {0, 1, 2, 3, 4, 5, 9, 39, 51})
+        QCOMPARE(block[i], defaults[i]);
+    QCOMPARE(block[23] & 0x98, defaults[23] & 0x98);
+}
+
+// A row of the default file with one text replaced.
+void edited(const char* name, const char* from, const char* to, const QVariantMap& expected = {})
+{
+    QTest::newRow(name) << replaced(defaultFile(), from, to) << false << expected;
+}
+
+} // namespace
+
+class TestConfigXml : public QObject
+{
+    Q_OBJECT
+private slots:
+    void defaultText()
+    {
+        QCOMPARE(configToXml(defaultConfigBlock()), defaultFile());
+
+        // Building twice into one document replaces, not appends.
+        QDomDocument doc;
+        buildConfigDocument(doc, randomBlock(7));
+        buildConfigDocument(doc, defaultConfigBlock());
+        QCOMPARE(documentText(doc), defaultFile());
+
+        // A PIN nibble above 9 is written as two digits.
+        ConfigBlock block = defaultConfigBlock();
+        setParam(block, 21, QStringLiteral("12"));
+        QVERIFY(configToXml(block).contains("<MasterPIN value=\"121515\"/>"));
+    }
+
+    void roundTrip_data()
+    {
+        QTest::addColumn<ConfigBlock>("block");
+        QTest::newRow("default") << defaultConfigBlock();
+        for (quint32 seed : {1u, 2u, 0xC0FFEEu})
+            QTest::addRow("random %u", seed) << randomBlock(seed);
+        ConfigBlock ones;
+        ones.fill(0xFF);
+        for (int pin : {20, 21, 22})
+            setParam(ones, pin, QStringLiteral("999999"));
+        QTest::newRow("all bits set") << ones;
+    }
+
+    void roundTrip()
+    {
+        QFETCH(ConfigBlock, block);
+        const QByteArray text = configToXml(block);
+        ConfigBlock loaded;
+        loaded.fill(0xAB);
+        QString error;
+        QVERIFY2(configFromXml(text, loaded, &error), qPrintable(error));
+        for (int index = 0; index < ParamCount; ++index)
+            QCOMPARE(getParam(loaded, index), getParam(block, index));
+        compareUnaddressed(loaded);
+        QCOMPARE(configToXml(loaded), text);
+    }
+
+    void oddFiles_data()
+    {
+        QTest::addColumn<QByteArray>("xml");
+        QTest::addColumn<bool>("sparse"); // false: start from the default file's values
+        QTest::addColumn<QVariantMap>("expected"); // parameter index -> value
+
+        const QByteArray base = defaultFile();
+        QByteArray noNetwork = base;
+        noNetwork.truncate(base.indexOf("  <Network>"));
+        noNetwork += "</Configuration>\n";
+
+        QTest::newRow("no Network group") << noNetwork << false
+                                          << QVariantMap{{"70", 0}, {"71", 0}, {"72", 0}, {"73", 0}};
+        edited("negative into 3 bits", "FncControlMethod value=\"1\"", "FncControlMethod value=\"-1\"", {{"38", 7}});
+        edited("beyond int range", "AlarmOnTime value=\"120\"", "AlarmOnTime value=\"4294967416\"", {{"23", 0}});
+        edited("attribute missing", "BigNetworkAddress value=\"1\"", "BigNetworkAddress other=\"1\"", {{"71", 0}});
+        edited("PIN with 0xF nibbles read back as digits", "MasterPIN value=\"1234\"", "MasterPIN value=\"121515\"",
+               {{"21", "1215"}});
+        edited("short PIN", "InstallerPIN value=\"407318\"", "InstallerPIN value=\"40\"", {{"20", "4015151515"}});
+        edited("second element of a name ignored", "<LCD2 value=\"0\"/>",
+               "<LCD2 value=\"0\"/><LCD2 value=\"9\"/><Unknown value=\"3\"/>");
+        edited("first group of a name wins", "  <Inputs>",
+               "  <Network><BigNetworkAddress value=\"9\"/></Network>\n  <Inputs>",
+               {{"70", 0}, {"71", 9}, {"72", 0}, {"73", 0}});
+
+        QTest::newRow("single value, text and comments around")
+            << QByteArray("<?xml version='1.0'?><!-- saved --><Configuration>text<Inputs><!-- x -->"
+                          "<GateInputFunction value=' 5 '>body</GateInputFunction></Inputs></Configuration>")
+            << true << QVariantMap{{"60", 5}};
+    }
+
+    void oddFiles()
+    {
+        QFETCH(QByteArray, xml);
+        QFETCH(bool, sparse);
+        QFETCH(QVariantMap, expected);
+
+        ConfigBlock block;
+        block.fill(0x5A);
+        QString error;
+        QVERIFY2(configFromXml(xml, block, &error), qPrintable(error));
+        for (int index = 0; index < ParamCount; ++index) {
+            // A parameter the file lacks reads 0, its PIN digits 0xF.
+            QVariant want = !sparse ? getParam(defaultConfigBlock(), index)
+                            : index == 20 ? QStringLiteral("151515151515")
+                            : index < 20 || index > 22 ? QVariant(0) : QStringLiteral("15151515");
+            want = expected.value(QString::number(index), want);
+            const QVariant got = getParam(block, index);
+            QVERIFY2(got.toDouble() == want.toDouble() && got.toString() == want.toString(),
+                     qPrintable(QStringLiteral("%1: %2 != %3").arg(index).arg(got.toString(), want.toString())));
+        }
+        compareUnaddressed(block);
+    }
+
+    void malformed_data()
+    {
+        QTest::addColumn<QByteArray>("xml");
+        const QByteArray base = defaultFile();
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("cut short") << base.left(base.size() / 2);
+        QTest::newRow("mismatched tag") << replaced(base, "</Inputs>", "</Input>");
+        // Well-formed, but no configuration: loading one would write zeros and 0xF PINs.
+        QTest::newRow("other root") << replaced(replaced(base, "<Configuration Company=\"Ravlin (Pty) Ltd\">", "<Setup>"),
+                                                "</Configuration>", "</Setup>");
+        QTest::newRow("no parameter") << QByteArray("<Configuration><Options><Colour value='3'/></Options></Configuration>");
+        QTest::newRow("groups nested too deep") << QByteArray("<Configuration><b><Options><LCD1 value='3'/></Options></b></Configuration>");
+    }
+
+    void malformed()
+    {
+        QFETCH(QByteArray, xml);
+        ConfigBlock block;
+        block.fill(0x5A);
+        const ConfigBlock before = block;
+        QString error;
+        QVERIFY(!configFromXml(xml, block, &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(!configFromXml(xml, block)); // no error sink
+        QVERIFY(block == before);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestConfigXml)
+#include "tst_configxml.moc"

@@ -1,0 +1,209 @@
+// The site file: every refusal names its line; the example reads as written.
+#include "services/sitefile.h"
+
+#include <QtTest>
+
+class TestSiteFile : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void refused_data();
+    void refused();
+    void example();
+    void defaults();
+    void shippedExample();
+    void linkSettings_data();
+    void linkSettings();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+namespace {
+
+// A link section that is fine on its own, to complete files that test something else.
+const QByteArray okLink = "[north]\nlink = tcp:127.0.0.1:4001\nenergizers = 1-3\n";
+
+} // namespace
+
+void TestSiteFile::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QFile password(m_dir.filePath(QStringLiteral("mqtt.password")));
+    QVERIFY(password.open(QIODevice::WriteOnly));
+    password.write("s3cret\n");
+}
+
+void TestSiteFile::refused_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("word");
+
+    QTest::newRow("unknown gateway key") << "# site\n[gateway]\nintervall = 2\n" + okLink << 3 << "unknown key 'intervall'";
+    QTest::newRow("unknown link key") << okLink + "energiser = 4\n" << 4 << "unknown key 'energiser'";
+    QTest::newRow("unknown link kind") << QByteArray("[a]\nlink = rs485:/dev/ttyS0\nenergizers = 1\n") << 2 << "rs485";
+    QTest::newRow("address above 63") << QByteArray("[a]\nlink = tcp:127.0.0.1:1\n; x\nenergizers = 1,64\n") << 4 << "64";
+    QTest::newRow("address twice") << QByteArray("[a]\nlink = tcp:127.0.0.1:1\nenergizers = 1-5,3\n") << 3 << "twice";
+    QTest::newRow("reversed range") << QByteArray("[a]\nlink = tcp:127.0.0.1:1\nenergizers = 9-2\n") << 3 << "backwards";
+    QTest::newRow("same serial port") << QByteArray("[a]\nlink = serial:/dev/ttyUSB0\nenergizers = 1\n"
+                                                    "[b]\nenergizers = 2\nlink = serial:ttyUSB0@9600\n")
+                                      << 6 << "already used by [a]";
+    QTest::newRow("same host and port") << okLink + "[b]\nlink = udp:127.0.0.1:4001\nenergizers = 1\n" << 5 << "already used";
+    QTest::newRow("same bind address") << QByteArray("[a]\nlink = udp-client:127.0.0.2:5000@127.0.0.1\nenergizers = 1\n"
+                                                     "[b]\nlink = udp-client:127.0.0.3:5000@127.0.0.1\nenergizers = 1\n")
+                                       << 5 << "local address";
+    QTest::newRow("bind missing") << QByteArray("[a]\nlink = udp-client:127.0.0.2:5000\nenergizers = 1\n") << 2 << "BIND";
+    QTest::newRow("password file missing") << "[gateway]\nusername = u\npassword-file = missing.password\n" + okLink << 3 << "does not exist";
+    QTest::newRow("password file a folder") << "[gateway]\nusername = u\npassword-file = .\n" + okLink << 3 << "regular file";
+    QTest::newRow("password file, no user") << "[gateway]\npassword-file = mqtt.password\n" + okLink << 2 << "username";
+    QTest::newRow("password in the file") << "[gateway]\npassword = hunter2\n" + okLink << 2 << "password-file";
+    QTest::newRow("section with +") << QByteArray("[no+rth]\n") << 1 << "'+'";
+    QTest::newRow("section with #") << QByteArray("[no#rth]\n") << 1 << "'#'";
+    QTest::newRow("section with /") << QByteArray("[no/rth]\n") << 1 << "'/'";
+    QTest::newRow("section with control") << QByteArray("[no\x01rth]\n") << 1 << "control";
+    QTest::newRow("display name with /") << okLink + "name.2 = gate 1/2\n" << 4 << "'/'";
+    QTest::newRow("display name with tab") << okLink + "name.2 = gate\t2\n" << 4 << "control";
+    QTest::newRow("name of an address not served") << okLink + "name.7 = shed\n" << 4 << "not in";
+    QTest::newRow("no link key") << QByteArray("\n[a]\nenergizers = 1\n[b]\n") << 2 << "no 'link'";
+    QTest::newRow("no energizers key") << QByteArray("[a]\nlink = tcp:127.0.0.1:1\n") << 1 << "no 'energizers'";
+    QTest::newRow("section twice") << okLink + "[north]\n" << 4 << "given twice";
+    QTest::newRow("key twice") << okLink + "energizers = 4\n" << 4 << "given twice";
+    QTest::newRow("bad boolean") << "[gateway]\ndiscovery = maybe\n" + okLink << 2 << "true or false";
+    QTest::newRow("port too big") << "[gateway]\nmqtt = 127.0.0.1:70000\n" + okLink << 2 << "1..65535";
+    QTest::newRow("port zero") << "[gateway]\nmetrics = 127.0.0.1:0\n" + okLink << 2 << "1..65535";
+    QTest::newRow("metrics without port") << "[gateway]\nmetrics = 127.0.0.1\n" + okLink << 2 << "HOST:PORT";
+    QTest::newRow("IPv6 without brackets") << "[gateway]\nmqtt = ::1:1883\n" + okLink << 2 << "brackets";
+    QTest::newRow("interval zero") << "[gateway]\ninterval = 0\n" + okLink << 2 << "interval";
+    QTest::newRow("topic wildcard") << "[gateway]\ntopic = farm/+\n" + okLink << 2 << "'+'";
+    QTest::newRow("key before section") << QByteArray("mqtt = 127.0.0.1\n") << 1 << "before any section";
+    QTest::newRow("no equals sign") << okLink + "energizers 4\n" << 4 << "key = value";
+    QTest::newRow("no link section") << QByteArray("[gateway]\n# nothing\n") << 2 << "nothing to serve";
+}
+
+void TestSiteFile::refused()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, line);
+    QFETCH(QString, word);
+    const SiteFile::Result result = SiteFile::parse(text, QStringLiteral("site.conf"), m_dir.path());
+    QVERIFY2(!result.ok(), qPrintable(QStringLiteral("accepted:\n") + QString::fromUtf8(text)));
+    QCOMPARE(result.line, line);
+    QVERIFY2(result.error.startsWith(QStringLiteral("site.conf:%1: ").arg(line)), qPrintable(result.error));
+    QVERIFY2(result.error.contains(word), qPrintable(result.error));
+    QVERIFY(result.site.links.isEmpty());
+}
+
+void TestSiteFile::example()
+{
+    const QString path = m_dir.filePath(QStringLiteral("site.conf"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[gateway]\r\n"
+               "# the broker\n"
+               "mqtt = 127.0.0.1:1883\n"
+               "topic = farm\n"
+               "discovery = true\n"
+               "allow-zone-commands = false\n"
+               "username = gateway\n"
+               "password-file = mqtt.password\n"
+               "metrics = [::1]:9817\n"
+               "interval = 0.5\n"
+               "\n"
+               "; one section per link\n"
+               "[north]\n"
+               "link = serial:/dev/ttyUSB0@38400\n"
+               "energizers = 1-12,15\n"
+               "name.3 = North gate\n");
+    file.close();
+
+    const SiteFile::Result result = SiteFile::read(path);
+    QVERIFY2(result.ok(), qPrintable(result.error));
+    const GatewayOptions& g = result.site.gateway;
+    QCOMPARE(g.mqttHost, QStringLiteral("127.0.0.1"));
+    QCOMPARE(g.topicPrefix, QStringLiteral("farm"));
+    QVERIFY(g.discovery);
+    QVERIFY(!g.allowZoneCommands);
+    QCOMPARE(g.password, QStringLiteral("s3cret")); // from the file beside site.conf, newline stripped
+    QCOMPARE(g.metricsHost, QStringLiteral("::1"));
+    QCOMPARE(g.metricsPort, quint16(9817));
+    QCOMPARE(g.intervalSeconds, 0.5);
+
+    QCOMPARE(result.site.links.size(), 1);
+    const SiteLink& north = result.site.links.constFirst();
+    QCOMPARE(north.name, QStringLiteral("north"));
+    QCOMPARE(north.kind, SiteLinkKind::Serial);
+    QCOMPARE(north.portName, QStringLiteral("/dev/ttyUSB0"));
+    QCOMPARE(north.baudRate, 38400);
+    QCOMPARE(north.addresses, (QVector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 15}));
+    QCOMPARE(north.displayNames.value(3), QStringLiteral("North gate"));
+}
+
+void TestSiteFile::defaults()
+{
+    const SiteFile::Result result =
+        SiteFile::parse("[gateway]\nmqtt = broker.local\n" + okLink, QStringLiteral("site.conf"), m_dir.path());
+    QVERIFY2(result.ok(), qPrintable(result.error));
+    const GatewayOptions& g = result.site.gateway;
+    QCOMPARE(g.mqttPort, quint16(1883));
+    QCOMPARE(g.topicPrefix, QStringLiteral("energizer"));
+    QCOMPARE(g.discoveryPrefix, QStringLiteral("homeassistant"));
+    QVERIFY(!g.discovery);
+    QVERIFY(!g.hasMetrics());
+    QCOMPARE(g.intervalSeconds, 1.0);
+}
+
+// The file users copy must pass --check as it comes.
+void TestSiteFile::shippedExample()
+{
+    const SiteFile::Result result = SiteFile::read(QStringLiteral(EC_SITE_EXAMPLE));
+    QVERIFY2(result.ok(), qPrintable(result.error));
+    QVERIFY(result.site.gateway.hasMqtt());
+    QVERIFY(result.site.gateway.hasMetrics());
+    QCOMPARE(result.site.gateway.metricsHost, QStringLiteral("127.0.0.1"));
+}
+
+void TestSiteFile::linkSettings_data()
+{
+    QTest::addColumn<QByteArray>("link");
+    QTest::addColumn<int>("comMode");
+    QTest::addColumn<int>("netMode");
+    QTest::addColumn<QString>("target"); // portName or ipAddress
+    QTest::addColumn<int>("number"); // baudRate or portNumber
+    QTest::addColumn<QString>("own");
+
+    QTest::newRow("serial") << QByteArray("serial:/dev/ttyS1") << 0 << 0 << "/dev/ttyS1" << 19200 << "";
+    QTest::newRow("udp") << QByteArray("udp:127.0.0.1:6128") << 1 << 0 << "127.0.0.1" << 6128 << "";
+    QTest::newRow("udp-client") << QByteArray("udp-client:127.0.0.2:6128@127.0.0.1") << 1 << 1 << "127.0.0.2" << 6128 << "127.0.0.1";
+    QTest::newRow("tcp ipv6") << QByteArray("tcp:[::1]:4001") << 1 << 2 << "::1" << 4001 << "";
+}
+
+void TestSiteFile::linkSettings()
+{
+    QFETCH(QByteArray, link);
+    QFETCH(int, comMode);
+    QFETCH(int, netMode);
+    QFETCH(QString, target);
+    QFETCH(int, number);
+    QFETCH(QString, own);
+    const SiteFile::Result result =
+        SiteFile::parse("[l]\nlink = " + link + "\nenergizers = 7,9\n", QStringLiteral("site.conf"), m_dir.path());
+    QVERIFY2(result.ok(), qPrintable(result.error));
+    const Settings s = ::linkSettings(result.site.links.constFirst());
+    QCOMPARE(s.comMode, comMode);
+    QCOMPARE(s.energizerAddress, 7);
+    if (comMode == 0) {
+        QCOMPARE(s.portName, target);
+        QCOMPARE(s.baudRate, number);
+        QCOMPARE(s.dataBits, 8);
+        return;
+    }
+    QCOMPARE(s.netMode, netMode);
+    QCOMPARE(s.ipAddress, target);
+    QCOMPARE(s.portNumber, number);
+    QCOMPARE(s.ownIpAddress, own);
+}
+
+QTEST_GUILESS_MAIN(TestSiteFile)
+#include "tst_sitefile.moc"

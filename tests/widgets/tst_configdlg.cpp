@@ -1,0 +1,392 @@
+// The configuration dialog, its advanced options and its files, without a link.
+#include "widgets/configdlg.h"
+#include "services/configmodel.h"
+#include "services/configtransfer.h"
+#include "protocol/configxml.h"
+#include "link/energizerbus.h"
+#include "link/station.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTimeEdit>
+#include <QtTest>
+
+#include <csignal>
+#include <functional>
+#include <memory>
+#include <sys/resource.h>
+
+Q_DECLARE_METATYPE(ConfigBlock)
+
+namespace {
+
+template <class T = QWidget>
+T* widget(QWidget* dialog, const QString& name)
+{
+    T* w = dialog->findChild<T*>(name);
+    return w ? w : (qFatal("no widget %s", qPrintable(name)), nullptr);
+}
+
+// Parameter 25 stands for the whole re-arm count: low byte 25, high byte 26.
+constexpr int Rearm = 25;
+
+void setValue(ConfigBlock& block, int index, int value)
+{
+    setParam(block, index, index == Rearm ? value % 256 : value);
+    if (index == Rearm)
+        setParam(block, 26, value / 256);
+}
+
+// Random bytes, with the parameters whose widgets show fewer values than
+// their field holds limited to what the widgets show; the advanced options'
+// hidden widgets must take any value of their field.
+ConfigBlock blockFittingWidgets(QRandomGenerator& rng)
+{
+    ConfigBlock block;
+    for (quint8& b : block)
+        b = static_cast<quint8>(rng.bounded(256));
+    // A multiple of step within lo..hi.
+    auto pick = [&rng](int lo, int hi, int step = 1) {
+        lo = (lo + step - 1) / step;
+        return step * (lo + static_cast<int>(rng.bounded(hi / step - lo + 1)));
+    };
+    const struct { int param, max; } limits[] = {{29, 4}, {0, 2},  {18, 1}, {19, 1}, {17, 99}, {61, 1},
+                                                 {60, 3}, {62, 2}, {63, 2}, {64, 1}, {65, 1},  {66, 1},
+                                                 {67, 1}, {68, 1}, {69, 1}, {72, 2}, {73, 1}, {23, 250}, {24, 250}};
+    for (const auto& l : limits)
+        setParam(block, l.param, pick(0, l.max));
+    for (const auto& [param, digits] : {std::pair{20, 6}, {21, 4}, {22, 4}})
+        setParam(block, param, QString::number(rng.bounded(1000000) + 1000000).right(digits));
+    setValue(block, Rearm, pick(0, 65535, 6));
+    // Per zone: alarm delay, condition level, control method, state at power
+    // on, then the voltages (steps of 170 V) within their spin boxes.
+    const struct { int offset, lo, hi, step; } fields[] = {{3, 1, 15, 1}, {4, 3, 6, 1}, {8, 0, 1, 1}, {9, 0, 2, 1},
+        {10, 3000, 6000, 170}, {11, 2000, 5000, 170}, {12, 500, 1500, 170}, {13, 900, 1900, 170}, {14, 6000, 9700, 170}};
+    for (int first : {30, 45})
+        for (const auto& f : fields)
+            setParam(block, first + f.offset, pick(f.lo, f.hi, f.step));
+    return block;
+}
+
+// Runs action on the next modal dialog from inside its exec(), the first
+// event loop to run.
+void onNextModal(std::function<void(QWidget*)> action)
+{
+    QTimer::singleShot(0, [action] { action(QApplication::activeModalWidget()); });
+}
+
+// Opens the advanced options from dlg, lets edit change the widgets, then
+// presses OK or Cancel.
+void runAdvOptions(ConfigDlg& dlg, bool ok, std::function<void(QWidget*)> edit)
+{
+    onNextModal([ok, edit](QWidget* adv) {
+        edit(adv);
+        widget<QAbstractButton>(adv, ok ? "btnOK" : "btnCancel")->click();
+    });
+    widget<QAbstractButton>(&dlg, "btnShowAdvOptions")->click();
+}
+
+// The dialog on its own block and a station whose bus is never opened.
+struct Dialog
+{
+    EnergizerBus bus;
+    Station station{bus, 1, nullptr};
+    ConfigTransfer transfer{station};
+    ConfigModel model;
+    ConfigDlg dlg{model, station, transfer, nullptr, QString()};
+
+    void change(const std::function<void(ConfigBlock&)>& edit)
+    {
+        ConfigBlock block = model.block();
+        edit(block);
+        model.setBlock(block);
+    }
+};
+
+// Time, value or check state.
+QVariant shownValue(QWidget* w) { return w->metaObject()->userProperty().read(w); }
+
+// Each widget named after a parameter (the forms use the file's element
+// names, zone parameters with the zone's number) shows that parameter;
+// counts the parameters so shown.
+void checkNamedWidgets(QWidget* dialog, const ConfigBlock& block, int& named)
+{
+    for (int i = 0; i < ParamCount; ++i) {
+        const QString name = paramInfo(i)->name + (i >= 30 && i < 60 ? QString::number(i < 45 ? 1 : 2) : QString());
+        const double value = getParam(block, i).toDouble();
+        for (QWidget* w : dialog->findChildren<QWidget*>(QRegularExpression("^(chk|spn|edt)" + name + '$'))) {
+            ++named;
+            QVERIFY2(qAbs(shownValue(w).toDouble() - value) < 0.05, qPrintable(name));
+        }
+        // Radio buttons stand for 0, 1, 2, ... in the order of their names.
+        auto buttons = dialog->findChildren<QAbstractButton*>(QRegularExpression("^rBtn" + name + "_?\\d$"));
+        std::sort(buttons.begin(), buttons.end(), [](auto* a, auto* b) { return a->objectName() < b->objectName(); });
+        named += !buttons.isEmpty();
+        for (int k = 0; k < buttons.size(); ++k)
+            QVERIFY2(buttons[k]->isChecked() == (k == value), qPrintable(name));
+    }
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TstConfigDlg : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> dir;
+    QString path(const QString& name) const { return dir->filePath(name); }
+    QStringList entries() const { return QDir(dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot); }
+    static QByteArray bytes(const ConfigBlock& block) { return QByteArray(reinterpret_cast<const char*>(block.data()), ConfigBlockSize); }
+
+private slots:
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir->isValid());
+    }
+
+    void widgetsKeepEveryValue_data()
+    {
+        QTest::addColumn<ConfigBlock>("block");
+        QTest::newRow("default") << defaultConfigBlock();
+        ConfigBlock extremes = defaultConfigBlock();
+        // Storage capacitor byte 255, arcing threshold, arcing filter, release filter.
+        for (const auto& [param, value] : {std::pair{32, 994.5}, {35, 127.0}, {36, 7.0}, {37, 31.0}})
+            setParam(extremes, param, value), setParam(extremes, param + 15, value);
+        QTest::newRow("hidden at their limits") << extremes;
+        QRandomGenerator rng(20261206);
+        for (int i = 0; i < 80; ++i)
+            QTest::addRow("random %d", i) << blockFittingWidgets(rng);
+    }
+
+    // A block shown and taken back, with "OK" in the advanced options on the
+    // way, keeps all 52 bytes, and every widget shows its own parameter.
+    void widgetsKeepEveryValue()
+    {
+        QFETCH(ConfigBlock, block);
+        Dialog d;
+        ConfigDlg& dlg = d.dlg;
+        d.model.setReply(bytes(block));
+        d.model.setReply(QByteArray(ConfigBlockSize - 1, '\x55')); // short: ignored
+        int named = 0;
+        checkNamedWidgets(&dlg, block, named);
+        runAdvOptions(dlg, true, [&](QWidget* adv) { checkNamedWidgets(adv, block, named); });
+        QCOMPARE(named, 29 + 27);
+        dlg.updateRecord();
+        QCOMPARE(bytes(d.model.block()).toHex(' '), bytes(block).toHex(' '));
+    }
+
+    void binding_data()
+    {
+        QTest::addColumn<int>("param");
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<QString>("widgetName");
+        QTest::addColumn<QVariant>("shown");
+        QTest::addColumn<int>("writtenBack");
+
+        QTest::newRow("service alarm 0 is checked") << 4 << 0 << "chkServiceAlarm" << QVariant(true) << 0;
+        QTest::newRow("tamper alarm 1 is unchecked") << 5 << 1 << "chkTamperAlarm" << QVariant(false) << 1;
+        QTest::newRow("strobe 2 as combined") << 18 << 2 << "rBtnZ1_12" << QVariant(true) << 1;
+        QTest::newRow("LCD2 4") << 29 << 4 << "rBtnLCD2_battery" << QVariant(true) << 4;
+        QTest::newRow("LCD2 7 keeps the shown button") << 29 << 7 << "rBtnLCD2_good" << QVariant(true) << 0;
+        QTest::newRow("gate delay 100 clamped") << 17 << 100 << "spnGateAlarmDelay" << QVariant(99) << 99;
+        QTest::newRow("expansion card 3 kept") << 72 << 3 << "cmbExpansionCardConfiguration" << QVariant("") << 3;
+        QTest::newRow("off time 255 at maximum") << 24 << 255 << "teSirenOff" << QVariant(QTime(0, 4, 10)) << 250;
+        QTest::newRow("condition level 7: none") << 49 << 7 << "rBtnCondLvl2_6" << QVariant(false) << 7;
+        QTest::newRow("low power 2040 clamped") << 58 << 2040 << "spnFncLowPwrVltg2" << QVariant(1900) << 1870;
+        QTest::newRow("re-arm largest count, 30 s dropped") << Rearm << 65535 << "spnDaySirenReArm" << QVariant(7) << 65532;
+    }
+
+    // A stored value, how it shows, and what is taken back without changes;
+    // nothing else moves.
+    void binding()
+    {
+        QFETCH(int, param);
+        QFETCH(int, stored);
+        QFETCH(QString, widgetName);
+        QFETCH(QVariant, shown);
+        QFETCH(int, writtenBack);
+
+        Dialog d;
+        ConfigDlg& dlg = d.dlg;
+        d.change([&](ConfigBlock& block) { setValue(block, param, stored); });
+        ConfigBlock expected = d.model.block();
+        setValue(expected, param, writtenBack);
+        // Not in the dialog: in the advanced options, taken back with "OK".
+        QWidget* inDialog = dlg.findChild<QWidget*>(widgetName);
+        QVariant seen = inDialog ? shownValue(inDialog) : QVariant();
+        runAdvOptions(dlg, true, [&](QWidget* adv) { seen = inDialog ? seen : shownValue(widget(adv, widgetName)); });
+        dlg.updateRecord();
+        QCOMPARE(seen, shown);
+        QVERIFY(d.model.block() == expected);
+    }
+
+    // PIN fields take digits only, six at most, and keep a leading zero. An
+    // energizer may hold 0xF nibbles (no PIN set): "1521" shown in the edit
+    // must not replace them unless the installer retypes the PIN.
+    void pins()
+    {
+        Dialog d;
+        ConfigDlg& dlg = d.dlg;
+        d.change([](ConfigBlock& block) { block[10] = 0xFF, block[11] = 0xF2; });
+        QCOMPARE(widget<QLineEdit>(&dlg, "edtMasterPIN")->text(), QStringLiteral("1521"));
+        const ConfigBlock unshowable = d.model.block();
+        dlg.updateRecord();
+        QVERIFY(d.model.block() == unshowable);
+
+        for (const auto& [edit, typed, kept] : {std::array<const char*, 3>{"edtInstallerPIN", "+1,2a3 4.567", "123456"},
+                                                {"edtMasterPIN", "0421", "0421"}}) {
+            auto* line = widget<QLineEdit>(&dlg, edit);
+            line->selectAll();
+            QTest::keyClicks(line, typed);
+            QCOMPARE(line->text(), QString(kept));
+        }
+        dlg.updateRecord();
+        QCOMPARE(d.model.block()[11], quint8(0x04));
+        QCOMPARE(d.model.block()[10], quint8(0x21));
+    }
+
+    // Typed values are stored on "OK" only, and no re-arm time whose count does not fit 16 bits.
+    void advTypedValues()
+    {
+        const auto edit = [](QWidget* adv) {
+            auto* days = widget<QSpinBox>(adv, "spnDaySirenReArm");
+            auto* time = widget<QTimeEdit>(adv, "teSirenReArm");
+            time->setTime(QTime(23, 59));
+            days->setValue(7);
+            QCOMPARE(time->time(), QTime(14, 2));
+            // Leaving the last day lifts the limit again.
+            days->setValue(6);
+            time->setTime(QTime(23, 59));
+            QCOMPARE(time->time(), QTime(23, 59));
+            days->setValue(7);
+        };
+        Dialog d;
+        ConfigDlg& dlg = d.dlg;
+        ConfigBlock expected = d.model.block();
+        runAdvOptions(dlg, false, edit);
+        QVERIFY(d.model.block() == expected);
+        runAdvOptions(dlg, true, edit);
+        setValue(expected, Rearm, (7 * 1440 + 14 * 60 + 2) * 6);
+        QVERIFY(d.model.block() == expected);
+    }
+
+    // "OK" in the advanced options stores their parameters only: an edit
+    // here that is not stored yet stays shown.
+    void unsavedEditSurvivesAdvancedOptions()
+    {
+        Dialog d;
+        auto* delay = widget<QSpinBox>(&d.dlg, "spnGateAlarmDelay");
+        QVERIFY(delay->value() != 42);
+        delay->setValue(42);
+        runAdvOptions(d.dlg, true, [](QWidget* adv) { widget<QSpinBox>(adv, "spnEventsBeforeRearm")->setValue(3); });
+        QCOMPARE(delay->value(), 42);
+        QCOMPARE(d.model.param(27).toInt(), 3);
+    }
+
+    void saveAndLoad_data()
+    {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("no suffix") << "setup" << "setup.xml";
+        QTest::newRow("upper-case suffix") << "SETUP.XML" << "SETUP.XML";
+        QTest::newRow("other suffix") << "setup.txt" << "setup.txt.xml";
+        QTest::newRow("suffix inside") << "setup.xml.bak" << "setup.xml.bak.xml";
+    }
+
+    // The file holds what the widgets show, an edit not yet stored included,
+    // and loading it shows that again.
+    void saveAndLoad()
+    {
+        QFETCH(QString, chosen);
+        QFETCH(QString, written);
+        QRandomGenerator rng(7);
+        ConfigBlock expected = blockFittingWidgets(rng);
+        Dialog saving;
+        ConfigDlg& saver = saving.dlg;
+        saving.model.setReply(bytes(expected));
+        widget<QSpinBox>(&saver, "spnGateAlarmDelay")->setValue(42);
+        setParam(expected, 17, 42);
+        saver.askSaveFileName = [&] { return path(chosen); };
+        saver.writeToFile();
+        QCOMPARE(entries(), QStringList{written});
+        QCOMPARE(readAll(path(written)), configToXml(expected));
+        QVERIFY(saver.windowTitle().endsWith(' ' + path(written)));
+
+        Dialog loading;
+        ConfigDlg& loader = loading.dlg;
+        loader.askOpenFileName = [&] { return path(written); };
+        loader.loadFromFile();
+        for (int i = 0; i < ParamCount; ++i)
+            QCOMPARE(loading.model.param(i), getParam(expected, i));
+        QCOMPARE(widget<QSpinBox>(&loader, "spnGateAlarmDelay")->value(), 42);
+    }
+
+    void refusedFileChangesNothing_data()
+    {
+        QTest::addColumn<bool>("save");
+        QTest::addColumn<QString>("chosen"); // empty: file dialog cancelled
+        // Runs as root in CI, so permissions cannot make a directory unwritable.
+        QTest::newRow("save: directory is a file") << true << "plain/setup.xml";
+        QTest::newRow("save: name is a directory") << true << "folder.xml";
+        QTest::newRow("save: disk refuses the write") << true << "setup.xml";
+        QTest::newRow("load: cancelled") << false << "";
+        QTest::newRow("load: not XML") << false << "plain";
+        QTest::newRow("load: foreign XML") << false << "foreign.xml";
+    }
+
+    // A failed save keeps the old file, a refused load the dialog's values.
+    void refusedFileChangesNothing()
+    {
+        QFETCH(bool, save);
+        QFETCH(QString, chosen);
+        const bool sizeLimit = save && chosen == QLatin1String("setup.xml"); // the disk refuses the write
+        const QList<QPair<QString, QByteArray>> files = {{"plain", "GateAlarmDelay=5\n"},
+            {"setup.xml", "<Configuration>old</Configuration>\n"},
+            {"foreign.xml", "<Setup><Options><LCD2 value=\"1\"/></Options></Setup>"}};
+        for (const auto& [name, content] : files) {
+            QFile file(path(name));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        }
+        QVERIFY(QDir(dir->path()).mkdir("folder.xml"));
+        const QStringList entriesBefore = entries();
+        Dialog d;
+        ConfigDlg& dlg = d.dlg;
+        QRandomGenerator rng(5);
+        d.model.setReply(bytes(blockFittingWidgets(rng)));
+        const ConfigBlock before = d.model.block();
+        const QString title = dlg.windowTitle();
+
+        dlg.askSaveFileName = dlg.askOpenFileName = [&] { return chosen.isEmpty() ? chosen : path(chosen); };
+        QString boxText;
+        if (!chosen.isEmpty()) // a cancelled file dialog shows no box
+            onNextModal([&](QWidget* box) { boxText = static_cast<QMessageBox*>(box)->text(), box->close(); });
+        rlimit unlimited{};
+        getrlimit(RLIMIT_FSIZE, &unlimited);
+        const rlimit limit{sizeLimit ? rlim_t(256) : unlimited.rlim_cur, unlimited.rlim_max}; // writes past 256 bytes refused
+        std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &limit);
+        save ? dlg.writeToFile() : dlg.loadFromFile();
+        setrlimit(RLIMIT_FSIZE, &unlimited);
+        // Refused with a reason (a load names the file too), never silently.
+        QCOMPARE(boxText.isEmpty(), chosen.isEmpty());
+        QVERIFY(save || chosen.isEmpty() || boxText.startsWith(QDir::toNativeSeparators(path(chosen))));
+        QVERIFY(d.model.block() == before);
+        QCOMPARE(dlg.windowTitle(), title);
+        QCOMPARE(entries(), entriesBefore);
+        for (const auto& [name, content] : files)
+            QCOMPARE(readAll(path(name)), content);
+    }
+};
+
+QTEST_MAIN(TstConfigDlg)
+#include "tst_configdlg.moc"

@@ -1,0 +1,100 @@
+// "Write to file" and "Load from file" of the configuration dialog.
+#include "widgets/configdlg.h"
+
+#include "services/configmodel.h"
+#include "protocol/configxml.h"
+#include "protocol/settingsfile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDomDocument>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QSaveFile>
+
+namespace {
+
+// Unbuffered, so a short write (disk full) fails here with its reason:
+// QSaveFile::commit() does not notice when its own final flush falls short.
+bool writeAll(QSaveFile& file, const QByteArray& data)
+{
+    for (qint64 done = 0; done < data.size();) {
+        const qint64 n = file.write(data.constData() + done, data.size() - done);
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+} // namespace
+
+QString ConfigDlg::chooseSaveFileName(QWidget* parent)
+{
+    return QFileDialog::getSaveFileName(parent, tr("Save File"), fileDialogFolder(),
+                                        tr("XML Files (*.xml)"), nullptr, QFileDialog::DontUseNativeDialog);
+}
+
+QString ConfigDlg::chooseOpenFileName(QWidget* parent)
+{
+    return QFileDialog::getOpenFileName(parent, tr("Select File"), fileDialogFolder(),
+                                        QStringLiteral("XML (*.xml)"), nullptr, QFileDialog::DontUseNativeDialog);
+}
+
+void ConfigDlg::showFileInTitle()
+{
+    setWindowTitle(QCoreApplication::applicationName() + QLatin1Char(' ') + QCoreApplication::applicationVersion()
+                   + QLatin1Char(' ') + fileName);
+}
+
+void ConfigDlg::writeToFile()
+{
+    updateRecord();
+    buildConfigDocument(*domDocument, m_model.block());
+
+    const QString chosen = askSaveFileName();
+    if (chosen.isEmpty())
+        return;
+    fileName = chosen;
+    if (!fileName.endsWith(QLatin1String(".xml"), Qt::CaseInsensitive))
+        fileName += QLatin1String(".xml");
+
+    // The previous file stays as it was until the new one is complete.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !writeAll(file, documentText(*domDocument))
+        || !file.commit()) {
+        QMessageBox::warning(this, tr("File writting error"), file.errorString());
+        return;
+    }
+    showFileInTitle();
+}
+
+void ConfigDlg::loadFromFile()
+{
+    const QString chosen = askOpenFileName();
+    if (chosen.isEmpty())
+        return;
+    // Anything but a configuration is refused before the dialog changes.
+    QFile file(chosen);
+    QDomDocument loaded;
+    QString problem;
+    if (!file.open(QIODevice::ReadOnly))
+        problem = file.errorString();
+    else if (!parseConfigFile(file.readAll(), loaded, &problem))
+        problem = tr("This file is not an energizer configuration: %1.").arg(problem);
+    if (!problem.isEmpty()) {
+        QMessageBox::warning(this, tr("File loading error"),
+                             tr("%1 was not loaded.").arg(QDir::toNativeSeparators(chosen)) + QLatin1Char('\n')
+                                 + problem);
+        return;
+    }
+    fileName = chosen;
+    *domDocument = loaded;
+    showFileInTitle();
+
+    // Parameters the file leaves out take their defaults.
+    ConfigBlock block = defaultConfigBlock();
+    readConfigDocument(*domDocument, block);
+    m_model.setBlock(block);
+}

@@ -1,0 +1,290 @@
+#include "widgets/scopeunit.h"
+#include "ui_scopeunit.h"
+
+#include "services/configmodel.h"
+#include "protocol/energizer.h"
+#include "link/station.h"
+#include "widgets/circularbuffer.h"
+#include "widgets/plot.h"
+#include "widgets/scopecurve.h"
+
+#include <QCheckBox>
+#include <QColor>
+#include <QPen>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <qwt_plot_canvas.h>
+#include <qwt_plot_curve.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr int SamplePeriodMs = 10;
+// One frame of a 60 Hz display, rounded up so that no frame gets two paints.
+constexpr int FramePeriodMs = 17;
+constexpr double PlotYMax = 15000.0;
+constexpr double CapacitorFarad = 0.00003;
+
+void setReadout(QLineEdit* edit, const QString& text)
+{
+    // Unchanged text would still repaint the edit 100 times a second.
+    if (edit->text() != text)
+        edit->setText(text);
+}
+
+} // namespace
+
+// Where one zone's samples and read-outs come from.
+struct ZoneSources
+{
+    double Energizer::*outputVoltage;
+    double Energizer::*returnVoltage;
+    double Energizer::*capVoltage;
+    qint32 Energizer::*fenceLevel;
+    QString Energizer::*fenceCondition;
+    int hvCheckIndex;
+    int hvAlarmIndex;
+    int lvAlarmIndex;
+    int capMaxIndex;
+    const char* title;
+    const char* actualTitle;
+};
+
+namespace {
+
+const ZoneSources zone1{&Energizer::outputVoltage1, &Energizer::returnVoltage1, &Energizer::capVoltage1,
+                         &Energizer::fenceLevel1, &Energizer::fenceCondition1, 40, 41, 42, 32,
+                         QT_TRANSLATE_NOOP("ScopeUnit", "Fence 1"),
+                         QT_TRANSLATE_NOOP("ScopeUnit", "Fence 1 Actual")};
+const ZoneSources zone2{&Energizer::outputVoltage2, &Energizer::returnVoltage2, &Energizer::capVoltage2,
+                         &Energizer::fenceLevel2, &Energizer::fenceCondition2, 55, 56, 57, 47,
+                         QT_TRANSLATE_NOOP("ScopeUnit", "Fence 2"),
+                         QT_TRANSLATE_NOOP("ScopeUnit", "Fence 2 Actual")};
+
+} // namespace
+
+double storedEnergy(double v)
+{
+    return v * 0.5 * v * CapacitorFarad;
+}
+
+double capacityUsed(double v, double maxVoltage)
+{
+    const double maxEnergy = storedEnergy(maxVoltage);
+    if (!(maxEnergy > 0.0) || !std::isfinite(maxEnergy))
+        return std::numeric_limits<double>::quiet_NaN();
+    return storedEnergy(v) / maxEnergy * 100.0;
+}
+
+QString readoutText(double value)
+{
+    if (!std::isfinite(value))
+        return ScopeUnit::tr("N/A");
+    return QString::number(value, 'g', 6);
+}
+
+ScopeUnit::ScopeUnit(int zone, const ConfigModel& config, const Station& station, QWidget* parent)
+    : QWidget(parent)
+    , ui(new Ui::ScopeUnit)
+    , m_config(config)
+    , m_station(station)
+    , m_zone(zone == 1 ? &zone1 : zone == 2 ? &zone2 : nullptr)
+{
+    ui->setupUi(this);
+    setObjectName(QStringLiteral("unit%1").arg(zone));
+
+    timer = new QTimer(this);
+    timer->setTimerType(Qt::PreciseTimer);
+    timer->start(SamplePeriodMs);
+    frameTimer = new QTimer(this);
+    frameTimer->setInterval(FramePeriodMs);
+
+    const QColor colors[] = {QColor(0, 170, 127), QColor(255, 0, 0), QColor(51, 204, 51), QColor(0, 0, 255),
+                             QColor(255, 255, 0)};
+    QLabel* const swatches[] = {ui->lblLineColor1, ui->lblLineColor2, ui->lblLineColor3, ui->lblLineColor4,
+                                ui->lblLineColor5};
+    for (int i = 0; i < 5; ++i)
+        swatches[i]->setStyleSheet(QStringLiteral("background-color: rgb(%1, %2, %3)")
+                                       .arg(colors[i].red())
+                                       .arg(colors[i].green())
+                                       .arg(colors[i].blue()));
+
+    plot = new Plot(PlotYMax, ui->wChart1);
+    plot->setTitle(tr("Voltages"));
+
+    outputBuffer = new CircularBuffer;
+    returnBuffer = new CircularBuffer;
+    hvCheckBuffer = new CircularBuffer;
+    hvAlarmBuffer = new CircularBuffer;
+    lvAlarmBuffer = new CircularBuffer;
+    CircularBuffer* const buffers[] = {outputBuffer, returnBuffer, hvCheckBuffer, hvAlarmBuffer, lvAlarmBuffer};
+    QwtPlotCurve** const curves[] = {&outputCurve, &returnCurve, &hvCheckCurve, &hvAlarmCurve, &lvAlarmCurve};
+    for (int i = 0; i < 5; ++i) {
+        auto* curve = new ScopeCurve(QStringLiteral("buffer1_%1").arg(i + 1));
+        curve->setPen(QPen(colors[i], 0.0, Qt::SolidLine));
+        curve->setData(buffers[i]);
+        curve->attach(plot);
+        *curves[i] = curve;
+    }
+
+    auto* chartLayout = new QVBoxLayout;
+    chartLayout->addWidget(plot, 0);
+    chartLayout->setContentsMargins(0, 0, 0, 0);
+    ui->wChart1->setLayout(chartLayout);
+
+    connect(timer, &QTimer::timeout, this, &ScopeUnit::timerTick);
+    connect(frameTimer, &QTimer::timeout, this, &ScopeUnit::frameTick);
+    for (QCheckBox* check : {ui->chkColor1, ui->chkColor2, ui->chkColor3, ui->chkColor4, ui->chkColor5})
+        connect(check, &QCheckBox::clicked, this, &ScopeUnit::lineVisible);
+}
+
+ScopeUnit::~ScopeUnit()
+{
+    delete ui;
+}
+
+const ZoneSources* ScopeUnit::zone() const
+{
+    return m_zone;
+}
+
+double ScopeUnit::thresholdParam(int index) const
+{
+    return static_cast<double>(m_config.param(index).toInt());
+}
+
+// A tick that comes late (the event loop was busy, e.g. a reader waiting for
+// the rest of a reply) still accounts for every 10 ms slot since the first
+// tick: the missed slots hold the previous sample, as a sample-and-hold scope
+// would, and the newest slot gets the current values. The curves therefore
+// always span exactly ten seconds. Sampling draws nothing itself: the frame
+// timer does, at most once per display frame.
+void ScopeUnit::timerTick()
+{
+    if (!clock.isValid())
+        clock.start();
+    const ZoneSources* sources = zone();
+    if (sources) {
+        const qint64 due = clock.elapsed() / SamplePeriodMs + 1;
+        const qint64 missed = due - taken - 1;
+        if (missed > 0)
+            holdSamples(missed);
+        takeSample(*sources);
+        fillReadouts(*sources);
+    }
+    // The hidden tab keeps sampling; drawing it would be wasted.
+    if (plot->isVisible() && !frameTimer->isActive())
+        frameTimer->start();
+}
+
+// The curves scroll by one slot per sample, interval + 1 slots across the
+// canvas: a paint is due once they moved a whole pixel or a value changed.
+// Once every step has scrolled out, flat lines do not move at all.
+bool ScopeUnit::pictureMoved() const
+{
+    if (changedSincePaint)
+        return true;
+    const qint64 span = static_cast<qint64>(outputBuffer->interval) + 1;
+    if (paintedAt - changedAt > span)
+        return false;
+    const int width = qMax(1, plot->canvas()->width());
+    return (taken - paintedAt) * width >= span;
+}
+
+void ScopeUnit::frameTick()
+{
+    if (!plot->isVisible()) {
+        frameTimer->stop();
+        return;
+    }
+    if (!pictureMoved()) {
+        // Started again by the next sample.
+        if (taken == paintedAt)
+            frameTimer->stop();
+        return;
+    }
+    // The axes are fixed: only the canvas inside its frame needs painting,
+    // not a whole replot.
+    if (auto* canvas = qobject_cast<QwtPlotCanvas*>(plot->canvas()))
+        canvas->replot();
+    else
+        plot->replot();
+    paintedAt = taken;
+    changedSincePaint = false;
+}
+
+void ScopeUnit::holdSamples(qint64 count)
+{
+    // Beyond a full buffer further held copies change nothing.
+    const qint64 appended = qMin<qint64>(count, static_cast<qint64>(outputBuffer->interval) + 1);
+    for (CircularBuffer* buffer : {outputBuffer, returnBuffer, hvCheckBuffer, hvAlarmBuffer, lvAlarmBuffer}) {
+        const double last = buffer->values.last();
+        for (qint64 i = 0; i < appended; ++i)
+            buffer->append(last);
+    }
+    // Held copies change no value, but they scroll the picture.
+    taken += count;
+    held += count;
+}
+
+void ScopeUnit::takeSample(const ZoneSources& sources)
+{
+    ui->groupBox->setTitle(tr(sources.title));
+    ui->groupBox_2->setTitle(tr(sources.actualTitle));
+
+    const Energizer* energizer = &m_station.energizer();
+    const std::pair<CircularBuffer*, double> samples[] = {
+        {outputBuffer, energizer->*sources.outputVoltage},
+        {returnBuffer, energizer->*sources.returnVoltage},
+        {hvCheckBuffer, thresholdParam(sources.hvCheckIndex)},
+        {hvAlarmBuffer, thresholdParam(sources.hvAlarmIndex)},
+        {lvAlarmBuffer, thresholdParam(sources.lvAlarmIndex)}};
+    bool changed = false;
+    for (const auto& sample : samples) {
+        // NaN to NaN draws the same: no change.
+        const double last = sample.first->values.last();
+        if (last != sample.second && !(std::isnan(last) && std::isnan(sample.second)))
+            changed = true;
+        sample.first->append(sample.second);
+    }
+    ++taken;
+    if (changed) {
+        changedAt = taken;
+        changedSincePaint = true;
+    }
+}
+
+void ScopeUnit::fillReadouts(const ZoneSources& sources)
+{
+    const Energizer* energizer = &m_station.energizer();
+    const double capVoltage = energizer->*sources.capVoltage;
+    const double capMax = m_config.param(sources.capMaxIndex).toDouble();
+    setReadout(ui->edtFenceStatus, energizer->*sources.fenceCondition);
+    setReadout(ui->edtCondition, QString::number(energizer->*sources.fenceLevel));
+    setReadout(ui->edtOutputVoltage, readoutText(energizer->*sources.outputVoltage));
+    setReadout(ui->edtReturnVoltage, readoutText(energizer->*sources.returnVoltage));
+    setReadout(ui->edtStoredEnergy, readoutText(storedEnergy(capVoltage)));
+    setReadout(ui->edtCapacityUsed, readoutText(capacityUsed(capVoltage, capMax)));
+    setReadout(ui->edtBatteryVoltage, readoutText(energizer->batteryVoltage));
+}
+
+void ScopeUnit::lineVisible()
+{
+    auto* check = qobject_cast<QCheckBox*>(sender());
+    if (!check)
+        return;
+    const bool checked = check->isChecked();
+    const std::pair<QCheckBox*, QwtPlotCurve*> lines[] = {{ui->chkColor1, outputCurve},
+                                                          {ui->chkColor2, returnCurve},
+                                                          {ui->chkColor3, hvCheckCurve},
+                                                          {ui->chkColor4, hvAlarmCurve},
+                                                          {ui->chkColor5, lvAlarmCurve}};
+    for (const auto& line : lines) {
+        if (line.first == check)
+            line.second->setVisible(checked);
+    }
+    plot->replot();
+}
