@@ -226,8 +226,8 @@ QVector<Heading> headings(QTextDocument& doc, const QVector<qreal>& cuts)
         const int level = b.blockFormat().headingLevel();
         if (level < 1 || level > 2)
             continue;
-        const QRectF r = doc.documentLayout()->blockBoundingRect(b);
-        list.push_back({level, b.text(), pageOf(cuts, r.top() + 1)});
+        const qreal top = doc.documentLayout()->blockBoundingRect(b).top() + b.layout()->lineAt(0).y();
+        list.push_back({level, b.text(), pageOf(cuts, top)});
     }
     return list;
 }
