@@ -37,6 +37,9 @@ if(TARGET energizer-gateway)
   install(TARGETS energizer-gateway RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${pkg}/energizer-gateway.service DESTINATION lib/systemd/system)
   install(FILES ${pkg}/site.conf.example DESTINATION /etc/${EC_PACKAGE})
+  # The manual's chapter 11 quotes these; tests/package/prometheus-examples checks both.
+  install(FILES ${pkg}/prometheus/energizer-gateway-scrape.yml ${pkg}/prometheus/energizer-gateway-alerts.yml
+          DESTINATION ${EC_DOC_DIR}/examples)
 endif()
 
 # Debian wants manual pages and the changelog compressed, reproducibly (-n).

@@ -1,5 +1,7 @@
 #include "fakeenergizer.h"
 
+#include "link/frames.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -23,6 +25,7 @@ QByteArray statusReply()
     reply[12] = 0x15;                      // zone 1 level 5, "Good"
     reply[13] = static_cast<char>(0x80);   // zone 1 on, high voltage
     reply[16] = 0x40;                      // 8000 V out
+    sealFrame(reply);
     return reply;
 }
 
@@ -33,6 +36,7 @@ QByteArray configReply()
     reply[0] = 0x01;
     reply[1] = 0x01;
     reply[2] = static_cast<char>(0x82);
+    sealFrame(reply);
     return reply;
 }
 
@@ -53,10 +57,9 @@ int requestLength(quint8 command)
 
 } // namespace
 
-FakeEnergizer::FakeEnergizer(Kind kind, Mode mode, int replies)
+FakeEnergizer::FakeEnergizer(Kind kind, int reactions)
     : m_kind(kind)
-    , m_mode(mode)
-    , m_replies(replies)
+    , m_reactions(reactions)
 {
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -110,8 +113,10 @@ bool FakeEnergizer::waitForPeer()
         m_fd = m_listenFd;
         socklen_t length = sizeof m_peer;
         char buffer[256];
-        ::recvfrom(m_fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(m_peer), &length);
+        const ssize_t n = ::recvfrom(m_fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(m_peer), &length);
         m_peerLength = length;
+        if (n > 0)
+            m_first = QByteArray(buffer, int(n));
         return true;
     }
     return false;
@@ -127,6 +132,11 @@ bool FakeEnergizer::send(const QByteArray& frame)
 
 QByteArray FakeEnergizer::receive(int timeoutMs)
 {
+    if (!m_first.isEmpty()) {
+        const QByteArray frame = m_first;
+        m_first.clear();
+        return frame;
+    }
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         if (m_kind == Kind::Tcp && m_pending.size() >= 3) {
@@ -157,39 +167,26 @@ void FakeEnergizer::run()
         m_finished = true;
         return;
     }
-    if (m_mode == Mode::Answer) {
-        while (!m_stop) {
-            const QByteArray request = receive(100);
-            if (request.size() < 3)
-                continue;
-            if (request.at(2) == 0x01)
-                send(statusReply());
-            else if (request.at(2) == 0x02)
-                send(configReply());
-        }
-        m_finished = true;
-        return;
-    }
-
-    for (int i = 0; i < m_replies && !m_stop; ++i) {
-        // Let the tool go idle and take whatever it sent meanwhile.
-        std::this_thread::sleep_for(std::chrono::milliseconds(3));
-        while (!receive(0).isEmpty()) {
-        }
-        send(statusReply());
-        const auto sent = Clock::now();
-        bool answered = false;
-        while (!answered) {
-            const QByteArray request = receive(1000);
+    bool timing = false;
+    Clock::time_point sent;
+    while (!m_stop && (m_reactions == 0 || m_reactionsUs.size() < m_reactions)) {
+        const QByteArray request = receive(timing ? 1000 : 100);
+        if (timing) {
+            timing = false;
             if (request.isEmpty())
-                break;
-            answered = request.size() >= 3 && request.at(2) == 0x02;
+                ++m_missed;
+            else
+                m_reactionsUs << std::chrono::duration<double, std::micro>(Clock::now() - sent).count();
         }
-        if (!answered) {
-            ++m_missed;
+        if (request.size() < 3)
             continue;
+        if (request.at(2) == 0x01) {
+            send(statusReply());
+            sent = Clock::now();
+            timing = true;
+        } else if (request.at(2) == 0x02) {
+            send(configReply());
         }
-        m_reactionsUs << std::chrono::duration<double, std::micro>(Clock::now() - sent).count();
     }
     m_finished = true;
 }

@@ -1,10 +1,23 @@
-// Link bench: how fast the tool answers a status reply on the wire, and how
-// long its event loop ever stalls while polling. Prints figures only.
+// Link bench: how fast the tool follows a status reply with its next frame on
+// the wire, and how long its event loop ever stalls while polling. Prints
+// figures only.
+//
+// The fake energizer answers requests only, as a real one does, so every
+// reply is one the tool asked for. The window's 1 s status timer is cut to
+// 20 ms so that the samples come quickly; the tool is idle between polls all
+// the same. bench/link/run compiles this same bench source against an earlier
+// revision's library code too and runs both in turns, so that the two sets of
+// figures come from the same fake energizer, machine and minute.
+//
+// Usage: bench_link [stall seconds]           both kinds of reaction, then the stall
+//        bench_link reaction udp|tcp N [FILE]  N reactions, each in µs a line to FILE
+//        bench_link stall SECONDS
 #include "fakeenergizer.h"
 
 #include "app/mainwindow.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QSettings>
 #include <QTimer>
@@ -75,19 +88,36 @@ void waitUntilFinished(const FakeEnergizer& fake, int timeoutMs)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
 }
 
-void reaction(const char* name, FakeEnergizer::Kind kind, int netMode, int replies)
+void fastPolls(MainWindow& window)
 {
-    FakeEnergizer fake(kind, FakeEnergizer::Mode::Reaction, replies);
-    writeSettings(netMode, fake.port());
+    for (QTimer* timer : window.findChildren<QTimer*>()) {
+        if (timer->isActive() && !timer->isSingleShot() && timer->interval() == 1000)
+            timer->setInterval(20);
+    }
+}
+
+void reaction(bool tcp, int replies, const QString& samplesFile)
+{
+    FakeEnergizer fake(tcp ? FakeEnergizer::Kind::Tcp : FakeEnergizer::Kind::Udp, replies);
+    writeSettings(tcp ? 2 : 0, fake.port());
     fake.start();
     MainWindow window;
     window.show();
-    waitUntilFinished(fake, 60000);
+    fastPolls(window);
+    waitUntilFinished(fake, 60000 + replies * 100);
+    fake.stop();
     const QVector<double> us = fake.reactionsUs();
-    std::printf("reaction %s: %d replies, %d unanswered, median %.3f ms, p99 %.3f ms, max %.3f ms\n", name,
-                int(us.size()), fake.missed(), percentile(us, 50) / 1000.0, percentile(us, 99) / 1000.0,
-                percentile(us, 100) / 1000.0);
+    std::printf("reaction %s: %d replies, %d unanswered, median %.3f ms, p99 %.3f ms, max %.3f ms\n",
+                tcp ? "TCP" : "UDP", int(us.size()), fake.missed(), percentile(us, 50) / 1000.0,
+                percentile(us, 99) / 1000.0, percentile(us, 100) / 1000.0);
     std::fflush(stdout);
+    if (samplesFile.isEmpty())
+        return;
+    QFile file(samplesFile);
+    if (file.open(QIODevice::Append | QIODevice::Text)) {
+        for (double v : us)
+            file.write(QByteArray::number(v, 'f', 1) + '\n');
+    }
 }
 
 qint64 threadCpuNs()
@@ -164,7 +194,7 @@ void stall(int seconds)
     const int baseline = std::min(seconds, 10);
     printProbe("stall baseline (no window)", baseline, probeLoop(baseline));
 
-    FakeEnergizer fake(FakeEnergizer::Kind::Udp, FakeEnergizer::Mode::Answer);
+    FakeEnergizer fake(FakeEnergizer::Kind::Udp);
     writeSettings(0, fake.port());
     fake.start();
     MainWindow window;
@@ -179,9 +209,18 @@ void stall(int seconds)
 int main(int argc, char** argv)
 {
     TimedApplication app(argc, argv);
-    const int seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 60;
-    reaction("UDP", FakeEnergizer::Kind::Udp, 0, 200);
-    reaction("TCP", FakeEnergizer::Kind::Tcp, 2, 200);
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    const QString what = args.value(0);
+    if (what == QLatin1String("reaction")) {
+        const int replies = args.value(2).toInt();
+        reaction(args.value(1) == QLatin1String("tcp"), replies > 0 ? replies : 200, args.value(3));
+        return 0;
+    }
+    const int seconds = (what == QLatin1String("stall") ? args.value(1) : what).toInt();
+    if (what != QLatin1String("stall")) {
+        reaction(false, 200, {});
+        reaction(true, 200, {});
+    }
     stall(seconds > 0 ? seconds : 60);
     return 0;
 }

@@ -21,6 +21,7 @@ namespace {
 enum class Answer { Normal, Silent, WrongAddress, Late };
 
 // Answers status requests for its addresses; the battery reads the address in volts.
+// A configuration read gets a stray status reply first, then its own.
 class FakeBusPeer : public QObject
 {
 public:
@@ -52,6 +53,16 @@ private:
         if (m_unanswered >= 0 && now - m_unanswered < m_timeoutMs / 2)
             ++overlaps;
         const int address = quint8(frame.at(0));
+        if (quint8(frame.at(2)) == Frame::CmdConfigRead) {
+            QByteArray stray = QByteArray::fromHex("000181") + QByteArray(24, '\0');
+            QByteArray config = QByteArray::fromHex("000182") + QByteArray(49, '\0');
+            stray[0] = config[0] = char(address);
+            sealFrame(stray);
+            sealFrame(config);
+            socket.writeDatagram(stray, d.senderAddress(), d.senderPort());
+            socket.writeDatagram(config, d.senderAddress(), d.senderPort());
+            return;
+        }
         polls[address] << now;
         const Answer answer = answers.value(address, Answer::Silent);
         m_unanswered = answer == Answer::Normal || answer == Answer::WrongAddress ? -1 : now;
@@ -118,6 +129,8 @@ private slots:
     void repliesGoToTheirStation_data();
     void repliesGoToTheirStation();
     void silentAddressBacksOff();
+    void otherResponseKeepsRequest();
+    void longRoundNeedsMissedPolls();
     void simulatedLine_data();
     void simulatedLine();
 };
@@ -206,6 +219,44 @@ void TestEnergizerBus::silentAddressBacksOff()
     const int answeredAt = peer.polls.value(3).size();
     QTRY_VERIFY_WITH_TIMEOUT(peer.polls.value(3).size() >= answeredAt + 2, 4 * (intervalMs + timeoutMs));
     QCOMPARE(silent->energizer().batteryVoltage, 3.0);
+}
+
+void TestEnergizerBus::otherResponseKeepsRequest()
+{
+    // A status reply while a configuration read is outstanding does not end it.
+    FakeBusPeer peer(EnergizerBus::Timing().networkTimeoutMs);
+    TestBus t(peer.socket.localPort(), {1, 2});
+    Station* s = t.stations[0];
+    QSignalSpy configs(s, &Station::configReceived);
+    QSignalSpy statuses(s, &Station::statusReceived);
+    QSignalSpy dropped(&t.bus, &EnergizerBus::replyDropped);
+    QVERIFY(s->requestConfig());
+    QVERIFY(configs.wait(2000));
+    QCOMPARE(statuses.count(), 0);
+    QCOMPARE(dropped.count(), 1);
+}
+
+void TestEnergizerBus::longRoundNeedsMissedPolls()
+{
+    // A round longer than the 3 s: the answering energizer stays on line,
+    // the one that falls silent goes off line at its third missed poll.
+    FakeBusPeer peer(EnergizerBus::Timing().networkTimeoutMs);
+    peer.answers = {{1, Answer::Normal}, {2, Answer::Normal}};
+    TestBus t(peer.socket.localPort(), {1, 2});
+    QStringList wrong;
+    for (Station* s : qAsConst(t.stations)) {
+        connect(s, &Station::availabilityChanged, this, [&wrong, s](Station::Availability a) {
+            if (a == Station::Availability::Offline && (s->address() == 1 || s->missedPolls() < Station::MissedPollsOffline))
+                wrong << QStringLiteral("%1 off line after %2 missed").arg(s->address()).arg(s->missedPolls());
+        });
+    }
+    t.bus.setPollInterval(Station::StaleReplyMs + 200);
+    QTRY_VERIFY(t.stations[1]->isOnline());
+    peer.answers[2] = Answer::Silent;
+    QTRY_VERIFY_WITH_TIMEOUT(t.stations[1]->availability() == Station::Availability::Offline, 4 * (Station::StaleReplyMs + 500));
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QStringLiteral("; "))));
+    QVERIFY(t.stations[0]->isOnline());
+    QVERIFY(peer.polls.value(1).size() >= 4);
 }
 
 void TestEnergizerBus::simulatedLine_data()

@@ -1,7 +1,13 @@
 // Turns the manual's Markdown chapters into one PDF: a title page, a table of
-// contents with page numbers, the chapters (each on a new page) with their
-// pictures scaled to the page width, and a page number at the foot of every
-// page but the first. Qt Gui only, so the build needs no other tool.
+// contents with page numbers, the chapters with their pictures scaled to the
+// page width, and a page number at the foot of every page but the first. Qt
+// Gui only, so the build needs no other tool.
+//
+// The body is laid out as one long page and cut into pages here, not by Qt:
+// Qt would cut table rows in two and can keep no heading with what follows.
+// Cuts fall only between lines, table rows and pictures; a heading goes with
+// the two lines after it, a table's head row with its first row, and a chapter
+// starts a new page only when less than a third of the current one is left.
 //   mkmanual [--logo PNG] OUT.pdf TITLE SUBTITLE CHAPTER.md...
 // Pictures are looked up relative to the first chapter's folder.
 #include <QAbstractTextDocumentLayout>
@@ -31,6 +37,14 @@ struct Heading {
     int level;
     QString text;
     int page; // 0-based, within the body
+};
+
+// A stretch of the laid-out body that no page cut may go through.
+struct Unit {
+    qreal top;
+    qreal bottom;
+    int heading = 0;           // its level, for a heading's line
+    bool keepWithNext = false; // a table's head row
 };
 
 // Tables get thin grey rules; Markdown gives them none.
@@ -123,20 +137,16 @@ void styleCode(QTextDocument& doc)
     }
 }
 
-// Each first-level heading starts a page; headings get some air above them.
+// Headings get some air above them, chapters more.
 void styleHeadings(QTextDocument& doc)
 {
-    bool first = true;
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
         const int level = b.blockFormat().headingLevel();
         if (level == 0)
             continue;
         QTextBlockFormat f = b.blockFormat();
-        f.setTopMargin(level == 1 ? 0 : 14);
+        f.setTopMargin(level == 1 ? 28 : 14);
         f.setBottomMargin(6);
-        if (level == 1 && !first)
-            f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-        first = false;
         QTextCursor c(b);
         c.setBlockFormat(f);
         QTextCharFormat cf;
@@ -146,15 +156,78 @@ void styleHeadings(QTextDocument& doc)
     }
 }
 
-QVector<Heading> headings(QTextDocument& doc, qreal pageHeight)
+QVector<Unit> units(QTextDocument& doc)
+{
+    QAbstractTextDocumentLayout* layout = doc.documentLayout();
+    QVector<Unit> list;
+    for (auto it = doc.rootFrame()->begin(); !it.atEnd(); ++it) {
+        if (QTextTable* table = qobject_cast<QTextTable*>(it.currentFrame())) {
+            const qreal inset = table->format().cellPadding() + table->format().border();
+            QVector<qreal> tops;
+            for (int r = 0; r < table->rows(); ++r) {
+                qreal top = layout->frameBoundingRect(table).bottom();
+                for (int c = 0; c < table->columns(); ++c)
+                    top = qMin(top, layout->blockBoundingRect(table->cellAt(r, c).firstCursorPosition().block()).top());
+                tops << top - inset;
+            }
+            tops << layout->frameBoundingRect(table).bottom();
+            for (int r = 0; r < table->rows(); ++r)
+                list.push_back({tops[r], tops[r + 1], 0, r == 0 && table->rows() > 1});
+            continue;
+        }
+        const QTextBlock b = it.currentBlock();
+        if (!b.isValid() || !b.layout())
+            continue;
+        const QRectF r = layout->blockBoundingRect(b);
+        const QTextLayout* lines = b.layout();
+        for (int i = 0; i < lines->lineCount(); ++i) {
+            const QTextLine line = lines->lineAt(i);
+            list.push_back({r.top() + line.y(), r.top() + line.y() + line.height(), b.blockFormat().headingLevel()});
+        }
+    }
+    return list;
+}
+
+// The top of each page within the long body, and the end of the last one.
+QVector<qreal> pageCuts(const QVector<Unit>& list, qreal pageHeight)
+{
+    QVector<qreal> cuts{0};
+    for (int i = 0; i < list.size(); ++i) {
+        const Unit& u = list[i];
+        // What must go on the same page as this unit.
+        int last = i;
+        if (u.heading > 0)
+            last = qMin(int(list.size()) - 1, i + 2);
+        while (list[last].keepWithNext && last + 1 < list.size())
+            ++last;
+        const qreal top = cuts.last();
+        if (u.top <= top)
+            continue;
+        const bool chapterLow = u.heading == 1 && top + pageHeight - u.top < pageHeight / 3;
+        if (chapterLow || list[last].bottom - top > pageHeight)
+            cuts << u.top;
+    }
+    cuts << (list.isEmpty() ? 0 : list.last().bottom);
+    return cuts;
+}
+
+int pageOf(const QVector<qreal>& cuts, qreal y)
+{
+    int page = 0;
+    while (page + 2 < cuts.size() && cuts[page + 1] <= y)
+        ++page;
+    return page;
+}
+
+QVector<Heading> headings(QTextDocument& doc, const QVector<qreal>& cuts)
 {
     QVector<Heading> list;
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
         const int level = b.blockFormat().headingLevel();
         if (level < 1 || level > 2)
             continue;
-        const QRectF r = doc.documentLayout()->blockBoundingRect(b);
-        list.push_back({level, b.text(), int(r.top() / pageHeight)});
+        const qreal top = doc.documentLayout()->blockBoundingRect(b).top() + b.layout()->lineAt(0).y();
+        list.push_back({level, b.text(), pageOf(cuts, top)});
     }
     return list;
 }
@@ -280,12 +353,19 @@ int main(int argc, char* argv[])
 
     QTextDocument doc;
     setUp(doc);
+    // One long page, cut by pageCuts().
+    doc.setPageSize(QSizeF(body.width(), -1));
+    // A word never breaks; a table's columns widen to its longest one.
+    QTextOption wrap = doc.defaultTextOption();
+    wrap.setWrapMode(QTextOption::WordWrap);
+    doc.setDefaultTextOption(wrap);
     doc.setMarkdown(markdown);
     styleHeadings(doc);
     styleTables(doc);
     styleCode(doc);
     fitImages(doc, baseDir, body.width());
-    const QVector<Heading> list = headings(doc, body.height());
+    const QVector<qreal> cuts = pageCuts(units(doc), body.height());
+    const QVector<Heading> list = headings(doc, cuts);
 
     // Contents numbers depend on how many pages the front takes: lay it out
     // once to count them, then again with the real numbers.
@@ -302,12 +382,15 @@ int main(int argc, char* argv[])
     footerFont.setPointSizeF(8);
     int page = 0;
     for (QTextDocument* d : {&front, &doc}) {
-        for (int i = 0; i < d->pageCount(); ++i, ++page) {
+        const int pages = d == &front ? d->pageCount() : int(cuts.size()) - 1;
+        for (int i = 0; i < pages; ++i, ++page) {
             if (page > 0)
                 writer.newPage();
+            const qreal top = d == &front ? i * body.height() : cuts[i];
+            const qreal height = d == &front ? body.height() : cuts[i + 1] - top;
             painter.save();
-            painter.translate(0, -i * body.height());
-            d->drawContents(&painter, QRectF(QPointF(0, i * body.height()), body));
+            painter.translate(0, -top);
+            d->drawContents(&painter, QRectF(0, top, body.width(), height));
             painter.restore();
             if (page > 0) {
                 painter.setFont(footerFont);
