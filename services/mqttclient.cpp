@@ -122,6 +122,13 @@ void MqttClient::attempt()
         return;
     m_refused = false;
     dropNotifiers();
+    // The header pairs connect_async with the library's own thread, which then
+    // drives the socket. Here the notifiers drive it instead, with the calls the
+    // header documents for an external loop (mosquitto_socket, loop_read,
+    // loop_write, loop_misc, want_write), all from this one thread. The plain
+    // mosquitto_connect would resolve and connect blocking, stalling every
+    // energizer's polling while an unreachable broker times out. tst_mqtt
+    // (refused, then connected) and tst_gateway cover this use.
     const int rc = mosquitto_connect_async(m_mosq, m_options.host.toUtf8().constData(), m_options.port,
                                            m_options.keepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS) {
