@@ -21,32 +21,15 @@ MqttSubscriber::Check is(const QByteArray& payload) { return MqttSubscriber::is(
 
 using Subscriber = MqttSubscriber;
 
-// energizer-cli --udp 127.0.0.1:SIM mqtt [--broker 127.0.0.1:BROKER --interval 0.2] ARGS, its stderr kept.
-class Bridge
+// energizer-cli --udp 127.0.0.1:SIM mqtt [--broker 127.0.0.1:BROKER --interval 0.2] ARGS, its output kept.
+struct Bridge : ToolProcess
 {
-public:
     Bridge(quint16 simPort, quint16 brokerPort, const QStringList& args)
+        : ToolProcess(qEnvironmentVariable("EC_CLI"), QStringList{"--udp", QStringLiteral("127.0.0.1:%1").arg(simPort), "mqtt"}
+                      + (brokerPort ? QStringList{"--broker", QStringLiteral("127.0.0.1:%1").arg(brokerPort), "--interval", "0.2"} : QStringList{})
+                      + args)
     {
-        QObject::connect(&process_, &QProcess::readyReadStandardError, &process_, [this] { err += process_.readAllStandardError(); });
-        QStringList all{"--udp", QStringLiteral("127.0.0.1:%1").arg(simPort), "mqtt"};
-        if (brokerPort)
-            all << "--broker" << QStringLiteral("127.0.0.1:%1").arg(brokerPort) << "--interval" << "0.2";
-        process_.start(qEnvironmentVariable("EC_CLI"), all + args);
     }
-    ~Bridge() { stopChild(process_); }
-    bool waitForStderr(const QString& text) { return QTest::qWaitFor([&] { return err.contains(text); }, WaitMs); }
-    // The exit status, -1 when killed by a signal or still running.
-    int exitCode()
-    {
-        process_.waitForFinished(WaitMs);
-        return process_.state() == QProcess::NotRunning && process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
-    }
-    void signal(int sig) { ::kill(static_cast<pid_t>(process_.processId()), sig); }
-
-    QString err;
-
-private:
-    ChildProcess process_;
 };
 
 } // namespace
@@ -171,7 +154,7 @@ void TestMqtt::zoneCommands()
         seen = sub.waitFor(prefix + "/state", [](const QByteArray& p) { return json(p).value("fenceOn1").toBool(); }, seen);
     for (int i = 0; i < 5 && !allowed && seen >= 0; ++i)
         seen = sub.waitFor(prefix + "/state", &isOnline, seen + 1);
-    QVERIFY2(seen >= 0, qPrintable(bridge.err));
+    QVERIFY2(seen >= 0, bridge.err.constData());
     QCOMPARE(sim.command("state", "STATE"), QStringLiteral("STATE on1=%1 hv1=1 on2=0 hv2=1").arg(int(allowed)));
 }
 

@@ -16,32 +16,10 @@ namespace {
 
 constexpr int WaitMs = 8000;
 
-// The gateway as a child, its stderr kept.
-class GatewayProcess
+// The gateway as a child, its output kept.
+struct GatewayProcess : ToolProcess
 {
-public:
-    explicit GatewayProcess(const QStringList& args)
-    {
-        QObject::connect(&process_, &QProcess::readyReadStandardError, &process_, [this] { err += process_.readAllStandardError(); });
-        QObject::connect(&process_, &QProcess::readyReadStandardOutput, &process_, [this] { out += process_.readAllStandardOutput(); });
-        process_.start(qEnvironmentVariable("EC_GATEWAY"), args);
-    }
-    ~GatewayProcess() { stopChild(process_); }
-    bool waitForStderr(const QString& text) { return QTest::qWaitFor([&] { return err.contains(text.toUtf8()); }, WaitMs); }
-    // The exit status, -1 when killed by a signal or still running.
-    int exitCode()
-    {
-        if (!QTest::qWaitFor([&] { return process_.state() == QProcess::NotRunning; }, WaitMs))
-            return -1;
-        return process_.state() == QProcess::NotRunning && process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
-    }
-    void signal(int sig) { ::kill(static_cast<pid_t>(process_.processId()), sig); }
-
-    QByteArray err;
-    QByteArray out;
-
-private:
-    ChildProcess process_;
+    explicit GatewayProcess(const QStringList& args) : ToolProcess(qEnvironmentVariable("EC_GATEWAY"), args) {}
 };
 
 void publish(quint16 port, const QString& topic, const QByteArray& payload, bool retain)
