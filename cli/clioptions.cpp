@@ -402,6 +402,8 @@ ParseOutcome parseCommandLine(const QStringList& arguments, CliRequest& request)
         const ParseOutcome command = parseCommand(given, c, after.positionalArguments(), request);
         if (command.kind != ParseOutcome::Run)
             return command;
+    } else if (request.rest.contains(QStringLiteral("--help")) || request.rest.contains(QStringLiteral("-help"))) {
+        return {}; // the command's help needs no link
     }
     // Writing goes to each listed energizer in turn; the rest speak for one.
     const bool listed = request.command == QLatin1String("config")

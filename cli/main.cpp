@@ -36,6 +36,11 @@ namespace {
 void cliMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     const bool trace = type == QtDebugMsg || type == QtInfoMsg;
+    // The MQTT publisher speaks as the command: "mqtt: connected to broker ...".
+    if (context.category && std::strcmp(context.category, "energizer.mqtt") == 0) {
+        std::fprintf(stderr, "mqtt: %s\n", message.toLocal8Bit().constData());
+        return;
+    }
     if (trace && (!context.category || std::strcmp(context.category, "default") == 0))
         return;
     if (trace)
@@ -50,9 +55,9 @@ void cliMessages(QtMsgType type, const QMessageLogContext& context, const QStrin
 void setLogging(bool verbose)
 {
     // QT_LOGGING_RULES still overrides these.
-    QString rules = QStringLiteral("energizer.*.debug=false\nenergizer.*.info=false");
+    QString rules = QStringLiteral("energizer.*.debug=false\nenergizer.*.info=false\nenergizer.mqtt.info=true");
     if (verbose)
-        rules += QStringLiteral("\nenergizer.link.debug=true\nenergizer.link.info=true\nenergizer.history.debug=true");
+        rules += QStringLiteral("\nenergizer.link.debug=true\nenergizer.link.info=true\nenergizer.history.debug=true\nenergizer.mqtt.debug=true");
     QLoggingCategory::setFilterRules(rules);
 }
 
@@ -148,7 +153,6 @@ int main(int argc, char* argv[])
 
     if (request.command == QLatin1String("mqtt")) {
 #if defined(EC_HAVE_MQTT)
-        link.open();
         return runMqttCommand(link, request.rest, request.timeoutMs);
 #elif defined(EC_MQTT_HELPER)
         return execMqttHelper(argv);

@@ -1,17 +1,18 @@
 #include "cli/mqttcommand.h"
 
 #include "cli/exitstatus.h"
-#include "cli/mqttbridge.h"
+#include "services/gatewaymqtt.h"
 #include "services/mqttdiscovery.h"
+#include "link/energizerbus.h"
 #include "link/energizerlink.h"
 #include "link/hostport.h"
 #include "link/pollinterval.h"
 #include "link/quitsignals.h"
+#include "link/station.h"
 #include "protocol/settingsfile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QSysInfo>
 
@@ -88,7 +89,8 @@ int runMqttCommand(EnergizerLink& link, const QStringList& args, int timeoutMs)
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
 
-    MqttBridge::Options options;
+    GatewayMqtt::Options options;
+    options.oneEnergizer = true;
     MqttClient::Options& b = options.broker;
     b.caFile = parser.value(caFile);
     if (!parser.isSet(broker))
@@ -101,13 +103,14 @@ int runMqttCommand(EnergizerLink& link, const QStringList& args, int timeoutMs)
         || options.prefix.endsWith(QLatin1Char('/')) || options.prefix.startsWith(QLatin1Char('$')))
         return usageError(QStringLiteral("bad --topic %1 (no wildcards, no trailing /)").arg(options.prefix));
 
+    int intervalMs = 1000;
     if (parser.isSet(interval)) {
         bool ok = false;
         const double seconds = parser.value(interval).toDouble(&ok);
         if (!ok || !(seconds >= MinPollIntervalSeconds && seconds <= MaxPollIntervalSeconds))
             return usageError(QStringLiteral("bad --interval %1 (%2 to %3 seconds)")
                                   .arg(parser.value(interval)).arg(MinPollIntervalSeconds).arg(MaxPollIntervalSeconds));
-        options.intervalMs = qRound(seconds * 1000);
+        intervalMs = qRound(seconds * 1000);
     }
 
     if (parser.isSet(passwordFile) && !parser.isSet(username))
@@ -115,18 +118,10 @@ int runMqttCommand(EnergizerLink& link, const QStringList& args, int timeoutMs)
     if (parser.isSet(discoveryPrefix) && !parser.isSet(discovery))
         return usageError(QStringLiteral("--discovery-prefix needs --discovery"));
     b.username = parser.value(username);
-    if (parser.isSet(passwordFile)) {
-        QFile file(parser.value(passwordFile));
-        if (!file.open(QIODevice::ReadOnly)) {
-            std::fprintf(stderr, "energizer-cli mqtt: cannot read password file %s: %s\n",
-                         qUtf8Printable(file.fileName()), qUtf8Printable(file.errorString()));
-            return BadFile;
-        }
-        // The first line, without its line end.
-        QByteArray line = file.readLine();
-        while (line.endsWith('\n') || line.endsWith('\r'))
-            line.chop(1);
-        b.password = QString::fromUtf8(line);
+    QString reason;
+    if (parser.isSet(passwordFile) && !readPasswordFile(parser.value(passwordFile), &b.password, &reason)) {
+        std::fprintf(stderr, "energizer-cli mqtt: bad password file: %s\n", qUtf8Printable(reason));
+        return BadFile;
     }
     if (!b.caFile.isEmpty() && !QFileInfo(b.caFile).isReadable()) {
         std::fprintf(stderr, "energizer-cli mqtt: cannot read CA file %s\n", qUtf8Printable(b.caFile));
@@ -139,18 +134,25 @@ int runMqttCommand(EnergizerLink& link, const QStringList& args, int timeoutMs)
     options.allowZoneCommands = parser.isSet(allowZone);
     options.zoneTimeoutMs = timeoutMs;
 
-    MqttBridge bridge(link);
-    QString error;
-    if (!bridge.setup(options, &error))
-        return usageError(error);
+    // A site of one link and one energizer; its bus polls it.
+    GatewayMqtt publisher(options, {{linkName(link.settings()), &link.bus(), {}}});
+    if (!publisher.setup(&reason))
+        return usageError(reason);
     std::fprintf(stderr, "energizer-cli mqtt: publishing %s/state and %s/availability\n",
                  qUtf8Printable(options.prefix), qUtf8Printable(options.prefix));
+    QObject::connect(&link.station(), &Station::availabilityChanged, &publisher, [](Station::Availability a) {
+        qCInfo(lcMqtt, a == Station::Availability::Online ? "energizer answers" : "energizer does not answer");
+    });
 
-    // SIGINT and SIGTERM end the bridge through the event loop.
+    // SIGINT and SIGTERM end it through the event loop.
     QuitSignals quit;
-    QObject::connect(&quit, &QuitSignals::quitRequested, &bridge, &MqttBridge::stop);
-    QObject::connect(&bridge, &MqttBridge::stopped, QCoreApplication::instance(), [] { QCoreApplication::exit(Done); });
+    QObject::connect(&quit, &QuitSignals::quitRequested, &publisher, &GatewayMqtt::stop);
+    QObject::connect(&publisher, &GatewayMqtt::stopped, QCoreApplication::instance(), [] { QCoreApplication::exit(Done); });
 
-    bridge.start();
-    return QCoreApplication::exec();
+    link.open();
+    link.bus().setPollInterval(intervalMs);
+    publisher.start();
+    const int status = QCoreApplication::exec();
+    link.bus().setPollInterval(0);
+    return status;
 }

@@ -61,16 +61,12 @@ EnergizerBus::EnergizerBus(QObject* parent)
     });
     connect(m_transport, &LinkTransport::serialOpened, this, [this] {
         // The one energizer of a serial line is taken as there once the port opens.
-        if (m_stations.size() != 1)
-            return;
-        m_stations.first()->energizer().online = true;
-        emit m_stations.first()->energizer().paramChanged();
+        if (m_stations.size() == 1)
+            m_stations.first()->lineOpened();
     });
     connect(m_transport, &LinkTransport::terminalNotReady, this, [this] {
-        for (Station* s : qAsConst(m_stations)) {
-            s->energizer().online = false;
-            emit s->energizer().paramChanged();
-        }
+        for (Station* s : qAsConst(m_stations))
+            s->terminalNotReady();
     });
 }
 

@@ -103,6 +103,18 @@ void Station::lineClosed()
         setAvailability(Availability::Offline);
 }
 
+void Station::lineOpened()
+{
+    m_energizer->online = true;
+    emit m_energizer->paramChanged();
+}
+
+void Station::terminalNotReady()
+{
+    m_energizer->online = false;
+    emit m_energizer->paramChanged();
+}
+
 void Station::setAvailability(Availability availability)
 {
     if (m_availability == availability)

@@ -58,6 +58,10 @@ private:
     void missedReply(quint8 command);
     void checkStale();
     void lineClosed();
+    // The energizer object's online flag, as the window shows it; the
+    // availability above is the on-line rule for everything else.
+    void lineOpened();
+    void terminalNotReady();
     void setAvailability(Availability availability);
     // Time between polls of this station: the interval, longer while off line.
     int pollIntervalMs(int intervalMs) const;

@@ -13,11 +13,16 @@ namespace {
 constexpr int MaxPortNumber = 65535;
 
 // An installed program has the package's data folder beside its bin folder
-// (/usr, /usr/local, an unpacked package). Whether bin can be written says
-// nothing: root can write /usr/bin.
+// (/usr, /usr/local, an unpacked package), or two up from its helper folder
+// libexec/energizer-configurator. Whether bin can be written says nothing:
+// root can write /usr/bin.
 bool installed(const QString& appDir)
 {
-    return QFileInfo(QDir(appDir).filePath(QStringLiteral("../share/energizer-configurator"))).isDir();
+    const QString data = QStringLiteral("/share/energizer-configurator");
+    if (QFileInfo(appDir + QStringLiteral("/..") + data).isDir())
+        return true;
+    return appDir.endsWith(QLatin1String("/libexec/energizer-configurator"))
+           && QFileInfo(appDir + QStringLiteral("/../..") + data).isDir();
 }
 
 // Opening a FIFO would block until a writer comes; a folder cannot be read.

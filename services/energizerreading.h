@@ -2,7 +2,7 @@
 
 #include "services/metricstext.h"
 
-class Energizer;
+class Station;
 
-// One energizer's reading for the metrics; up is the energizer's online flag.
-EnergizerReading energizerReading(const QString& link, const Energizer& energizer, qint64 lastReplyMs);
+// One energizer's reading for the metrics; up is the station's availability.
+EnergizerReading energizerReading(const QString& link, const Station& station);

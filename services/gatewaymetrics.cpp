@@ -17,12 +17,8 @@ QByteArray GatewayMetrics::body() const
     QVector<EnergizerReading> energizers;
     QVector<LinkReading> links;
     for (const SiteBuses::Link& link : m_buses.links()) {
-        for (const Station* station : link.bus->stations()) {
-            EnergizerReading reading = energizerReading(link.name, station->energizer(), station->lastReplyAt());
-            // The station's view, which includes missed polls, not the last reply's flag alone.
-            reading.up = station->isOnline();
-            energizers.append(reading);
-        }
+        for (const Station* station : link.bus->stations())
+            energizers.append(energizerReading(link.name, *station));
         links.append({link.name, link.bus->requestsTotal(), link.bus->timeoutsTotal(), link.bus->lastCycleMs() / 1000.0});
     }
     return metricsText(energizers, links, m_version);

@@ -10,32 +10,42 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 
-Q_LOGGING_CATEGORY(lcMqtt, "energizer.mqtt")
-
 namespace {
 const QByteArray Online = QByteArrayLiteral("online");
 const QByteArray Offline = QByteArrayLiteral("offline");
 }
 
-GatewayMqtt::GatewayMqtt(const GatewayOptions& options, SiteBuses& buses, QObject* parent)
+GatewayMqtt::Options GatewayMqtt::siteOptions(const GatewayOptions& site)
+{
+    Options options;
+    options.broker.host = site.mqttHost;
+    options.broker.port = site.mqttPort;
+    options.broker.clientId = clientId(site.topicPrefix);
+    options.broker.username = site.username;
+    options.broker.password = site.password;
+    options.prefix = site.topicPrefix;
+    options.discovery = site.discovery;
+    options.discoveryPrefix = site.discoveryPrefix;
+    options.allowZoneCommands = site.allowZoneCommands;
+    return options;
+}
+
+GatewayMqtt::GatewayMqtt(const Options& options, const QVector<SiteBuses::Link>& links, QObject* parent)
     : QObject(parent)
     , m_options(options)
 {
-    for (const SiteBuses::Link& link : buses.links()) {
+    for (const SiteBuses::Link& link : links) {
         for (Station* station : link.bus->stations()) {
             const int index = m_served.size();
+            const QString who = QStringLiteral("%1/%2").arg(link.name).arg(station->address());
             Served served;
             served.station = station;
             served.link = link.name;
-            served.topic = QStringLiteral("%1/%2/%3").arg(m_options.topicPrefix, link.name).arg(station->address());
+            served.topic = m_options.oneEnergizer ? m_options.prefix : m_options.prefix + QLatin1Char('/') + who;
             served.displayName = link.displayNames.value(station->address());
-            if (m_options.allowZoneCommands) {
-                const QString who = QStringLiteral("%1/%2").arg(link.name).arg(station->address());
-                served.commands = new ZoneCommands(*station, ZoneTimeoutMs, [who](const QString& line) {
-                    qCInfo(lcMqtt, "%s %s", qUtf8Printable(who), qUtf8Printable(line));
-                }, this);
-            }
-            m_byName.insert(QStringLiteral("%1/%2").arg(link.name).arg(station->address()), index);
+            if (m_options.allowZoneCommands)
+                served.commands = new ZoneCommands(*station, m_options.zoneTimeoutMs, m_options.oneEnergizer ? QString() : who, this);
+            m_byTopic.insert(served.topic, index);
             m_served.append(served);
             connect(station, &Station::statusReceived, this, [this, index] { statusArrived(index); });
             connect(station, &Station::availabilityChanged, this, [this, index] { availabilityChanged(index); });
@@ -45,16 +55,28 @@ GatewayMqtt::GatewayMqtt(const GatewayOptions& options, SiteBuses& buses, QObjec
     m_drainTimer.setSingleShot(true);
     connect(&m_drainTimer, &QTimer::timeout, this, &GatewayMqtt::drain);
     m_stopTimeout.setSingleShot(true);
-    connect(&m_stopTimeout, &QTimer::timeout, this, &GatewayMqtt::stopped);
+    connect(&m_stopTimeout, &QTimer::timeout, this, [this] {
+        qCWarning(lcMqtt, "the broker did not acknowledge every offline within %d ms", StopTimeoutMs);
+        emit stopped();
+    });
     connect(&m_mqtt, &MqttClient::connected, this, &GatewayMqtt::brokerConnected);
     connect(&m_mqtt, &MqttClient::problem, this, &GatewayMqtt::brokerProblem);
     connect(&m_mqtt, &MqttClient::messageReceived, this, &GatewayMqtt::messageArrived);
+    connect(&m_mqtt, &MqttClient::acknowledged, this, [this] {
+        if (m_stopping)
+            disconnectNow();
+    });
     connect(&m_mqtt, &MqttClient::disconnected, this, [this] {
-        if (m_stopping) {
+        if (m_stopping && m_stopTimeout.isActive()) {
             m_stopTimeout.stop();
             emit stopped();
         }
     });
+}
+
+QString GatewayMqtt::bridgeTopic() const
+{
+    return m_options.oneEnergizer ? QString() : m_options.prefix + QStringLiteral("/bridge/state");
 }
 
 QString GatewayMqtt::clientId(const QString& prefix)
@@ -74,13 +96,8 @@ QString GatewayMqtt::nodeId(const QString& prefix, const QString& link, int addr
 
 bool GatewayMqtt::setup(QString* error)
 {
-    MqttClient::Options broker;
-    broker.host = m_options.mqttHost;
-    broker.port = m_options.mqttPort;
-    broker.clientId = clientId(m_options.topicPrefix);
-    broker.username = m_options.username;
-    broker.password = m_options.password;
-    broker.willTopic = bridgeTopic();
+    MqttClient::Options broker = m_options.broker;
+    broker.willTopic = m_options.oneEnergizer ? m_options.prefix + QStringLiteral("/availability") : bridgeTopic();
     broker.willPayload = Offline;
     return m_mqtt.setup(broker, error);
 }
@@ -102,26 +119,39 @@ void GatewayMqtt::stop()
         if (served.commands)
             served.commands->stop();
     }
-    if (m_mqtt.isConnected()) {
-        // A clean disconnect sends no will, so say it ourselves first.
-        for (const Served& served : qAsConst(m_served))
-            m_mqtt.publish(served.topic + QStringLiteral("/availability"), Offline, 1, true);
-        m_mqtt.publish(bridgeTopic(), Offline, 1, true);
-        m_stopTimeout.start(StopTimeoutMs);
+    m_stopTimeout.start(StopTimeoutMs);
+    if (!m_mqtt.isConnected()) {
+        disconnectNow();
+        return;
     }
+    // A clean disconnect sends no will, so say it ourselves first, and
+    // disconnect only once the broker has it all: the library holds QoS 1
+    // messages back while too many are in flight, and a DISCONNECT would
+    // overtake them.
+    for (const Served& served : qAsConst(m_served))
+        m_mqtt.publish(served.topic + QStringLiteral("/availability"), Offline, 1, true);
+    if (!bridgeTopic().isEmpty())
+        m_mqtt.publish(bridgeTopic(), Offline, 1, true);
+    if (!m_mqtt.hasUnacknowledged())
+        disconnectNow();
+}
+
+void GatewayMqtt::disconnectNow()
+{
     m_mqtt.disconnectFromBroker();
 }
 
 void GatewayMqtt::brokerConnected()
 {
     m_lastProblem.clear();
-    qCInfo(lcMqtt, "connected to broker %s:%d", qUtf8Printable(m_options.mqttHost), m_options.mqttPort);
+    qCInfo(lcMqtt, "connected to broker %s:%d", qUtf8Printable(m_options.broker.host), m_options.broker.port);
     // Before any publication, so whoever sees our state can command us.
     if (m_options.allowZoneCommands)
-        m_mqtt.subscribe(m_options.topicPrefix + QStringLiteral("/+/+/zone/+/set"), 1);
+        m_mqtt.subscribe(m_options.prefix + (m_options.oneEnergizer ? QStringLiteral("/zone/+/set") : QStringLiteral("/+/+/zone/+/set")), 1);
     if (m_options.discovery)
         m_mqtt.subscribe(m_options.discoveryPrefix + QStringLiteral("/status"), 1);
-    m_mqtt.publish(bridgeTopic(), Online, 1, true);
+    if (!bridgeTopic().isEmpty())
+        m_mqtt.publish(bridgeTopic(), Online, 1, true);
     // The broker may have restarted without its retained messages: all again.
     m_pending.clear();
     m_order.clear();
@@ -159,19 +189,18 @@ void GatewayMqtt::messageArrived(const QString& topic, const QByteArray& payload
 
 void GatewayMqtt::zoneCommand(const QString& topic, const QByteArray& payload, bool retained)
 {
-    // PREFIX/LINK/ADDRESS/zone/N/set; link names have no '/', the prefix may.
-    const QString head = m_options.topicPrefix + QLatin1Char('/');
-    if (!topic.startsWith(head))
+    // ENERGIZER/zone/N/set, ENERGIZER being an energizer's own topic.
+    const QString zonePart = QStringLiteral("/zone/");
+    const int at = topic.lastIndexOf(zonePart);
+    if (at < 0 || !topic.endsWith(QLatin1String("/set")))
         return;
-    const QStringList parts = topic.mid(head.size()).split(QLatin1Char('/'));
-    if (parts.size() != 5 || parts[2] != QLatin1String("zone") || parts[4] != QLatin1String("set"))
-        return;
-    const auto found = m_byName.constFind(parts[0] + QLatin1Char('/') + parts[1]);
-    if (found == m_byName.constEnd()) {
+    const auto found = m_byTopic.constFind(topic.left(at));
+    if (found == m_byTopic.constEnd()) {
         qCWarning(lcMqtt, "ignored a command on %s: no such energizer", qUtf8Printable(topic));
         return;
     }
-    const int zone = parts[3] == QLatin1String("1") ? 1 : parts[3] == QLatin1String("2") ? 2 : 0;
+    const QStringRef number = topic.midRef(at + zonePart.size(), topic.size() - at - zonePart.size() - 4);
+    const int zone = number == QLatin1String("1") ? 1 : number == QLatin1String("2") ? 2 : 0;
     if (zone == 0) {
         qCWarning(lcMqtt, "ignored a command on %s: zones are 1 and 2", qUtf8Printable(topic));
         return;
@@ -207,11 +236,14 @@ void GatewayMqtt::queueDiscovery()
         device.prefix = served.topic;
         device.discoveryPrefix = m_options.discoveryPrefix;
         device.zoneCommands = m_options.allowZoneCommands;
-        device.nodeId = nodeId(m_options.topicPrefix, served.link, served.station->address());
-        device.name = served.displayName.isEmpty()
-            ? QStringLiteral("Energizer %1 %2").arg(served.link).arg(served.station->address())
-            : served.displayName;
         device.bridgeTopic = bridgeTopic();
+        device.name = served.displayName;
+        // One energizer alone keeps the prefix's node id and name.
+        if (!m_options.oneEnergizer) {
+            device.nodeId = nodeId(m_options.prefix, served.link, served.station->address());
+            if (device.name.isEmpty())
+                device.name = QStringLiteral("Energizer %1 %2").arg(served.link).arg(served.station->address());
+        }
         for (const MqttMessage& m : discoveryMessages(device))
             queue(m.topic, m.payload, 1);
     }

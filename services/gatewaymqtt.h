@@ -1,7 +1,7 @@
 #pragma once
 
-#include "services/sitefile.h"
 #include "services/mqttclient.h"
+#include "services/sitebuses.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -12,15 +12,14 @@
 #include <QTimer>
 #include <QVector>
 
-class SiteBuses;
 class Station;
 class ZoneCommands;
-
-Q_DECLARE_LOGGING_CATEGORY(lcMqtt)
 
 // Every energizer of the site on one MQTT connection: PREFIX/bridge/state
 // for the gateway itself (offline by the will), PREFIX/LINK/ADDRESS/state
 // and /availability retained, zone commands and discovery when asked for.
+// One energizer alone (energizer-cli mqtt) has its topics directly under
+// PREFIX, and its availability is the will.
 // Publishing goes through a queue drained in batches, so a start or a
 // reconnection with a thousand energizers does not flood the broker; a topic
 // that changes again while queued is sent once, with its latest payload.
@@ -30,17 +29,30 @@ class GatewayMqtt : public QObject
 public:
     static constexpr int BatchSize = 200;     // messages per pass
     static constexpr int BatchPauseMs = 10;   // between passes while more wait
-    static constexpr int ZoneTimeoutMs = 5000;
     static constexpr int StopTimeoutMs = 3000;
 
-    GatewayMqtt(const GatewayOptions& options, SiteBuses& buses, QObject* parent = nullptr);
+    struct Options
+    {
+        MqttClient::Options broker; // the will is the publisher's own
+        QString prefix;
+        bool oneEnergizer = false;
+        bool discovery = false;
+        QString discoveryPrefix = QStringLiteral("homeassistant");
+        bool allowZoneCommands = false;
+        int zoneTimeoutMs = 5000;
+    };
+    static Options siteOptions(const GatewayOptions& site);
+
+    GatewayMqtt(const Options& options, const QVector<SiteBuses::Link>& links, QObject* parent = nullptr);
 
     bool setup(QString* error);
     void start();
-    // Publishes every energizer and the gateway offline, disconnects, then emits stopped().
+    // Publishes every energizer and the gateway offline, waits until the
+    // broker has them all (StopTimeoutMs at most), disconnects, then emits stopped().
     void stop();
 
-    QString bridgeTopic() const { return m_options.topicPrefix + QStringLiteral("/bridge/state"); }
+    // Empty for one energizer alone.
+    QString bridgeTopic() const;
     static QString clientId(const QString& prefix);
     // Stable across restarts and distinct for every prefix, link and address.
     static QString nodeId(const QString& prefix, const QString& link, int address);
@@ -75,11 +87,12 @@ private:
     void queueDiscovery();
     void queue(const QString& topic, const QByteArray& payload, int qos);
     void drain();
+    void disconnectNow();
 
-    GatewayOptions m_options;
+    Options m_options;
     MqttClient m_mqtt;
     QVector<Served> m_served;
-    QHash<QString, int> m_byName; // "LINK/ADDRESS" -> index
+    QHash<QString, int> m_byTopic; // PREFIX/LINK/ADDRESS -> index
     QHash<QString, Outgoing> m_pending;
     QQueue<QString> m_order;
     QTimer m_drainTimer;

@@ -10,6 +10,8 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
+Q_LOGGING_CATEGORY(lcMqtt, "energizer.mqtt")
+
 namespace {
 
 void initLibrary()
@@ -72,6 +74,7 @@ bool MqttClient::setup(const Options& options, QString* error)
     mosquitto_connect_callback_set(m_mosq, &MqttClient::onConnect);
     mosquitto_disconnect_callback_set(m_mosq, &MqttClient::onDisconnect);
     mosquitto_message_callback_set(m_mosq, &MqttClient::onMessage);
+    mosquitto_publish_callback_set(m_mosq, &MqttClient::onPublish);
     int rc = MOSQ_ERR_SUCCESS;
     if (!options.willTopic.isEmpty()) {
         rc = mosquitto_will_set(m_mosq, options.willTopic.toUtf8().constData(), options.willPayload.size(),
@@ -119,6 +122,13 @@ void MqttClient::attempt()
         return;
     m_refused = false;
     dropNotifiers();
+    // The header pairs connect_async with the library's own thread, which then
+    // drives the socket. Here the notifiers drive it instead, with the calls the
+    // header documents for an external loop (mosquitto_socket, loop_read,
+    // loop_write, loop_misc, want_write), all from this one thread. The plain
+    // mosquitto_connect would resolve and connect blocking, stalling every
+    // energizer's polling while an unreachable broker times out. tst_mqtt
+    // (refused, then connected) and tst_gateway cover this use.
     const int rc = mosquitto_connect_async(m_mosq, m_options.host.toUtf8().constData(), m_options.port,
                                            m_options.keepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS) {
@@ -184,8 +194,11 @@ bool MqttClient::publish(const QString& topic, const QByteArray& payload, int qo
 {
     if (!m_connected)
         return false;
-    const int rc = mosquitto_publish(m_mosq, nullptr, topic.toUtf8().constData(), payload.size(),
+    int mid = 0;
+    const int rc = mosquitto_publish(m_mosq, &mid, topic.toUtf8().constData(), payload.size(),
                                      payload.constData(), qos, retain);
+    if (rc == MOSQ_ERR_SUCCESS && qos > 0)
+        m_unacknowledged.insert(mid);
     syncNotifiers();
     return rc == MOSQ_ERR_SUCCESS;
 }
@@ -275,6 +288,8 @@ void MqttClient::onDisconnect(mosquitto*, void* self, int rc)
     auto* client = static_cast<MqttClient*>(self);
     const bool was = client->m_connected;
     client->m_connected = false;
+    // A clean session: what was in flight is gone, and published again on the next connect.
+    client->m_unacknowledged.clear();
     client->m_connectTimer.stop();
     if (!client->m_wanted) {
         emit client->disconnected();
@@ -288,6 +303,13 @@ void MqttClient::onDisconnect(mosquitto*, void* self, int rc)
     if (was)
         emit client->disconnected();
     client->scheduleRetry();
+}
+
+void MqttClient::onPublish(mosquitto*, void* self, int mid)
+{
+    auto* client = static_cast<MqttClient*>(self);
+    if (client->m_unacknowledged.remove(mid) && client->m_unacknowledged.isEmpty())
+        emit client->acknowledged();
 }
 
 void MqttClient::onMessage(mosquitto*, void* self, const mosquitto_message* message)

@@ -1,9 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QLoggingCategory>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QTimer>
+
+Q_DECLARE_LOGGING_CATEGORY(lcMqtt)
 
 class QSocketNotifier;
 struct mosquitto;
@@ -45,6 +49,8 @@ public:
     bool isConnected() const { return m_connected; }
 
     bool publish(const QString& topic, const QByteArray& payload, int qos, bool retain);
+    // QoS 1 messages the broker has not acknowledged yet (queued ones included).
+    bool hasUnacknowledged() const { return !m_unacknowledged.isEmpty(); }
     bool subscribe(const QString& topic, int qos);
 
 signals:
@@ -53,11 +59,14 @@ signals:
     // Why a try failed or the connection ended; once per try.
     void problem(const QString& reason);
     void messageReceived(const QString& topic, const QByteArray& payload, bool retained);
+    // The broker has acknowledged every QoS 1 message sent so far.
+    void acknowledged();
 
 private:
     static void onConnect(mosquitto*, void* self, int rc);
     static void onDisconnect(mosquitto*, void* self, int rc);
     static void onMessage(mosquitto*, void* self, const mosquitto_message* message);
+    static void onPublish(mosquitto*, void* self, int mid);
 
     void attempt();
     void scheduleRetry();
@@ -84,4 +93,5 @@ private:
     QTimer m_retryTimer;
     QTimer m_connectTimer;
     QTimer m_miscTimer;
+    QSet<int> m_unacknowledged;
 };

@@ -300,24 +300,10 @@ bool Parser::gatewayKey(int number, const QString& key, const QString& value)
 bool Parser::readPassword(int number, const QString& file)
 {
     const QString path = QDir(m_baseDir).absoluteFilePath(file);
-    const QFileInfo info(path);
-    // A FIFO would block the read until some writer came.
-    if (!info.exists())
-        return fail(number, QStringLiteral("password-file %1 does not exist").arg(path));
-    if (!info.isFile())
-        return fail(number, QStringLiteral("password-file %1 is not a regular file").arg(path));
-    if (info.size() > MaxPasswordFileBytes)
-        return fail(number, QStringLiteral("password-file %1 is larger than %2 bytes").arg(path).arg(MaxPasswordFileBytes));
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return fail(number, QStringLiteral("password-file %1 cannot be read: %2").arg(path, f.errorString()));
-    QByteArray bytes = f.read(MaxPasswordFileBytes);
-    while (bytes.endsWith('\n') || bytes.endsWith('\r'))
-        bytes.chop(1);
-    if (bytes.isEmpty())
-        return fail(number, QStringLiteral("password-file %1 is empty").arg(path));
+    QString reason;
+    if (!readPasswordFile(path, &site.gateway.password, &reason))
+        return fail(number, QStringLiteral("password-file %1").arg(reason));
     site.gateway.passwordFile = path;
-    site.gateway.password = QString::fromUtf8(bytes);
     return true;
 }
 
@@ -494,4 +480,36 @@ Settings linkSettings(const SiteLink& link)
     case SiteLinkKind::Serial: s.netMode = int(ModuleRole::TcpServer); break;
     }
     return s;
+}
+
+bool readPasswordFile(const QString& path, QString* password, QString* error)
+{
+    const QFileInfo info(path);
+    // A FIFO would block the read until some writer came.
+    if (!info.exists()) {
+        *error = QStringLiteral("%1 does not exist").arg(path);
+        return false;
+    }
+    if (!info.isFile()) {
+        *error = QStringLiteral("%1 is not a regular file").arg(path);
+        return false;
+    }
+    if (info.size() > MaxPasswordFileBytes) {
+        *error = QStringLiteral("%1 is larger than %2 bytes").arg(path).arg(MaxPasswordFileBytes);
+        return false;
+    }
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("%1 cannot be read: %2").arg(path, f.errorString());
+        return false;
+    }
+    QByteArray line = f.readLine(MaxPasswordFileBytes + 1);
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    if (line.isEmpty()) {
+        *error = QStringLiteral("%1 has no password on its first line").arg(path);
+        return false;
+    }
+    *password = QString::fromUtf8(line);
+    return true;
 }

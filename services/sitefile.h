@@ -38,7 +38,7 @@ struct GatewayOptions
     bool allowZoneCommands = false;
     QString username;
     QString passwordFile;
-    QString password; // read from passwordFile, trailing newline stripped
+    QString password; // the first line of passwordFile
     QString metricsHost; // an IP address; empty: no metrics endpoint
     quint16 metricsPort = 0;
     double intervalSeconds = 1.0;
@@ -78,3 +78,7 @@ public:
 // control on a serial port, the module role on the network. energizerAddress is
 // the link's first address; the bus polls the others itself.
 Settings linkSettings(const SiteLink& link);
+
+// A broker password: the first line of a regular file (a FIFO would block),
+// without its line end. False with the reason ("PATH is empty") otherwise.
+bool readPasswordFile(const QString& path, QString* password, QString* error);

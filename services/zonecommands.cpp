@@ -1,9 +1,11 @@
 #include "services/zonecommands.h"
 
-ZoneCommands::ZoneCommands(Station& station, int timeoutMs, Report report, QObject* parent)
+#include "services/mqttclient.h"
+
+ZoneCommands::ZoneCommands(Station& station, int timeoutMs, const QString& who, QObject* parent)
     : QObject(parent)
     , m_switch(station, timeoutMs)
-    , m_report(std::move(report))
+    , m_who(who.isEmpty() ? who : who + QLatin1Char(' '))
 {
     connect(&m_switch, &ZoneSwitch::finished, this, &ZoneCommands::finished);
 }
@@ -12,7 +14,7 @@ void ZoneCommands::take(int zone, const QString& topic, const QByteArray& payloa
 {
     // A retained command would switch the fence again at every start.
     if (retained) {
-        m_report(QStringLiteral("ignored a retained command on %1").arg(topic));
+        warn(QStringLiteral("ignored a retained command on %1").arg(topic));
         return;
     }
     const QString word = QString::fromUtf8(payload).trimmed();
@@ -23,11 +25,11 @@ void ZoneCommands::take(int zone, const QString& topic, const QByteArray& payloa
             if (!c.isPrint())
                 c = QLatin1Char('?');
         }
-        m_report(QStringLiteral("ignored \"%1\" on %2: not on, off, hv or lv").arg(shown, topic));
+        warn(QStringLiteral("ignored \"%1\" on %2: not on, off, hv or lv").arg(shown, topic));
         return;
     }
     if (m_queue.size() >= MaxQueued) {
-        m_report(QStringLiteral("ignored \"%1\" on %2: too many commands waiting").arg(word, topic));
+        warn(QStringLiteral("ignored \"%1\" on %2: too many commands waiting").arg(word, topic));
         return;
     }
     m_queue.enqueue({zone, action});
@@ -54,16 +56,21 @@ void ZoneCommands::finished(ZoneSwitch::Outcome outcome)
 {
     switch (outcome) {
     case ZoneSwitch::Outcome::Done:
-        m_report(m_running + QStringLiteral(": done"));
+        qCDebug(lcMqtt, "%s%s: done", qUtf8Printable(m_who), qUtf8Printable(m_running));
         break;
     case ZoneSwitch::Outcome::NoStatus:
-        m_report(m_running + QStringLiteral(": no status from the energizer, nothing sent"));
+        warn(m_running + QStringLiteral(": no status from the energizer, nothing sent"));
         break;
     case ZoneSwitch::Outcome::NotConfirmed:
-        m_report(m_running + QStringLiteral(": sent, not confirmed"));
+        warn(m_running + QStringLiteral(": sent, not confirmed"));
         break;
     }
     runNext();
+}
+
+void ZoneCommands::warn(const QString& line) const
+{
+    qCWarning(lcMqtt, "%s%s", qUtf8Printable(m_who), qUtf8Printable(line));
 }
 
 #include "moc_zonecommands.cpp"

@@ -8,22 +8,20 @@
 #include <QQueue>
 #include <QString>
 
-#include <functional>
-
 class Station;
 
 // Zone commands from a broker for one energizer, run one at a time through
-// a ZoneSwitch and reported line by line: "zone 1 on: done". Retained
-// commands and payloads other than on, off, hv and lv are refused.
+// a ZoneSwitch and logged as "WHO zone 1 on: done" (at debug level: a
+// dashboard may send many). Retained commands, payloads other than on, off,
+// hv and lv, and commands that fail are warned about.
 class ZoneCommands : public QObject
 {
     Q_OBJECT
 public:
-    using Report = std::function<void(const QString& line)>;
-
     static constexpr int MaxQueued = 8;
 
-    ZoneCommands(Station& station, int timeoutMs, Report report, QObject* parent = nullptr);
+    // who names the energizer in the log; empty for one energizer alone.
+    ZoneCommands(Station& station, int timeoutMs, const QString& who, QObject* parent = nullptr);
 
     // zone 1 or 2; topic only names the command in reports.
     void take(int zone, const QString& topic, const QByteArray& payload, bool retained);
@@ -33,9 +31,10 @@ public:
 private:
     void runNext();
     void finished(ZoneSwitch::Outcome outcome);
+    void warn(const QString& line) const;
 
     ZoneSwitch m_switch;
-    Report m_report;
+    QString m_who;
     QQueue<QPair<int, ZoneSwitch::Action>> m_queue;
     QString m_running;
     bool m_stopped = false;

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
@@ -251,7 +252,24 @@ int main(int argc, char** argv)
     int messages = 0;
     for (int n : states)
         messages += n;
-    stop(gateway);
+    // SIGTERM: the time to exit, then a newcomer's count of the retained availabilities that read offline.
+    QElapsedTimer stopping;
+    stopping.start();
+    gateway.terminate();
+    gateway.waitForFinished(30000);
+    const double stopMs = stopping.nsecsElapsed() / 1e6;
+    QHash<QString, QByteArray> availability;
+    MqttClient newcomer;
+    options.clientId = QStringLiteral("bench-newcomer");
+    newcomer.setup(options, &error);
+    QObject::connect(&newcomer, &MqttClient::connected, [&] { newcomer.subscribe(QStringLiteral("bench/+/+/availability"), 1); });
+    QObject::connect(&newcomer, &MqttClient::messageReceived, [&](const QString& topic, const QByteArray& payload, bool retained) {
+        if (retained)
+            availability.insert(topic, payload);
+    });
+    newcomer.connectToBroker();
+    waitUntil(10000, [&] { return availability.size() >= total; });
+    const int offlineCount = static_cast<int>(std::count(availability.begin(), availability.end(), QByteArrayLiteral("offline")));
     for (Sim& s : sims)
         stop(*s.process);
 
@@ -319,6 +337,7 @@ int main(int argc, char** argv)
     std::printf("  reply to MQTT      median %.2f ms   p99 %.2f ms   max %.2f ms over %zu state messages   (goal p99 <= 50)\n",
                 percentile(latencies, 0.5), percentile(latencies, 0.99), percentile(latencies, 1.0), latencies.size());
     std::printf("  scrapes            %zu, slowest %.1f ms\n", scrapes.size(), worstScrape);
+    std::printf("  SIGTERM to exit    %.0f ms; then %d of %d availability topics retained offline\n", stopMs, offlineCount, total);
     std::printf("  (reply to MQTT: from the simulator's TX line of the reply reaching this process's pipe to the state\n"
                 "   message at this process's subscriber; the line leaves just after the reply, so it may read slightly low)\n");
     std::printf("  (%d state messages seen; expected about %.0f)\n", messages, total * elapsed);

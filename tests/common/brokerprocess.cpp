@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTest>
+
+#include <csignal>
 
 void stopChild(QProcess& process)
 {
@@ -12,6 +15,30 @@ void stopChild(QProcess& process)
         process.kill();
         process.waitForFinished(3000);
     }
+}
+
+ToolProcess::ToolProcess(const QString& program, const QStringList& args)
+{
+    QObject::connect(&process_, &QProcess::readyReadStandardError, &process_, [this] { err += process_.readAllStandardError(); });
+    QObject::connect(&process_, &QProcess::readyReadStandardOutput, &process_, [this] { out += process_.readAllStandardOutput(); });
+    process_.start(program, args);
+}
+
+bool ToolProcess::waitForStderr(const QString& text)
+{
+    return QTest::qWaitFor([&] { return err.contains(text.toUtf8()); }, 8000);
+}
+
+int ToolProcess::exitCode()
+{
+    if (!QTest::qWaitFor([&] { return process_.state() == QProcess::NotRunning; }, 8000))
+        return -1;
+    return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+}
+
+void ToolProcess::signal(int sig)
+{
+    ::kill(static_cast<pid_t>(process_.processId()), sig);
 }
 
 BrokerProcess::BrokerProcess()

@@ -7,6 +7,24 @@
 // Ends a child by its own pid: SIGTERM, SIGKILL if it lingers.
 void stopChild(QProcess& process);
 
+// energizer-cli or energizer-gateway as a child, its output kept.
+class ToolProcess
+{
+public:
+    ToolProcess(const QString& program, const QStringList& args);
+    ~ToolProcess() { stopChild(process_); }
+    bool waitForStderr(const QString& text);
+    // The exit status, -1 when killed by a signal or still running.
+    int exitCode();
+    void signal(int sig);
+
+    QByteArray err;
+    QByteArray out;
+
+private:
+    ChildProcess process_;
+};
+
 // A mosquitto broker of the test's own on 127.0.0.1, with its own
 // configuration file, no persistence, and its log kept.
 class BrokerProcess

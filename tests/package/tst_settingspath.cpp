@@ -20,24 +20,30 @@ private slots:
 
     void layout_data()
     {
-        QTest::addColumn<QStringList>("present"); // folders besides usr/bin
+        QTest::addColumn<QString>("program"); // the program's folder
+        QTest::addColumn<QStringList>("present"); // other folders
         QTest::addColumn<bool>("installed");
-        QTest::newRow("build folder") << QStringList{} << false;
-        QTest::newRow("package") << QStringList{QStringLiteral("usr/share/energizer-configurator")} << true;
+        const QString bin = QStringLiteral("usr/bin");
+        const QString share = QStringLiteral("usr/share/energizer-configurator");
+        QTest::newRow("build folder") << bin << QStringList{} << false;
+        QTest::newRow("package") << bin << QStringList{share} << true;
+        // The mqtt helper finds the file the other commands use.
+        QTest::newRow("package helper") << QStringLiteral("usr/libexec/energizer-configurator") << QStringList{share} << true;
         // Another program's data, or only the documentation: not ours.
-        QTest::newRow("share without our folder") << QStringList{QStringLiteral("usr/share/doc/energizer-configurator")} << false;
+        QTest::newRow("share without our folder") << bin << QStringList{QStringLiteral("usr/share/doc/energizer-configurator")} << false;
     }
 
     void layout()
     {
+        QFETCH(QString, program);
         QFETCH(QStringList, present);
         QFETCH(bool, installed);
         QTemporaryDir root;
         const QDir dir(root.path());
-        QVERIFY(root.isValid() && dir.mkpath(QStringLiteral("usr/bin")));
+        QVERIFY(root.isValid() && dir.mkpath(program));
         for (const QString& folder : present)
             QVERIFY(dir.mkpath(folder));
-        const QString bin = dir.filePath(QStringLiteral("usr/bin"));
+        const QString bin = dir.filePath(program);
         QVERIFY(QFileInfo(bin).isWritable());
 
         const QString userIni =

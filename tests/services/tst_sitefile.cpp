@@ -32,7 +32,7 @@ void TestSiteFile::initTestCase()
     QVERIFY(m_dir.isValid());
     QFile password(m_dir.filePath(QStringLiteral("mqtt.password")));
     QVERIFY(password.open(QIODevice::WriteOnly));
-    password.write("s3cret\n");
+    password.write("s3cret\nnot part of it\n");
 }
 
 void TestSiteFile::refused_data()
@@ -125,7 +125,7 @@ void TestSiteFile::example()
     QCOMPARE(g.topicPrefix, QStringLiteral("farm"));
     QVERIFY(g.discovery);
     QVERIFY(!g.allowZoneCommands);
-    QCOMPARE(g.password, QStringLiteral("s3cret")); // from the file beside site.conf, newline stripped
+    QCOMPARE(g.password, QStringLiteral("s3cret")); // the first line of the file beside site.conf
     QCOMPARE(g.metricsHost, QStringLiteral("::1"));
     QCOMPARE(g.metricsPort, quint16(9817));
     QCOMPARE(g.intervalSeconds, 0.5);
