@@ -1,6 +1,6 @@
 #include "fakeenergizer.h"
 
-#include "link/frames.h"
+#include "protocol/frames.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
