@@ -4,6 +4,7 @@
 #include "cli/mqttbridge.h"
 #include "services/mqttdiscovery.h"
 #include "link/energizerlink.h"
+#include "link/station.h"
 #include "link/hostport.h"
 #include "link/pollinterval.h"
 #include "link/quitsignals.h"
@@ -42,12 +43,11 @@ QString topicLevel(QString text)
 }
 
 // Tells energizers apart across hosts and links: energizer/HOST/LINK/ADDRESS.
-QString defaultPrefix(const Settings& s)
+QString defaultPrefix(const EnergizerLink& link)
 {
-    const QString link = linkName(s);
     return QStringLiteral("energizer/%1/%2/%3")
-        .arg(topicLevel(QSysInfo::machineHostName()), topicLevel(link))
-        .arg(s.energizerAddress);
+        .arg(topicLevel(QSysInfo::machineHostName()), topicLevel(link.link().name()))
+        .arg(link.station().address());
 }
 
 bool parseBroker(const QString& text, bool tls, QString* host, int* port)
@@ -96,7 +96,7 @@ int runMqttCommand(EnergizerLink& link, const QStringList& args, int timeoutMs)
     if (!parseBroker(parser.value(broker), !b.caFile.isEmpty(), &b.host, &b.port))
         return usageError(QStringLiteral("bad --broker %1 (HOST or HOST:PORT)").arg(parser.value(broker)));
 
-    options.prefix = parser.isSet(topic) ? parser.value(topic) : defaultPrefix(link.settings());
+    options.prefix = parser.isSet(topic) ? parser.value(topic) : defaultPrefix(link);
     if (options.prefix.isEmpty() || options.prefix.contains(QLatin1Char('+')) || options.prefix.contains(QLatin1Char('#'))
         || options.prefix.endsWith(QLatin1Char('/')) || options.prefix.startsWith(QLatin1Char('$')))
         return usageError(QStringLiteral("bad --topic %1 (no wildcards, no trailing /)").arg(options.prefix));

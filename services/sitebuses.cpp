@@ -3,7 +3,6 @@
 #include "link/energizerbus.h"
 #include "link/linklog.h"
 #include "link/linkstatus.h"
-#include "link/linktransport.h"
 #include "link/station.h"
 
 #include <QtGlobal>
@@ -17,7 +16,7 @@ SiteBuses::SiteBuses(const Site& site, QObject* parent)
     const int intervalMs = static_cast<int>(std::lround(site.gateway.intervalSeconds * 1000));
     for (const SiteLink& siteLink : site.links) {
         auto* bus = new EnergizerBus(this);
-        bus->setSettings(linkSettings(siteLink));
+        bus->setLink(siteLink.spec);
         const QString name = siteLink.name;
         for (int address : siteLink.addresses) {
             Station* station = bus->addStation(address);
@@ -31,7 +30,7 @@ SiteBuses::SiteBuses(const Site& site, QObject* parent)
                     qCWarning(lcBus, "%s/%d does not answer", qUtf8Printable(name), address);
             });
         }
-        connect(&bus->transport(), &LinkTransport::statusChanged, this, [name](const LinkStatus& status) {
+        connect(bus, &EnergizerBus::statusChanged, this, [name](const LinkStatus& status) {
             switch (status.kind) {
             case LinkStatus::Kind::NoSerialPort:
             case LinkStatus::Kind::SerialOpenFailed:
@@ -82,8 +81,8 @@ void SiteBuses::traceFrames()
         auto trace = [name](const char* direction, const QByteArray& frame) {
             std::fprintf(stderr, "%s %s\n", qUtf8Printable(name), qUtf8Printable(traceLine(direction, frame)));
         };
-        connect(&link.bus->transport(), &LinkTransport::frameSent, this, [trace](const QByteArray& f) { trace("TX", f); });
-        connect(&link.bus->transport(), &LinkTransport::replyTaken, this, [trace](const QByteArray& f) { trace("RX", f); });
+        connect(link.bus, &EnergizerBus::frameSent, this, [trace](const QByteArray& f) { trace("TX", f); });
+        connect(link.bus, &EnergizerBus::replyTaken, this, [trace](const QByteArray& f) { trace("RX", f); });
     }
 }
 
