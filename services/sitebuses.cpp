@@ -3,6 +3,7 @@
 #include "link/energizerbus.h"
 #include "link/linklog.h"
 #include "link/linkstatus.h"
+#include "link/repeatlimiter.h"
 #include "link/station.h"
 
 #include <QtGlobal>
@@ -30,16 +31,21 @@ SiteBuses::SiteBuses(const Site& site, QObject* parent)
                     qCWarning(lcBus, "%s/%d does not answer", qUtf8Printable(name), address);
             });
         }
-        connect(bus, &EnergizerBus::statusChanged, this, [name](const LinkStatus& status) {
+        // The line is retried every second for as long as it fails (an adapter may come later).
+        const QString line = QStringLiteral("%1 (%2)").arg(name, siteLink.spec.text());
+        connect(bus, &EnergizerBus::statusChanged, this, [line, limiter = RepeatLimiter()](const LinkStatus& status) mutable {
             switch (status.kind) {
             case LinkStatus::Kind::NoSerialPort:
             case LinkStatus::Kind::SerialOpenFailed:
             case LinkStatus::Kind::SerialLost:
             case LinkStatus::Kind::BindFailed:
-            case LinkStatus::Kind::SocketError:
-                qCWarning(lcBus, "%s: %s", qUtf8Printable(name),
-                          qUtf8Printable(status.systemText.isEmpty() ? QStringLiteral("cannot open the line") : status.systemText));
+            case LinkStatus::Kind::SocketError: {
+                const QString why = status.systemText.isEmpty() ? QStringLiteral("cannot open the line") : status.systemText;
+                const QString text = QStringLiteral("%1: %2").arg(line, why);
+                if (limiter.pass(text))
+                    qCWarning(lcBus, "%s", qUtf8Printable(text));
                 break;
+            }
             default:
                 break;
             }
