@@ -14,6 +14,7 @@
 #include "protocol/statusrecord.h"
 #include "services/configtransfer.h"
 #include "link/energizerlink.h"
+#include "link/linkspec.h"
 #include "link/station.h"
 #include "protocol/frames.h"
 #include "widgets/scopedlg.h"
@@ -178,8 +179,9 @@ void MainWindow::serialParams()
 
 void MainWindow::energizerConnecting()
 {
-    m_link->setSettings(settingsDlg->settings());
-    m_keeper->setEnergizer(linkName(settingsDlg->settings()), settingsDlg->settings().energizerAddress);
+    const Settings& settings = settingsDlg->settings();
+    m_link->setLink(linkSpec(settings), settings.energizerAddress);
+    m_keeper->setEnergizer(m_link->link().name(), settings.energizerAddress);
     m_link->open();
 }
 

@@ -65,16 +65,6 @@ bool toInt(const QString& text, int min, int max, int* out)
     return true;
 }
 
-bool splitHostPort(const QString& text, QString* host, int* port)
-{
-    quint16 p = 0;
-    QString error;
-    if (!parseHostPort(text, 0, host, &p, &error))
-        return false;
-    *port = p;
-    return true;
-}
-
 ParseOutcome usageError(const QString& message)
 {
     return {ParseOutcome::Error, ExitStatus::Usage, message};
@@ -164,7 +154,7 @@ struct Given
 
 ParseOutcome parseConnection(const Given& given, const GlobalOptions& g, CliRequest& request)
 {
-    Settings& s = request.settings;
+    LinkSpec& spec = request.link;
     const int links = int(given.isSet(g.serial)) + int(given.isSet(g.udp)) + int(given.isSet(g.udpClient))
                       + int(given.isSet(g.tcp)) + int(given.isSet(g.settings));
     if (links > 1)
@@ -177,43 +167,35 @@ ParseOutcome parseConnection(const Given& given, const GlobalOptions& g, CliRequ
             return usageError(QStringLiteral("--%1 applies to --serial only").arg(o->names().constFirst()));
     }
 
-    // The window's serial defaults: 19200 8N1, no flow control.
-    s.baudRate = 19200;
-    s.dataBits = QSerialPort::Data8;
-    s.parity = QSerialPort::NoParity;
-    s.stopBits = QSerialPort::OneStop;
-    s.flowControl = QSerialPort::NoFlowControl;
-
     if (given.isSet(g.serial)) {
-        s.comMode = int(LinkKind::Serial);
-        s.portName = given.value(g.serial);
-        if (s.portName.isEmpty())
+        spec.portName = given.value(g.serial);
+        if (spec.portName.isEmpty())
             return usageError(QStringLiteral("--serial needs a port"));
-        if (given.isSet(g.baud) && !toInt(given.value(g.baud), 50, 4000000, &s.baudRate))
+        if (given.isSet(g.baud) && !toInt(given.value(g.baud), 50, 4000000, &spec.baudRate))
             return usageError(QStringLiteral("--baud must be 50..4000000"));
-        if (given.isSet(g.dataBits) && !choose(dataBits, given.value(g.dataBits), &s.dataBits))
+        if (given.isSet(g.dataBits) && !choose(dataBits, given.value(g.dataBits), &spec.dataBits))
             return usageError(QStringLiteral("--data-bits must be %1").arg(words(dataBits)));
-        if (given.isSet(g.parity) && !choose(parities, given.value(g.parity), &s.parity))
+        if (given.isSet(g.parity) && !choose(parities, given.value(g.parity), &spec.parity))
             return usageError(QStringLiteral("--parity must be %1").arg(words(parities)));
-        if (given.isSet(g.stopBits) && !choose(stopBits, given.value(g.stopBits), &s.stopBits))
+        if (given.isSet(g.stopBits) && !choose(stopBits, given.value(g.stopBits), &spec.stopBits))
             return usageError(QStringLiteral("--stop-bits must be %1").arg(words(stopBits)));
-        if (given.isSet(g.flow) && !choose(flows, given.value(g.flow), &s.flowControl))
+        if (given.isSet(g.flow) && !choose(flows, given.value(g.flow), &spec.flowControl))
             return usageError(QStringLiteral("--flow must be %1").arg(words(flows)));
         return {};
     }
 
-    const struct { const QCommandLineOption& option; ModuleRole role; } roles[] = {
-        {g.udp, ModuleRole::UdpServer}, {g.udpClient, ModuleRole::UdpClient}, {g.tcp, ModuleRole::TcpServer}};
-    for (const auto& r : roles) {
-        if (!given.isSet(r.option))
+    const struct { const QCommandLineOption& option; LinkSpec::Kind kind; } kinds[] = {
+        {g.udp, LinkSpec::Kind::Udp}, {g.udpClient, LinkSpec::Kind::UdpClient}, {g.tcp, LinkSpec::Kind::Tcp}};
+    for (const auto& k : kinds) {
+        if (!given.isSet(k.option))
             continue;
-        s.comMode = int(LinkKind::Network);
-        s.netMode = int(r.role);
-        if (!splitHostPort(given.value(r.option), &s.ipAddress, &s.portNumber))
-            return usageError(QStringLiteral("--%1 must be HOST:PORT with PORT 1..65535").arg(r.option.names().constFirst()));
-        if (r.role == ModuleRole::UdpClient) {
-            s.ownIpAddress = given.value(g.bind);
-            if (QHostAddress(s.ownIpAddress).isNull())
+        spec.kind = k.kind;
+        QString error;
+        if (!parseHostPort(given.value(k.option), 0, &spec.host, &spec.port, &error))
+            return usageError(QStringLiteral("--%1 must be HOST:PORT with PORT 1..65535").arg(k.option.names().constFirst()));
+        if (given.isSet(g.bind)) {
+            spec.bindAddress = given.value(g.bind);
+            if (QHostAddress(spec.bindAddress).isNull())
                 return usageError(QStringLiteral("--bind must be an IP address of this machine"));
         }
         return {};
@@ -227,14 +209,14 @@ ParseOutcome parseConnection(const Given& given, const GlobalOptions& g, CliRequ
         if (!info.isFile() || !info.isReadable())
             return {ParseOutcome::Error, ExitStatus::BadFile, QStringLiteral("cannot read settings file %1").arg(path)};
     }
-    const int baud = s.baudRate;
-    loadSettingsFile(path, s);
-    s.baudRate = baud;
+    Settings settings;
+    loadSettingsFile(path, settings);
     // setting.ini names no serial port (the window takes the first it finds); guessing could open the wrong one.
-    if (s.linkKind() == LinkKind::Serial)
+    if (settings.linkKind() == LinkKind::Serial)
         return usageError(QStringLiteral("%1 selects the serial link, which needs --serial PORT").arg(path));
-    if (s.portNumber < 1 || s.portNumber > 65535)
+    if (settings.portNumber < 1 || settings.portNumber > 65535)
         return usageError(QStringLiteral("%1 holds no usable port number").arg(path));
+    spec = linkSpec(settings);
     return {};
 }
 
@@ -416,10 +398,8 @@ ParseOutcome parseCommandLine(const QStringList& arguments, CliRequest& request)
             return usageError(QStringLiteral("%1 takes one --address, not a list").arg(what));
         }
     }
-    if (!needsLink(request)) {
-        request.settings.energizerAddress = request.addresses.constFirst();
+    if (!needsLink(request))
         return {};
-    }
     // The connection last: a bad command is reported before a missing port.
     const ParseOutcome link = parseConnection(given, g, request);
     if (request.command == QLatin1String("scan")) {
@@ -427,8 +407,6 @@ ParseOutcome parseCommandLine(const QStringList& arguments, CliRequest& request)
         for (int a = request.scanFrom; a <= request.scanTo; ++a)
             request.addresses << a;
     }
-    request.settings.energizerAddress = request.addresses.constFirst();
-    request.settings.installerPin = request.pin;
     return link;
 }
 
@@ -440,26 +418,19 @@ bool needsLink(const CliRequest& request)
 
 QString connectionArguments(const CliRequest& request)
 {
-    const Settings& s = request.settings;
+    const LinkSpec& spec = request.link;
     QStringList words;
-    if (s.linkKind() == LinkKind::Serial) {
-        words << QStringLiteral("--serial") << s.portName;
-        if (s.baudRate != 19200)
-            words << QStringLiteral("--baud") << QString::number(s.baudRate);
+    if (spec.isSerial()) {
+        words << QStringLiteral("--serial") << spec.portName;
+        if (spec.baudRate != LinkSpec::DefaultBaudRate)
+            words << QStringLiteral("--baud") << QString::number(spec.baudRate);
     } else {
-        const QString host = s.ipAddress.contains(QLatin1Char(':')) ? QLatin1Char('[') + s.ipAddress + QLatin1Char(']') : s.ipAddress;
-        const QString target = host + QLatin1Char(':') + QString::number(s.portNumber);
-        switch (s.moduleRole()) {
-        case ModuleRole::UdpClient:
-            words << QStringLiteral("--udp-client") << target << QStringLiteral("--bind") << s.ownIpAddress;
-            break;
-        case ModuleRole::TcpServer:
-            words << QStringLiteral("--tcp") << target;
-            break;
-        default:
-            words << QStringLiteral("--udp") << target;
-            break;
-        }
+        // The option is the text form's kind word; udp-client's @BIND is the --bind option.
+        const QString text = spec.text();
+        const int colon = text.indexOf(QLatin1Char(':'));
+        words << QStringLiteral("--") + text.left(colon) << hostPortText(spec.host, spec.port);
+        if (!spec.bindAddress.isEmpty())
+            words << QStringLiteral("--bind") << spec.bindAddress;
     }
     if (request.historyFileGiven)
         words << QStringLiteral("--history") << request.historyFile;

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "link/linkspec.h"
 #include "link/zoneswitch.h"
-#include "protocol/settings.h"
 
 #include <QString>
 #include <QStringList>
@@ -11,7 +11,7 @@
 // command and that command's options, all checked.
 struct CliRequest
 {
-    Settings settings; // link settings; energizerAddress is the first of --address
+    LinkSpec link;
     QVector<int> addresses{1};
     int timeoutMs = 2000;
     bool verbose = false;

@@ -46,7 +46,7 @@ int HistoryCommand::prepare(QString* reason)
         // Without --address the entry's own energizer is the one compared.
         if (!m_request.addressGiven)
             m_link.station().setAddress(m_entry.address);
-        m_keeper.setEnergizer(linkName(m_request.settings), m_link.station().address());
+        m_keeper.setEnergizer(m_request.link.name(), m_link.station().address());
         m_transfer = new ConfigTransfer(m_link.station(), this);
         connect(m_transfer, &ConfigTransfer::readFinished, this, &HistoryCommand::blockRead);
     }

@@ -1,6 +1,7 @@
 #include "cli/linkstarter.h"
 
 #include "link/energizerlink.h"
+#include "link/station.h"
 
 #include <QHostAddress>
 
@@ -45,18 +46,18 @@ int LinkStarter::remainingMs() const
 
 QString LinkStarter::target() const
 {
-    const Settings& s = m_link.settings();
-    return QStringLiteral("%1:%2").arg(s.ipAddress).arg(s.portNumber);
+    const LinkSpec& s = m_link.link();
+    return QStringLiteral("%1:%2").arg(s.host).arg(s.port);
 }
 
 void LinkStarter::start()
 {
     m_clock.start();
     m_deadline.start(m_timeoutMs);
-    const Settings& s = m_link.settings();
-    if (s.linkKind() == LinkKind::Network && QHostAddress(s.ipAddress).isNull()) {
+    const LinkSpec& s = m_link.link();
+    if (!s.isSerial() && QHostAddress(s.host).isNull()) {
         // Resolved here, so a name that does not resolve gets its own reason.
-        m_lookupId = QHostInfo::lookupHost(s.ipAddress, this, &LinkStarter::hostLookedUp);
+        m_lookupId = QHostInfo::lookupHost(s.host, this, &LinkStarter::hostLookedUp);
         return;
     }
     openLink();
@@ -69,7 +70,7 @@ void LinkStarter::hostLookedUp(const QHostInfo& info)
         return;
     const QList<QHostAddress> addresses = info.addresses();
     if (info.error() != QHostInfo::NoError || addresses.isEmpty()) {
-        fail(QStringLiteral("cannot resolve host %1: %2").arg(m_link.settings().ipAddress, info.errorString()));
+        fail(QStringLiteral("cannot resolve host %1: %2").arg(m_link.link().host, info.errorString()));
         return;
     }
     QHostAddress chosen = addresses.constFirst();
@@ -79,17 +80,17 @@ void LinkStarter::hostLookedUp(const QHostInfo& info)
             break;
         }
     }
-    Settings s = m_link.settings();
-    s.ipAddress = chosen.toString();
-    m_link.setSettings(s);
+    LinkSpec s = m_link.link();
+    s.host = chosen.toString();
+    m_link.setLink(s, m_link.station().address());
     openLink();
 }
 
 void LinkStarter::openLink()
 {
-    const Settings& s = m_link.settings();
+    const LinkSpec& s = m_link.link();
     m_link.open();
-    if (s.linkKind() == LinkKind::Serial) {
+    if (s.isSerial()) {
         if (!m_link.isUsable()) {
             fail(QStringLiteral("cannot open serial port %1: %2").arg(s.portName, m_serialError));
             return;
@@ -99,7 +100,7 @@ void LinkStarter::openLink()
         return;
     }
     if (m_bindFailed) {
-        fail(QStringLiteral("cannot bind %1:%2").arg(s.ownIpAddress).arg(s.portNumber));
+        fail(QStringLiteral("cannot bind %1:%2").arg(s.bindAddress).arg(s.port));
         return;
     }
     check();
@@ -121,7 +122,7 @@ void LinkStarter::check()
     if (!refused && m_deadline.isActive())
         return;
     if (m_lookupId >= 0) {
-        fail(QStringLiteral("cannot resolve host %1 within %2 ms").arg(m_link.settings().ipAddress).arg(m_timeoutMs));
+        fail(QStringLiteral("cannot resolve host %1 within %2 ms").arg(m_link.link().host).arg(m_timeoutMs));
     } else if (m_tolerant) {
         // watch logs the energizer as off line until the link comes up.
         m_deadline.stop();

@@ -142,7 +142,7 @@ int main(int argc, char* argv[])
 
     Energizer energizer;
     EnergizerLink link(energizer);
-    link.setSettings(request.settings);
+    link.setLink(request.link, request.addresses.constFirst());
     // The link's own station is the first address; the others share its line.
     for (int i = 1; i < request.addresses.size(); ++i)
         link.bus().addStation(request.addresses.at(i));
@@ -167,7 +167,7 @@ int main(int argc, char* argv[])
     if (keepsHistory(request))
         store = std::make_unique<HistoryStore>(request.historyFile);
     HistoryKeeper keeper(store.get());
-    keeper.setEnergizer(linkName(request.settings), request.settings.energizerAddress);
+    keeper.setEnergizer(request.link.name(), request.addresses.constFirst());
     QObject::connect(&keeper, &HistoryKeeper::unavailable, [](const QString& reason) {
         printLine(stderr, QStringLiteral("energizer-cli: nothing is kept in the history: ") + reason);
     });

@@ -5,6 +5,7 @@
 #include "services/mqttdiscovery.h"
 #include "link/energizerbus.h"
 #include "link/energizerlink.h"
+#include "link/station.h"
 #include "link/hostport.h"
 #include "link/pollinterval.h"
 #include "link/quitsignals.h"
@@ -43,12 +44,11 @@ QString topicLevel(QString text)
 }
 
 // Tells energizers apart across hosts and links: energizer/HOST/LINK/ADDRESS.
-QString defaultPrefix(const Settings& s)
+QString defaultPrefix(const EnergizerLink& link)
 {
-    const QString link = linkName(s);
     return QStringLiteral("energizer/%1/%2/%3")
-        .arg(topicLevel(QSysInfo::machineHostName()), topicLevel(link))
-        .arg(s.energizerAddress);
+        .arg(topicLevel(QSysInfo::machineHostName()), topicLevel(link.link().name()))
+        .arg(link.station().address());
 }
 
 bool parseBroker(const QString& text, bool tls, QString* host, int* port)
@@ -98,7 +98,7 @@ int runMqttCommand(EnergizerLink& link, const QStringList& args, int timeoutMs)
     if (!parseBroker(parser.value(broker), !b.caFile.isEmpty(), &b.host, &b.port))
         return usageError(QStringLiteral("bad --broker %1 (HOST or HOST:PORT)").arg(parser.value(broker)));
 
-    options.prefix = parser.isSet(topic) ? parser.value(topic) : defaultPrefix(link.settings());
+    options.prefix = parser.isSet(topic) ? parser.value(topic) : defaultPrefix(link);
     if (options.prefix.isEmpty() || options.prefix.contains(QLatin1Char('+')) || options.prefix.contains(QLatin1Char('#'))
         || options.prefix.endsWith(QLatin1Char('/')) || options.prefix.startsWith(QLatin1Char('$')))
         return usageError(QStringLiteral("bad --topic %1 (no wildcards, no trailing /)").arg(options.prefix));
@@ -135,7 +135,7 @@ int runMqttCommand(EnergizerLink& link, const QStringList& args, int timeoutMs)
     options.zoneTimeoutMs = timeoutMs;
 
     // A site of one link and one energizer; its bus polls it.
-    GatewayMqtt publisher(options, {{linkName(link.settings()), &link.bus(), {}}});
+    GatewayMqtt publisher(options, {{link.link().name(), &link.bus(), {}}});
     if (!publisher.setup(&reason))
         return usageError(reason);
     std::fprintf(stderr, "energizer-cli mqtt: publishing %s/state and %s/availability\n",

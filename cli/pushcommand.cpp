@@ -82,7 +82,7 @@ void PushCommand::next()
     }
     m_station = m_stations.at(m_at);
     m_pinRefused = false;
-    m_keeper.setEnergizer(linkName(m_request.settings), m_station->address());
+    m_keeper.setEnergizer(m_request.link.name(), m_station->address());
     m_transfer = new ConfigTransfer(*m_station, this);
     if (m_request.dryRun) {
         connect(m_transfer, &ConfigTransfer::readFinished, this,

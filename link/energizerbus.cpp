@@ -36,7 +36,6 @@ QString hex(quint8 code)
 
 EnergizerBus::EnergizerBus(QObject* parent)
     : QObject(parent)
-    , m_transport(new LinkTransport(this))
 {
     m_clock.start();
     m_replyTimer.setSingleShot(true);
@@ -45,6 +44,42 @@ EnergizerBus::EnergizerBus(QObject* parent)
     connect(&m_replyTimer, &QTimer::timeout, this, &EnergizerBus::timedOut);
     connect(&m_guard, &QTimer::timeout, this, &EnergizerBus::pump);
     connect(&m_pollTimer, &QTimer::timeout, this, &EnergizerBus::pump);
+    setLink(LinkSpec());
+}
+
+EnergizerBus::~EnergizerBus() = default;
+
+void EnergizerBus::setLink(const LinkSpec& spec)
+{
+    LinkTransport*& t = m_transports[int(spec.kind)];
+    if (t) {
+        t->setSpec(spec);
+    } else {
+        t = LinkTransport::create(spec, this);
+    }
+    if (t != m_transport)
+        use(t);
+}
+
+const LinkSpec& EnergizerBus::link() const
+{
+    return m_transport->spec();
+}
+
+void EnergizerBus::use(LinkTransport* transport)
+{
+    if (m_transport) {
+        // Only one line at a time: the old one would still deliver replies.
+        m_transport->disconnect(this);
+        m_transport->close();
+    }
+    m_transport = transport;
+    connect(m_transport, &LinkTransport::statusChanged, this, &EnergizerBus::statusChanged);
+    connect(m_transport, &LinkTransport::opened, this, &EnergizerBus::opened);
+    connect(m_transport, &LinkTransport::usable, this, &EnergizerBus::usable);
+    connect(m_transport, &LinkTransport::unknownResponse, this, &EnergizerBus::unknownResponse);
+    connect(m_transport, &LinkTransport::frameSent, this, &EnergizerBus::frameSent);
+    connect(m_transport, &LinkTransport::replyTaken, this, &EnergizerBus::replyTaken);
     connect(m_transport, &LinkTransport::replyReady, this, &EnergizerBus::takeReply);
     connect(m_transport, &LinkTransport::usable, this, [this] {
         m_pausedUntil = 0;
@@ -68,18 +103,6 @@ EnergizerBus::EnergizerBus(QObject* parent)
         for (Station* s : qAsConst(m_stations))
             s->terminalNotReady();
     });
-}
-
-EnergizerBus::~EnergizerBus() = default;
-
-void EnergizerBus::setSettings(const Settings& settings)
-{
-    m_transport->setSettings(settings);
-}
-
-const Settings& EnergizerBus::settings() const
-{
-    return m_transport->settings();
 }
 
 Station* EnergizerBus::addStation(int address, Energizer* energizer)
@@ -123,12 +146,8 @@ void EnergizerBus::setPollInterval(int ms)
 
 int EnergizerBus::replyTimeoutMs(int requestLength, int replyLength) const
 {
-    if (!m_transport->isSerial())
-        return m_timing.networkTimeoutMs;
-    // 10 bits a byte: start, 8 data, stop.
-    const int baud = qMax(300, settings().baudRate);
-    const int wireMs = ((requestLength + replyLength) * 10 * 1000 + baud - 1) / baud;
-    return wireMs + m_timing.serialMarginMs;
+    const int wireMs = m_transport->wireMs(requestLength + replyLength);
+    return wireMs < 0 ? m_timing.networkTimeoutMs : wireMs + m_timing.serialMarginMs;
 }
 
 bool EnergizerBus::send(const QByteArray& frame)
@@ -188,9 +207,7 @@ bool EnergizerBus::transmit(const Request& request)
         m_replyTimer.start(replyTimeoutMs(request.frame.size(), replyLength(request.expect)));
     } else {
         // Nobody answers this one; give the line a moment before the next frame.
-        m_guard.start(m_transport->isSerial() ? replyTimeoutMs(request.frame.size(), 0) - m_timing.serialMarginMs
-                                                    + m_timing.guardGapMs
-                                              : m_timing.guardGapMs);
+        m_guard.start(qMax(0, m_transport->wireMs(request.frame.size())) + m_timing.guardGapMs);
     }
     return true;
 }

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "link/linkspec.h"
+#include "link/linkstatus.h"
 #include "link/station.h"
-#include "protocol/settings.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QQueue>
@@ -36,8 +38,9 @@ public:
     ~EnergizerBus() override;
 
     LinkTransport& transport() const { return *m_transport; }
-    void setSettings(const Settings& settings);
-    const Settings& settings() const;
+    // Applies at the next open().
+    void setLink(const LinkSpec& spec);
+    const LinkSpec& link() const;
     void setTiming(const Timing& timing) { m_timing = timing; }
 
     // Owned by the bus. The energizer object is used as it is, or the station
@@ -72,6 +75,13 @@ public:
     qint64 lastCycleMs() const { return m_lastCycleMs; }
 
 signals:
+    // The current transport's, whichever it is.
+    void statusChanged(const LinkStatus& status);
+    void opened();
+    void usable();
+    void unknownResponse(quint8 code);
+    void frameSent(const QByteArray& frame);
+    void replyTaken(const QByteArray& reply);
     void replyDropped(const QByteArray& reply, const QString& reason);
     // Nothing queued, nothing outstanding.
     void drained();
@@ -84,6 +94,7 @@ private:
         quint8 expect = 0; // response code, 0 for none
     };
 
+    void use(LinkTransport* transport);
     void takeReply(const QByteArray& reply);
     void timedOut();
     void pump();
@@ -93,7 +104,9 @@ private:
     void dropQueued();
     qint64 now() const { return m_clock.elapsed(); }
 
-    LinkTransport* m_transport;
+    LinkTransport* m_transport = nullptr;
+    // One per kind used so far, kept: a serial port handed out stays valid.
+    QHash<int, LinkTransport*> m_transports;
     Timing m_timing;
     QVector<Station*> m_stations;
     QQueue<Request> m_commands;

@@ -9,13 +9,12 @@ EnergizerLink::EnergizerLink(Energizer& energizer, QObject* parent)
     , m_bus(new EnergizerBus(this))
     , m_station(m_bus->addStation(1, &energizer))
 {
-    LinkTransport& t = m_bus->transport();
-    connect(&t, &LinkTransport::statusChanged, this, &EnergizerLink::statusChanged);
-    connect(&t, &LinkTransport::opened, this, &EnergizerLink::opened);
-    connect(&t, &LinkTransport::usable, this, &EnergizerLink::usable);
-    connect(&t, &LinkTransport::unknownResponse, this, &EnergizerLink::unknownResponse);
-    connect(&t, &LinkTransport::frameSent, this, &EnergizerLink::frameSent);
-    connect(&t, &LinkTransport::replyTaken, this, &EnergizerLink::replyTaken);
+    connect(m_bus, &EnergizerBus::statusChanged, this, &EnergizerLink::statusChanged);
+    connect(m_bus, &EnergizerBus::opened, this, &EnergizerLink::opened);
+    connect(m_bus, &EnergizerBus::usable, this, &EnergizerLink::usable);
+    connect(m_bus, &EnergizerBus::unknownResponse, this, &EnergizerLink::unknownResponse);
+    connect(m_bus, &EnergizerBus::frameSent, this, &EnergizerLink::frameSent);
+    connect(m_bus, &EnergizerBus::replyTaken, this, &EnergizerLink::replyTaken);
     connect(m_station, &Station::statusReceived, this, &EnergizerLink::statusReceived);
     connect(m_station, &Station::configReceived, this, &EnergizerLink::configReceived);
     connect(m_station, &Station::wentOffline, this, &EnergizerLink::wentOffline);
@@ -23,19 +22,19 @@ EnergizerLink::EnergizerLink(Energizer& energizer, QObject* parent)
 
 EnergizerLink::~EnergizerLink() = default;
 
-void EnergizerLink::setSettings(const Settings& settings)
+void EnergizerLink::setLink(const LinkSpec& spec, int address)
 {
-    m_bus->setSettings(settings);
+    m_bus->setLink(spec);
+    m_station->setAddress(address);
 }
 
-const Settings& EnergizerLink::settings() const
+const LinkSpec& EnergizerLink::link() const
 {
-    return m_bus->settings();
+    return m_bus->link();
 }
 
 void EnergizerLink::open()
 {
-    m_station->setAddress(settings().energizerAddress);
     m_bus->open();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "link/linkspec.h"
 #include "link/linkstatus.h"
-#include "protocol/settings.h"
 
 #include <QAbstractSocket>
 #include <QByteArray>
@@ -26,11 +26,11 @@ public:
     EnergizerLink(Energizer& energizer, QObject* parent = nullptr);
     ~EnergizerLink() override;
 
-    // Taken by open(), send() and close(); applies at the next open().
-    void setSettings(const Settings& settings);
-    const Settings& settings() const;
+    // The line and the energizer's address on it; the line applies at the next open().
+    void setLink(const LinkSpec& spec, int address);
+    const LinkSpec& link() const;
 
-    // (Re)opens the link of the settings. Emits opened() once the serial port
+    // (Re)opens the link. Emits opened() once the serial port
     // is open or the network connect has started.
     void open();
     // Closes the link and marks the energizer off line.

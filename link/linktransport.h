@@ -1,54 +1,48 @@
 #pragma once
 
+#include "link/linkspec.h"
 #include "link/linkstatus.h"
-#include "protocol/settings.h"
 
 #include <QAbstractSocket>
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
-#include <QSerialPort>
-#include <QTimer>
 
-class QTcpSocket;
-class QUdpSocket;
+class QSerialPort;
 class ReplyAssembler;
 
-// One line to the energizers: serial port, UDP (module as server or client)
-// or TCP (module as server). Owns its port, sockets and reply assembler and
-// hands on whole replies; knows nothing of which energizer asked. A write
-// that finds the line down starts reopening it and drops the frame.
+// One line to the energizers, of the kind its LinkSpec names: serial port,
+// UDP (module as server or client) or TCP (module as server). Owns its port
+// or socket and reply assembler and hands on whole replies; knows nothing of
+// which energizer asked. A write that finds the line down starts reopening
+// it and drops the frame.
 class LinkTransport : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int ConnectTimeoutMs = 2000; // a TCP connect attempt not done by then is aborted
-    static constexpr int DeadTcpMs = 5000;        // an open TCP connection this long without a reply is renewed
-
-    explicit LinkTransport(QObject* parent = nullptr);
+    // The one place that picks the class for a link's kind.
+    static LinkTransport* create(const LinkSpec& spec, QObject* parent);
     ~LinkTransport() override;
 
-    // Taken by open(), write() and close(); applies at the next open().
-    void setSettings(const Settings& settings);
-    const Settings& settings() const { return m_settings; }
+    const LinkSpec& spec() const { return m_spec; }
+    // Of the same kind; applies at the next open().
+    void setSpec(const LinkSpec& spec) { m_spec = spec; }
 
-    // (Re)opens the line of the settings. Emits opened() once the serial port
-    // is open or the network connect has started.
+    // (Re)opens the line. Emits opened() once the serial port is open or the network connect has started.
     void open();
     void close();
     // True when the frame was handed to an open port or connected socket.
     bool write(const QByteArray& frame);
 
-    // Takes what the current transport has received (connected to readyRead).
-    void readData();
+    // Takes what the port or socket has received (connected to readyRead).
+    virtual void readData() = 0;
+    // True while frames can go out now (port open, socket connected).
+    virtual bool isUsable() const = 0;
+    // How long the bytes take on the line; -1 for a network link, which sets no pace of its own.
+    virtual int wireMs(int bytes) const;
+    virtual QSerialPort* serialDevice() const { return nullptr; }
     // The debug traces of a socket error and of a completed connect.
     void displayError(QAbstractSocket::SocketError socketError);
     void connected();
-
-    QSerialPort* serialDevice() const { return m_serialPort; }
-    // True while frames can go out now (port open, socket connected).
-    bool isUsable() const;
-    bool isSerial() const { return m_settings.linkKind() == LinkKind::Serial; }
 
 signals:
     // Opened, connecting, data, failures: what the status bar and the tools report.
@@ -68,26 +62,20 @@ signals:
     void frameSent(const QByteArray& frame);
     void replyTaken(const QByteArray& reply);
 
-private:
-    void openSerial();
-    void openNetwork();
-    bool sendSerial(const QByteArray& frame);
-    bool sendNetwork(const QByteArray& frame);
-    void dispatchReply(const QByteArray& reply);
-    void serialPortError(QSerialPort::SerialPortError error);
-    void abortStalledConnect();
+protected:
+    LinkTransport(const LinkSpec& spec, QObject* parent);
+    virtual void openDevice() = 0;
+    virtual void closeDevice() = 0;
+    virtual bool send(const QByteArray& frame) = 0;
+    virtual QString errorText() const { return {}; }
+    // The port's name as the status shows it.
+    virtual QString portLabel() const { return {}; }
+    void feed(const QByteArray& bytes);
     void setOffline();
-    bool terminalReady();
     LinkStatus status(LinkStatus::Kind kind, const QString& systemText = QString()) const;
-    QAbstractSocket* socket() const;
-    void readTcp();
 
-    Settings m_settings;
-    QSerialPort* m_serialPort;
-    QUdpSocket* m_udpSocket;
-    QTcpSocket* m_tcpSocket;
+    LinkSpec m_spec;
+
+private:
     ReplyAssembler* m_assembler;
-    QTimer m_connectTimer;
-    QElapsedTimer m_tcpQuietTime;  // since the TCP connection came up or last gave a reply
-    qint32 m_pendingBytes = 0;
 };

@@ -110,12 +110,3 @@ bool saveSettingsFile(const QString& path, const Settings& settings)
     return file.status() == QSettings::NoError;
 }
 
-QString linkName(const Settings& s)
-{
-    if (s.linkKind() == LinkKind::Serial)
-        return QFileInfo(s.portName).fileName();
-    return QStringLiteral("%1-%2-%3")
-        .arg(s.moduleRole() == ModuleRole::TcpServer ? QStringLiteral("tcp") : QStringLiteral("udp"))
-        .arg(s.ipAddress)
-        .arg(s.portNumber);
-}

@@ -25,6 +25,3 @@ void loadSettingsFile(const QString& path, Settings& settings);
 // Writes the network keys; refuses (false) a path that is no regular file.
 bool saveSettingsFile(const QString& path, const Settings& settings);
 
-// The link as tools name it in topics, history entries and labels: the serial
-// port's name ("ttyUSB0"), or "udp-IP-PORT" / "tcp-IP-PORT" for a module.
-QString linkName(const Settings& settings);

@@ -3,7 +3,7 @@
 #include "link/energizerbus.h"
 #include "link/linklog.h"
 #include "link/linkstatus.h"
-#include "link/linktransport.h"
+#include "link/repeatlimiter.h"
 #include "link/station.h"
 
 #include <QtGlobal>
@@ -17,7 +17,7 @@ SiteBuses::SiteBuses(const Site& site, QObject* parent)
     const int intervalMs = static_cast<int>(std::lround(site.gateway.intervalSeconds * 1000));
     for (const SiteLink& siteLink : site.links) {
         auto* bus = new EnergizerBus(this);
-        bus->setSettings(linkSettings(siteLink));
+        bus->setLink(siteLink.spec);
         const QString name = siteLink.name;
         for (int address : siteLink.addresses) {
             Station* station = bus->addStation(address);
@@ -31,16 +31,21 @@ SiteBuses::SiteBuses(const Site& site, QObject* parent)
                     qCWarning(lcBus, "%s/%d does not answer", qUtf8Printable(name), address);
             });
         }
-        connect(&bus->transport(), &LinkTransport::statusChanged, this, [name](const LinkStatus& status) {
+        // The line is retried every second for as long as it fails (an adapter may come later).
+        const QString line = QStringLiteral("%1 (%2)").arg(name, siteLink.spec.text());
+        connect(bus, &EnergizerBus::statusChanged, this, [line, limiter = RepeatLimiter()](const LinkStatus& status) mutable {
             switch (status.kind) {
             case LinkStatus::Kind::NoSerialPort:
             case LinkStatus::Kind::SerialOpenFailed:
             case LinkStatus::Kind::SerialLost:
             case LinkStatus::Kind::BindFailed:
-            case LinkStatus::Kind::SocketError:
-                qCWarning(lcBus, "%s: %s", qUtf8Printable(name),
-                          qUtf8Printable(status.systemText.isEmpty() ? QStringLiteral("cannot open the line") : status.systemText));
+            case LinkStatus::Kind::SocketError: {
+                const QString why = status.systemText.isEmpty() ? QStringLiteral("cannot open the line") : status.systemText;
+                const QString text = QStringLiteral("%1: %2").arg(line, why);
+                if (limiter.pass(text))
+                    qCWarning(lcBus, "%s", qUtf8Printable(text));
                 break;
+            }
             default:
                 break;
             }
@@ -82,8 +87,8 @@ void SiteBuses::traceFrames()
         auto trace = [name](const char* direction, const QByteArray& frame) {
             std::fprintf(stderr, "%s %s\n", qUtf8Printable(name), qUtf8Printable(traceLine(direction, frame)));
         };
-        connect(&link.bus->transport(), &LinkTransport::frameSent, this, [trace](const QByteArray& f) { trace("TX", f); });
-        connect(&link.bus->transport(), &LinkTransport::replyTaken, this, [trace](const QByteArray& f) { trace("RX", f); });
+        connect(link.bus, &EnergizerBus::frameSent, this, [trace](const QByteArray& f) { trace("TX", f); });
+        connect(link.bus, &EnergizerBus::replyTaken, this, [trace](const QByteArray& f) { trace("RX", f); });
     }
 }
 

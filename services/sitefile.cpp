@@ -3,6 +3,7 @@
 #include "protocol/addresslist.h"
 #include "link/pollinterval.h"
 #include "link/hostport.h"
+#include "link/linkspec.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,7 +17,6 @@ namespace {
 // Far above any real site; keeps a wrong path (a disk image, /dev/zero) from being read whole.
 constexpr qint64 MaxSiteFileBytes = 1 << 20;
 constexpr qint64 MaxPasswordFileBytes = 4096;
-constexpr int DefaultBaudRate = 19200;
 const char GatewaySection[] = "gateway";
 
 QString quoted(const QString& text)
@@ -88,29 +88,6 @@ bool toDigits(const QString& text, int maxDigits, int* value)
     }
     *value = text.toInt();
     return true;
-}
-
-// One key for everything that names the same socket or device, whatever spelling.
-QString hostKey(const QString& host)
-{
-    const QHostAddress address(host);
-    return address.isNull() ? host.toLower() : address.toString();
-}
-
-QString serialKey(const QString& portName)
-{
-    return portName.startsWith(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
-}
-
-QString kindWord(SiteLinkKind kind)
-{
-    switch (kind) {
-    case SiteLinkKind::Serial: return QStringLiteral("serial");
-    case SiteLinkKind::Udp: return QStringLiteral("udp");
-    case SiteLinkKind::UdpClient: return QStringLiteral("udp-client");
-    case SiteLinkKind::Tcp: return QStringLiteral("tcp");
-    }
-    return {};
 }
 
 class Parser
@@ -335,51 +312,22 @@ bool Parser::linkKey(int number, const QString& key, const QString& value)
 
 bool Parser::parseLink(int number, const QString& value, SiteLink* link)
 {
-    const QString usage = QStringLiteral("serial:PORT[@BAUD], udp:HOST:PORT, udp-client:HOST:PORT@BIND or tcp:HOST:PORT");
-    const int colon = value.indexOf(QLatin1Char(':'));
-    const QString kind = colon < 0 ? value : value.left(colon);
-    const QString rest = colon < 0 ? QString() : value.mid(colon + 1);
     QString error;
-    if (kind == QLatin1String("serial")) {
-        link->kind = SiteLinkKind::Serial;
-        const int at = rest.lastIndexOf(QLatin1Char('@'));
-        link->portName = at < 0 ? rest : rest.left(at);
-        link->baudRate = DefaultBaudRate;
-        if (link->portName.isEmpty() || link->portName.contains(QLatin1Char(' ')))
-            return fail(number, QStringLiteral("link %1 names no serial port (%2)").arg(quoted(value), usage));
-        if (at >= 0 && (!toDigits(rest.mid(at + 1), 7, &link->baudRate) || link->baudRate < 50 || link->baudRate > 4000000))
-            return fail(number, QStringLiteral("link %1: the baud rate must be 50..4000000").arg(quoted(value)));
-        return claim(number, QStringLiteral("serial ") + serialKey(link->portName), QStringLiteral("serial port ") + link->portName);
+    if (!LinkSpec::parse(value, &link->spec, &error))
+        return fail(number, error);
+    // Two spellings of one device or socket (a symlink, a host name) are still one.
+    const LinkSpec& spec = link->spec;
+    QString what = hostPortText(spec.host, spec.port);
+    if (spec.isSerial()) {
+        what = QStringLiteral("serial port ") + spec.portName;
+        if (spec.devicePath() != spec.portName)
+            what += QStringLiteral(" (%1)").arg(spec.devicePath());
     }
-    QString target = rest;
-    if (kind == QLatin1String("udp")) {
-        link->kind = SiteLinkKind::Udp;
-    } else if (kind == QLatin1String("tcp")) {
-        link->kind = SiteLinkKind::Tcp;
-    } else if (kind == QLatin1String("udp-client")) {
-        link->kind = SiteLinkKind::UdpClient;
-        const int at = rest.lastIndexOf(QLatin1Char('@'));
-        if (at < 0)
-            return fail(number, QStringLiteral("link %1 needs @BIND, this machine's address (udp-client:HOST:PORT@BIND)").arg(quoted(value)));
-        target = rest.left(at);
-        QString bind = rest.mid(at + 1);
-        if (bind.startsWith(QLatin1Char('[')) && bind.endsWith(QLatin1Char(']')))
-            bind = bind.mid(1, bind.size() - 2);
-        if (QHostAddress(bind).isNull())
-            return fail(number, QStringLiteral("link %1: %2 is no IP address to bind").arg(quoted(value), quoted(bind)));
-        link->bindAddress = bind;
-    } else {
-        return fail(number, QStringLiteral("unknown link kind %1 (%2)").arg(quoted(kind), usage));
-    }
-    if (!parseHostPort(target, 0, &link->host, &link->port, &error))
-        return fail(number, QStringLiteral("link: %1").arg(error));
-    const QString endpoint = hostPortText(link->host, link->port);
-    if (!claim(number, QStringLiteral("module ") + hostKey(link->host) + QLatin1Char(' ') + QString::number(link->port), endpoint))
+    if (!claim(number, spec.endpointKey(), what))
         return false;
     // The client role binds BIND:PORT here; two such links would fight over that socket.
-    if (link->kind == SiteLinkKind::UdpClient)
-        return claim(number, QStringLiteral("bind ") + hostKey(link->bindAddress) + QLatin1Char(' ') + QString::number(link->port),
-                     QStringLiteral("local address ") + hostPortText(link->bindAddress, link->port));
+    if (!spec.bindKey().isEmpty())
+        return claim(number, spec.bindKey(), QStringLiteral("local address ") + hostPortText(spec.bindAddress, spec.port));
     return true;
 }
 
@@ -393,20 +341,6 @@ bool Parser::claim(int number, const QString& key, const QString& what)
 }
 
 } // namespace
-
-QString SiteLink::endpointText() const
-{
-    switch (kind) {
-    case SiteLinkKind::Serial:
-        return QStringLiteral("serial:%1@%2").arg(portName).arg(baudRate);
-    case SiteLinkKind::UdpClient:
-        return QStringLiteral("udp-client:%1@%2").arg(hostPortText(host, port), bindAddress);
-    case SiteLinkKind::Udp:
-    case SiteLinkKind::Tcp:
-        break;
-    }
-    return kindWord(kind) + QLatin1Char(':') + hostPortText(host, port);
-}
 
 SiteFile::Result SiteFile::read(const QString& path)
 {
@@ -445,41 +379,6 @@ SiteFile::Result SiteFile::parse(const QByteArray& text, const QString& fileName
     result.line = parser.errorLine;
     result.error = QStringLiteral("%1:%2: %3").arg(fileName).arg(parser.errorLine).arg(parser.reason);
     return result;
-}
-
-Settings linkSettings(const SiteLink& link)
-{
-    Settings s;
-    s.energizerAddress = link.addresses.isEmpty() ? 0 : link.addresses.constFirst();
-    // QSerialPort's values for 8N1 without flow control, the window's defaults.
-    s.baudRate = link.baudRate;
-    s.baudRateText = QString::number(link.baudRate);
-    s.dataBits = 8;
-    s.dataBitsText = QStringLiteral("8");
-    s.parity = 0;
-    s.parityText = QStringLiteral("None");
-    s.stopBits = 1;
-    s.stopBitsText = QStringLiteral("1");
-    s.flowControl = 0;
-    s.flowControlText = QStringLiteral("None");
-    if (link.kind == SiteLinkKind::Serial) {
-        s.comMode = int(LinkKind::Serial);
-        s.portName = link.portName;
-        return s;
-    }
-    s.comMode = int(LinkKind::Network);
-    s.ipAddress = link.host;
-    s.portNumber = link.port;
-    switch (link.kind) {
-    case SiteLinkKind::Udp: s.netMode = int(ModuleRole::UdpServer); break;
-    case SiteLinkKind::UdpClient:
-        s.netMode = int(ModuleRole::UdpClient);
-        s.ownIpAddress = link.bindAddress;
-        break;
-    case SiteLinkKind::Tcp:
-    case SiteLinkKind::Serial: s.netMode = int(ModuleRole::TcpServer); break;
-    }
-    return s;
 }
 
 bool readPasswordFile(const QString& path, QString* password, QString* error)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/settings.h"
+#include "link/linkspec.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -9,23 +9,13 @@
 
 // What the gateway serves, as the site file describes it.
 
-enum class SiteLinkKind { Serial, Udp, UdpClient, Tcp };
-
 struct SiteLink
 {
     QString name; // the section name; used in topics and metric labels
     int line = 0; // of the section header, for later messages
-    SiteLinkKind kind = SiteLinkKind::Serial;
-    QString portName; // Serial
-    qint32 baudRate = 19200; // Serial
-    QString host; // Udp, UdpClient, Tcp: the module
-    quint16 port = 0;
-    QString bindAddress; // UdpClient: this machine's address, bound with the same port
+    LinkSpec spec;
     QVector<int> addresses; // ascending
     QMap<int, QString> displayNames; // address -> "North gate"
-
-    // "serial:/dev/ttyUSB0@19200", "tcp:[::1]:4001", ... as the file writes it.
-    QString endpointText() const;
 };
 
 struct GatewayOptions
@@ -73,11 +63,6 @@ public:
     // The same for text already in memory; fileName only prefixes messages.
     static Result parse(const QByteArray& text, const QString& fileName, const QString& baseDir);
 };
-
-// The link's connection record for the existing link code: 8N1 without flow
-// control on a serial port, the module role on the network. energizerAddress is
-// the link's first address; the bus polls the others itself.
-Settings linkSettings(const SiteLink& link);
 
 // A broker password: the first line of a regular file (a FIFO would block),
 // without its line end. False with the reason ("PATH is empty") otherwise.

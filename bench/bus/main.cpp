@@ -57,7 +57,7 @@ double measureCycleMs(EnergizerBus& bus, int cycles)
     double ms = 0;
     QEventLoop loop;
     // A round is from one poll of the first station to the next.
-    auto connection = QObject::connect(&bus.transport(), &LinkTransport::frameSent, &loop, [&](const QByteArray& f) {
+    auto connection = QObject::connect(&bus, &EnergizerBus::frameSent, &loop, [&](const QByteArray& f) {
         if (quint8(f.at(0)) != first->address() || quint8(f.at(2)) != Frame::CmdStatus)
             return;
         if (++rounds == 0) {
@@ -92,13 +92,11 @@ double runBus(const Options& o, int silent, double wireMs, double allLiveMs)
         std::fprintf(stderr, "bench_bus: the simulator did not start\n");
         return -1;
     }
-    Settings s;
+    LinkSpec s;
     s.portName = pty;
     s.baudRate = o.baud;
-    s.dataBits = 8;
-    s.stopBits = 1;
     EnergizerBus bus;
-    bus.setSettings(s);
+    bus.setLink(s);
     for (int a : all)
         bus.addStation(a);
     bus.open();

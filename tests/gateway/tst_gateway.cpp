@@ -47,6 +47,7 @@ private slots:
     void silencedAddressAloneGoesOffline();
     void metricsPassPromtool();
     void zoneCommands();
+    void missingSerialPortSaidOnce();
     void gatewayEnds_data();
     void gatewayEnds();
 
@@ -227,6 +228,19 @@ void TestGateway::zoneCommands()
     QVERIFY2(!gateway->err.contains("zone 1 on"), gateway->err);
     publish(broker.port(), "farm/udp/9/zone/1/set", "on", false);
     QVERIFY(gateway->waitForStderr("no such energizer"));
+}
+
+// Retried every second for an adapter plugged in later; said once, naming link and port.
+void TestGateway::missingSerialPortSaidOnce()
+{
+    const QString port = dir.filePath("ttyGone");
+    const QString site = writeSite("gone.conf", "", QStringLiteral("[gone]\nlink = serial:%1\nenergizers = 1\n").arg(port).toUtf8());
+    qputenv("QT_LOGGING_RULES", "energizer.link.debug=true"); // each retry traces "Trying to connect"
+    GatewayProcess own({"--site", site});
+    qunsetenv("QT_LOGGING_RULES");
+    QVERIFY(own.waitForStderr("gone (serial:" + port));
+    QVERIFY(QTest::qWaitFor([&] { return own.err.count("Trying to connect") >= 4; }, WaitMs));
+    QCOMPARE(own.err.count(port.toUtf8()), 1);
 }
 
 void TestGateway::gatewayEnds_data()

@@ -83,23 +83,19 @@ private:
     qint64 m_unanswered = -1;
 };
 
-Settings udpSettings(quint16 port)
+LinkSpec udpSettings(quint16 port)
 {
-    Settings s;
-    s.comMode = int(LinkKind::Network);
-    s.netMode = int(ModuleRole::UdpServer);
-    s.ipAddress = QStringLiteral("127.0.0.1");
-    s.portNumber = port;
+    LinkSpec s;
+    s.kind = LinkSpec::Kind::Udp;
+    s.host = QStringLiteral("127.0.0.1");
+    s.port = port;
     return s;
 }
 
-Settings ptySettings(const QString& path)
+LinkSpec ptySettings(const QString& path)
 {
-    Settings s;
+    LinkSpec s;
     s.portName = path;
-    s.baudRate = 19200;
-    s.dataBits = 8;
-    s.stopBits = 1;
     return s;
 }
 
@@ -111,9 +107,9 @@ struct TestBus
         : TestBus(udpSettings(port), addresses)
     {
     }
-    TestBus(const Settings& s, const QVector<int>& addresses)
+    TestBus(const LinkSpec& s, const QVector<int>& addresses)
     {
-        bus.setSettings(s);
+        bus.setLink(s);
         for (int a : addresses)
             stations << bus.addStation(a);
         bus.open();

@@ -24,19 +24,12 @@ const QString StatusReply = QStringLiteral("01 01 81");
 const QString ConfigReply = QStringLiteral("01 01 82");
 const QString StatusRequest = QStringLiteral("01 01 01 E3");
 
-Settings linkSettings(const QString& kind, const QString& endpoint)
+LinkSpec linkSettings(const QString& kind, const QString& endpoint)
 {
-    Settings s;
-    s.comMode = kind == QLatin1String("pty") ? 0 : 1;
-    s.netMode = kind == QLatin1String("tcp") ? 2 : 0;
-    s.ipAddress = QStringLiteral("127.0.0.1");
-    s.ownIpAddress = QStringLiteral("127.0.0.1");
-    s.portNumber = s.comMode ? endpoint.toInt() : 0;
-    s.portName = s.comMode ? QString() : endpoint;
-    s.energizerAddress = 1;
-    s.baudRate = 19200;
-    s.dataBits = 8;
-    s.stopBits = 1;
+    LinkSpec s;
+    QString error;
+    const bool pty = kind == QLatin1String("pty");
+    LinkSpec::parse(pty ? QStringLiteral("serial:") + endpoint : QStringLiteral("%1:127.0.0.1:%2").arg(kind, endpoint), &s, &error);
     return s;
 }
 
@@ -84,9 +77,9 @@ struct PolledLink
     QTimer poll;
     QSignalSpy opened{&link, &EnergizerLink::opened};
     QSignalSpy status{&link, &EnergizerLink::statusReceived};
-    PolledLink(const Settings& settings, int periodMs)
+    PolledLink(const LinkSpec& spec, int periodMs)
     {
-        link.setSettings(settings);
+        link.setLink(spec, 1);
         link.open();
         QObject::connect(&poll, &QTimer::timeout, &link, &EnergizerLink::pollStatus);
         poll.start(periodMs);
@@ -104,6 +97,8 @@ class TestEnergizerLink : public QObject
 {
     Q_OBJECT
 private slots:
+    void linkText_data();
+    void linkText();
     void noiseBeforeEveryReply_data();
     void noiseBeforeEveryReply();
     void moduleBackAfterOutage_data();
@@ -115,6 +110,45 @@ private slots:
     void configWrite_data();
     void configWrite();
 };
+
+// The text form of a link, as the site file writes it: read, written back, named.
+void TestEnergizerLink::linkText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected"); // written back, or a word of the refusal
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("serial") << "serial:/dev/ttyS1" << "serial:/dev/ttyS1@19200" << "ttyS1";
+    QTest::newRow("serial with baud") << "serial:ttyUSB0@9600" << "serial:ttyUSB0@9600" << "ttyUSB0";
+    QTest::newRow("udp") << "udp:127.0.0.1:6128" << "udp:127.0.0.1:6128" << "udp-127.0.0.1-6128";
+    QTest::newRow("udp-client") << "udp-client:127.0.0.2:6128@127.0.0.1" << "udp-client:127.0.0.2:6128@127.0.0.1"
+                                << "udp-127.0.0.2-6128";
+    QTest::newRow("tcp ipv6") << "tcp:[::1]:4001" << "tcp:[::1]:4001" << "tcp-::1-4001";
+    QTest::newRow("unknown kind") << "rs485:/dev/ttyS0" << "unknown link kind 'rs485'" << "";
+    QTest::newRow("no port") << "serial:" << "names no serial port" << "";
+    QTest::newRow("baud too low") << "serial:/dev/ttyS0@49" << "50..4000000" << "";
+    QTest::newRow("bind missing") << "udp-client:127.0.0.2:5000" << "@BIND" << "";
+    QTest::newRow("bind no address") << "udp-client:127.0.0.2:5000@gate" << "no IP address" << "";
+    QTest::newRow("port too big") << "tcp:127.0.0.1:70000" << "1..65535" << "";
+    QTest::newRow("IPv6 without brackets") << "udp:::1:4001" << "brackets" << "";
+}
+
+void TestEnergizerLink::linkText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QFETCH(QString, name);
+    LinkSpec spec;
+    QString error;
+    const bool ok = LinkSpec::parse(text, &spec, &error);
+    if (name.isEmpty()) {
+        QVERIFY2(!ok && error.contains(expected), qPrintable(error));
+        return;
+    }
+    QVERIFY2(ok, qPrintable(error));
+    QCOMPARE(spec.text(), expected);
+    QCOMPARE(spec.name(), name);
+}
 
 void TestEnergizerLink::noiseBeforeEveryReply_data()
 {
@@ -198,10 +232,10 @@ void TestEnergizerLink::udpClientRole()
     // the link binds there and takes replies from the module only.
     QUdpSocket module;
     QVERIFY(module.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
-    Settings settings = linkSettings(QStringLiteral("udp"), QString::number(module.localPort()));
-    settings.netMode = int(ModuleRole::UdpClient);
-    settings.ipAddress = QStringLiteral("127.0.0.2");
-    PolledLink l(settings, 60000);
+    LinkSpec spec;
+    QString error;
+    QVERIFY(LinkSpec::parse(QStringLiteral("udp-client:127.0.0.2:%1@127.0.0.1").arg(module.localPort()), &spec, &error));
+    PolledLink l(spec, 60000);
     QVERIFY(l.link.pollStatus());
     QTRY_VERIFY(module.hasPendingDatagrams());
     const QNetworkDatagram request = module.receiveDatagram();
@@ -295,7 +329,7 @@ void TestEnergizerLink::configWrite()
     }
     Energizer energizer;
     EnergizerLink link(energizer);
-    link.setSettings(linkSettings(kind, port));
+    link.setLink(linkSettings(kind, port), 1);
     link.open();
     ConfigTransfer transfer(link.station());
     QSignalSpy read(&transfer, &ConfigTransfer::readFinished);

@@ -13,8 +13,6 @@ private slots:
     void example();
     void defaults();
     void shippedExample();
-    void linkSettings_data();
-    void linkSettings();
 
 private:
     QTemporaryDir m_dir;
@@ -33,6 +31,10 @@ void TestSiteFile::initTestCase()
     QFile password(m_dir.filePath(QStringLiteral("mqtt.password")));
     QVERIFY(password.open(QIODevice::WriteOnly));
     password.write("s3cret\nnot part of it\n");
+    // One line under two names, as /dev/serial/by-id/... names an adapter.
+    QFile tty(m_dir.filePath(QStringLiteral("tty")));
+    QVERIFY(tty.open(QIODevice::WriteOnly));
+    QVERIFY(QFile::link(tty.fileName(), m_dir.filePath(QStringLiteral("by-id"))));
 }
 
 void TestSiteFile::refused_data()
@@ -50,6 +52,9 @@ void TestSiteFile::refused_data()
     QTest::newRow("same serial port") << QByteArray("[a]\nlink = serial:/dev/ttyUSB0\nenergizers = 1\n"
                                                     "[b]\nenergizers = 2\nlink = serial:ttyUSB0@9600\n")
                                       << 6 << "already used by [a]";
+    QTest::newRow("same serial line, two names")
+        << QStringLiteral("[a]\nlink = serial:%1/tty\nenergizers = 1\n[b]\nlink = serial:%1/by-id\nenergizers = 2\n").arg(m_dir.path()).toUtf8()
+        << 5 << "already used by [a]";
     QTest::newRow("same host and port") << okLink + "[b]\nlink = udp:127.0.0.1:4001\nenergizers = 1\n" << 5 << "already used";
     QTest::newRow("same bind address") << QByteArray("[a]\nlink = udp-client:127.0.0.2:5000@127.0.0.1\nenergizers = 1\n"
                                                      "[b]\nlink = udp-client:127.0.0.3:5000@127.0.0.1\nenergizers = 1\n")
@@ -133,9 +138,7 @@ void TestSiteFile::example()
     QCOMPARE(result.site.links.size(), 1);
     const SiteLink& north = result.site.links.constFirst();
     QCOMPARE(north.name, QStringLiteral("north"));
-    QCOMPARE(north.kind, SiteLinkKind::Serial);
-    QCOMPARE(north.portName, QStringLiteral("/dev/ttyUSB0"));
-    QCOMPARE(north.baudRate, 38400);
+    QCOMPARE(north.spec.text(), QStringLiteral("serial:/dev/ttyUSB0@38400"));
     QCOMPARE(north.addresses, (QVector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 15}));
     QCOMPARE(north.displayNames.value(3), QStringLiteral("North gate"));
 }
@@ -162,47 +165,6 @@ void TestSiteFile::shippedExample()
     QVERIFY(result.site.gateway.hasMqtt());
     QVERIFY(result.site.gateway.hasMetrics());
     QCOMPARE(result.site.gateway.metricsHost, QStringLiteral("127.0.0.1"));
-}
-
-void TestSiteFile::linkSettings_data()
-{
-    QTest::addColumn<QByteArray>("link");
-    QTest::addColumn<int>("comMode");
-    QTest::addColumn<int>("netMode");
-    QTest::addColumn<QString>("target"); // portName or ipAddress
-    QTest::addColumn<int>("number"); // baudRate or portNumber
-    QTest::addColumn<QString>("own");
-
-    QTest::newRow("serial") << QByteArray("serial:/dev/ttyS1") << 0 << 0 << "/dev/ttyS1" << 19200 << "";
-    QTest::newRow("udp") << QByteArray("udp:127.0.0.1:6128") << 1 << 0 << "127.0.0.1" << 6128 << "";
-    QTest::newRow("udp-client") << QByteArray("udp-client:127.0.0.2:6128@127.0.0.1") << 1 << 1 << "127.0.0.2" << 6128 << "127.0.0.1";
-    QTest::newRow("tcp ipv6") << QByteArray("tcp:[::1]:4001") << 1 << 2 << "::1" << 4001 << "";
-}
-
-void TestSiteFile::linkSettings()
-{
-    QFETCH(QByteArray, link);
-    QFETCH(int, comMode);
-    QFETCH(int, netMode);
-    QFETCH(QString, target);
-    QFETCH(int, number);
-    QFETCH(QString, own);
-    const SiteFile::Result result =
-        SiteFile::parse("[l]\nlink = " + link + "\nenergizers = 7,9\n", QStringLiteral("site.conf"), m_dir.path());
-    QVERIFY2(result.ok(), qPrintable(result.error));
-    const Settings s = ::linkSettings(result.site.links.constFirst());
-    QCOMPARE(s.comMode, comMode);
-    QCOMPARE(s.energizerAddress, 7);
-    if (comMode == 0) {
-        QCOMPARE(s.portName, target);
-        QCOMPARE(s.baudRate, number);
-        QCOMPARE(s.dataBits, 8);
-        return;
-    }
-    QCOMPARE(s.netMode, netMode);
-    QCOMPARE(s.ipAddress, target);
-    QCOMPARE(s.portNumber, number);
-    QCOMPARE(s.ownIpAddress, own);
 }
 
 QTEST_GUILESS_MAIN(TestSiteFile)

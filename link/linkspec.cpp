@@ -1,0 +1,172 @@
+#include "link/linkspec.h"
+
+#include "link/hostport.h"
+#include "protocol/settings.h"
+
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QRegularExpression>
+
+namespace {
+
+const QString Usage = QStringLiteral("serial:PORT[@BAUD], udp:HOST:PORT, udp-client:HOST:PORT@BIND or tcp:HOST:PORT");
+
+struct KindWord
+{
+    LinkSpec::Kind kind;
+    const char* word;
+};
+const KindWord kindWords[] = {{LinkSpec::Kind::Serial, "serial"}, {LinkSpec::Kind::Udp, "udp"},
+                              {LinkSpec::Kind::UdpClient, "udp-client"}, {LinkSpec::Kind::Tcp, "tcp"}};
+
+QString quoted(const QString& text)
+{
+    return QLatin1Char('\'') + text + QLatin1Char('\'');
+}
+
+bool toBaud(const QString& text, qint32* baud)
+{
+    // Digits only: toInt() would also take a sign.
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,7}$"));
+    if (!digits.match(text).hasMatch())
+        return false;
+    *baud = text.toInt();
+    return *baud >= 50 && *baud <= 4000000;
+}
+
+// A host name becomes the address it resolves to, so "localhost" and 127.0.0.1 are one module.
+QString hostKey(const QString& host)
+{
+    QHostAddress address(host);
+    if (address.isNull()) {
+        const QList<QHostAddress> found = QHostInfo::fromName(host).addresses();
+        if (found.isEmpty())
+            return host.toLower();
+        address = found.constFirst();
+    }
+    return address.toString();
+}
+
+} // namespace
+
+bool LinkSpec::parse(const QString& text, LinkSpec* spec, QString* error)
+{
+    const int colon = text.indexOf(QLatin1Char(':'));
+    const QString word = colon < 0 ? text : text.left(colon);
+    const QString rest = colon < 0 ? QString() : text.mid(colon + 1);
+    LinkSpec s;
+    bool known = false;
+    for (const KindWord& k : kindWords) {
+        if (word == QLatin1String(k.word)) {
+            s.kind = k.kind;
+            known = true;
+        }
+    }
+    if (!known) {
+        *error = QStringLiteral("unknown link kind %1 (%2)").arg(quoted(word), Usage);
+        return false;
+    }
+    const int at = rest.lastIndexOf(QLatin1Char('@'));
+    if (s.kind == Kind::Serial) {
+        s.portName = at < 0 ? rest : rest.left(at);
+        if (s.portName.isEmpty() || s.portName.contains(QLatin1Char(' '))) {
+            *error = QStringLiteral("link %1 names no serial port (%2)").arg(quoted(text), Usage);
+            return false;
+        }
+        if (at >= 0 && !toBaud(rest.mid(at + 1), &s.baudRate)) {
+            *error = QStringLiteral("link %1: the baud rate must be 50..4000000").arg(quoted(text));
+            return false;
+        }
+        *spec = s;
+        return true;
+    }
+    QString target = rest;
+    if (s.kind == Kind::UdpClient) {
+        if (at < 0) {
+            *error = QStringLiteral("link %1 needs @BIND, this machine's address (udp-client:HOST:PORT@BIND)").arg(quoted(text));
+            return false;
+        }
+        target = rest.left(at);
+        s.bindAddress = rest.mid(at + 1);
+        if (s.bindAddress.startsWith(QLatin1Char('[')) && s.bindAddress.endsWith(QLatin1Char(']')))
+            s.bindAddress = s.bindAddress.mid(1, s.bindAddress.size() - 2);
+        if (QHostAddress(s.bindAddress).isNull()) {
+            *error = QStringLiteral("link %1: %2 is no IP address to bind").arg(quoted(text), quoted(s.bindAddress));
+            return false;
+        }
+    }
+    QString why;
+    if (!parseHostPort(target, 0, &s.host, &s.port, &why)) {
+        *error = QStringLiteral("link: %1").arg(why);
+        return false;
+    }
+    *spec = s;
+    return true;
+}
+
+QString LinkSpec::text() const
+{
+    QString word;
+    for (const KindWord& k : kindWords) {
+        if (k.kind == kind)
+            word = QLatin1String(k.word);
+    }
+    if (isSerial())
+        return QStringLiteral("serial:%1@%2").arg(portName).arg(baudRate);
+    const QString target = word + QLatin1Char(':') + hostPortText(host, port);
+    return kind == Kind::UdpClient ? target + QLatin1Char('@') + bindAddress : target;
+}
+
+QString LinkSpec::name() const
+{
+    if (isSerial())
+        return QFileInfo(portName).fileName();
+    return QStringLiteral("%1-%2-%3").arg(kind == Kind::Tcp ? QStringLiteral("tcp") : QStringLiteral("udp"), host).arg(port);
+}
+
+QString LinkSpec::devicePath() const
+{
+    const QString path = portName.startsWith(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
+    const QString resolved = QFileInfo(path).canonicalFilePath();
+    return resolved.isEmpty() ? path : resolved;
+}
+
+QString LinkSpec::endpointKey() const
+{
+    if (isSerial())
+        return QStringLiteral("serial ") + devicePath();
+    return QStringLiteral("module %1 %2").arg(hostKey(host)).arg(port);
+}
+
+QString LinkSpec::bindKey() const
+{
+    if (kind != Kind::UdpClient)
+        return {};
+    return QStringLiteral("bind %1 %2").arg(QHostAddress(bindAddress).toString()).arg(port);
+}
+
+LinkSpec linkSpec(const Settings& s)
+{
+    LinkSpec spec;
+    if (s.linkKind() == LinkKind::Serial) {
+        spec.portName = s.portName;
+        spec.baudRate = s.baudRate;
+        spec.dataBits = s.dataBits;
+        spec.parity = s.parity;
+        spec.stopBits = s.stopBits;
+        spec.flowControl = s.flowControl;
+        return spec;
+    }
+    spec.host = s.ipAddress;
+    spec.port = quint16(s.portNumber);
+    switch (s.moduleRole()) {
+    case ModuleRole::UdpServer: spec.kind = LinkSpec::Kind::Udp; break;
+    case ModuleRole::UdpClient:
+        spec.kind = LinkSpec::Kind::UdpClient;
+        spec.bindAddress = s.ownIpAddress;
+        break;
+    case ModuleRole::TcpServer: spec.kind = LinkSpec::Kind::Tcp; break;
+    }
+    return spec;
+}
