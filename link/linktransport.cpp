@@ -253,17 +253,8 @@ void LinkTransport::readData()
 
 void LinkTransport::readTcp()
 {
-    while (m_tcpSocket->bytesAvailable() > 0) {
-        QByteArray chunk = m_tcpSocket->read(1);
-        const qint64 available = m_tcpSocket->bytesAvailable();
-        qCDebug(lcLink).nospace() << "Storeblockcnt: " << available;
-        m_pendingBytes = static_cast<qint32>(qMin<qint64>(available, MaxPass));
-        qCDebug(lcLink) << "There are still incoming characters";
-        chunk += m_tcpSocket->read(m_pendingBytes);
-        m_pendingBytes = 0;
-        m_assembler->feed(chunk);
-    }
-    qCDebug(lcLink) << "waiting ";
+    while (m_tcpSocket->bytesAvailable() > 0)
+        m_assembler->feed(m_tcpSocket->read(MaxPass));
 }
 
 void LinkTransport::dispatchReply(const QByteArray& reply)
@@ -284,8 +275,7 @@ void LinkTransport::displayError(QAbstractSocket::SocketError socketError)
         qCDebug(lcLink) << "The host was not found. Please check the host name and port settings.";
         break;
     case QAbstractSocket::ConnectionRefusedError:
-        qCDebug(lcLink) << "The connection was refused by the peer. Make sure the fortune server is running, "
-                    "and check that the host name and port settings are correct.";
+        qCDebug(lcLink) << "The connection was refused by the peer. Check that the host name and port settings are correct.";
         break;
     default:
         qCDebug(lcLink).noquote() << QStringLiteral("The following error occurred: ") + socket()->errorString();

@@ -89,5 +89,4 @@ private:
     ReplyAssembler* m_assembler;
     QTimer m_connectTimer;
     QElapsedTimer m_tcpQuietTime;  // since the TCP connection came up or last gave a reply
-    qint32 m_pendingBytes = 0;
 };
