@@ -346,8 +346,9 @@ const CommandSpec Commands[] = {
     {"watch", "", "interval count format output", A::List, 0,
      "a status line every S seconds (default 1, at least 0.2),\n"
      "csv with a header by default; a poll with no reply gives\n"
-     "online false and empty fields; Ctrl-C ends it. A FILE\n"
-     "with the same header is appended to, another is refused",
+     "the address, online false and empty fields; Ctrl-C ends\n"
+     "it. A FILE with the same header is appended to, another\n"
+     "is refused",
      make<WatchCommand>},
     {"config read", "", "output", A::One, CommandSpec::KeepsHistory, "the configuration as the window saves it (XML)",
      make<ConfigCommand>},
