@@ -17,6 +17,8 @@
 #include <QHostAddress>
 #include <QSerialPort>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -205,16 +207,36 @@ ParseOutcome parseConnection(const Given& given, const ConnectionOptions& g, Cli
     return {};
 }
 
-QString none()
+// Empty when ok, else the reason.
+QString unless(bool ok, const QString& reason)
 {
+    return ok ? QString() : reason;
+}
+
+// Takes a value that needs no check.
+template <class T, class V>
+QString set(T& field, const V& value)
+{
+    field = value;
     return {};
 }
 
-QString takeEntryId(const QString& word, qint64* id)
+QString inRange(const QString& text, int min, int max, int* out, const QString& reason)
+{
+    return unless(toInt(text, min, max, out), reason);
+}
+
+QString entryId(const QString& word, qint64* id)
 {
     bool ok = false;
     *id = word.toLongLong(&ok);
-    return ok && *id > 0 ? none() : QStringLiteral("a history entry ID is 1 or more, not '%1'").arg(word);
+    return unless(ok && *id > 0, QStringLiteral("a history entry ID is 1 or more, not '%1'").arg(word));
+}
+
+QString address(const QString& text, int* out, const char* option)
+{
+    return inRange(text, MinEnergizerAddress, MaxEnergizerAddress, out,
+                   QStringLiteral("--%1 must be an address %2..%3").arg(QLatin1String(option)).arg(MinEnergizerAddress).arg(MaxEnergizerAddress));
 }
 
 // Options other than the connection's. Global ones go before or after the
@@ -233,73 +255,54 @@ const OptionSpec Options[] = {
     {"address", "LIST", OptionSpec::Global,
      "the energizer's address, 0..63 (default 1); status, watch,\n"
      "config write and config restore also take a list such as 1,3,7-12",
-     [](const QString& v, CliRequest& r) {
+     [](const auto& v, auto& r) {
          QString error;
          r.addressGiven = true;
-         return parseAddressList(v, &r.addresses, &error)
-                    ? none() : QStringLiteral("--address: %1 (one address or a list such as 1,3,7-12, each %2..%3)")
-                                   .arg(error).arg(MinEnergizerAddress).arg(MaxEnergizerAddress);
+         const bool ok = parseAddressList(v, &r.addresses, &error);
+         return unless(ok, QStringLiteral("--address: %1 (one address or a list such as 1,3,7-12, each %2..%3)")
+                                     .arg(error).arg(MinEnergizerAddress).arg(MaxEnergizerAddress));
      }},
     {"history", "FILE", OptionSpec::Global,
      "the configuration history (default\n"
      "$XDG_DATA_HOME/energizer-configurator/history.sqlite, shared\n"
      "with the window); unusable, it is said once and nothing is kept",
-     [](const QString& v, CliRequest& r) {
-         r.historyFile = v;
+     [](const auto& v, auto& r) {
          r.historyFileGiven = true;
-         return v.isEmpty() ? QStringLiteral("--history needs a file name") : none();
+         return set(r.historyFile, v) + unless(!v.isEmpty(), QStringLiteral("--history needs a file name"));
      }},
     {"timeout", "MS", OptionSpec::Global, "how long to wait for a reply (default 2000)",
-     [](const QString& v, CliRequest& r) {
-         return toInt(v, 1, 3600000, &r.timeoutMs) ? none() : QStringLiteral("--timeout must be 1..3600000 ms");
-     }},
+     [](const auto& v, auto& r) { return inRange(v, 1, 3600000, &r.timeoutMs, QStringLiteral("--timeout must be 1..3600000 ms")); }},
     {"v verbose", nullptr, OptionSpec::Global,
      "every frame sent (TX) and received (RX) in hex on stderr, and the\nenergizer.link and energizer.history traces",
-     [](const QString&, CliRequest& r) { r.verbose = true; return none(); }},
+     [](const auto&, auto& r) { return set(r.verbose, true); }},
     {"h help", nullptr, OptionSpec::Global, "this text", nullptr},
     {"version", nullptr, OptionSpec::Global, "the version", nullptr},
 
-    {"json", nullptr, OptionSpec::Command, nullptr, [](const QString&, CliRequest& r) { r.json = true; return none(); }},
+    {"json", nullptr, OptionSpec::Command, nullptr, [](const auto&, auto& r) { return set(r.json, true); }},
     {"interval", "S", OptionSpec::Command, nullptr,
-     [](const QString& v, CliRequest& r) {
+     [](const auto& v, auto& r) {
          bool ok = false;
          const double seconds = v.toDouble(&ok);
-         if (!ok || !(seconds >= MinPollIntervalSeconds && seconds <= MaxPollIntervalSeconds))
-             return QStringLiteral("--interval must be %1..%2 seconds").arg(MinPollIntervalSeconds).arg(MaxPollIntervalSeconds);
-         r.intervalMs = static_cast<int>(std::lround(seconds * 1000));
-         return none();
+         ok = ok && seconds >= MinPollIntervalSeconds && seconds <= MaxPollIntervalSeconds;
+         r.intervalMs = ok ? static_cast<int>(std::lround(seconds * 1000)) : r.intervalMs;
+         return unless(ok, QStringLiteral("--interval must be %1..%2 seconds").arg(MinPollIntervalSeconds).arg(MaxPollIntervalSeconds));
      }},
     {"count", "N", OptionSpec::Command, nullptr,
-     [](const QString& v, CliRequest& r) {
-         return toInt(v, 1, 2147483647, &r.count) ? none() : QStringLiteral("--count must be 1 or more");
-     }},
+     [](const auto& v, auto& r) { return inRange(v, 1, INT_MAX, &r.count, QStringLiteral("--count must be 1 or more")); }},
     {"format", "csv|jsonl", OptionSpec::Command, nullptr,
-     [](const QString& v, CliRequest& r) {
+     [](const auto& v, auto& r) {
          r.jsonLines = v == QLatin1String("jsonl");
-         return r.jsonLines || v == QLatin1String("csv") ? none() : QStringLiteral("--format must be csv or jsonl");
+         return unless(r.jsonLines || v == QLatin1String("csv"), QStringLiteral("--format must be csv or jsonl"));
      }},
     {"output", "FILE", OptionSpec::Command, nullptr,
-     [](const QString& v, CliRequest& r) {
-         r.outputFile = v;
-         return v.isEmpty() ? QStringLiteral("--output needs a file name") : none();
-     }},
-    {"pin", "PIN", OptionSpec::Command, nullptr, [](const QString& v, CliRequest& r) { r.pin = v; return none(); }},
-    {"dry-run", nullptr, OptionSpec::Command, nullptr, [](const QString&, CliRequest& r) { r.dryRun = true; return none(); }},
-    {"link", "L", OptionSpec::Command, nullptr, [](const QString& v, CliRequest& r) { r.linkFilter = v; return none(); }},
+     [](const auto& v, auto& r) { return set(r.outputFile, v) + unless(!v.isEmpty(), QStringLiteral("--output needs a file name")); }},
+    {"pin", "PIN", OptionSpec::Command, nullptr, [](const auto& v, auto& r) { return set(r.pin, v); }},
+    {"dry-run", nullptr, OptionSpec::Command, nullptr, [](const auto&, auto& r) { return set(r.dryRun, true); }},
+    {"link", "L", OptionSpec::Command, nullptr, [](const auto& v, auto& r) { return set(r.linkFilter, v); }},
     {"limit", "K", OptionSpec::Command, nullptr,
-     [](const QString& v, CliRequest& r) {
-         return toInt(v, 1, 2147483647, &r.limit) ? none() : QStringLiteral("--limit must be 1 or more");
-     }},
-    {"from", "N", OptionSpec::Command, nullptr,
-     [](const QString& v, CliRequest& r) {
-         return toInt(v, MinEnergizerAddress, MaxEnergizerAddress, &r.scanFrom)
-                    ? none() : QStringLiteral("--from must be an address %1..%2").arg(MinEnergizerAddress).arg(MaxEnergizerAddress);
-     }},
-    {"to", "M", OptionSpec::Command, nullptr,
-     [](const QString& v, CliRequest& r) {
-         return toInt(v, MinEnergizerAddress, MaxEnergizerAddress, &r.scanTo)
-                    ? none() : QStringLiteral("--to must be an address %1..%2").arg(MinEnergizerAddress).arg(MaxEnergizerAddress);
-     }},
+     [](const auto& v, auto& r) { return inRange(v, 1, INT_MAX, &r.limit, QStringLiteral("--limit must be 1 or more")); }},
+    {"from", "N", OptionSpec::Command, nullptr, [](const auto& v, auto& r) { return address(v, &r.scanFrom, "from"); }},
+    {"to", "M", OptionSpec::Command, nullptr, [](const auto& v, auto& r) { return address(v, &r.scanTo, "to"); }},
 };
 
 // The words after a command's name; a word in brackets may be left out.
@@ -310,18 +313,17 @@ struct ArgumentSpec
 };
 
 const ArgumentSpec Arguments[] = {
-    {"FILE", [](const QString& w, CliRequest& r) { r.file = w; return none(); }},
-    {"ID", [](const QString& w, CliRequest& r) { return takeEntryId(w, &r.entryId); }},
-    {"[ID2]", [](const QString& w, CliRequest& r) { return takeEntryId(w, &r.secondEntryId); }},
+    {"FILE", [](const auto& w, auto& r) { return set(r.file, w); }},
+    {"ID", [](const auto& w, auto& r) { return entryId(w, &r.entryId); }},
+    {"[ID2]", [](const auto& w, auto& r) { return entryId(w, &r.secondEntryId); }},
     {"1|2",
-     [](const QString& w, CliRequest& r) {
+     [](const auto& w, auto& r) {
          r.zone = w.toInt();
-         return w == QLatin1String("1") || w == QLatin1String("2") ? none() : QStringLiteral("zone must be 1 or 2, not '%1'").arg(w);
+         return unless(w == QLatin1String("1") || w == QLatin1String("2"), QStringLiteral("zone must be 1 or 2, not '%1'").arg(w));
      }},
     {"on|off|hv|lv",
-     [](const QString& w, CliRequest& r) {
-         return ZoneSwitch::parseAction(w, &r.action) ? none()
-                                                      : QStringLiteral("zone action must be on, off, hv or lv, not '%1'").arg(w);
+     [](const auto& w, auto& r) {
+         return unless(ZoneSwitch::parseAction(w, &r.action), QStringLiteral("zone action must be on, off, hv or lv, not '%1'").arg(w));
      }},
 };
 
@@ -433,46 +435,36 @@ QString synopsis(const CommandSpec& c)
     return text;
 }
 
-// The rows of a command word: one, or the group's (config read, config show, ...).
-QVector<const CommandSpec*> commandsOf(const QString& word)
+// The row of group, or of group and the first of positional (taken from it): "status", "config read".
+ParseOutcome findCommand(const QString& group, QStringList& positional, CliRequest& request)
 {
-    QVector<const CommandSpec*> rows;
-    for (const CommandSpec& c : Commands) {
-        if (QString::fromLatin1(c.name).section(QLatin1Char(' '), 0, 0) == word)
-            rows << &c;
-    }
-    return rows;
-}
-
-// Finds the row among a group's rows from the command's first word, taking it from positional.
-ParseOutcome chooseCommand(const QString& group, const QVector<const CommandSpec*>& rows, QStringList& positional,
-                           CliRequest& request)
-{
-    if (rows.size() == 1 && QLatin1String(rows.constFirst()->name) == group) {
-        request.command = rows.constFirst();
-        return {};
-    }
+    const QString word = positional.value(0);
     QStringList subs;
-    const CommandSpec* fallback = nullptr;
-    for (const CommandSpec* c : rows) {
-        const QString sub = QString::fromLatin1(c->name).section(QLatin1Char(' '), 1);
-        subs << (*c->arguments ? sub + QLatin1Char(' ') + QLatin1String(c->arguments) : sub);
-        if (c->flags & CommandSpec::Default)
-            fallback = c;
-        if (!positional.isEmpty() && positional.constFirst() == sub) {
-            positional.removeFirst();
-            request.command = c;
+    for (const CommandSpec& c : Commands) {
+        const QString name = QLatin1String(c.name);
+        if (name == group) {
+            request.command = &c;
+            return {};
+        }
+        if (!name.startsWith(group + QLatin1Char(' ')))
+            continue;
+        const QString sub = name.section(QLatin1Char(' '), 1);
+        subs << (sub + QLatin1Char(' ') + QLatin1String(c.arguments)).trimmed();
+        if (!request.command && (sub == word || (word.isEmpty() && c.flags & CommandSpec::Default))) {
+            request.command = &c;
+            request.subcommand = sub;
         }
     }
-    if (!request.command && positional.isEmpty())
-        request.command = fallback;
     if (request.command) {
-        request.subcommand = QString::fromLatin1(request.command->name).section(QLatin1Char(' '), 1);
+        if (!positional.isEmpty())
+            positional.removeFirst();
         return {};
     }
-    if (positional.isEmpty())
+    if (subs.isEmpty())
+        return usageError(QStringLiteral("unknown command '%1'").arg(group));
+    if (word.isEmpty())
         return usageError(QStringLiteral("%1 needs %2 or %3").arg(group, subs.mid(0, subs.size() - 1).join(QStringLiteral(", ")), subs.constLast()));
-    return usageError(QStringLiteral("unknown %1 command '%2' (%3)").arg(group, positional.constFirst(), subs.join(QStringLiteral(", "))));
+    return usageError(QStringLiteral("unknown %1 command '%2' (%3)").arg(group, word, subs.join(QStringLiteral(", "))));
 }
 
 // The command's words after its name: its arguments, nothing more.
@@ -554,13 +546,11 @@ ParseOutcome parseCommandLine(const QStringList& arguments, CliRequest& request)
     if (words.isEmpty())
         return usageError(QStringLiteral("no command given"));
     const QString group = words.takeFirst();
-    const QVector<const CommandSpec*> rows = commandsOf(group);
-    if (rows.isEmpty())
-        return usageError(QStringLiteral("unknown command '%1'").arg(group));
     request.rest = words;
 
     // The MQTT bridge parses its own words; global options go before "mqtt".
-    const bool own = !rows.constFirst()->make;
+    const bool own = std::any_of(std::begin(Commands), std::end(Commands),
+                                 [&group](const CommandSpec& c) { return !c.make && group == QLatin1String(c.name); });
     QCommandLineParser after;
     if (!own) {
         for (const OptionSpec& o : Options) {
@@ -578,7 +568,7 @@ ParseOutcome parseCommandLine(const QStringList& arguments, CliRequest& request)
     const Given given{before, own ? nullptr : &after};
     QStringList positional = after.positionalArguments();
     request.historyFile = HistoryStore::defaultPath();
-    ParseOutcome outcome = chooseCommand(group, rows, positional, request);
+    ParseOutcome outcome = findCommand(group, positional, request);
     if (outcome.kind == ParseOutcome::Run && !own)
         outcome = takeArguments(positional, request);
     if (outcome.kind == ParseOutcome::Run)
