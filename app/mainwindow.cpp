@@ -195,21 +195,6 @@ void MainWindow::writeData(const QByteArray& data)
     m_link->send(data);
 }
 
-void MainWindow::readData()
-{
-    m_link->readData();
-}
-
-void MainWindow::displayError(QAbstractSocket::SocketError socketError)
-{
-    m_link->displayError(socketError);
-}
-
-void MainWindow::connected()
-{
-    m_link->connected();
-}
-
 void MainWindow::timerTick()
 {
     // Sent whatever the link state: a failed write is what reconnects.

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QAbstractSocket>
 #include <QByteArray>
 #include <QMainWindow>
 #include <QPointer>
@@ -45,12 +44,9 @@ private slots:
     void showConfig();
     void showScope();
     void serialParams();
-    void readData();
     void energizerConnecting();
     void closeConnection();
     void timerTick();
-    void displayError(QAbstractSocket::SocketError socketError);
-    void connected();
 
 public slots:
     void writeData(const QByteArray& data);

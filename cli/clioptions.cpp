@@ -1,6 +1,10 @@
 #include "cli/clioptions.h"
 
+#include "cli/commands.h"
 #include "cli/exitstatus.h"
+#include "cli/historycommand.h"
+#include "cli/pushcommand.h"
+#include "cli/watchcommand.h"
 #include "protocol/configrecord.h"
 #include "services/historystore.h"
 #include "protocol/addresslist.h"
@@ -13,6 +17,8 @@
 #include <QHostAddress>
 #include <QSerialPort>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -70,21 +76,9 @@ ParseOutcome usageError(const QString& message)
     return {ParseOutcome::Error, ExitStatus::Usage, message};
 }
 
-bool takeEntryId(QStringList& positional, qint64* id)
+// The connection: options taken before the command and also after it.
+struct ConnectionOptions
 {
-    if (positional.isEmpty())
-        return false;
-    bool ok = false;
-    *id = positional.takeFirst().toLongLong(&ok);
-    return ok && *id > 0;
-}
-
-// Options taken before the command and also after it.
-struct GlobalOptions
-{
-    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}};
-    QCommandLineOption version{QStringLiteral("version")};
-    QCommandLineOption verbose{{QStringLiteral("v"), QStringLiteral("verbose")}};
     QCommandLineOption serial{QStringLiteral("serial"), {}, QStringLiteral("PORT")};
     QCommandLineOption baud{QStringLiteral("baud"), {}, QStringLiteral("N")};
     QCommandLineOption dataBits{QStringLiteral("data-bits"), {}, QStringLiteral("N")};
@@ -96,35 +90,10 @@ struct GlobalOptions
     QCommandLineOption bind{QStringLiteral("bind"), {}, QStringLiteral("IP")};
     QCommandLineOption tcp{QStringLiteral("tcp"), {}, QStringLiteral("HOST:PORT")};
     QCommandLineOption settings{QStringLiteral("settings"), {}, QStringLiteral("FILE")};
-    QCommandLineOption address{QStringLiteral("address"), {}, QStringLiteral("LIST")};
-    QCommandLineOption timeout{QStringLiteral("timeout"), {}, QStringLiteral("MS")};
-    QCommandLineOption history{QStringLiteral("history"), {}, QStringLiteral("FILE")};
 
     QList<QCommandLineOption> all() const
     {
-        return {help, version, verbose, serial, baud, dataBits, parity, stopBits, flow,
-                udp, udpClient, bind, tcp, settings, address, timeout, history};
-    }
-};
-
-struct CommandOptions
-{
-    QCommandLineOption json{QStringLiteral("json")};
-    QCommandLineOption interval{QStringLiteral("interval"), {}, QStringLiteral("S")};
-    QCommandLineOption count{QStringLiteral("count"), {}, QStringLiteral("N")};
-    QCommandLineOption format{QStringLiteral("format"), {}, QStringLiteral("F")};
-    QCommandLineOption output{QStringLiteral("output"), {}, QStringLiteral("FILE")};
-    QCommandLineOption pin{QStringLiteral("pin"), {}, QStringLiteral("PIN")};
-    QCommandLineOption from{QStringLiteral("from"), {}, QStringLiteral("N")};
-    QCommandLineOption to{QStringLiteral("to"), {}, QStringLiteral("N")};
-    QCommandLineOption dryRun{QStringLiteral("dry-run")};
-    QCommandLineOption link{QStringLiteral("link"), {}, QStringLiteral("L")};
-    QCommandLineOption limit{QStringLiteral("limit"), {}, QStringLiteral("K")};
-
-    QList<QCommandLineOption> all() const { return {json, interval, count, format, output, pin, from, to, dryRun, link, limit}; }
-    QList<const QCommandLineOption*> each() const
-    {
-        return {&json, &interval, &count, &format, &output, &pin, &from, &to, &dryRun, &link, &limit};
+        return {serial, baud, dataBits, parity, stopBits, flow, udp, udpClient, bind, tcp, settings};
     }
 };
 
@@ -152,7 +121,7 @@ struct Given
     }
 };
 
-ParseOutcome parseConnection(const Given& given, const GlobalOptions& g, CliRequest& request)
+ParseOutcome parseConnection(const Given& given, const ConnectionOptions& g, CliRequest& request)
 {
     LinkSpec& spec = request.link;
     const int links = int(given.isSet(g.serial)) + int(given.isSet(g.udp)) + int(given.isSet(g.udpClient))
@@ -220,200 +189,393 @@ ParseOutcome parseConnection(const Given& given, const GlobalOptions& g, CliRequ
     return {};
 }
 
-ParseOutcome parseCommand(const Given& given, const CommandOptions& c, const QStringList& words, CliRequest& request)
+// Empty when ok, else the reason.
+QString unless(bool ok, const QString& reason)
 {
-    const QString& command = request.command;
-    QStringList positional = words;
-    QList<const QCommandLineOption*> allowed;
-    if (command == QLatin1String("status")) {
-        allowed = {&c.json};
-    } else if (command == QLatin1String("watch")) {
-        allowed = {&c.interval, &c.count, &c.format, &c.output};
-    } else if (command == QLatin1String("config")) {
-        if (positional.isEmpty())
-            return usageError(QStringLiteral("config needs read, show, diff FILE, write FILE or restore ID"));
-        request.subcommand = positional.takeFirst();
-        const QString& sub = request.subcommand;
-        if (sub == QLatin1String("read")) {
-            allowed = {&c.output};
-        } else if (sub == QLatin1String("show")) {
-            allowed = {&c.json};
-        } else if (sub == QLatin1String("diff") || sub == QLatin1String("write")) {
-            if (positional.isEmpty())
-                return usageError(QStringLiteral("config %1 needs a FILE").arg(sub));
-            request.file = positional.takeFirst();
-            if (sub == QLatin1String("write"))
-                allowed = {&c.pin, &c.dryRun};
-        } else if (sub == QLatin1String("restore")) {
-            if (!takeEntryId(positional, &request.entryId))
-                return usageError(QStringLiteral("config restore needs a history entry ID (1 or more)"));
-            allowed = {&c.pin, &c.dryRun};
-        } else {
-            return usageError(QStringLiteral("unknown config command '%1' (read, show, diff, write, restore)").arg(sub));
+    return ok ? QString() : reason;
+}
+
+// Takes a value that needs no check.
+template <class T, class V>
+QString set(T& field, const V& value)
+{
+    field = value;
+    return {};
+}
+
+QString inRange(const QString& text, int min, int max, int* out, const QString& reason)
+{
+    return unless(toInt(text, min, max, out), reason);
+}
+
+QString entryId(const QString& word, qint64* id)
+{
+    bool ok = false;
+    *id = word.toLongLong(&ok);
+    return unless(ok && *id > 0, QStringLiteral("a history entry ID is 1 or more, not '%1'").arg(word));
+}
+
+QString address(const QString& text, int* out, const char* option)
+{
+    return inRange(text, MinEnergizerAddress, MaxEnergizerAddress, out,
+                   QStringLiteral("--%1 must be an address %2..%3").arg(QLatin1String(option)).arg(MinEnergizerAddress).arg(MaxEnergizerAddress));
+}
+
+// Options other than the connection's. Global ones go before or after the
+// command; a command's own ones after it, and only where its row names them.
+struct OptionSpec
+{
+    enum Scope { Global, Command };
+    const char* names; // "v verbose": the short name first
+    const char* value; // nullptr: a flag
+    Scope scope;
+    const char* help;  // global options: their lines in --help
+    QString (*take)(const QString& value, CliRequest& request); // the reason when value is bad
+};
+
+const OptionSpec Options[] = {
+    {"address", "LIST", OptionSpec::Global,
+     "the energizer's address, 0..63 (default 1); status, watch,\n"
+     "config write and config restore also take a list such as 1,3,7-12",
+     [](const auto& v, auto& r) {
+         QString error;
+         r.addressGiven = true;
+         const bool ok = parseAddressList(v, &r.addresses, &error);
+         return unless(ok, QStringLiteral("--address: %1 (one address or a list such as 1,3,7-12, each %2..%3)")
+                                     .arg(error).arg(MinEnergizerAddress).arg(MaxEnergizerAddress));
+     }},
+    {"history", "FILE", OptionSpec::Global,
+     "the configuration history (default\n"
+     "$XDG_DATA_HOME/energizer-configurator/history.sqlite, shared\n"
+     "with the window); unusable, it is said once and nothing is kept",
+     [](const auto& v, auto& r) {
+         r.historyFileGiven = true;
+         return set(r.historyFile, v) + unless(!v.isEmpty(), QStringLiteral("--history needs a file name"));
+     }},
+    {"timeout", "MS", OptionSpec::Global, "how long to wait for a reply (default 2000)",
+     [](const auto& v, auto& r) { return inRange(v, 1, 3600000, &r.timeoutMs, QStringLiteral("--timeout must be 1..3600000 ms")); }},
+    {"v verbose", nullptr, OptionSpec::Global,
+     "every frame sent (TX) and received (RX) in hex on stderr, and the\nenergizer.link and energizer.history traces",
+     [](const auto&, auto& r) { return set(r.verbose, true); }},
+    {"h help", nullptr, OptionSpec::Global, "this text", nullptr},
+    {"version", nullptr, OptionSpec::Global, "the version", nullptr},
+
+    {"json", nullptr, OptionSpec::Command, nullptr, [](const auto&, auto& r) { return set(r.json, true); }},
+    {"interval", "S", OptionSpec::Command, nullptr,
+     [](const auto& v, auto& r) {
+         bool ok = false;
+         const double seconds = v.toDouble(&ok);
+         ok = ok && seconds >= MinPollIntervalSeconds && seconds <= MaxPollIntervalSeconds;
+         r.intervalMs = ok ? static_cast<int>(std::lround(seconds * 1000)) : r.intervalMs;
+         return unless(ok, QStringLiteral("--interval must be %1..%2 seconds").arg(MinPollIntervalSeconds).arg(MaxPollIntervalSeconds));
+     }},
+    {"count", "N", OptionSpec::Command, nullptr,
+     [](const auto& v, auto& r) { return inRange(v, 1, INT_MAX, &r.count, QStringLiteral("--count must be 1 or more")); }},
+    {"format", "csv|jsonl", OptionSpec::Command, nullptr,
+     [](const auto& v, auto& r) {
+         r.jsonLines = v == QLatin1String("jsonl");
+         return unless(r.jsonLines || v == QLatin1String("csv"), QStringLiteral("--format must be csv or jsonl"));
+     }},
+    {"output", "FILE", OptionSpec::Command, nullptr,
+     [](const auto& v, auto& r) { return set(r.outputFile, v) + unless(!v.isEmpty(), QStringLiteral("--output needs a file name")); }},
+    {"pin", "PIN", OptionSpec::Command, nullptr, [](const auto& v, auto& r) { return set(r.pin, v); }},
+    {"dry-run", nullptr, OptionSpec::Command, nullptr, [](const auto&, auto& r) { return set(r.dryRun, true); }},
+    {"link", "L", OptionSpec::Command, nullptr, [](const auto& v, auto& r) { return set(r.linkFilter, v); }},
+    {"limit", "K", OptionSpec::Command, nullptr,
+     [](const auto& v, auto& r) { return inRange(v, 1, INT_MAX, &r.limit, QStringLiteral("--limit must be 1 or more")); }},
+    {"from", "N", OptionSpec::Command, nullptr, [](const auto& v, auto& r) { return address(v, &r.scanFrom, "from"); }},
+    {"to", "M", OptionSpec::Command, nullptr, [](const auto& v, auto& r) { return address(v, &r.scanTo, "to"); }},
+};
+
+// The words after a command's name; a word in brackets may be left out.
+struct ArgumentSpec
+{
+    const char* word;
+    QString (*take)(const QString& word, CliRequest& request); // the reason when word is bad
+};
+
+const ArgumentSpec Arguments[] = {
+    {"FILE", [](const auto& w, auto& r) { return set(r.file, w); }},
+    {"ID", [](const auto& w, auto& r) { return entryId(w, &r.entryId); }},
+    {"[ID2]", [](const auto& w, auto& r) { return entryId(w, &r.secondEntryId); }},
+    {"1|2",
+     [](const auto& w, auto& r) {
+         r.zone = w.toInt();
+         return unless(w == QLatin1String("1") || w == QLatin1String("2"), QStringLiteral("zone must be 1 or 2, not '%1'").arg(w));
+     }},
+    {"on|off|hv|lv",
+     [](const auto& w, auto& r) {
+         return unless(ZoneSwitch::parseAction(w, &r.action), QStringLiteral("zone action must be on, off, hv or lv, not '%1'").arg(w));
+     }},
+};
+
+template <class C>
+std::unique_ptr<CliCommand> make(EnergizerLink& link, const CliRequest& request, HistoryKeeper& keeper)
+{
+    if constexpr (std::is_constructible_v<C, EnergizerLink&, const CliRequest&, HistoryKeeper&>)
+        return std::make_unique<C>(link, request, keeper);
+    else
+        return std::make_unique<C>(link, request);
+}
+
+using A = CommandSpec::Addresses;
+
+// Every command: what it takes, its --help lines, what runs it.
+const CommandSpec Commands[] = {
+    {"status", "", "json", A::List, 0,
+     "one status reading, every field as name=value; with a\n"
+     "list one block per address (--json: an array), exit 3\n"
+     "when any of them gave no reply",
+     make<StatusCommand>},
+    {"watch", "", "interval count format output", A::List, 0,
+     "a status line every S seconds (default 1, at least 0.2),\n"
+     "csv with a header by default; a poll with no reply gives\n"
+     "the address, online false and empty fields; Ctrl-C ends\n"
+     "it. A FILE with the same header is appended to, another\n"
+     "is refused",
+     make<WatchCommand>},
+    {"config read", "", "output", A::One, CommandSpec::KeepsHistory, "the configuration as the window saves it (XML)",
+     make<ConfigCommand>},
+    {"config show", "", "json", A::One, CommandSpec::KeepsHistory, "all 74 parameters as Group/Name=value", make<ConfigCommand>},
+    {"config diff", "FILE", "", A::One, CommandSpec::KeepsHistory,
+     "parameters whose values differ from FILE's:\n"
+     "Group/Name energizer-value file-value\n"
+     "(read, show and diff keep the block in the history)",
+     make<ConfigCommand>},
+    {"config write", "FILE", "pin dry-run", A::List, CommandSpec::KeepsHistory,
+     "reads the configuration and keeps it as backup, then\n"
+     "writes FILE's values onto it, reads it back and keeps\n"
+     "the verified block as written; the energizer's installer\n"
+     "PIN must be PIN (default 407318). Not confirmed, it names\n"
+     "the backup and the restore command. With a list: each\n"
+     "address in turn, one line each (\"address N: ...\"), exit\n"
+     "with the highest status (5, then 4, then 3). --dry-run:\n"
+     "the parameters that would change, nothing written",
+     make<PushCommand>},
+    {"config restore", "ID", "pin dry-run", A::List, CommandSpec::KeepsHistory,
+     "writes history entry ID back, as config write does a file", make<PushCommand>},
+    {"history list", "", "link address limit", A::One, CommandSpec::KeepsHistory | CommandSpec::NoLink | CommandSpec::Default,
+     "entries newest first, tab-separated: id, time, link,\n"
+     "address, kind, user, parameters changed against the\n"
+     "entry before (- for the first); needs no connection",
+     make<HistoryCommand>},
+    {"history show", "ID", "output", A::One, CommandSpec::KeepsHistory | CommandSpec::NoLink,
+     "the entry as the window's XML; needs no connection", make<HistoryCommand>},
+    {"history diff", "ID [ID2]", "", A::One, CommandSpec::KeepsHistory,
+     "parameters that differ, as config diff prints them:\n"
+     "between ID and ID2 (no connection needed), or between\n"
+     "the energizer now (--address, default the entry's) and ID",
+     make<HistoryCommand>},
+    {"zone", "1|2 on|off|hv|lv", "", A::One, 0,
+     "switches one zone, keeps the rest, waits for a status\nthat shows the change", make<ZoneCommand>},
+    {"scan", "", "from to", A::Range, 0,
+     "asks every address N..M (default 0..63) in turn and\nlists those that answer; exit 3 when none does",
+     make<ScanCommand>},
+    {"mqtt", "...", "", A::One, 0, "publishes the status to an MQTT broker (mqtt --help)", nullptr},
+};
+
+QStringList split(const char* words)
+{
+    return QString::fromLatin1(words).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+QString longName(const OptionSpec& o)
+{
+    return split(o.names).constLast();
+}
+
+QCommandLineOption toOption(const OptionSpec& o)
+{
+    return o.value ? QCommandLineOption(split(o.names), {}, QLatin1String(o.value)) : QCommandLineOption(split(o.names));
+}
+
+const OptionSpec* findOption(const QString& name)
+{
+    for (const OptionSpec& o : Options) {
+        if (longName(o) == name)
+            return &o;
+    }
+    return nullptr;
+}
+
+// "history" for the group's default, else the name.
+QString displayName(const CommandSpec& c)
+{
+    const QString name = QLatin1String(c.name);
+    return c.flags & CommandSpec::Default ? name.section(QLatin1Char(' '), 0, 0) : name;
+}
+
+QString synopsis(const CommandSpec& c)
+{
+    QString text = displayName(c);
+    if (*c.arguments)
+        text += QLatin1Char(' ') + QLatin1String(c.arguments);
+    for (const QString& name : split(c.options)) {
+        const OptionSpec* o = findOption(name);
+        text += QStringLiteral(" [--") + name + (o->value ? QLatin1Char(' ') + QLatin1String(o->value) : QString()) + QLatin1Char(']');
+    }
+    return text;
+}
+
+// The row of group, or of group and the first of positional (taken from it): "status", "config read".
+ParseOutcome findCommand(const QString& group, QStringList& positional, CliRequest& request)
+{
+    const QString word = positional.value(0);
+    QStringList subs;
+    for (const CommandSpec& c : Commands) {
+        const QString name = QLatin1String(c.name);
+        if (name == group) {
+            request.command = &c;
+            return {};
         }
-    } else if (command == QLatin1String("zone")) {
-        if (positional.size() < 2)
-            return usageError(QStringLiteral("zone needs 1|2 and on|off|hv|lv"));
-        const QString zone = positional.takeFirst();
-        if (zone != QLatin1String("1") && zone != QLatin1String("2"))
-            return usageError(QStringLiteral("zone must be 1 or 2, not '%1'").arg(zone));
-        request.zone = zone.toInt();
-        const QString action = positional.takeFirst();
-        if (!ZoneSwitch::parseAction(action, &request.action))
-            return usageError(QStringLiteral("zone action must be on, off, hv or lv, not '%1'").arg(action));
-    } else if (command == QLatin1String("scan")) {
-        allowed = {&c.from, &c.to};
-    } else if (command == QLatin1String("history")) {
-        request.subcommand = positional.isEmpty() ? QStringLiteral("list") : positional.takeFirst();
-        const QString& sub = request.subcommand;
-        if (sub == QLatin1String("list")) {
-            allowed = {&c.link, &c.limit};
-        } else if (sub == QLatin1String("show") || sub == QLatin1String("diff")) {
-            if (!takeEntryId(positional, &request.entryId))
-                return usageError(QStringLiteral("history %1 needs an entry ID (1 or more)").arg(sub));
-            if (sub == QLatin1String("show"))
-                allowed = {&c.output};
-            else if (!positional.isEmpty() && !takeEntryId(positional, &request.secondEntryId))
-                return usageError(QStringLiteral("history diff takes entry IDs (1 or more)"));
-        } else {
-            return usageError(QStringLiteral("unknown history command '%1' (show ID, diff ID [ID2], or none to list)").arg(sub));
+        if (!name.startsWith(group + QLatin1Char(' ')))
+            continue;
+        const QString sub = name.section(QLatin1Char(' '), 1);
+        subs << (sub + QLatin1Char(' ') + QLatin1String(c.arguments)).trimmed();
+        if (!request.command && (sub == word || (word.isEmpty() && c.flags & CommandSpec::Default))) {
+            request.command = &c;
+            request.subcommand = sub;
         }
-    } else {
-        return usageError(QStringLiteral("unknown command '%1'").arg(command));
+    }
+    if (request.command) {
+        if (!positional.isEmpty())
+            positional.removeFirst();
+        return {};
+    }
+    if (subs.isEmpty())
+        return usageError(QStringLiteral("unknown command '%1'").arg(group));
+    if (word.isEmpty())
+        return usageError(QStringLiteral("%1 needs %2 or %3").arg(group, subs.mid(0, subs.size() - 1).join(QStringLiteral(", ")), subs.constLast()));
+    return usageError(QStringLiteral("unknown %1 command '%2' (%3)").arg(group, word, subs.join(QStringLiteral(", "))));
+}
+
+// The command's words after its name: its arguments, nothing more.
+ParseOutcome takeArguments(QStringList positional, CliRequest& request)
+{
+    const CommandSpec& c = *request.command;
+    for (const QString& word : split(c.arguments)) {
+        if (positional.isEmpty()) {
+            if (word.startsWith(QLatin1Char('[')))
+                break;
+            return usageError(QStringLiteral("%1 needs %2").arg(displayName(c), QLatin1String(c.arguments)));
+        }
+        for (const ArgumentSpec& a : Arguments) {
+            const QString reason = word == QLatin1String(a.word) ? a.take(positional.constFirst(), request) : QString();
+            if (!reason.isEmpty())
+                return usageError(reason);
+        }
+        positional.removeFirst();
     }
     if (!positional.isEmpty())
         return usageError(QStringLiteral("unexpected argument '%1'").arg(positional.constFirst()));
-    for (const QCommandLineOption* o : c.each()) {
-        if (given.isSet(*o) && !allowed.contains(o)) {
-            const QString what = request.subcommand.isEmpty() ? command : command + QLatin1Char(' ') + request.subcommand;
-            return usageError(QStringLiteral("--%1 is not an option of %2").arg(o->names().constFirst(), what));
-        }
-    }
+    return {};
+}
 
-    request.json = given.isSet(c.json);
-    request.outputFile = given.value(c.output);
-    if (given.isSet(c.output) && request.outputFile.isEmpty())
-        return usageError(QStringLiteral("--output needs a file name"));
-    if (given.isSet(c.pin))
-        request.pin = given.value(c.pin);
-    if (given.isSet(c.interval)) {
-        bool ok = false;
-        const double seconds = given.value(c.interval).toDouble(&ok);
-        if (!ok || !(seconds >= MinPollIntervalSeconds && seconds <= MaxPollIntervalSeconds))
-            return usageError(QStringLiteral("--interval must be %1..%2 seconds").arg(MinPollIntervalSeconds).arg(MaxPollIntervalSeconds));
-        request.intervalMs = static_cast<int>(std::lround(seconds * 1000));
-    }
-    request.dryRun = given.isSet(c.dryRun);
-    request.linkFilter = given.value(c.link);
-    if (given.isSet(c.limit) && !toInt(given.value(c.limit), 1, 2147483647, &request.limit))
-        return usageError(QStringLiteral("--limit must be 1 or more"));
-    if (given.isSet(c.count) && !toInt(given.value(c.count), 1, 2147483647, &request.count))
-        return usageError(QStringLiteral("--count must be 1 or more"));
-    const struct { const QCommandLineOption& option; int* value; } bounds[] = {{c.from, &request.scanFrom}, {c.to, &request.scanTo}};
-    for (const auto& b : bounds) {
-        if (given.isSet(b.option) && !toInt(given.value(b.option), MinEnergizerAddress, MaxEnergizerAddress, b.value))
-            return usageError(QStringLiteral("--%1 must be an address %2..%3").arg(b.option.names().constFirst()).arg(MinEnergizerAddress).arg(MaxEnergizerAddress));
+// The options given: each a command's own, each value good.
+ParseOutcome takeOptions(const Given& given, CliRequest& request)
+{
+    const CommandSpec& c = *request.command;
+    const QStringList own = split(c.options);
+    for (const OptionSpec& o : Options) {
+        const QCommandLineOption option = toOption(o);
+        if (!o.take || !given.isSet(option))
+            continue;
+        if (o.scope == OptionSpec::Command && !own.contains(longName(o)))
+            return usageError(QStringLiteral("--%1 is not an option of %2").arg(longName(o), displayName(c)));
+        const QString reason = o.take(given.value(option), request);
+        if (!reason.isEmpty())
+            return usageError(reason);
     }
     if (request.scanFrom > request.scanTo)
         return usageError(QStringLiteral("--from %1 is above --to %2").arg(request.scanFrom).arg(request.scanTo));
-    if (given.isSet(c.format)) {
-        const QString format = given.value(c.format);
-        if (format != QLatin1String("csv") && format != QLatin1String("jsonl"))
-            return usageError(QStringLiteral("--format must be csv or jsonl"));
-        request.jsonLines = format == QLatin1String("jsonl");
-    }
+    if (c.addresses == A::Range && request.addressGiven)
+        return usageError(QStringLiteral("%1 takes --from and --to, not --address").arg(displayName(c)));
+    if (c.addresses == A::One && request.addresses.size() > 1)
+        return usageError(QStringLiteral("%1 takes one --address, not a list").arg(displayName(c)));
     return {};
+}
+
+// One help line per '\n' of text, the first after label in a column of width, the rest under it.
+QString helpLines(const QString& label, const char* text, int width)
+{
+    const QString indent(2 + width, QLatin1Char(' '));
+    QString lines = QStringLiteral("  ") + label;
+    lines += label.size() < width ? QString(width - label.size(), QLatin1Char(' ')) : QLatin1Char('\n') + indent;
+    return lines + QString::fromUtf8(text).replace(QLatin1Char('\n'), QLatin1Char('\n') + indent) + QLatin1Char('\n');
 }
 
 } // namespace
 
 ParseOutcome parseCommandLine(const QStringList& arguments, CliRequest& request)
 {
-    const GlobalOptions g;
+    const ConnectionOptions link;
+    QList<QCommandLineOption> options = link.all();
+    for (const OptionSpec& o : Options) {
+        if (o.scope == OptionSpec::Global)
+            options << toOption(o);
+    }
     QCommandLineParser before;
     before.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
-    before.addOptions(g.all());
+    before.addOptions(options);
     if (!before.parse(arguments))
         return usageError(before.errorText());
-    if (before.isSet(g.help))
+    if (before.isSet(QStringLiteral("help")))
         return {ParseOutcome::Help};
-    if (before.isSet(g.version))
+    if (before.isSet(QStringLiteral("version")))
         return {ParseOutcome::Version};
 
     QStringList words = before.positionalArguments();
     if (words.isEmpty())
         return usageError(QStringLiteral("no command given"));
-    request.command = words.takeFirst();
+    const QString group = words.takeFirst();
     request.rest = words;
 
     // The MQTT bridge parses its own words; global options go before "mqtt".
-    const bool mqtt = request.command == QLatin1String("mqtt");
-    const CommandOptions c;
+    const bool own = std::any_of(std::begin(Commands), std::end(Commands),
+                                 [&group](const CommandSpec& c) { return !c.make && group == QLatin1String(c.name); });
     QCommandLineParser after;
-    if (!mqtt) {
-        after.addOptions(g.all());
-        after.addOptions(c.all());
+    if (!own) {
+        for (const OptionSpec& o : Options) {
+            if (o.scope == OptionSpec::Command)
+                options << toOption(o);
+        }
+        after.addOptions(options);
         if (!after.parse(QStringList{arguments.constFirst()} + words))
             return usageError(after.errorText());
-        if (after.isSet(g.help))
+        if (after.isSet(QStringLiteral("help")))
             return {ParseOutcome::Help};
-        if (after.isSet(g.version))
+        if (after.isSet(QStringLiteral("version")))
             return {ParseOutcome::Version};
     }
-    const Given given{before, mqtt ? nullptr : &after};
-
-    request.verbose = given.isSet(g.verbose);
-    if (given.isSet(g.address)) {
-        QString error;
-        if (!parseAddressList(given.value(g.address), &request.addresses, &error))
-            return usageError(QStringLiteral("--address: %1 (one address or a list such as 1,3,7-12, each %2..%3)")
-                                  .arg(error).arg(MinEnergizerAddress).arg(MaxEnergizerAddress));
-    }
-    request.addressGiven = given.isSet(g.address);
-    request.historyFileGiven = given.isSet(g.history);
-    request.historyFile = request.historyFileGiven ? given.value(g.history) : HistoryStore::defaultPath();
-    if (request.historyFileGiven && request.historyFile.isEmpty())
-        return usageError(QStringLiteral("--history needs a file name"));
-
-    if (request.command == QLatin1String("scan") && given.isSet(g.address))
-        return usageError(QStringLiteral("scan takes --from and --to, not --address"));
-    if (given.isSet(g.timeout) && !toInt(given.value(g.timeout), 1, 3600000, &request.timeoutMs))
-        return usageError(QStringLiteral("--timeout must be 1..3600000 ms"));
-
-    if (!mqtt) {
-        const ParseOutcome command = parseCommand(given, c, after.positionalArguments(), request);
-        if (command.kind != ParseOutcome::Run)
-            return command;
-    } else if (request.rest.contains(QStringLiteral("--help")) || request.rest.contains(QStringLiteral("-help"))) {
-        return {}; // the command's help needs no link
-    }
-    // Writing goes to each listed energizer in turn; the rest speak for one.
-    const bool listed = request.command == QLatin1String("config")
-                        && (request.subcommand == QLatin1String("write") || request.subcommand == QLatin1String("restore"));
-    static const char* const single[] = {"config", "zone", "mqtt", "history"};
-    for (const char* one : single) {
-        if (!listed && request.command == QLatin1String(one) && request.addresses.size() > 1) {
-            const QString what = request.subcommand.isEmpty() || request.subcommand == QLatin1String("list")
-                                     ? request.command : request.command + QLatin1Char(' ') + request.subcommand;
-            return usageError(QStringLiteral("%1 takes one --address, not a list").arg(what));
-        }
-    }
+    const Given given{before, own ? nullptr : &after};
+    QStringList positional = after.positionalArguments();
+    request.historyFile = HistoryStore::defaultPath();
+    ParseOutcome outcome = findCommand(group, positional, request);
+    if (outcome.kind == ParseOutcome::Run && !own)
+        outcome = takeArguments(positional, request);
+    if (outcome.kind == ParseOutcome::Run)
+        outcome = takeOptions(given, request);
+    if (outcome.kind != ParseOutcome::Run)
+        return outcome;
+    // A command that parses its own words shows its help without a link.
+    if (own && (request.rest.contains(QStringLiteral("--help")) || request.rest.contains(QStringLiteral("-help"))))
+        return {};
     if (!needsLink(request))
         return {};
     // The connection last: a bad command is reported before a missing port.
-    const ParseOutcome link = parseConnection(given, g, request);
-    if (request.command == QLatin1String("scan")) {
+    const ParseOutcome connection = parseConnection(given, link, request);
+    if (request.command->addresses == A::Range) {
         request.addresses.clear();
         for (int a = request.scanFrom; a <= request.scanTo; ++a)
             request.addresses << a;
     }
-    return link;
+    return connection;
 }
 
 bool needsLink(const CliRequest& request)
 {
-    return request.command != QLatin1String("history")
-           || (request.subcommand == QLatin1String("diff") && request.secondEntryId == 0);
+    // A diff between two entries is the only one of its kind that needs none either.
+    return !(request.command->flags & CommandSpec::NoLink) && request.secondEntryId == 0;
 }
 
 QString connectionArguments(const CliRequest& request)
@@ -439,81 +601,47 @@ QString connectionArguments(const CliRequest& request)
 
 QString usageText()
 {
+    QString options;
+    for (const OptionSpec& o : Options) {
+        if (o.scope != OptionSpec::Global)
+            continue;
+        QStringList names;
+        for (const QString& name : split(o.names))
+            names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+        options += helpLines(names.join(QStringLiteral(", ")) + (o.value ? QLatin1Char(' ') + QLatin1String(o.value) : QString()), o.help, 16);
+    }
+    QString commands;
+    for (const CommandSpec& c : Commands)
+        commands += helpLines(synopsis(c), c.help, 32);
     return QStringLiteral(
-        "Usage: energizer-cli [CONNECTION] [--address LIST] [--history FILE] [--timeout MS] [-v] COMMAND ...\n"
-        "\n"
-        "Talks to electric-fence energizers, as the Energizer Configurator window does;\n"
-        "several on one line are asked one at a time.\n"
-        "\n"
-        "Connection (default: the window's setting.ini beside the executable):\n"
-        "  --serial PORT [--baud N] [--data-bits 5|6|7|8] [--parity none|even|odd|mark|space]\n"
-        "                [--stop-bits 1|1.5|2] [--flow none|rtscts|xonxoff]\n"
-        "                                   serial port (defaults 19200, 8, none, 1, none)\n"
-        "  --udp HOST:PORT                  the module as UDP server\n"
-        "  --udp-client HOST:PORT --bind IP the module as UDP client (this tool binds IP:PORT)\n"
-        "  --tcp HOST:PORT                  the module as TCP server\n"
-        "  --settings FILE                  a setting.ini written by the window\n"
-        "\n"
-        "Options:\n"
-        "  --address LIST  the energizer's address, 0..63 (default 1); status, watch,\n"
-        "                  config write and config restore also take a list such as 1,3,7-12\n"
-        "  --history FILE  the configuration history (default\n"
-        "                  $XDG_DATA_HOME/energizer-configurator/history.sqlite, shared\n"
-        "                  with the window); unusable, it is said once and nothing is kept\n"
-        "  --timeout MS    how long to wait for a reply (default 2000)\n"
-        "  -v, --verbose   every frame sent (TX) and received (RX) in hex on stderr, and the\n"
-        "                  energizer.link and energizer.history traces\n"
-        "  -h, --help      this text;  --version  the version\n"
-        "\n"
-        "Commands:\n"
-        "  status [--json]                 one status reading, every field as name=value; with a\n"
-        "                                  list one block per address (--json: an array), exit 3\n"
-        "                                  when any of them gave no reply\n"
-        "  watch [--interval S] [--count N] [--format csv|jsonl] [--output FILE]\n"
-        "                                  a status line every S seconds (default 1, at least 0.2),\n"
-        "                                  csv with a header by default; a poll with no reply gives\n"
-        "                                  online false and empty fields; Ctrl-C ends it\n"
-        "  config read [--output FILE]     the configuration as the window saves it (XML)\n"
-        "  config show [--json]            all 74 parameters as Group/Name=value\n"
-        "  config diff FILE                parameters whose values differ from FILE's:\n"
-        "                                  Group/Name energizer-value file-value\n"
-        "                                  (read, show and diff keep the block in the history)\n"
-        "  config write FILE [--pin PIN] [--dry-run]\n"
-        "                                  reads the configuration and keeps it as backup, then\n"
-        "                                  writes FILE's values onto it, reads it back and keeps\n"
-        "                                  the verified block as written; the energizer's installer\n"
-        "                                  PIN must be PIN (default 407318). Not confirmed, it names\n"
-        "                                  the backup and the restore command. With a list: each\n"
-        "                                  address in turn, one line each (\"address N: ...\"), exit\n"
-        "                                  with the highest status (5, then 4, then 3). --dry-run:\n"
-        "                                  the parameters that would change, nothing written\n"
-        "  config restore ID [--pin PIN] [--dry-run]\n"
-        "                                  writes history entry ID back, as config write does a file\n"
-        "  history [--link L] [--address N] [--limit K]\n"
-        "                                  entries newest first, tab-separated: id, time, link,\n"
-        "                                  address, kind, user, parameters changed against the\n"
-        "                                  entry before (- for the first); needs no connection\n"
-        "  history show ID [--output FILE] the entry as the window's XML; needs no connection\n"
-        "  history diff ID [ID2]           parameters that differ, as config diff prints them:\n"
-        "                                  between ID and ID2 (no connection needed), or between\n"
-        "                                  the energizer now (--address, default the entry's) and ID\n"
-        "  zone 1|2 on|off|hv|lv           switches one zone, keeps the rest, waits for a status\n"
-        "                                  that shows the change\n"
-        "  scan [--from N] [--to M]        asks every address N..M (default 0..63) in turn and\n"
-        "                                  lists those that answer; exit 3 when none does\n"
-        "  mqtt ...                        publishes the status to an MQTT broker (mqtt --help)\n"
-        "\n"
-        "Exit status:\n"
-        "  0 done                    4 installer PIN mismatch, nothing written\n"
-        "  1 config/history diff:    5 write or zone command not confirmed\n"
-        "    differences             6 file cannot be read or is no configuration; history\n"
-        "  2 usage error               unusable (history, restore) or no such usable entry\n"
-        "  3 link could not be opened, or no reply in time\n"
-        "\n"
-        "Examples:\n"
-        "  energizer-cli --udp 192.168.0.1:6128 status\n"
-        "  energizer-cli --tcp farm-pc:6128 config write standard.xml --pin 123456\n"
-        "  energizer-cli --serial /dev/ttyUSB0 watch --interval 10 --output night.csv\n"
-        "  energizer-cli --serial /dev/ttyUSB0 --address 1-5 config write site.xml --dry-run\n"
-        "  energizer-cli history --address 3 --limit 10\n");
+               "Usage: energizer-cli [CONNECTION] [--address LIST] [--history FILE] [--timeout MS] [-v] COMMAND ...\n"
+               "\n"
+               "Talks to electric-fence energizers, as the Energizer Configurator window does;\n"
+               "several on one line are asked one at a time.\n"
+               "\n"
+               "Connection (default: the window's setting.ini beside the executable):\n"
+               "  --serial PORT [--baud N] [--data-bits 5|6|7|8] [--parity none|even|odd|mark|space]\n"
+               "                [--stop-bits 1|1.5|2] [--flow none|rtscts|xonxoff]\n"
+               "                                   serial port (defaults 19200, 8, none, 1, none)\n"
+               "  --udp HOST:PORT                  the module as UDP server\n"
+               "  --udp-client HOST:PORT --bind IP the module as UDP client (this tool binds IP:PORT)\n"
+               "  --tcp HOST:PORT                  the module as TCP server\n"
+               "  --settings FILE                  a setting.ini written by the window\n"
+               "\n"
+               "Options:\n%1\n"
+               "Commands:\n%2\n"
+               "Exit status:\n"
+               "  0 done                    4 installer PIN mismatch, nothing written\n"
+               "  1 config/history diff:    5 write or zone command not confirmed\n"
+               "    differences             6 file cannot be read or is no configuration; history\n"
+               "  2 usage error               unusable (history, restore) or no such usable entry\n"
+               "  3 link could not be opened, or no reply in time\n"
+               "\n"
+               "Examples:\n"
+               "  energizer-cli --udp 192.168.0.1:6128 status\n"
+               "  energizer-cli --tcp farm-pc:6128 config write standard.xml --pin 123456\n"
+               "  energizer-cli --serial /dev/ttyUSB0 watch --interval 10 --output night.csv\n"
+               "  energizer-cli --serial /dev/ttyUSB0 --address 1-5 config write site.xml --dry-run\n"
+               "  energizer-cli history --address 3 --limit 10\n")
+        .arg(options, commands);
 }

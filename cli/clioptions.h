@@ -7,6 +7,29 @@
 #include <QStringList>
 #include <QVector>
 
+#include <memory>
+
+class CliCommand;
+class EnergizerLink;
+class HistoryKeeper;
+struct CliRequest;
+
+// One command of the tool as the command table declares it.
+struct CommandSpec
+{
+    enum class Addresses { One, List, Range }; // Range: --from..--to instead of --address
+    enum Flag { KeepsHistory = 1, NoLink = 2, Default = 4 }; // Default: the group's word alone means it
+    using Maker = std::unique_ptr<CliCommand> (*)(EnergizerLink&, const CliRequest&, HistoryKeeper&);
+
+    const char* name;      // "status", "config write"
+    const char* arguments; // the words after the name as --help shows them; each one in the argument table
+    const char* options;   // the names of its options, in the order --help shows them
+    Addresses addresses;
+    int flags;
+    const char* help;
+    Maker make; // nullptr: the MQTT bridge, which parses its own words
+};
+
 // One run of the tool as the command line asks for it: the link, the
 // command and that command's options, all checked.
 struct CliRequest
@@ -16,7 +39,7 @@ struct CliRequest
     int timeoutMs = 2000;
     bool verbose = false;
 
-    QString command;    // status, watch, config, zone, scan, mqtt, history
+    const CommandSpec* command = nullptr;
     QString subcommand; // config: read, show, diff, write, restore; history: list, show, diff
     QStringList rest;   // the words after the command, untouched (mqtt parses its own)
 

@@ -1,10 +1,6 @@
-#include "cli/clioptions.h"
-#include "cli/commands.h"
+#include "cli/clicommand.h"
 #include "cli/exitstatus.h"
-#include "cli/historycommand.h"
 #include "cli/output.h"
-#include "cli/pushcommand.h"
-#include "cli/watchcommand.h"
 #include "services/historykeeper.h"
 #include "protocol/energizer.h"
 #include "services/historystore.h"
@@ -61,33 +57,10 @@ void setLogging(bool verbose)
     QLoggingCategory::setFilterRules(rules);
 }
 
-bool keepsHistory(const CliRequest& request)
-{
-    return request.command == QLatin1String("config") || request.command == QLatin1String("history");
-}
-
 void printLine(std::FILE* stream, const QString& text)
 {
     std::fprintf(stream, "%s\n", text.toLocal8Bit().constData());
     std::fflush(stream);
-}
-
-std::unique_ptr<CliCommand> makeCommand(EnergizerLink& link, const CliRequest& request, HistoryKeeper& keeper)
-{
-    if (request.command == QLatin1String("history"))
-        return std::make_unique<HistoryCommand>(link, request, keeper);
-    if (request.command == QLatin1String("config")
-        && (request.subcommand == QLatin1String("write") || request.subcommand == QLatin1String("restore")))
-        return std::make_unique<PushCommand>(link, request, keeper);
-    if (request.command == QLatin1String("status"))
-        return std::make_unique<StatusCommand>(link, request);
-    if (request.command == QLatin1String("watch"))
-        return std::make_unique<WatchCommand>(link, request);
-    if (request.command == QLatin1String("config"))
-        return std::make_unique<ConfigCommand>(link, request, keeper);
-    if (request.command == QLatin1String("scan"))
-        return std::make_unique<ScanCommand>(link, request);
-    return std::make_unique<ZoneCommand>(link, request);
 }
 
 #ifdef EC_MQTT_HELPER
@@ -151,7 +124,8 @@ int main(int argc, char* argv[])
         QObject::connect(&link, &EnergizerLink::replyTaken, [](const QByteArray& f) { printLine(stderr, traceLine("RX", f)); });
     }
 
-    if (request.command == QLatin1String("mqtt")) {
+    // The one command without a maker: the MQTT bridge, a program of its own.
+    if (!request.command->make) {
 #if defined(EC_HAVE_MQTT)
         return runMqttCommand(link, request.rest, request.timeoutMs);
 #elif defined(EC_MQTT_HELPER)
@@ -164,7 +138,7 @@ int main(int argc, char* argv[])
 
     // The history is a record, never a condition: unusable, it is said once.
     std::unique_ptr<HistoryStore> store;
-    if (keepsHistory(request))
+    if (request.command->flags & CommandSpec::KeepsHistory)
         store = std::make_unique<HistoryStore>(request.historyFile);
     HistoryKeeper keeper(store.get());
     keeper.setEnergizer(request.link.name(), request.addresses.constFirst());
@@ -172,7 +146,7 @@ int main(int argc, char* argv[])
         printLine(stderr, QStringLiteral("energizer-cli: nothing is kept in the history: ") + reason);
     });
 
-    std::unique_ptr<CliCommand> command = makeCommand(link, request, keeper);
+    std::unique_ptr<CliCommand> command = request.command->make(link, request, keeper);
     QuitSignals quit;
     QObject::connect(&quit, &QuitSignals::quitRequested, command.get(), &CliCommand::interrupt);
     QObject::connect(command.get(), &CliCommand::finished, &app, [](int status) { QCoreApplication::exit(status); });

@@ -43,7 +43,7 @@ QString watchCsvLine(const QDateTime& time, const Energizer* energizer, int addr
     for (const QString& name : energizerFieldNames()) {
         if (name == QLatin1String("online"))
             values << QStringLiteral("false");
-        else if (name == QLatin1String("address") && address >= 0)
+        else if (name == QLatin1String("address"))
             values << QString::number(address);
         else
             values << QString();
@@ -60,12 +60,19 @@ QString watchJsonLine(const QDateTime& time, const Energizer* energizer, int add
         for (const QString& name : energizerFieldNames())
             object.insert(name, QJsonValue::Null);
         object.insert(QStringLiteral("online"), false);
-        if (address >= 0)
-            object.insert(QStringLiteral("address"), address);
+        object.insert(QStringLiteral("address"), address);
     }
     // QJsonObject sorts its keys; the time goes first so a log reads left to right.
     const QByteArray fields = QJsonDocument(object).toJson(QJsonDocument::Compact);
     return QStringLiteral("{\"time\":\"%1\",").arg(isoTime(time)) + QString::fromUtf8(fields.mid(1));
+}
+
+bool sameWatchLog(const QByteArray& firstLine, bool jsonLines)
+{
+    if (!jsonLines)
+        return firstLine.trimmed() == watchCsvHeader().toUtf8();
+    const auto keys = [](const QByteArray& line) { return QJsonDocument::fromJson(line).object().keys(); };
+    return keys(firstLine) == keys(watchJsonLine({}, nullptr, 0).toUtf8());
 }
 
 QByteArray configShowText(const ConfigBlock& block)

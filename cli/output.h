@@ -17,11 +17,14 @@ QByteArray statusText(const Energizer& energizer);
 QByteArray statusJson(const Energizer& energizer);
 
 // watch: a time column (ISO 8601 UTC, milliseconds) before the energizer's
-// fields. energizer nullptr is a poll with no reply: online false, the rest
-// empty but the address, when one is given (address >= 0).
+// fields. energizer nullptr is a poll with no reply from address: online
+// false, the rest empty.
 QString watchCsvHeader();
-QString watchCsvLine(const QDateTime& time, const Energizer* energizer, int address = -1);
-QString watchJsonLine(const QDateTime& time, const Energizer* energizer, int address = -1);
+QString watchCsvLine(const QDateTime& time, const Energizer* energizer, int address);
+QString watchJsonLine(const QDateTime& time, const Energizer* energizer, int address);
+// True when a log's first line shows the fields this watch writes: the CSV
+// header, or a JSON line with the same keys.
+bool sameWatchLog(const QByteArray& firstLine, bool jsonLines);
 
 // config show: every parameter in file order as Group/Name=value, or a JSON object of them.
 QByteArray configShowText(const ConfigBlock& block);

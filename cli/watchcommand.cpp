@@ -7,6 +7,8 @@
 #include "link/energizerlink.h"
 #include "link/station.h"
 
+#include <QFileInfo>
+
 #include <cstdio>
 
 namespace {
@@ -31,11 +33,24 @@ WatchCommand::WatchCommand(EnergizerLink& link, const CliRequest& request, QObje
 
 int WatchCommand::prepare(QString* reason)
 {
-    if (m_request.outputFile.isEmpty())
+    const QString& path = m_request.outputFile;
+    if (path.isEmpty())
         return ExitStatus::Done;
-    m_file.setFileName(m_request.outputFile);
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        *reason = QStringLiteral("cannot write %1: %2").arg(m_request.outputFile, m_file.errorString());
+    // A restarted log goes on in its file; a file of another kind is never overwritten.
+    QFile old(path);
+    bool torn = false;
+    if (QFileInfo(path).isFile() && old.size() > 0) {
+        if (!old.open(QIODevice::ReadOnly) || !sameWatchLog(old.readLine(), m_request.jsonLines)) {
+            *reason = QStringLiteral("%1 holds no log of the fields this watch writes (its first line differs); "
+                                     "give another --output file").arg(path);
+            return ExitStatus::BadFile;
+        }
+        m_appending = true;
+        torn = old.seek(old.size() - 1) && old.read(1) != "\n";
+    }
+    m_file.setFileName(path);
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append) || (torn && m_file.write("\n") != 1)) {
+        *reason = QStringLiteral("cannot write %1: %2").arg(path, m_file.errorString());
         return ExitStatus::BadFile;
     }
     return ExitStatus::Done;
@@ -43,11 +58,11 @@ int WatchCommand::prepare(QString* reason)
 
 void WatchCommand::run()
 {
-    if (!m_request.jsonLines && !emitText(watchCsvHeader()))
+    if (!m_request.jsonLines && !m_appending && !emitText(watchCsvHeader()))
         return;
     if (m_link.bus().stations().size() > 1) {
         m_round = new PollRound(m_link.bus().stations(), false, this);
-        connect(m_round, &PollRound::answered, this, [this](Station* s) { writeLine(&s->energizer()); });
+        connect(m_round, &PollRound::answered, this, [this](Station* s) { writeLine(&s->energizer(), s->address()); });
         connect(m_round, &PollRound::silent, this, [this](Station* s) { writeLine(nullptr, s->address()); });
         connect(m_round, &PollRound::finished, this, &WatchCommand::roundDone);
         disconnect(&m_interval, &QTimer::timeout, this, &WatchCommand::poll);
@@ -109,13 +124,13 @@ void WatchCommand::statusArrived()
 {
     if (!m_waiting || m_round)
         return;
-    writeLine(&m_link.energizer());
+    writeLine(&m_link.energizer(), m_link.station().address());
 }
 
 void WatchCommand::pollExpired()
 {
     if (m_waiting)
-        writeLine(nullptr);
+        writeLine(nullptr, m_link.station().address());
 }
 
 void WatchCommand::writeLine(const Energizer* energizer, int address)

@@ -29,7 +29,7 @@ private:
     void trySend();
     void statusArrived();
     void pollExpired();
-    void writeLine(const Energizer* energizer, int address = -1);
+    void writeLine(const Energizer* energizer, int address);
     // Several addresses: a round of polls each interval, a line per address.
     void pollRound();
     void roundDone();
@@ -44,4 +44,5 @@ private:
     PollRound* m_round = nullptr;
     int m_rounds = 0;
     int m_lines = 0;
+    bool m_appending = false;
 };

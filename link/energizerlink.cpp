@@ -58,21 +58,6 @@ bool EnergizerLink::requestConfig()
     return m_station->requestConfig();
 }
 
-void EnergizerLink::readData()
-{
-    m_bus->transport().readData();
-}
-
-void EnergizerLink::displayError(QAbstractSocket::SocketError socketError)
-{
-    m_bus->transport().displayError(socketError);
-}
-
-void EnergizerLink::connected()
-{
-    m_bus->transport().connected();
-}
-
 Energizer& EnergizerLink::energizer() const
 {
     return m_station->energizer();

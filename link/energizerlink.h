@@ -3,7 +3,6 @@
 #include "link/linkspec.h"
 #include "link/linkstatus.h"
 
-#include <QAbstractSocket>
 #include <QByteArray>
 #include <QObject>
 
@@ -21,8 +20,6 @@ class EnergizerLink : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int StaleReplyMs = 3000;
-
     EnergizerLink(Energizer& energizer, QObject* parent = nullptr);
     ~EnergizerLink() override;
 
@@ -40,11 +37,6 @@ public:
     bool send(const QByteArray& frame);
     bool pollStatus();
     bool requestConfig();
-
-    // Takes what the current transport has received (connected to readyRead).
-    void readData();
-    void displayError(QAbstractSocket::SocketError socketError);
-    void connected();
 
     Energizer& energizer() const;
     QSerialPort* serialDevice() const;

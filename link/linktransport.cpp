@@ -70,8 +70,7 @@ void LinkTransport::displayError(QAbstractSocket::SocketError socketError)
         qCDebug(lcLink) << "The host was not found. Please check the host name and port settings.";
         break;
     case QAbstractSocket::ConnectionRefusedError:
-        qCDebug(lcLink) << "The connection was refused by the peer. Make sure the fortune server is running, "
-                    "and check that the host name and port settings are correct.";
+        qCDebug(lcLink) << "The connection was refused by the peer. Check that the host name and port settings are correct.";
         break;
     default:
         qCDebug(lcLink).noquote() << QStringLiteral("The following error occurred: ") + errorText();

@@ -18,8 +18,8 @@ QuitSignals::QuitSignals(QObject* parent) : QObject(parent)
     for (int fd : signalPipe)
         ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     ::fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
-    notifier_ = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, [this] {
+    m_notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
         char byte;
         if (::read(signalPipe[0], &byte, 1) > 0)
             emit quitRequested();

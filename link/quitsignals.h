@@ -18,5 +18,5 @@ signals:
 
 private:
     static void onSignal(int);
-    QSocketNotifier* notifier_ = nullptr;
+    QSocketNotifier* m_notifier = nullptr;
 };

@@ -84,7 +84,6 @@ private:
     QTcpSocket* m_tcp;
     QTimer m_connectTimer;
     QElapsedTimer m_quietTime; // since the connection came up or last gave a reply
-    qint32 m_pendingBytes = 0;
 };
 
 } // namespace
@@ -356,15 +355,6 @@ void TcpTransport::abortStalledConnect()
 void TcpTransport::readData()
 {
     emit statusChanged(status(LinkStatus::Kind::DataArrived));
-    while (m_tcp->bytesAvailable() > 0) {
-        QByteArray chunk = m_tcp->read(1);
-        const qint64 available = m_tcp->bytesAvailable();
-        qCDebug(lcLink).nospace() << "Storeblockcnt: " << available;
-        m_pendingBytes = static_cast<qint32>(qMin<qint64>(available, MaxPass));
-        qCDebug(lcLink) << "There are still incoming characters";
-        chunk += m_tcp->read(m_pendingBytes);
-        m_pendingBytes = 0;
-        feed(chunk);
-    }
-    qCDebug(lcLink) << "waiting ";
+    while (m_tcp->bytesAvailable() > 0)
+        feed(m_tcp->read(MaxPass));
 }

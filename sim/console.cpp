@@ -17,12 +17,12 @@ constexpr int MaxLine = 4096;
 }
 
 Console::Console(StationSet& stations, const SimLine& line, QObject* parent)
-    : QObject(parent), stations_(stations), line_(line)
+    : QObject(parent), m_stations(stations), m_line(line)
 {
     if (::fcntl(STDIN_FILENO, F_GETFD) == -1)
         return; // stdin closed
-    notifier_ = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, &Console::readInput);
+    m_notifier = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &Console::readInput);
 }
 
 void Console::readInput()
@@ -30,20 +30,20 @@ void Console::readInput()
     char buffer[1024];
     const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
     if (n <= 0) {
-        notifier_->setEnabled(false);
+        m_notifier->setEnabled(false);
         return;
     }
-    pending_.append(buffer, static_cast<int>(n));
+    m_pending.append(buffer, static_cast<int>(n));
     int newline;
-    while ((newline = pending_.indexOf('\n')) >= 0) {
-        const QString line = QString::fromLocal8Bit(pending_.left(newline));
-        pending_.remove(0, newline + 1);
+    while ((newline = m_pending.indexOf('\n')) >= 0) {
+        const QString line = QString::fromLocal8Bit(m_pending.left(newline));
+        m_pending.remove(0, newline + 1);
         const QString answer = execute(line);
         if (!answer.isEmpty())
             printLine(answer);
     }
-    if (pending_.size() > MaxLine)
-        pending_.clear();
+    if (m_pending.size() > MaxLine)
+        m_pending.clear();
 }
 
 QString Console::execute(const QString& line)
@@ -53,7 +53,7 @@ QString Console::execute(const QString& line)
         return QString();
     const QString command = words.takeFirst();
     if (command == QLatin1String("collisions") && words.isEmpty())
-        return QStringLiteral("COLLISIONS %1").arg(line_.collisions());
+        return QStringLiteral("COLLISIONS %1").arg(m_line.collisions());
     if (command == QLatin1String("quit") && words.isEmpty()) {
         emit quitRequested();
         return QStringLiteral("BYE");
@@ -70,14 +70,14 @@ QString Console::execute(const QString& line)
                        || command == QLatin1String("resume");
     if (!known || words.size() < arguments || words.size() > arguments + 1)
         return QStringLiteral("ERROR unknown command (try help)");
-    StationSet::Station* station = &stations_.first();
+    StationSet::Station* station = &m_stations.first();
     if (words.size() > arguments) {
         bool ok = false;
         const int address = words.last().toInt(&ok);
-        station = ok ? stations_.find(address) : nullptr;
+        station = ok ? m_stations.find(address) : nullptr;
         if (!station) {
             QStringList served;
-            for (int a : stations_.addresses())
+            for (int a : m_stations.addresses())
                 served << QString::number(a);
             return QStringLiteral("ERROR %1 is not a served address (%2)").arg(words.last(), served.join(QLatin1Char(',')));
         }

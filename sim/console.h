@@ -25,8 +25,8 @@ signals:
 private:
     void readInput();
 
-    StationSet& stations_;
-    const SimLine& line_;
-    QSocketNotifier* notifier_ = nullptr;
-    QByteArray pending_;
+    StationSet& m_stations;
+    const SimLine& m_line;
+    QSocketNotifier* m_notifier = nullptr;
+    QByteArray m_pending;
 };

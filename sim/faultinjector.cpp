@@ -3,64 +3,64 @@
 #include "sim/output.h"
 
 ReplyWriter::ReplyWriter(const FaultOptions& faults, bool verbose, WriteFn write, QObject* parent)
-    : QObject(parent), faults_(faults), verbose_(verbose), write_(std::move(write))
+    : QObject(parent), m_faults(faults), m_verbose(verbose), m_write(std::move(write))
 {
-    gapTimer_.setSingleShot(true);
-    connect(&gapTimer_, &QTimer::timeout, this, &ReplyWriter::drain);
+    m_gapTimer.setSingleShot(true);
+    connect(&m_gapTimer, &QTimer::timeout, this, &ReplyWriter::drain);
 }
 
 void ReplyWriter::push(const QByteArray& noise, const QByteArray& reply)
 {
-    if (faults_.merge && !holding_) {
-        holding_ = true;
-        heldNoise_ = noise;
-        heldReply_ = reply;
+    if (m_faults.merge && !m_holding) {
+        m_holding = true;
+        m_heldNoise = noise;
+        m_heldReply = reply;
         return;
     }
     QByteArray allNoise = noise;
     QByteArray data = reply;
-    if (holding_) {
-        allNoise.prepend(heldNoise_);
-        data.prepend(heldReply_);
-        holding_ = false;
-        heldNoise_.clear();
-        heldReply_.clear();
+    if (m_holding) {
+        allNoise.prepend(m_heldNoise);
+        data.prepend(m_heldReply);
+        m_holding = false;
+        m_heldNoise.clear();
+        m_heldReply.clear();
     }
     if (!allNoise.isEmpty())
         enqueue(allNoise, 0);
-    const int chunk = faults_.splitBytes > 0 ? faults_.splitBytes : data.size();
+    const int chunk = m_faults.splitBytes > 0 ? m_faults.splitBytes : data.size();
     for (int pos = 0; pos < data.size(); pos += chunk)
-        enqueue(data.mid(pos, chunk), pos == 0 ? 0 : faults_.splitMs);
+        enqueue(data.mid(pos, chunk), pos == 0 ? 0 : m_faults.splitMs);
 }
 
 void ReplyWriter::enqueue(const QByteArray& bytes, int gapMs)
 {
-    queue_.enqueue({bytes, gapMs});
-    if (!gapTimer_.isActive())
+    m_queue.enqueue({bytes, gapMs});
+    if (!m_gapTimer.isActive())
         drain();
 }
 
 void ReplyWriter::drain()
 {
-    while (!queue_.isEmpty()) {
-        Chunk& next = queue_.head();
-        if (next.gapMs > 0 && !gapTimer_.isActive()) {
+    while (!m_queue.isEmpty()) {
+        Chunk& next = m_queue.head();
+        if (next.gapMs > 0 && !m_gapTimer.isActive()) {
             const int gap = next.gapMs;
             next.gapMs = 0; // the gap is served by this timer run
-            gapTimer_.start(gap);
+            m_gapTimer.start(gap);
             return;
         }
-        if (gapTimer_.isActive())
+        if (m_gapTimer.isActive())
             return;
-        const QByteArray bytes = queue_.dequeue().bytes;
-        if (verbose_)
+        const QByteArray bytes = m_queue.dequeue().bytes;
+        if (m_verbose)
             printLine(QStringLiteral("TX ") + hexBytes(bytes));
-        write_(bytes);
+        m_write(bytes);
     }
 }
 
 FaultInjector::FaultInjector(const FaultOptions& faults, quint32 seed, bool verbose)
-    : faults_(faults), rng_(seed), verbose_(verbose)
+    : m_faults(faults), m_rng(seed), m_verbose(verbose)
 {
 }
 
@@ -68,30 +68,30 @@ QByteArray FaultInjector::randomBytes(int count)
 {
     QByteArray bytes(count, '\0');
     for (int i = 0; i < count; ++i)
-        bytes[i] = static_cast<char>(rng_.bounded(256));
+        bytes[i] = static_cast<char>(m_rng.bounded(256));
     return bytes;
 }
 
 bool FaultInjector::prepare(const QByteArray& reply, Outgoing* out)
 {
-    if (silenced_) {
-        if (verbose_)
+    if (m_silenced) {
+        if (m_verbose)
             printLine(QStringLiteral("DROP silenced ") + hexBytes(reply));
         return false;
     }
-    if (faults_.silentAfter >= 0 && replies_ >= faults_.silentAfter) {
-        if (verbose_)
+    if (m_faults.silentAfter >= 0 && m_replies >= m_faults.silentAfter) {
+        if (m_verbose)
             printLine(QStringLiteral("DROP silent ") + hexBytes(reply));
         return false;
     }
-    if (faults_.drop > 0.0 && rng_.generateDouble() < faults_.drop) {
-        if (verbose_)
+    if (m_faults.drop > 0.0 && m_rng.generateDouble() < m_faults.drop) {
+        if (m_verbose)
             printLine(QStringLiteral("DROP random ") + hexBytes(reply));
         return false;
     }
-    ++replies_;
-    out->noise = randomBytes(faults_.noise);
-    out->data = reply + randomBytes(faults_.trailing);
-    out->delayMs = faults_.delayMs;
+    ++m_replies;
+    out->noise = randomBytes(m_faults.noise);
+    out->data = reply + randomBytes(m_faults.trailing);
+    out->delayMs = m_faults.delayMs;
     return true;
 }

@@ -32,14 +32,14 @@ private:
     void enqueue(const QByteArray& bytes, int gapMs);
     void drain();
 
-    FaultOptions faults_;
-    bool verbose_;
-    WriteFn write_;
-    bool holding_ = false;
-    QByteArray heldNoise_;
-    QByteArray heldReply_;
-    QQueue<Chunk> queue_;
-    QTimer gapTimer_;
+    FaultOptions m_faults;
+    bool m_verbose;
+    WriteFn m_write;
+    bool m_holding = false;
+    QByteArray m_heldNoise;
+    QByteArray m_heldReply;
+    QQueue<Chunk> m_queue;
+    QTimer m_gapTimer;
 };
 
 // A reply that survived the faults, as it is to go out.
@@ -61,16 +61,16 @@ public:
     bool prepare(const QByteArray& reply, Outgoing* out);
 
     // Silenced by a console command until resumed, whatever the options say.
-    void setSilenced(bool silenced) { silenced_ = silenced; }
+    void setSilenced(bool silenced) { m_silenced = silenced; }
 
-    int replies() const { return replies_; }
+    int replies() const { return m_replies; }
 
 private:
     QByteArray randomBytes(int count);
 
-    FaultOptions faults_;
-    QRandomGenerator rng_;
-    bool verbose_;
-    bool silenced_ = false;
-    int replies_ = 0;
+    FaultOptions m_faults;
+    QRandomGenerator m_rng;
+    bool m_verbose;
+    bool m_silenced = false;
+    int m_replies = 0;
 };

@@ -14,77 +14,77 @@
 #include <unistd.h>
 
 PtyPort::PtyPort(const SessionContext& context, const QString& linkPath, QObject* parent)
-    : SimTransport(parent), context_(context), linkPath_(linkPath)
+    : SimTransport(parent), m_context(context), m_linkPath(linkPath)
 {
 }
 
 PtyPort::~PtyPort()
 {
-    if (linked_)
-        ::unlink(QFile::encodeName(linkPath_).constData());
-    if (master_ >= 0)
-        ::close(master_);
-    if (slave_ >= 0)
-        ::close(slave_);
+    if (m_linked)
+        ::unlink(QFile::encodeName(m_linkPath).constData());
+    if (m_master >= 0)
+        ::close(m_master);
+    if (m_slave >= 0)
+        ::close(m_slave);
 }
 
 bool PtyPort::start(QString* error)
 {
-    const QByteArray link = QFile::encodeName(linkPath_);
+    const QByteArray link = QFile::encodeName(m_linkPath);
     struct stat st;
     if (::lstat(link.constData(), &st) == 0) {
         // A link left by an earlier run is replaced; anything else is not ours.
         if (!S_ISLNK(st.st_mode)) {
-            *error = QStringLiteral("%1 exists and is not a symbolic link").arg(linkPath_);
+            *error = QStringLiteral("%1 exists and is not a symbolic link").arg(m_linkPath);
             return false;
         }
         ::unlink(link.constData());
     }
     char slaveName[256] = {};
-    if (::openpty(&master_, &slave_, slaveName, nullptr, nullptr) != 0) {
+    if (::openpty(&m_master, &m_slave, slaveName, nullptr, nullptr) != 0) {
         *error = QStringLiteral("openpty: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     struct termios tio;
-    if (::tcgetattr(slave_, &tio) == 0) {
+    if (::tcgetattr(m_slave, &tio) == 0) {
         ::cfmakeraw(&tio);
         ::cfsetispeed(&tio, B19200);
         ::cfsetospeed(&tio, B19200);
-        ::tcsetattr(slave_, TCSANOW, &tio);
+        ::tcsetattr(m_slave, TCSANOW, &tio);
     }
-    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-    ::fcntl(master_, F_SETFD, FD_CLOEXEC);
-    ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(m_slave, F_SETFD, FD_CLOEXEC);
     if (::symlink(slaveName, link.constData()) != 0) {
-        *error = QStringLiteral("symlink %1: %2").arg(linkPath_, QString::fromLocal8Bit(std::strerror(errno)));
+        *error = QStringLiteral("symlink %1: %2").arg(m_linkPath, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
-    linked_ = true;
+    m_linked = true;
 
-    session_ = new Session(context_, true, [this](const QByteArray& bytes) { writeMaster(bytes); }, this);
-    notifier_ = new QSocketNotifier(master_, QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, &PtyPort::readMaster);
+    m_session = new Session(m_context, true, [this](const QByteArray& bytes) { writeMaster(bytes); }, this);
+    m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &PtyPort::readMaster);
     return true;
 }
 
 QString PtyPort::endpoint() const
 {
-    return QStringLiteral("pty ") + linkPath_;
+    return QStringLiteral("pty ") + m_linkPath;
 }
 
 void PtyPort::readMaster()
 {
     char buffer[512];
-    const ssize_t n = ::read(master_, buffer, sizeof buffer);
+    const ssize_t n = ::read(m_master, buffer, sizeof buffer);
     if (n > 0)
-        session_->receive(QByteArray(buffer, static_cast<int>(n)));
+        m_session->receive(QByteArray(buffer, static_cast<int>(n)));
 }
 
 void PtyPort::writeMaster(const QByteArray& bytes)
 {
     // Non-blocking: with nobody reading, the line's buffer fills and the rest is lost,
     // as on a real serial line.
-    const ssize_t n = ::write(master_, bytes.constData(), static_cast<size_t>(bytes.size()));
-    if (n < bytes.size() && context_.verbose)
+    const ssize_t n = ::write(m_master, bytes.constData(), static_cast<size_t>(bytes.size()));
+    if (n < bytes.size() && m_context.verbose)
         printLine(QStringLiteral("DROP pty-full %1").arg(hexBytes(bytes.mid(n < 0 ? 0 : static_cast<int>(n)))));
 }

@@ -21,11 +21,11 @@ private:
     void readMaster();
     void writeMaster(const QByteArray& bytes);
 
-    SessionContext context_;
-    QString linkPath_;
-    bool linked_ = false;
-    int master_ = -1;
-    int slave_ = -1; // kept open so the master never sees a hang-up between clients
-    QSocketNotifier* notifier_ = nullptr;
-    Session* session_ = nullptr;
+    SessionContext m_context;
+    QString m_linkPath;
+    bool m_linked = false;
+    int m_master = -1;
+    int m_slave = -1; // kept open so the master never sees a hang-up between clients
+    QSocketNotifier* m_notifier = nullptr;
+    Session* m_session = nullptr;
 };

@@ -28,15 +28,15 @@ public:
     // frames behind it, and reports the skipped bytes.
     QVector<Event> flush();
 
-    bool hasPending() const { return !buffer_.isEmpty() || !junk_.isEmpty(); }
+    bool hasPending() const { return !m_buffer.isEmpty() || !m_junk.isEmpty(); }
 
 private:
     void parse(QVector<Event>& events);
     void skipByte(const QString& reason);
     void reportJunk(QVector<Event>& events);
 
-    bool served_[256] = {};
-    QByteArray buffer_;
-    QByteArray junk_;
-    QString junkReason_;
+    bool m_served[256] = {};
+    QByteArray m_buffer;
+    QByteArray m_junk;
+    QString m_junkReason;
 };

@@ -10,41 +10,41 @@ constexpr int StalePartialMs = 500;
 }
 
 Session::Session(const SessionContext& context, bool stream, ReplyWriter::WriteFn write, QObject* parent)
-    : QObject(parent), stations_(context.stations), line_(context.line), parser_(context.stations.addresses()),
-      writer_(context.writerFaults, context.verbose, std::move(write)), verbose_(context.verbose), stream_(stream)
+    : QObject(parent), m_stations(context.stations), m_line(context.line), m_parser(context.stations.addresses()),
+      m_writer(context.writerFaults, context.verbose, std::move(write)), m_verbose(context.verbose), m_stream(stream)
 {
-    staleTimer_.setSingleShot(true);
-    staleTimer_.setInterval(StalePartialMs);
-    connect(&staleTimer_, &QTimer::timeout, this, [this] { handle(parser_.flush()); });
+    m_staleTimer.setSingleShot(true);
+    m_staleTimer.setInterval(StalePartialMs);
+    connect(&m_staleTimer, &QTimer::timeout, this, [this] { handle(m_parser.flush()); });
 }
 
 void Session::receive(const QByteArray& bytes)
 {
-    handle(parser_.feed(bytes));
-    if (!stream_)
-        handle(parser_.flush());
-    else if (parser_.hasPending())
-        staleTimer_.start();
+    handle(m_parser.feed(bytes));
+    if (!m_stream)
+        handle(m_parser.flush());
+    else if (m_parser.hasPending())
+        m_staleTimer.start();
     else
-        staleTimer_.stop();
+        m_staleTimer.stop();
 }
 
 void Session::handle(const QVector<RequestParser::Event>& events)
 {
     for (const RequestParser::Event& e : events) {
-        if (e.frame && !line_.admit(e.bytes))
+        if (e.frame && !m_line.admit(e.bytes))
             continue;
         if (!e.accepted) {
-            if (verbose_)
+            if (m_verbose)
                 printLine(QStringLiteral("IGNORED %1 %2").arg(e.reason, hexBytes(e.bytes)));
             continue;
         }
-        if (verbose_)
+        if (m_verbose)
             printLine(QStringLiteral("RX ") + hexBytes(e.bytes));
-        StationSet::Station* station = stations_.find(static_cast<quint8>(e.bytes.at(0)));
+        StationSet::Station* station = m_stations.find(static_cast<quint8>(e.bytes.at(0)));
         const QByteArray reply = station->energizer->handleRequest(e.bytes);
         Outgoing out;
         if (!reply.isEmpty() && station->faults->prepare(reply, &out))
-            line_.send(e.bytes.size(), out, &writer_);
+            m_line.send(e.bytes.size(), out, &m_writer);
     }
 }

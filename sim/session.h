@@ -22,11 +22,11 @@ public:
 private:
     void handle(const QVector<RequestParser::Event>& events);
 
-    StationSet& stations_;
-    SimLine& line_;
-    RequestParser parser_;
-    ReplyWriter writer_;
-    bool verbose_;
-    bool stream_;
-    QTimer staleTimer_;
+    StationSet& m_stations;
+    SimLine& m_line;
+    RequestParser m_parser;
+    ReplyWriter m_writer;
+    bool m_verbose;
+    bool m_stream;
+    QTimer m_staleTimer;
 };

@@ -59,33 +59,33 @@ void Wander::step(QRandomGenerator& rng)
 }
 
 SimEnergizer::SimEnergizer(int address, const ConfigBlock& config, quint32 seed, QObject* parent)
-    : QObject(parent), address_(address), outputOffset_(OutputStepCounts * ((address + OutputBands - 1) % OutputBands)),
-      config_(config), rng_(seed)
+    : QObject(parent), m_address(address), m_outputOffset(OutputStepCounts * ((address + OutputBands - 1) % OutputBands)),
+      m_config(config), m_rng(seed)
 {
-    flags_[4] |= 0x08; // stand-alone: sync master
-    battery_.setRange(107, 111);   // 13.4 .. 13.9 V in 0.125 V counts
-    battery_.value = 109;
-    supply_.setRange(126, 130);    // 15.75 .. 16.25 V
-    supply_.value = 128;
-    for (Zone& z : zones_) {
-        z.output.value = 64 + outputOffset_;
+    m_flags[4] |= 0x08; // stand-alone: sync master
+    m_battery.setRange(107, 111);   // 13.4 .. 13.9 V in 0.125 V counts
+    m_battery.value = 109;
+    m_supply.setRange(126, 130);    // 15.75 .. 16.25 V
+    m_supply.value = 128;
+    for (Zone& z : m_zones) {
+        z.output.value = 64 + m_outputOffset;
         z.drop.value = 4;
         z.cap.value = 70;
         z.level.value = 8;
         applyZoneRanges(z);
     }
-    stepTimer_.setInterval(200);
-    connect(&stepTimer_, &QTimer::timeout, this, &SimEnergizer::step);
-    stepTimer_.start();
+    m_stepTimer.setInterval(200);
+    connect(&m_stepTimer, &QTimer::timeout, this, &SimEnergizer::step);
+    m_stepTimer.start();
 }
 
 void SimEnergizer::applyZoneRanges(Zone& z)
 {
     if (z.hv) {
-        z.output.setRange(56 + outputOffset_, 72 + outputOffset_); // 7000 .. 9000 V at address 1
+        z.output.setRange(56 + m_outputOffset, 72 + m_outputOffset); // 7000 .. 9000 V at address 1
         z.cap.setRange(64, 75);    // 400 .. 469 V
     } else {
-        z.output.setRange(24 + outputOffset_, 36 + outputOffset_); // 3000 .. 4500 V at address 1
+        z.output.setRange(24 + m_outputOffset, 36 + m_outputOffset); // 3000 .. 4500 V at address 1
         z.cap.setRange(32, 45);    // 200 .. 281 V
     }
     z.drop.setRange(2, 8);          // return 250 .. 1000 V below the output
@@ -94,23 +94,23 @@ void SimEnergizer::applyZoneRanges(Zone& z)
 
 void SimEnergizer::setZones(bool hv1, bool hv2, bool on1, bool on2)
 {
-    zones_[0].hv = hv1;
-    zones_[1].hv = hv2;
-    zones_[0].on = on1;
-    zones_[1].on = on2;
-    for (Zone& z : zones_)
+    m_zones[0].hv = hv1;
+    m_zones[1].hv = hv2;
+    m_zones[0].on = on1;
+    m_zones[1].on = on2;
+    for (Zone& z : m_zones)
         applyZoneRanges(z);
 }
 
 void SimEnergizer::step()
 {
-    battery_.step(rng_);
-    supply_.step(rng_);
-    for (Zone& z : zones_) {
-        z.output.step(rng_);
-        z.drop.step(rng_);
-        z.cap.step(rng_);
-        z.level.step(rng_);
+    m_battery.step(m_rng);
+    m_supply.step(m_rng);
+    for (Zone& z : m_zones) {
+        z.output.step(m_rng);
+        z.drop.step(m_rng);
+        z.cap.step(m_rng);
+        z.level.step(m_rng);
     }
 }
 
@@ -124,9 +124,9 @@ QByteArray SimEnergizer::handleRequest(const QByteArray& frame)
     case Frame::CmdConfigRead:
         return configReply();
     case Frame::CmdConfigWrite:
-        if (frame.size() >= Frame::ConfigWriteLength && !ignoreWrites_)
+        if (frame.size() >= Frame::ConfigWriteLength && !m_ignoreWrites)
             for (int i = 3; i <= 50; ++i)
-                config_[static_cast<size_t>(i)] = static_cast<quint8>(frame.at(i));
+                m_config[static_cast<size_t>(i)] = static_cast<quint8>(frame.at(i));
         return {};
     case Frame::CmdZone:
         if (frame.size() >= Frame::ZoneCommandLength) {
@@ -144,14 +144,14 @@ QByteArray SimEnergizer::statusReply() const
 {
     QByteArray reply(Frame::StatusReplyLength, '\0');
     for (int i = 0; i < reply.size(); ++i)
-        reply[i] = static_cast<char>(flags_[i]);
-    reply[0] = static_cast<char>(address_);
+        reply[i] = static_cast<char>(m_flags[i]);
+    reply[0] = static_cast<char>(m_address);
     reply[1] = 0x01;
     reply[2] = static_cast<char>(Frame::RespStatus);
-    reply[9] = static_cast<char>(battery_.value);
-    reply[10] = static_cast<char>(supply_.value);
+    reply[9] = static_cast<char>(m_battery.value);
+    reply[10] = static_cast<char>(m_supply.value);
     for (int i = 0; i < 2; ++i) {
-        const Zone& z = zones_[i];
+        const Zone& z = m_zones[i];
         const int o = zoneOffset[i];
         int levelByte = 0;
         int modeByte = z.hv ? ModeHigh : ModeLow;
@@ -173,8 +173,8 @@ QByteArray SimEnergizer::configReply() const
 {
     QByteArray reply(Frame::ConfigReplyLength, '\0');
     for (int i = 3; i <= 50; ++i)
-        reply[i] = static_cast<char>(config_[static_cast<size_t>(i)]);
-    reply[0] = static_cast<char>(address_);
+        reply[i] = static_cast<char>(m_config[static_cast<size_t>(i)]);
+    reply[0] = static_cast<char>(m_address);
     reply[1] = 0x01;
     reply[2] = static_cast<char>(Frame::RespConfig);
     sealFrame(reply);
@@ -195,14 +195,14 @@ bool SimEnergizer::setBit(const QString& name, bool on)
     if (!b)
         return false;
     if (on)
-        flags_[b->offset] |= static_cast<quint8>(1u << b->bit);
+        m_flags[b->offset] |= static_cast<quint8>(1u << b->bit);
     else
-        flags_[b->offset] &= static_cast<quint8>(~(1u << b->bit));
+        m_flags[b->offset] &= static_cast<quint8>(~(1u << b->bit));
     return true;
 }
 
 bool SimEnergizer::bit(const QString& name) const
 {
     const BitName* b = findBit(name);
-    return b && (flags_[b->offset] >> b->bit) & 1;
+    return b && (m_flags[b->offset] >> b->bit) & 1;
 }

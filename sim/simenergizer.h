@@ -36,9 +36,9 @@ public:
 
     SimEnergizer(int address, const ConfigBlock& config, quint32 seed, QObject* parent = nullptr);
 
-    int address() const { return address_; }
+    int address() const { return m_address; }
     // An energizer that loses written blocks, for testing write confirmation.
-    void setIgnoreWrites(bool ignore) { ignoreWrites_ = ignore; }
+    void setIgnoreWrites(bool ignore) { m_ignoreWrites = ignore; }
 
     // Acts on a request frame already checked for checksum and address.
     // Returns the reply to send, or an empty array when the request has none.
@@ -47,7 +47,7 @@ public:
     QByteArray statusReply() const;
     QByteArray configReply() const;
 
-    const Zone& zone(int index) const { return zones_[index]; }
+    const Zone& zone(int index) const { return m_zones[index]; }
     void setZones(bool hv1, bool hv2, bool on1, bool on2);
 
     // Alarm and input bits of the status block, by name (see bitNames()).
@@ -61,14 +61,14 @@ public:
 private:
     void applyZoneRanges(Zone& zone);
 
-    int address_;
-    int outputOffset_; // counts above address 1's output voltages
-    bool ignoreWrites_ = false;
-    ConfigBlock config_;
-    QRandomGenerator rng_;
-    Zone zones_[2];
-    quint8 flags_[27] = {}; // alarm and input bits at their status reply offsets
-    Wander battery_;
-    Wander supply_;
-    QTimer stepTimer_;
+    int m_address;
+    int m_outputOffset; // counts above address 1's output voltages
+    bool m_ignoreWrites = false;
+    ConfigBlock m_config;
+    QRandomGenerator m_rng;
+    Zone m_zones[2];
+    quint8 m_flags[27] = {}; // alarm and input bits at their status reply offsets
+    Wander m_battery;
+    Wander m_supply;
+    QTimer m_stepTimer;
 };

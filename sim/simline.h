@@ -28,7 +28,7 @@ public:
     // Sends the reply to a request of requestBytes through the peer's writer.
     void send(int requestBytes, const Outgoing& reply, ReplyWriter* writer);
 
-    int collisions() const { return collisions_; }
+    int collisions() const { return m_collisions; }
 
 private:
     struct Pending
@@ -39,10 +39,10 @@ private:
     double nowMs() const;
     double wireMs(int bytes) const;
 
-    LineOptions options_;
-    bool verbose_;
-    QElapsedTimer clock_;
-    double freeAtMs_ = 0.0;
-    QList<Pending> pending_;
-    int collisions_ = 0;
+    LineOptions m_options;
+    bool m_verbose;
+    QElapsedTimer m_clock;
+    double m_freeAtMs = 0.0;
+    QList<Pending> m_pending;
+    int m_collisions = 0;
 };

@@ -2,12 +2,12 @@
 
 void StationSet::add(std::unique_ptr<SimEnergizer> energizer, std::unique_ptr<FaultInjector> faults)
 {
-    stations_.push_back({std::move(energizer), std::move(faults)});
+    m_stations.push_back({std::move(energizer), std::move(faults)});
 }
 
 StationSet::Station* StationSet::find(int address)
 {
-    for (Station& s : stations_)
+    for (Station& s : m_stations)
         if (s.energizer->address() == address)
             return &s;
     return nullptr;
@@ -16,7 +16,7 @@ StationSet::Station* StationSet::find(int address)
 QVector<int> StationSet::addresses() const
 {
     QVector<int> list;
-    for (const Station& s : stations_)
+    for (const Station& s : m_stations)
         list.append(s.energizer->address());
     return list;
 }

@@ -23,7 +23,7 @@ public:
     // nullptr when the address is not served.
     Station* find(int address);
     // The lowest address; console commands without an address act on it.
-    Station& first() { return stations_.front(); }
+    Station& first() { return m_stations.front(); }
     QVector<int> addresses() const;
 
     // Each address's random seed: the seed itself for address 1, so a single
@@ -31,5 +31,5 @@ public:
     static quint32 seedFor(quint32 seed, int address);
 
 private:
-    std::vector<Station> stations_;
+    std::vector<Station> m_stations;
 };

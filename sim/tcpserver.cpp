@@ -5,15 +5,15 @@
 #include <QTcpSocket>
 
 TcpServer::TcpServer(const SessionContext& context, quint16 port, QObject* parent)
-    : SimTransport(parent), context_(context), port_(port)
+    : SimTransport(parent), m_context(context), m_port(port)
 {
-    connect(&server_, &QTcpServer::newConnection, this, &TcpServer::acceptPending);
+    connect(&m_server, &QTcpServer::newConnection, this, &TcpServer::acceptPending);
 }
 
 bool TcpServer::start(QString* error)
 {
-    if (!server_.listen(QHostAddress(QHostAddress::LocalHost), port_)) {
-        *error = server_.errorString();
+    if (!m_server.listen(QHostAddress(QHostAddress::LocalHost), m_port)) {
+        *error = m_server.errorString();
         return false;
     }
     return true;
@@ -21,15 +21,15 @@ bool TcpServer::start(QString* error)
 
 QString TcpServer::endpoint() const
 {
-    return QStringLiteral("tcp 127.0.0.1:%1").arg(server_.serverPort());
+    return QStringLiteral("tcp 127.0.0.1:%1").arg(m_server.serverPort());
 }
 
 void TcpServer::acceptPending()
 {
-    while (QTcpSocket* socket = server_.nextPendingConnection()) {
+    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
         socket->setParent(this);
         // The session is the socket's child, so its timers die with the connection.
-        auto* session = new Session(context_, true, [socket](const QByteArray& bytes) { socket->write(bytes); }, socket);
+        auto* session = new Session(m_context, true, [socket](const QByteArray& bytes) { socket->write(bytes); }, socket);
         connect(socket, &QTcpSocket::readyRead, session, [socket, session] { session->receive(socket->readAll()); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     }

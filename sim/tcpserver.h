@@ -16,7 +16,7 @@ public:
 private:
     void acceptPending();
 
-    SessionContext context_;
-    quint16 port_;
-    QTcpServer server_;
+    SessionContext m_context;
+    quint16 m_port;
+    QTcpServer m_server;
 };

@@ -10,15 +10,15 @@ constexpr int MaxSessions = 64;
 }
 
 UdpServer::UdpServer(const SessionContext& context, quint16 port, QObject* parent)
-    : SimTransport(parent), context_(context), port_(port)
+    : SimTransport(parent), m_context(context), m_port(port)
 {
-    connect(&socket_, &QUdpSocket::readyRead, this, &UdpServer::readPending);
+    connect(&m_socket, &QUdpSocket::readyRead, this, &UdpServer::readPending);
 }
 
 bool UdpServer::start(QString* error)
 {
-    if (!socket_.bind(QHostAddress(QHostAddress::LocalHost), port_)) {
-        *error = socket_.errorString();
+    if (!m_socket.bind(QHostAddress(QHostAddress::LocalHost), m_port)) {
+        *error = m_socket.errorString();
         return false;
     }
     return true;
@@ -26,30 +26,30 @@ bool UdpServer::start(QString* error)
 
 QString UdpServer::endpoint() const
 {
-    return QStringLiteral("udp 127.0.0.1:%1").arg(socket_.localPort());
+    return QStringLiteral("udp 127.0.0.1:%1").arg(m_socket.localPort());
 }
 
 Session* UdpServer::sessionFor(const QHostAddress& host, quint16 port)
 {
     const QString key = host.toString() + QLatin1Char('|') + QString::number(port);
-    Session* session = sessions_.value(key);
+    Session* session = m_sessions.value(key);
     if (session)
         return session;
-    if (sessions_.size() >= MaxSessions) {
-        for (Session* s : qAsConst(sessions_))
+    if (m_sessions.size() >= MaxSessions) {
+        for (Session* s : qAsConst(m_sessions))
             s->deleteLater();
-        sessions_.clear();
+        m_sessions.clear();
     }
-    auto write = [this, host, port](const QByteArray& bytes) { socket_.writeDatagram(bytes, host, port); };
-    session = new Session(context_, false, write, this);
-    sessions_.insert(key, session);
+    auto write = [this, host, port](const QByteArray& bytes) { m_socket.writeDatagram(bytes, host, port); };
+    session = new Session(m_context, false, write, this);
+    m_sessions.insert(key, session);
     return session;
 }
 
 void UdpServer::readPending()
 {
-    while (socket_.hasPendingDatagrams()) {
-        const QNetworkDatagram datagram = socket_.receiveDatagram();
+    while (m_socket.hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = m_socket.receiveDatagram();
         if (!datagram.isValid() || !datagram.senderAddress().isLoopback())
             continue;
         sessionFor(datagram.senderAddress(), static_cast<quint16>(datagram.senderPort()))

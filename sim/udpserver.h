@@ -20,8 +20,8 @@ private:
     void readPending();
     Session* sessionFor(const QHostAddress& host, quint16 port);
 
-    SessionContext context_;
-    quint16 port_;
-    QUdpSocket socket_;
-    QHash<QString, Session*> sessions_;
+    SessionContext m_context;
+    quint16 m_port;
+    QUdpSocket m_socket;
+    QHash<QString, Session*> m_sessions;
 };

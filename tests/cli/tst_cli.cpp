@@ -31,6 +31,8 @@ private slots:
     void zone();
     void watch();
     void watchUnansweredPoll();
+    void watchOutput_data();
+    void watchOutput();
     void watchEndsOnSigterm();
     void settingsBesideExecutable();
 
@@ -117,6 +119,7 @@ void TestCli::exitStatus_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("status");
     QTest::newRow("port above 65535") << QStringList{"--udp", "127.0.0.1:65536", "status"} << 2;
+    QTest::newRow("another command's option") << QStringList{"status", "--interval", "1"} << 2;
     QTest::newRow("foreign file") << QStringList{"@link", "config", "write", "@dir/foreign.xml"} << 6;
     QTest::newRow("nothing answers status") << QStringList{"@dead", "--timeout", "700", "status"} << 3;
 }
@@ -243,8 +246,8 @@ void TestCli::watch()
     }
 }
 
-// A poll the energizer does not answer is a line of its own: online false,
-// every value empty, nothing carried over from the reply before.
+// A poll the energizer does not answer is a line of its own: its address,
+// online false, every other value empty, nothing carried over from the reply before.
 void TestCli::watchUnansweredPoll()
 {
     SimProcess sim;
@@ -256,18 +259,53 @@ void TestCli::watchUnansweredPoll()
     QCOMPARE(lines.takeLast(), QByteArray());
     QCOMPARE(lines.size(), 5);
     const QList<QByteArray> header = lines.takeFirst().split(',');
-    const int online = header.indexOf("online"), battery = header.indexOf("batteryVoltage");
-    QVERIFY(online > 0 && battery > 0);
+    const int online = header.indexOf("online"), battery = header.indexOf("batteryVoltage"), address = header.indexOf("address");
+    QVERIFY(online > 0 && battery > 0 && address > 0);
     for (int i = 0; i < lines.size(); ++i) {
         const QList<QByteArray> cells = lines[i].split(',');
         QCOMPARE(cells.size(), header.size());
         const bool answered = i < 2;
         QVERIFY2(cells[online] == (answered ? "true" : "false"), lines[i].constData());
-        QByteArray values; // all but time and online
+        QByteArray values; // all but time, online and address
         for (int c = 1; c < cells.size(); ++c)
-            values += c == online ? QByteArray() : cells[c];
-        QVERIFY2(answered ? !cells[battery].isEmpty() : values.isEmpty(), lines[i].constData());
+            values += c == online || c == address ? QByteArray() : cells[c];
+        QVERIFY2(cells[address] == "1" && (answered ? !cells[battery].isEmpty() : values.isEmpty()), lines[i].constData());
     }
+}
+
+// A restarted log goes on in its file; a file with another header is left as it is.
+void TestCli::watchOutput_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<int>("status");
+    QTest::newRow("new file") << QByteArray() << 0;
+    QTest::newRow("same header: appended") << QByteArray("@header\n2026-12-06T10:30:38.131Z,1,false\n") << 0;
+    QTest::newRow("other header: refused") << QByteArray("time,level\n2026-12-06T10:30:38.131Z,7\n") << 6;
+}
+
+void TestCli::watchOutput()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(int, status);
+    const QStringList watch = m_link + QStringList{"--timeout", "300", "watch", "--count", "1", "--interval", "0.2"};
+    const Run probe = cli(watch);
+    const QByteArray header = probe.out.left(probe.out.indexOf('\n'));
+    QVERIFY(header.startsWith("time,"));
+    before.replace("@header", header);
+    const QString log = m_dir.filePath(QStringLiteral("log.csv"));
+    QFile::remove(log);
+    QVERIFY(before.isEmpty() || writeFile(QStringLiteral("log.csv"), before) == log);
+    const Run r = cli(watch + QStringList{"--output", log});
+    QCOMPARE(r.status, status);
+    QFile f(log);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray after = f.readAll();
+    if (status != 0) {
+        QCOMPARE(after, before);
+        return;
+    }
+    const QByteArray kept = before.isEmpty() ? header + '\n' : before;
+    QVERIFY2(after.startsWith(kept) && after.count(header) == 1 && after.count('\n') == kept.count('\n') + 1, after.constData());
 }
 
 void TestCli::watchEndsOnSigterm()
