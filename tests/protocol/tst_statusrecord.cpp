@@ -40,6 +40,59 @@ const struct { int byte, lastBit; const char* field; double step; } numberRows[]
     {24, 7, "returnVoltage2", 125},
 };
 
+// The status table as its readers expect it, and each field's value in
+// sampleReply(): columns, kinds, zones, metric families and alarm labels are
+// what users' files, dashboards and alert rules depend on.
+using K = StatusKind;
+const char* const Zone = "energizer_zone_on";
+const char* const Hv = "energizer_zone_high_voltage";
+const char* const Out = "energizer_output_voltage_volts";
+const char* const Ret = "energizer_return_voltage_volts";
+const struct { const char* name; K kind; int zone; const char* metric; const char* alarm; QVariant value; } tableRows[] = {
+    {"address", K::Address, 0, nullptr, nullptr, 5}, {"online", K::Online, 0, nullptr, nullptr, true},
+    {"fenceOn1", K::Flag, 1, Zone, nullptr, true}, {"fenceHv1", K::Flag, 1, Hv, nullptr, false},
+    {"fenceLevel1", K::Level, 1, nullptr, nullptr, 7}, {"outputVoltage1", K::Voltage, 1, Out, nullptr, 8375.0},
+    {"returnVoltage1", K::Voltage, 1, Ret, nullptr, 8000.0}, {"capVoltage1", K::Voltage, 1, nullptr, nullptr, 462.5},
+    {"voutOk1", K::Alarm, 1, nullptr, "zone1_vout", false}, {"scrOk1", K::Alarm, 1, nullptr, "zone1_scr", true},
+    {"flybackOk1", K::Alarm, 1, nullptr, "zone1_flyback", false},
+    {"interferenceOk1", K::Alarm, 1, nullptr, "zone1_interference", true},
+    {"fenceCondition1", K::Condition, 1, nullptr, nullptr, "<Check>"},
+    {"fenceOn2", K::Flag, 2, Zone, nullptr, false}, {"fenceHv2", K::Flag, 2, Hv, nullptr, true},
+    {"fenceLevel2", K::Level, 2, nullptr, nullptr, 9}, {"outputVoltage2", K::Voltage, 2, Out, nullptr, 8625.0},
+    {"returnVoltage2", K::Voltage, 2, Ret, nullptr, 7875.0}, {"capVoltage2", K::Voltage, 2, nullptr, nullptr, 400.0},
+    {"voutOk2", K::Alarm, 2, nullptr, "zone2_vout", true}, {"scrOk2", K::Alarm, 2, nullptr, "zone2_scr", false},
+    {"flybackOk2", K::Alarm, 2, nullptr, "zone2_flyback", true},
+    {"interferenceOk2", K::Alarm, 2, nullptr, "zone2_interference", false},
+    {"fenceCondition2", K::Condition, 2, nullptr, nullptr, "<Good>"},
+    {"strobe1Ok", K::Alarm, 0, nullptr, nullptr, true}, {"strobe2Ok", K::Alarm, 0, nullptr, nullptr, false},
+    {"sirenOk", K::Alarm, 0, nullptr, nullptr, false}, {"gateInputOk", K::Alarm, 0, nullptr, nullptr, true},
+    {"on1Input", K::Input, 1, nullptr, nullptr, false}, {"on2Input", K::Input, 2, nullptr, nullptr, true},
+    {"panicInputOk", K::Alarm, 0, nullptr, nullptr, false}, {"hv1Input", K::Input, 1, nullptr, nullptr, true},
+    {"hv2Input", K::Input, 2, nullptr, nullptr, false},
+    {"magneticSwitchOk", K::Alarm, 0, nullptr, "magnetic_switch", true},
+    {"tamperOk", K::Alarm, 0, nullptr, "tamper", false}, {"syncMaster", K::Flag, 0, nullptr, nullptr, true},
+    {"syncOk", K::Alarm, 0, nullptr, "sync_loss", false}, {"serviceOk", K::Alarm, 0, nullptr, "service", true},
+    {"auxFuseOk", K::Alarm, 0, nullptr, "aux_fuse", false}, {"gateAlarmOk", K::Alarm, 0, nullptr, "gate", true},
+    {"panicAlarmOk", K::Alarm, 0, nullptr, "panic", false}, {"mainsOk", K::Alarm, 0, nullptr, "mains_fail", false},
+    {"batteryFuseOk", K::Alarm, 0, nullptr, "battery_fuse", true},
+    {"batteryFlatOk", K::Alarm, 0, nullptr, "battery_flat", true},
+    {"batteryVoltage", K::Voltage, 0, "energizer_battery_voltage_volts", nullptr, 13.625},
+    {"supplyVoltage", K::Voltage, 0, nullptr, nullptr, 16.125},
+};
+
+// Every field away from its reset value where the decoder allows it.
+QByteArray sampleReply()
+{
+    QByteArray r(27, '\0');
+    r[2] = char(0x81);
+    const std::pair<int, quint8> bytes[] = {{4, 0x0D}, {5, 0x0A}, {6, 0x15}, {8, 0x11}, {9, 109}, {10, 129},
+                                            {12, 0x27}, {13, 0x81}, {14, 0x05}, {15, 74}, {16, 67}, {17, 64},
+                                            {19, 0x19}, {21, 0x0A}, {22, 64}, {23, 69}, {24, 63}};
+    for (const auto& [byte, value] : bytes)
+        r[byte] = char(value);
+    return r;
+}
+
 QByteArray reply(int byte = 0, quint8 value = 0)
 {
     QByteArray r(27, '\0');
@@ -162,6 +215,38 @@ private slots:
             for (int field = 1; field <= 52; ++field)
                 QVERIFY(!statusField(shortReply, field).isValid());
         }
+    }
+
+    void statusTable_data()
+    {
+        QTest::addColumn<int>("row");
+        for (int row = 0; row < int(std::size(tableRows)); ++row)
+            QTest::newRow(tableRows[row].name) << row;
+    }
+
+    // In column order, each field of its kind, unit and zone, exported as
+    // the dashboards expect, read through its accessor as decoded.
+    void statusTable()
+    {
+        QFETCH(int, row);
+        const auto& expected = tableRows[row];
+        QCOMPARE(statusFields().size(), std::size(tableRows));
+        const StatusField& field = statusFields().at(std::size_t(row));
+        QCOMPARE(field.name, expected.name);
+        QCOMPARE(statusField(QLatin1String(expected.name)), &field); // names are unique
+        QCOMPARE(field.kind, expected.kind);
+        QCOMPARE(field.zone, expected.zone);
+        QCOMPARE(QByteArray(field.unit), QByteArray(expected.kind == K::Voltage ? "V" : ""));
+        QCOMPARE(QByteArray(field.metric), QByteArray(expected.metric));
+        QCOMPARE(QByteArray(field.alarm), QByteArray(expected.alarm));
+        QVERIFY(field.label && *field.label);
+
+        Energizer e;
+        e.address = 5;
+        QVERIFY(decodeStatus(e, sampleReply()));
+        const QVariant value = field.value(e);
+        QCOMPARE(value.userType(), expected.value.userType());
+        QCOMPARE(value, expected.value);
     }
 
     // reset must bring back every field a status reply can write.
