@@ -118,12 +118,6 @@ QStringList energizerFieldNames()
     return names;
 }
 
-QVariant energizerField(const Energizer& energizer, const QString& name)
-{
-    const StatusField* f = statusField(name);
-    return f ? f->value(energizer) : QVariant();
-}
-
 QJsonObject energizerToJson(const Energizer& energizer)
 {
     QJsonObject object;

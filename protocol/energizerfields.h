@@ -48,11 +48,10 @@ const std::vector<StatusField>& statusFields();
 // nullptr for a name that is no field.
 const StatusField* statusField(const QString& name);
 
-// The energizer object's fields by name, in declaration order, for tools that
-// print or publish them. Values are the exact decoded ones: volts as doubles,
-// flags as bools, the fence condition as its English text.
+// The fields' names and values in table order, for tools that print or
+// publish them. Values are the exact decoded ones: volts as doubles, flags as
+// bools, the fence condition as its English text.
 QStringList energizerFieldNames();
-QVariant energizerField(const Energizer& energizer, const QString& name);
 QJsonObject energizerToJson(const Energizer& energizer);
 
 // One CSV line: each field in energizerFieldNames() order, locale-independent
