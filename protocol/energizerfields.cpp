@@ -8,74 +8,64 @@
 namespace {
 
 using K = StatusKind;
-#define EC_LABEL(text) QT_TRANSLATE_NOOP("StatusField", text)
 const char* const V = "V";
 const char* const None = "";
+
+// One zone's fields in column order, z 1 or 2.
+#define EC_ZONE_FIELDS(z)                                                                                          \
+    {"fenceOn" #z, K::Flag, None, "Fence on " #z, &Energizer::fenceOn##z, z, "energizer_zone_on"},                 \
+    {"fenceHv" #z, K::Flag, None, "Fence HV " #z, &Energizer::fenceHv##z, z, "energizer_zone_high_voltage"},       \
+    {"fenceLevel" #z, K::Level, None, "Fence level " #z, &Energizer::fenceLevel##z, z},                             \
+    {"outputVoltage" #z, K::Voltage, V, "Output voltage " #z, &Energizer::outputVoltage##z, z,                      \
+     "energizer_output_voltage_volts"},                                                                            \
+    {"returnVoltage" #z, K::Voltage, V, "Return voltage " #z, &Energizer::returnVoltage##z, z,                      \
+     "energizer_return_voltage_volts"},                                                                            \
+    {"capVoltage" #z, K::Voltage, V, "Cap voltage " #z, &Energizer::capVoltage##z, z},                              \
+    {"voutOk" #z, K::Alarm, None, "Vout " #z, &Energizer::voutOk##z, z, nullptr, "zone" #z "_vout"},                \
+    {"scrOk" #z, K::Alarm, None, "SCR " #z, &Energizer::scrOk##z, z, nullptr, "zone" #z "_scr"},                    \
+    {"flybackOk" #z, K::Alarm, None, "Flyback " #z, &Energizer::flybackOk##z, z, nullptr, "zone" #z "_flyback"},    \
+    {"interferenceOk" #z, K::Alarm, None, "Interference " #z, &Energizer::interferenceOk##z, z, nullptr,            \
+     "zone" #z "_interference"},                                                                                   \
+    {"fenceCondition" #z, K::Condition, None, "Fence condition " #z, &Energizer::fenceCondition##z, z}
 
 const std::vector<StatusField>& table()
 {
     static const std::vector<StatusField> fields{
-        {"address", K::Address, None, EC_LABEL("Address"), &Energizer::address, 0},
-        {"online", K::Online, None, EC_LABEL("Online"), &Energizer::online, 0},
-        {"fenceOn1", K::Flag, None, EC_LABEL("Fence on 1"), &Energizer::fenceOn1, 1, "energizer_zone_on"},
-        {"fenceHv1", K::Flag, None, EC_LABEL("Fence HV 1"), &Energizer::fenceHv1, 1, "energizer_zone_high_voltage"},
-        {"fenceLevel1", K::Level, None, EC_LABEL("Fence level 1"), &Energizer::fenceLevel1, 1},
-        {"outputVoltage1", K::Voltage, V, EC_LABEL("Output voltage 1"), &Energizer::outputVoltage1, 1,
-         "energizer_output_voltage_volts"},
-        {"returnVoltage1", K::Voltage, V, EC_LABEL("Return voltage 1"), &Energizer::returnVoltage1, 1,
-         "energizer_return_voltage_volts"},
-        {"capVoltage1", K::Voltage, V, EC_LABEL("Cap voltage 1"), &Energizer::capVoltage1, 1},
-        {"voutOk1", K::Alarm, None, EC_LABEL("Vout 1"), &Energizer::voutOk1, 1, nullptr, "zone1_vout"},
-        {"scrOk1", K::Alarm, None, EC_LABEL("SCR 1"), &Energizer::scrOk1, 1, nullptr, "zone1_scr"},
-        {"flybackOk1", K::Alarm, None, EC_LABEL("Flyback 1"), &Energizer::flybackOk1, 1, nullptr, "zone1_flyback"},
-        {"interferenceOk1", K::Alarm, None, EC_LABEL("Interference 1"), &Energizer::interferenceOk1, 1, nullptr,
-         "zone1_interference"},
-        {"fenceCondition1", K::Condition, None, EC_LABEL("Fence condition 1"), &Energizer::fenceCondition1, 1},
-        {"fenceOn2", K::Flag, None, EC_LABEL("Fence on 2"), &Energizer::fenceOn2, 2, "energizer_zone_on"},
-        {"fenceHv2", K::Flag, None, EC_LABEL("Fence HV 2"), &Energizer::fenceHv2, 2, "energizer_zone_high_voltage"},
-        {"fenceLevel2", K::Level, None, EC_LABEL("Fence level 2"), &Energizer::fenceLevel2, 2},
-        {"outputVoltage2", K::Voltage, V, EC_LABEL("Output voltage 2"), &Energizer::outputVoltage2, 2,
-         "energizer_output_voltage_volts"},
-        {"returnVoltage2", K::Voltage, V, EC_LABEL("Return voltage 2"), &Energizer::returnVoltage2, 2,
-         "energizer_return_voltage_volts"},
-        {"capVoltage2", K::Voltage, V, EC_LABEL("Cap voltage 2"), &Energizer::capVoltage2, 2},
-        {"voutOk2", K::Alarm, None, EC_LABEL("Vout 2"), &Energizer::voutOk2, 2, nullptr, "zone2_vout"},
-        {"scrOk2", K::Alarm, None, EC_LABEL("SCR 2"), &Energizer::scrOk2, 2, nullptr, "zone2_scr"},
-        {"flybackOk2", K::Alarm, None, EC_LABEL("Flyback 2"), &Energizer::flybackOk2, 2, nullptr, "zone2_flyback"},
-        {"interferenceOk2", K::Alarm, None, EC_LABEL("Interference 2"), &Energizer::interferenceOk2, 2, nullptr,
-         "zone2_interference"},
-        {"fenceCondition2", K::Condition, None, EC_LABEL("Fence condition 2"), &Energizer::fenceCondition2, 2},
-        {"strobe1Ok", K::Alarm, None, EC_LABEL("Strobe 1"), &Energizer::strobe1Ok, 0},
-        {"strobe2Ok", K::Alarm, None, EC_LABEL("Strobe 2"), &Energizer::strobe2Ok, 0},
-        {"sirenOk", K::Alarm, None, EC_LABEL("Siren"), &Energizer::sirenOk, 0},
-        {"gateInputOk", K::Alarm, None, EC_LABEL("Gate input"), &Energizer::gateInputOk, 0},
-        {"on1Input", K::Input, None, EC_LABEL("On 1 input"), &Energizer::on1Input, 1},
-        {"on2Input", K::Input, None, EC_LABEL("On 2 input"), &Energizer::on2Input, 2},
-        {"panicInputOk", K::Alarm, None, EC_LABEL("Panic input"), &Energizer::panicInputOk, 0},
-        {"hv1Input", K::Input, None, EC_LABEL("HV 1 input"), &Energizer::hv1Input, 1},
-        {"hv2Input", K::Input, None, EC_LABEL("HV 2 input"), &Energizer::hv2Input, 2},
-        {"magneticSwitchOk", K::Alarm, None, EC_LABEL("Magnetic switch"), &Energizer::magneticSwitchOk, 0, nullptr,
+        {"address", K::Address, None, "Address", &Energizer::address, 0},
+        {"online", K::Online, None, "Online", &Energizer::online, 0},
+        EC_ZONE_FIELDS(1),
+        EC_ZONE_FIELDS(2),
+        {"strobe1Ok", K::Alarm, None, "Strobe 1", &Energizer::strobe1Ok, 0},
+        {"strobe2Ok", K::Alarm, None, "Strobe 2", &Energizer::strobe2Ok, 0},
+        {"sirenOk", K::Alarm, None, "Siren", &Energizer::sirenOk, 0},
+        {"gateInputOk", K::Alarm, None, "Gate input", &Energizer::gateInputOk, 0},
+        {"on1Input", K::Input, None, "On 1 input", &Energizer::on1Input, 1},
+        {"on2Input", K::Input, None, "On 2 input", &Energizer::on2Input, 2},
+        {"panicInputOk", K::Alarm, None, "Panic input", &Energizer::panicInputOk, 0},
+        {"hv1Input", K::Input, None, "HV 1 input", &Energizer::hv1Input, 1},
+        {"hv2Input", K::Input, None, "HV 2 input", &Energizer::hv2Input, 2},
+        {"magneticSwitchOk", K::Alarm, None, "Magnetic switch", &Energizer::magneticSwitchOk, 0, nullptr,
          "magnetic_switch"},
-        {"tamperOk", K::Alarm, None, EC_LABEL("Tamper"), &Energizer::tamperOk, 0, nullptr, "tamper"},
-        {"syncMaster", K::Flag, None, EC_LABEL("Sync master"), &Energizer::syncMaster, 0},
-        {"syncOk", K::Alarm, None, EC_LABEL("Sync"), &Energizer::syncOk, 0, nullptr, "sync_loss"},
-        {"serviceOk", K::Alarm, None, EC_LABEL("Service"), &Energizer::serviceOk, 0, nullptr, "service"},
-        {"auxFuseOk", K::Alarm, None, EC_LABEL("Aux fuse"), &Energizer::auxFuseOk, 0, nullptr, "aux_fuse"},
-        {"gateAlarmOk", K::Alarm, None, EC_LABEL("Gate alarm"), &Energizer::gateAlarmOk, 0, nullptr, "gate"},
-        {"panicAlarmOk", K::Alarm, None, EC_LABEL("Panic alarm"), &Energizer::panicAlarmOk, 0, nullptr, "panic"},
-        {"mainsOk", K::Alarm, None, EC_LABEL("Mains"), &Energizer::mainsOk, 0, nullptr, "mains_fail"},
-        {"batteryFuseOk", K::Alarm, None, EC_LABEL("Battery fuse"), &Energizer::batteryFuseOk, 0, nullptr,
+        {"tamperOk", K::Alarm, None, "Tamper", &Energizer::tamperOk, 0, nullptr, "tamper"},
+        {"syncMaster", K::Flag, None, "Sync master", &Energizer::syncMaster, 0},
+        {"syncOk", K::Alarm, None, "Sync", &Energizer::syncOk, 0, nullptr, "sync_loss"},
+        {"serviceOk", K::Alarm, None, "Service", &Energizer::serviceOk, 0, nullptr, "service"},
+        {"auxFuseOk", K::Alarm, None, "Aux fuse", &Energizer::auxFuseOk, 0, nullptr, "aux_fuse"},
+        {"gateAlarmOk", K::Alarm, None, "Gate alarm", &Energizer::gateAlarmOk, 0, nullptr, "gate"},
+        {"panicAlarmOk", K::Alarm, None, "Panic alarm", &Energizer::panicAlarmOk, 0, nullptr, "panic"},
+        {"mainsOk", K::Alarm, None, "Mains", &Energizer::mainsOk, 0, nullptr, "mains_fail"},
+        {"batteryFuseOk", K::Alarm, None, "Battery fuse", &Energizer::batteryFuseOk, 0, nullptr,
          "battery_fuse"},
-        {"batteryFlatOk", K::Alarm, None, EC_LABEL("Battery flat"), &Energizer::batteryFlatOk, 0, nullptr,
+        {"batteryFlatOk", K::Alarm, None, "Battery flat", &Energizer::batteryFlatOk, 0, nullptr,
          "battery_flat"},
-        {"batteryVoltage", K::Voltage, V, EC_LABEL("Battery voltage"), &Energizer::batteryVoltage, 0,
+        {"batteryVoltage", K::Voltage, V, "Battery voltage", &Energizer::batteryVoltage, 0,
          "energizer_battery_voltage_volts"},
-        {"supplyVoltage", K::Voltage, V, EC_LABEL("Supply voltage"), &Energizer::supplyVoltage, 0},
+        {"supplyVoltage", K::Voltage, V, "Supply voltage", &Energizer::supplyVoltage, 0},
     };
     return fields;
 }
 
-#undef EC_LABEL
+#undef EC_ZONE_FIELDS
 
 } // namespace
 

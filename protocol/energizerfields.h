@@ -32,7 +32,7 @@ struct StatusField
     const char* name;
     StatusKind kind;
     const char* unit;  // "V" for voltages, empty otherwise
-    const char* label; // English; translated in the "StatusField" context where shown
+    const char* label; // English, as Home Assistant names the entity
     Member member;
     int zone;                     // 1 or 2; 0: the energizer as a whole
     const char* metric = nullptr; // the gauge family exporting the value
