@@ -42,47 +42,32 @@ void setReadout(QLineEdit* edit, const QString& text)
 // table and its threshold parameters.
 struct ZoneSources
 {
-    explicit ZoneSources(int zone)
-        : outputVoltage(field("outputVoltage", zone))
-        , returnVoltage(field("returnVoltage", zone))
-        , capVoltage(field("capVoltage", zone))
-        , fenceLevel(field("fenceLevel", zone))
-        , fenceCondition(field("fenceCondition", zone))
-        , batteryVoltage(statusField(QStringLiteral("batteryVoltage")))
-        , hvCheckIndex(zoneParam(zone, ZoneParam::HighVoltageCheck))
-        , hvAlarmIndex(zoneParam(zone, ZoneParam::HighVoltageAlarm))
-        , lvAlarmIndex(zoneParam(zone, ZoneParam::LowVoltageAlarm))
-        , capMaxIndex(zoneParam(zone, ZoneParam::CapMaxPower))
-        , title(zone == 1 ? QT_TRANSLATE_NOOP("ScopeUnit", "Fence 1") : QT_TRANSLATE_NOOP("ScopeUnit", "Fence 2"))
-        , actualTitle(zone == 1 ? QT_TRANSLATE_NOOP("ScopeUnit", "Fence 1 Actual")
-                                : QT_TRANSLATE_NOOP("ScopeUnit", "Fence 2 Actual"))
-    {
-    }
-
-    static const StatusField* field(const char* name, int zone)
-    {
-        return statusField(QLatin1String(name) + QString::number(zone));
-    }
-
     const StatusField* outputVoltage;
     const StatusField* returnVoltage;
     const StatusField* capVoltage;
     const StatusField* fenceLevel;
     const StatusField* fenceCondition;
     const StatusField* batteryVoltage;
-    int hvCheckIndex;
-    int hvAlarmIndex;
-    int lvAlarmIndex;
-    int capMaxIndex;
+    int zone;
     const char* title;
     const char* actualTitle;
 };
 
 namespace {
 
+ZoneSources zoneSources(int zone, const char* title, const char* actualTitle)
+{
+    const auto field = [zone](const char* name) { return statusField(QLatin1String(name) + QString::number(zone)); };
+    return {field("outputVoltage"), field("returnVoltage"), field("capVoltage"), field("fenceLevel"),
+            field("fenceCondition"), statusField(QStringLiteral("batteryVoltage")), zone, title, actualTitle};
+}
+
 const ZoneSources* zoneSources(int zone)
 {
-    static const ZoneSources zones[] = {ZoneSources(1), ZoneSources(2)};
+    static const ZoneSources zones[] = {
+        zoneSources(1, QT_TRANSLATE_NOOP("ScopeUnit", "Fence 1"), QT_TRANSLATE_NOOP("ScopeUnit", "Fence 1 Actual")),
+        zoneSources(2, QT_TRANSLATE_NOOP("ScopeUnit", "Fence 2"), QT_TRANSLATE_NOOP("ScopeUnit", "Fence 2 Actual")),
+    };
     return zone == 1 || zone == 2 ? &zones[zone - 1] : nullptr;
 }
 
@@ -261,9 +246,9 @@ void ScopeUnit::takeSample(const ZoneSources& sources)
     const std::pair<CircularBuffer*, double> samples[] = {
         {outputBuffer, sources.outputVoltage->number(energizer)},
         {returnBuffer, sources.returnVoltage->number(energizer)},
-        {hvCheckBuffer, thresholdParam(sources.hvCheckIndex)},
-        {hvAlarmBuffer, thresholdParam(sources.hvAlarmIndex)},
-        {lvAlarmBuffer, thresholdParam(sources.lvAlarmIndex)}};
+        {hvCheckBuffer, thresholdParam(zoneParam(sources.zone, ZoneParam::HighVoltageCheck))},
+        {hvAlarmBuffer, thresholdParam(zoneParam(sources.zone, ZoneParam::HighVoltageAlarm))},
+        {lvAlarmBuffer, thresholdParam(zoneParam(sources.zone, ZoneParam::LowVoltageAlarm))}};
     bool changed = false;
     for (const auto& sample : samples) {
         // NaN to NaN draws the same: no change.
@@ -283,7 +268,7 @@ void ScopeUnit::fillReadouts(const ZoneSources& sources)
 {
     const Energizer& energizer = m_station.energizer();
     const double capVoltage = sources.capVoltage->number(energizer);
-    const double capMax = m_config.param(sources.capMaxIndex).toDouble();
+    const double capMax = m_config.param(zoneParam(sources.zone, ZoneParam::CapMaxPower)).toDouble();
     setReadout(ui->edtFenceStatus, sources.fenceCondition->value(energizer).toString());
     setReadout(ui->edtCondition, sources.fenceLevel->value(energizer).toString());
     setReadout(ui->edtOutputVoltage, readoutText(sources.outputVoltage->number(energizer)));

@@ -40,9 +40,9 @@ const struct { int byte, lastBit; const char* field; double step; } numberRows[]
     {24, 7, "returnVoltage2", 125},
 };
 
-// The status table as its readers expect it, and each field's value in
-// sampleReply(): columns, kinds, zones, metric families and alarm labels are
-// what users' files, dashboards and alert rules depend on.
+// The status table as its readers expect it: columns, kinds, zones, metric
+// families and alarm labels are what users' files, dashboards and alert rules
+// depend on.
 using K = StatusKind;
 struct Expected
 {
@@ -51,60 +51,37 @@ struct Expected
     int zone;
     QByteArray metric;
     QByteArray alarm;
-    QVariant value;
 };
 
 QVector<Expected> expectedFields()
 {
-    // Zone fields: the name and alarm label without the zone, zone 1's value, zone 2's.
-    const struct { const char* name; K kind; const char* metric; const char* alarm; QVariant one, two; } zone[] = {
-        {"fenceOn", K::Flag, "energizer_zone_on", "", true, false},
-        {"fenceHv", K::Flag, "energizer_zone_high_voltage", "", false, true},
-        {"fenceLevel", K::Level, "", "", 7, 9},
-        {"outputVoltage", K::Voltage, "energizer_output_voltage_volts", "", 8375.0, 8625.0},
-        {"returnVoltage", K::Voltage, "energizer_return_voltage_volts", "", 8000.0, 7875.0},
-        {"capVoltage", K::Voltage, "", "", 462.5, 400.0},
-        {"voutOk", K::Alarm, "", "vout", false, true},
-        {"scrOk", K::Alarm, "", "scr", true, false},
-        {"flybackOk", K::Alarm, "", "flyback", false, true},
-        {"interferenceOk", K::Alarm, "", "interference", true, false},
-        {"fenceCondition", K::Condition, "", "", "<Check>", "<Good>"},
+    // Zone fields by their name and alarm label without the zone.
+    const Expected zone[] = {
+        {"fenceOn", K::Flag, 0, "energizer_zone_on", ""}, {"fenceHv", K::Flag, 0, "energizer_zone_high_voltage", ""},
+        {"fenceLevel", K::Level, 0, "", ""}, {"outputVoltage", K::Voltage, 0, "energizer_output_voltage_volts", ""},
+        {"returnVoltage", K::Voltage, 0, "energizer_return_voltage_volts", ""}, {"capVoltage", K::Voltage, 0, "", ""},
+        {"voutOk", K::Alarm, 0, "", "vout"}, {"scrOk", K::Alarm, 0, "", "scr"}, {"flybackOk", K::Alarm, 0, "", "flyback"},
+        {"interferenceOk", K::Alarm, 0, "", "interference"}, {"fenceCondition", K::Condition, 0, "", ""},
     };
-    QVector<Expected> fields{{"address", K::Address, 0, "", "", 5}, {"online", K::Online, 0, "", "", true}};
+    QVector<Expected> fields{{"address", K::Address, 0, "", ""}, {"online", K::Online, 0, "", ""}};
     for (int z = 1; z <= 2; ++z) {
-        for (const auto& f : zone)
+        for (const Expected& f : zone)
             fields.append({f.name + QString::number(z), f.kind, z, f.metric,
-                           *f.alarm ? "zone" + QByteArray::number(z) + '_' + f.alarm : "", z == 1 ? f.one : f.two});
+                           f.alarm.isEmpty() ? "" : "zone" + QByteArray::number(z) + '_' + f.alarm});
     }
     fields += {
-        {"strobe1Ok", K::Alarm, 0, "", "", true}, {"strobe2Ok", K::Alarm, 0, "", "", false},
-        {"sirenOk", K::Alarm, 0, "", "", false}, {"gateInputOk", K::Alarm, 0, "", "", true},
-        {"on1Input", K::Input, 1, "", "", false}, {"on2Input", K::Input, 2, "", "", true},
-        {"panicInputOk", K::Alarm, 0, "", "", false}, {"hv1Input", K::Input, 1, "", "", true},
-        {"hv2Input", K::Input, 2, "", "", false}, {"magneticSwitchOk", K::Alarm, 0, "", "magnetic_switch", true},
-        {"tamperOk", K::Alarm, 0, "", "tamper", false}, {"syncMaster", K::Flag, 0, "", "", true},
-        {"syncOk", K::Alarm, 0, "", "sync_loss", false}, {"serviceOk", K::Alarm, 0, "", "service", true},
-        {"auxFuseOk", K::Alarm, 0, "", "aux_fuse", false}, {"gateAlarmOk", K::Alarm, 0, "", "gate", true},
-        {"panicAlarmOk", K::Alarm, 0, "", "panic", false}, {"mainsOk", K::Alarm, 0, "", "mains_fail", false},
-        {"batteryFuseOk", K::Alarm, 0, "", "battery_fuse", true},
-        {"batteryFlatOk", K::Alarm, 0, "", "battery_flat", true},
-        {"batteryVoltage", K::Voltage, 0, "energizer_battery_voltage_volts", "", 13.625},
-        {"supplyVoltage", K::Voltage, 0, "", "", 16.125},
+        {"strobe1Ok", K::Alarm, 0, "", ""}, {"strobe2Ok", K::Alarm, 0, "", ""}, {"sirenOk", K::Alarm, 0, "", ""},
+        {"gateInputOk", K::Alarm, 0, "", ""}, {"on1Input", K::Input, 1, "", ""}, {"on2Input", K::Input, 2, "", ""},
+        {"panicInputOk", K::Alarm, 0, "", ""}, {"hv1Input", K::Input, 1, "", ""}, {"hv2Input", K::Input, 2, "", ""},
+        {"magneticSwitchOk", K::Alarm, 0, "", "magnetic_switch"}, {"tamperOk", K::Alarm, 0, "", "tamper"},
+        {"syncMaster", K::Flag, 0, "", ""}, {"syncOk", K::Alarm, 0, "", "sync_loss"},
+        {"serviceOk", K::Alarm, 0, "", "service"}, {"auxFuseOk", K::Alarm, 0, "", "aux_fuse"},
+        {"gateAlarmOk", K::Alarm, 0, "", "gate"}, {"panicAlarmOk", K::Alarm, 0, "", "panic"},
+        {"mainsOk", K::Alarm, 0, "", "mains_fail"}, {"batteryFuseOk", K::Alarm, 0, "", "battery_fuse"},
+        {"batteryFlatOk", K::Alarm, 0, "", "battery_flat"},
+        {"batteryVoltage", K::Voltage, 0, "energizer_battery_voltage_volts", ""}, {"supplyVoltage", K::Voltage, 0, "", ""},
     };
     return fields;
-}
-
-// Every field away from its reset value where the decoder allows it.
-QByteArray sampleReply()
-{
-    QByteArray r(27, '\0');
-    r[2] = char(0x81);
-    const std::pair<int, quint8> bytes[] = {{4, 0x0D}, {5, 0x0A}, {6, 0x15}, {8, 0x11}, {9, 109}, {10, 129},
-                                            {12, 0x27}, {13, 0x81}, {14, 0x05}, {15, 74}, {16, 67}, {17, 64},
-                                            {19, 0x19}, {21, 0x0A}, {22, 64}, {23, 69}, {24, 63}};
-    for (const auto& [byte, value] : bytes)
-        r[byte] = char(value);
-    return r;
 }
 
 QByteArray reply(int byte = 0, quint8 value = 0)
@@ -240,7 +217,7 @@ private slots:
     }
 
     // In column order, each field of its kind, unit and zone, exported as
-    // the dashboards expect, read through its accessor as decoded.
+    // the dashboards expect. Its values are checked by decoding() above.
     void statusTable()
     {
         QFETCH(int, column);
@@ -256,13 +233,22 @@ private slots:
         QCOMPARE(QByteArray(field.metric), expected.metric);
         QCOMPARE(QByteArray(field.alarm), expected.alarm);
         QVERIFY(field.label && *field.label);
-
-        Energizer e;
-        e.address = 5;
-        QVERIFY(decodeStatus(e, sampleReply()));
-        const QVariant value = field.value(e);
-        QCOMPARE(value.userType(), expected.value.userType());
-        QCOMPARE(value, expected.value);
+        // Read through the table, each kind has its one value type.
+        const int type = field.value(Energizer()).userType();
+        switch (expected.kind) {
+        case K::Address:
+        case K::Level:
+            QCOMPARE(type, int(QMetaType::Int));
+            break;
+        case K::Voltage:
+            QCOMPARE(type, int(QMetaType::Double));
+            break;
+        case K::Condition:
+            QCOMPARE(type, int(QMetaType::QString));
+            break;
+        default:
+            QCOMPARE(type, int(QMetaType::Bool));
+        }
     }
 
     // reset must bring back every field a status reply can write.
