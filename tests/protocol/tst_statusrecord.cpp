@@ -96,9 +96,9 @@ QByteArray reply(int byte = 0, quint8 value = 0)
 QVariantMap quietState()
 {
     QVariantMap m = snapshot(Energizer());
-    for (auto it = m.begin(); it != m.end(); ++it)
-        if (it.key().contains(QLatin1String("Ok")))
-            it.value() = true;
+    for (const Expected& f : expectedFields())
+        if (f.kind == K::Alarm)
+            m[f.name] = true;
     m["fenceHv1"] = m["fenceHv2"] = m["online"] = true;
     m["fenceCondition1"] = m["fenceCondition2"] = QString();
     return m;
@@ -233,22 +233,6 @@ private slots:
         QCOMPARE(QByteArray(field.metric), expected.metric);
         QCOMPARE(QByteArray(field.alarm), expected.alarm);
         QVERIFY(field.label && *field.label);
-        // Read through the table, each kind has its one value type.
-        const int type = field.value(Energizer()).userType();
-        switch (expected.kind) {
-        case K::Address:
-        case K::Level:
-            QCOMPARE(type, int(QMetaType::Int));
-            break;
-        case K::Voltage:
-            QCOMPARE(type, int(QMetaType::Double));
-            break;
-        case K::Condition:
-            QCOMPARE(type, int(QMetaType::QString));
-            break;
-        default:
-            QCOMPARE(type, int(QMetaType::Bool));
-        }
     }
 
     // reset must bring back every field a status reply can write.
