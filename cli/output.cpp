@@ -15,13 +15,24 @@ QString isoTime(const QDateTime& time)
     return time.toUTC().toString(Qt::ISODateWithMs);
 }
 
+// A field of a poll with no reply: off line at the address polled, the rest
+// unknown (an invalid variant).
+QVariant noReplyValue(const StatusField& field, int address)
+{
+    if (field.kind == StatusKind::Online)
+        return false;
+    if (field.kind == StatusKind::Address && address >= 0)
+        return address;
+    return {};
+}
+
 } // namespace
 
 QByteArray statusText(const Energizer& energizer)
 {
     QByteArray text;
-    for (const QString& name : energizerFieldNames())
-        text += (name + QLatin1Char('=') + fieldText(energizerField(energizer, name)) + QLatin1Char('\n')).toUtf8();
+    for (const StatusField& field : statusFields())
+        text += (QLatin1String(field.name) + QLatin1Char('=') + fieldText(field.value(energizer)) + QLatin1Char('\n')).toUtf8();
     return text;
 }
 
@@ -40,14 +51,8 @@ QString watchCsvLine(const QDateTime& time, const Energizer* energizer, int addr
     if (energizer)
         return isoTime(time) + QLatin1Char(',') + energizerCsvLine(*energizer);
     QStringList values{isoTime(time)};
-    for (const QString& name : energizerFieldNames()) {
-        if (name == QLatin1String("online"))
-            values << QStringLiteral("false");
-        else if (name == QLatin1String("address"))
-            values << QString::number(address);
-        else
-            values << QString();
-    }
+    for (const StatusField& field : statusFields())
+        values << fieldText(noReplyValue(field, address));
     return values.join(QLatin1Char(','));
 }
 
@@ -57,10 +62,8 @@ QString watchJsonLine(const QDateTime& time, const Energizer* energizer, int add
     if (energizer) {
         object = energizerToJson(*energizer);
     } else {
-        for (const QString& name : energizerFieldNames())
-            object.insert(name, QJsonValue::Null);
-        object.insert(QStringLiteral("online"), false);
-        object.insert(QStringLiteral("address"), address);
+        for (const StatusField& field : statusFields())
+            object.insert(QLatin1String(field.name), QJsonValue::fromVariant(noReplyValue(field, address)));
     }
     // QJsonObject sorts its keys; the time goes first so a log reads left to right.
     const QByteArray fields = QJsonDocument(object).toJson(QJsonDocument::Compact);

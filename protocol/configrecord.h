@@ -33,6 +33,16 @@ QVariant getParam(const ConfigBlock& block, int index);
 // Changes only the parameter's bits; an index outside 0..73 changes nothing.
 void setParam(ConfigBlock& block, int index, const QVariant& value);
 
+// Each zone's 15 parameters follow one another from its first index; the
+// ones read by meaning elsewhere are named by their place in the zone.
+constexpr int Zone1FirstParam = 30;
+constexpr int Zone2FirstParam = 45;
+enum class ZoneParam { CapMaxPower = 2, HighVoltageCheck = 10, HighVoltageAlarm = 11, LowVoltageAlarm = 12 };
+constexpr int zoneParam(int zone, ZoneParam param)
+{
+    return (zone == 2 ? Zone2FirstParam : Zone1FirstParam) + static_cast<int>(param);
+}
+
 constexpr int InstallerPinParam = 20;
 // The one rule that lets a tool change an energizer's configuration: the
 // block's installer PIN, as text, equals the PIN given, exactly.

@@ -34,8 +34,8 @@ const QVector<XmlGroup>& xmlGroups()
     static const QVector<XmlGroup> groups = {
         { "Options", { 28, 29, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17,
                        18, 19, 20, 21, 22, 0, 23, 24, 25, 26, 27 } },
-        { "ZoneConfiguration1", zoneParams(30) },
-        { "ZoneConfiguration2", zoneParams(45) },
+        { "ZoneConfiguration1", zoneParams(Zone1FirstParam) },
+        { "ZoneConfiguration2", zoneParams(Zone2FirstParam) },
         { "Inputs", { 60, 61, 62, 63, 64, 65, 66, 67, 68, 69 } },
         { "Network", { 70, 71, 72, 73 } },
     };

@@ -1,5 +1,9 @@
 #include "protocol/energizer.h"
 
+#include "protocol/energizerfields.h"
+
+#include <type_traits>
+
 Energizer::Energizer(QObject* parent)
     : QObject(parent)
 {
@@ -8,51 +12,11 @@ Energizer::Energizer(QObject* parent)
 
 void Energizer::reset()
 {
+    // Every field is in the status table: off, zero, false or empty.
+    for (const StatusField& f : statusFields())
+        std::visit([this](auto member) { this->*member = std::decay_t<decltype(this->*member)>(); }, f.member);
     address = 1;
-    fenceOn1 = false;
-    fenceHv1 = false;
-    fenceLevel1 = 0;
-    outputVoltage1 = 0.0;
-    returnVoltage1 = 0.0;
-    capVoltage1 = 0.0;
-    voutOk1 = false;
-    scrOk1 = false;
-    flybackOk1 = false;
-    interferenceOk1 = false;
     fenceCondition1 = QStringLiteral("Bad");
-    fenceOn2 = false;
-    fenceHv2 = false;
-    fenceLevel2 = 0;
-    outputVoltage2 = 0.0;
-    returnVoltage2 = 0.0;
-    capVoltage2 = 0.0;
-    voutOk2 = false;
-    scrOk2 = false;
-    flybackOk2 = false;
-    interferenceOk2 = false;
     fenceCondition2 = QStringLiteral("Bad");
-    strobe1Ok = false;
-    strobe2Ok = false;
-    sirenOk = false;
-    gateInputOk = false;
-    on1Input = false;
-    on2Input = false;
-    panicInputOk = false;
-    hv1Input = false;
-    hv2Input = false;
-    magneticSwitchOk = false;
-    tamperOk = false;
-    syncMaster = false;
-    syncOk = false;
-    serviceOk = false;
-    auxFuseOk = false;
-    gateAlarmOk = false;
-    panicAlarmOk = false;
-    mainsOk = false;
-    batteryFuseOk = false;
-    batteryFlatOk = false;
-    batteryVoltage = 0.0;
-    supplyVoltage = 0.0;
-    online = false;
     emit paramChanged();
 }

@@ -1,70 +1,118 @@
 #include "protocol/energizerfields.h"
 
-#include "protocol/energizer.h"
-
 #include <QLocale>
 
-#include <vector>
+#include <cmath>
+#include <type_traits>
 
 namespace {
 
-struct Field
-{
-    const char* name;
-    QVariant (*get)(const Energizer&);
-};
+using K = StatusKind;
+const char* const V = "V";
+const char* const None = "";
 
-#define EC_FIELD(member) Field{#member, [](const Energizer& e) { return QVariant(e.member); }}
+// One zone's fields in column order, z 1 or 2.
+#define EC_ZONE_FIELDS(z)                                                                                          \
+    {"fenceOn" #z, K::Flag, None, "Fence on " #z, &Energizer::fenceOn##z, z, "energizer_zone_on"},                 \
+    {"fenceHv" #z, K::Flag, None, "Fence HV " #z, &Energizer::fenceHv##z, z, "energizer_zone_high_voltage"},       \
+    {"fenceLevel" #z, K::Level, None, "Fence level " #z, &Energizer::fenceLevel##z, z},                             \
+    {"outputVoltage" #z, K::Voltage, V, "Output voltage " #z, &Energizer::outputVoltage##z, z,                      \
+     "energizer_output_voltage_volts"},                                                                            \
+    {"returnVoltage" #z, K::Voltage, V, "Return voltage " #z, &Energizer::returnVoltage##z, z,                      \
+     "energizer_return_voltage_volts"},                                                                            \
+    {"capVoltage" #z, K::Voltage, V, "Cap voltage " #z, &Energizer::capVoltage##z, z},                              \
+    {"voutOk" #z, K::Alarm, None, "Vout " #z, &Energizer::voutOk##z, z, nullptr, "zone" #z "_vout"},                \
+    {"scrOk" #z, K::Alarm, None, "SCR " #z, &Energizer::scrOk##z, z, nullptr, "zone" #z "_scr"},                    \
+    {"flybackOk" #z, K::Alarm, None, "Flyback " #z, &Energizer::flybackOk##z, z, nullptr, "zone" #z "_flyback"},    \
+    {"interferenceOk" #z, K::Alarm, None, "Interference " #z, &Energizer::interferenceOk##z, z, nullptr,            \
+     "zone" #z "_interference"},                                                                                   \
+    {"fenceCondition" #z, K::Condition, None, "Fence condition " #z, &Energizer::fenceCondition##z, z}
 
-const std::vector<Field>& fields()
+const std::vector<StatusField>& table()
 {
-    static const std::vector<Field> table{
-        EC_FIELD(address),          EC_FIELD(online),           EC_FIELD(fenceOn1),
-        EC_FIELD(fenceHv1),         EC_FIELD(fenceLevel1),      EC_FIELD(outputVoltage1),
-        EC_FIELD(returnVoltage1),   EC_FIELD(capVoltage1),      EC_FIELD(voutOk1),
-        EC_FIELD(scrOk1),           EC_FIELD(flybackOk1),       EC_FIELD(interferenceOk1),
-        EC_FIELD(fenceCondition1),  EC_FIELD(fenceOn2),         EC_FIELD(fenceHv2),
-        EC_FIELD(fenceLevel2),      EC_FIELD(outputVoltage2),   EC_FIELD(returnVoltage2),
-        EC_FIELD(capVoltage2),      EC_FIELD(voutOk2),          EC_FIELD(scrOk2),
-        EC_FIELD(flybackOk2),       EC_FIELD(interferenceOk2),  EC_FIELD(fenceCondition2),
-        EC_FIELD(strobe1Ok),        EC_FIELD(strobe2Ok),        EC_FIELD(sirenOk),
-        EC_FIELD(gateInputOk),      EC_FIELD(on1Input),         EC_FIELD(on2Input),
-        EC_FIELD(panicInputOk),     EC_FIELD(hv1Input),         EC_FIELD(hv2Input),
-        EC_FIELD(magneticSwitchOk), EC_FIELD(tamperOk),         EC_FIELD(syncMaster),
-        EC_FIELD(syncOk),           EC_FIELD(serviceOk),        EC_FIELD(auxFuseOk),
-        EC_FIELD(gateAlarmOk),      EC_FIELD(panicAlarmOk),     EC_FIELD(mainsOk),
-        EC_FIELD(batteryFuseOk),    EC_FIELD(batteryFlatOk),    EC_FIELD(batteryVoltage),
-        EC_FIELD(supplyVoltage),
+    static const std::vector<StatusField> fields{
+        {"address", K::Address, None, "Address", &Energizer::address, 0},
+        {"online", K::Online, None, "Online", &Energizer::online, 0},
+        EC_ZONE_FIELDS(1),
+        EC_ZONE_FIELDS(2),
+        {"strobe1Ok", K::Alarm, None, "Strobe 1", &Energizer::strobe1Ok, 0},
+        {"strobe2Ok", K::Alarm, None, "Strobe 2", &Energizer::strobe2Ok, 0},
+        {"sirenOk", K::Alarm, None, "Siren", &Energizer::sirenOk, 0},
+        {"gateInputOk", K::Alarm, None, "Gate input", &Energizer::gateInputOk, 0},
+        {"on1Input", K::Input, None, "On 1 input", &Energizer::on1Input, 1},
+        {"on2Input", K::Input, None, "On 2 input", &Energizer::on2Input, 2},
+        {"panicInputOk", K::Alarm, None, "Panic input", &Energizer::panicInputOk, 0},
+        {"hv1Input", K::Input, None, "HV 1 input", &Energizer::hv1Input, 1},
+        {"hv2Input", K::Input, None, "HV 2 input", &Energizer::hv2Input, 2},
+        {"magneticSwitchOk", K::Alarm, None, "Magnetic switch", &Energizer::magneticSwitchOk, 0, nullptr,
+         "magnetic_switch"},
+        {"tamperOk", K::Alarm, None, "Tamper", &Energizer::tamperOk, 0, nullptr, "tamper"},
+        {"syncMaster", K::Flag, None, "Sync master", &Energizer::syncMaster, 0},
+        {"syncOk", K::Alarm, None, "Sync", &Energizer::syncOk, 0, nullptr, "sync_loss"},
+        {"serviceOk", K::Alarm, None, "Service", &Energizer::serviceOk, 0, nullptr, "service"},
+        {"auxFuseOk", K::Alarm, None, "Aux fuse", &Energizer::auxFuseOk, 0, nullptr, "aux_fuse"},
+        {"gateAlarmOk", K::Alarm, None, "Gate alarm", &Energizer::gateAlarmOk, 0, nullptr, "gate"},
+        {"panicAlarmOk", K::Alarm, None, "Panic alarm", &Energizer::panicAlarmOk, 0, nullptr, "panic"},
+        {"mainsOk", K::Alarm, None, "Mains", &Energizer::mainsOk, 0, nullptr, "mains_fail"},
+        {"batteryFuseOk", K::Alarm, None, "Battery fuse", &Energizer::batteryFuseOk, 0, nullptr,
+         "battery_fuse"},
+        {"batteryFlatOk", K::Alarm, None, "Battery flat", &Energizer::batteryFlatOk, 0, nullptr,
+         "battery_flat"},
+        {"batteryVoltage", K::Voltage, V, "Battery voltage", &Energizer::batteryVoltage, 0,
+         "energizer_battery_voltage_volts"},
+        {"supplyVoltage", K::Voltage, V, "Supply voltage", &Energizer::supplyVoltage, 0},
     };
-    return table;
+    return fields;
 }
 
-#undef EC_FIELD
+#undef EC_ZONE_FIELDS
 
 } // namespace
+
+QVariant StatusField::value(const Energizer& energizer) const
+{
+    return std::visit([&energizer](auto m) { return QVariant(energizer.*m); }, member);
+}
+
+double StatusField::number(const Energizer& energizer) const
+{
+    return std::visit(
+        [&energizer](auto m) {
+            if constexpr (std::is_same_v<decltype(energizer.*m), const QString&>)
+                return std::nan("");
+            else
+                return double(energizer.*m);
+        },
+        member);
+}
+
+const std::vector<StatusField>& statusFields()
+{
+    return table();
+}
+
+const StatusField* statusField(const QString& name)
+{
+    for (const StatusField& f : table()) {
+        if (name == QLatin1String(f.name))
+            return &f;
+    }
+    return nullptr;
+}
 
 QStringList energizerFieldNames()
 {
     QStringList names;
-    for (const Field& f : fields())
+    for (const StatusField& f : table())
         names << QLatin1String(f.name);
     return names;
-}
-
-QVariant energizerField(const Energizer& energizer, const QString& name)
-{
-    for (const Field& f : fields()) {
-        if (name == QLatin1String(f.name))
-            return f.get(energizer);
-    }
-    return {};
 }
 
 QJsonObject energizerToJson(const Energizer& energizer)
 {
     QJsonObject object;
-    for (const Field& f : fields())
-        object.insert(QLatin1String(f.name), QJsonValue::fromVariant(f.get(energizer)));
+    for (const StatusField& f : table())
+        object.insert(QLatin1String(f.name), QJsonValue::fromVariant(f.value(energizer)));
     return object;
 }
 
@@ -84,48 +132,19 @@ QString fieldText(const QVariant& value)
 QString energizerCsvLine(const Energizer& energizer)
 {
     QStringList values;
-    for (const Field& f : fields())
-        values << fieldText(f.get(energizer));
+    for (const StatusField& f : table())
+        values << fieldText(f.value(energizer));
     return values.join(QLatin1Char(','));
 }
-
-namespace {
-
-struct AlarmFlag
-{
-    const char* name;
-    bool Energizer::*ok;
-};
-
-// Label values are what alert rules match on: keep them stable.
-const AlarmFlag alarmFlags[] = {
-    {"magnetic_switch", &Energizer::magneticSwitchOk},
-    {"tamper", &Energizer::tamperOk},
-    {"sync_loss", &Energizer::syncOk},
-    {"service", &Energizer::serviceOk},
-    {"aux_fuse", &Energizer::auxFuseOk},
-    {"gate", &Energizer::gateAlarmOk},
-    {"panic", &Energizer::panicAlarmOk},
-    {"mains_fail", &Energizer::mainsOk},
-    {"battery_fuse", &Energizer::batteryFuseOk},
-    {"battery_flat", &Energizer::batteryFlatOk},
-    {"zone1_vout", &Energizer::voutOk1},
-    {"zone1_scr", &Energizer::scrOk1},
-    {"zone1_flyback", &Energizer::flybackOk1},
-    {"zone1_interference", &Energizer::interferenceOk1},
-    {"zone2_vout", &Energizer::voutOk2},
-    {"zone2_scr", &Energizer::scrOk2},
-    {"zone2_flyback", &Energizer::flybackOk2},
-    {"zone2_interference", &Energizer::interferenceOk2},
-};
-
-} // namespace
 
 QVector<AlarmState> energizerAlarms(const Energizer& energizer)
 {
     QVector<AlarmState> alarms;
-    alarms.reserve(int(sizeof alarmFlags / sizeof alarmFlags[0]));
-    for (const AlarmFlag& f : alarmFlags)
-        alarms.append({f.name, !(energizer.*f.ok)});
+    for (int zone = 0; zone <= 2; ++zone) {
+        for (const StatusField& f : table()) {
+            if (f.alarm && f.zone == zone)
+                alarms.append({f.alarm, f.number(energizer) == 0});
+        }
+    }
     return alarms;
 }

@@ -11,11 +11,12 @@ EnergizerReading energizerReading(const QString& link, const Station& station)
     r.link = link;
     r.address = energizer.address;
     r.up = station.isOnline();
-    r.zones[0] = {energizer.outputVoltage1, energizer.returnVoltage1, energizer.fenceOn1, energizer.fenceHv1};
-    r.zones[1] = {energizer.outputVoltage2, energizer.returnVoltage2, energizer.fenceOn2, energizer.fenceHv2};
-    r.batteryVolts = energizer.batteryVoltage;
+    for (const StatusField& f : statusFields()) {
+        if (f.metric)
+            r.fields.append({QLatin1String(f.metric), f.zone, QString(), f.number(energizer)});
+    }
     for (const AlarmState& a : energizerAlarms(energizer))
-        r.alarms.append({QLatin1String(a.name), a.active});
+        r.fields.append({QStringLiteral("energizer_alarm"), 0, QLatin1String(a.name), a.active ? 1.0 : 0.0});
     r.lastReplyMs = station.lastReplyAt();
     return r;
 }

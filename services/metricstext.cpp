@@ -1,6 +1,7 @@
 #include "services/metricstext.h"
 
 #include <QLocale>
+#include <QStringList>
 
 #include <cmath>
 
@@ -30,7 +31,7 @@ public:
     }
 
     // labels: name, value, name, value, ...
-    void sample(std::initializer_list<QString> labels, const QString& value)
+    void sample(const QStringList& labels, const QString& value)
     {
         m_text += m_name;
         if (labels.size() > 0) {
@@ -57,6 +58,21 @@ private:
 const QString Link = QStringLiteral("link");
 const QString Address = QStringLiteral("address");
 const QString Zone = QStringLiteral("zone");
+
+// The status fields' gauges in exposition order; the status table says which
+// field goes under which.
+const struct
+{
+    const char* name;
+    const char* help;
+} fieldFamilies[] = {
+    {"energizer_output_voltage_volts", "Fence output voltage of the zone."},
+    {"energizer_return_voltage_volts", "Fence return voltage of the zone."},
+    {"energizer_battery_voltage_volts", "Battery voltage."},
+    {"energizer_zone_on", "1 when the zone is switched on."},
+    {"energizer_zone_high_voltage", "1 when the zone runs at high voltage, 0 at low voltage."},
+    {"energizer_alarm", "1 while the alarm or fault is active."},
+};
 
 } // namespace
 
@@ -88,34 +104,26 @@ QByteArray metricsText(const QVector<EnergizerReading>& energizers, const QVecto
             add(e, QString::number(e.address));
         }
     };
-    auto perZone = [&](auto value) {
-        perEnergizer(true, [&](const EnergizerReading& e, const QString& address) {
-            for (int z = 0; z < 2; ++z)
-                w.sample({Link, e.link, Address, address, Zone, QString::number(z + 1)}, value(e.zones[z]));
-        });
-    };
 
     w.family("energizer_up", "gauge", "1 when the energizer answered its last polls, else 0.");
     perEnergizer(false, [&](const EnergizerReading& e, const QString& address) {
         w.sample({Link, e.link, Address, address}, flag(e.up));
     });
-    w.family("energizer_output_voltage_volts", "gauge", "Fence output voltage of the zone.");
-    perZone([](const ZoneReading& z) { return number(z.outputVolts); });
-    w.family("energizer_return_voltage_volts", "gauge", "Fence return voltage of the zone.");
-    perZone([](const ZoneReading& z) { return number(z.returnVolts); });
-    w.family("energizer_battery_voltage_volts", "gauge", "Battery voltage.");
-    perEnergizer(true, [&](const EnergizerReading& e, const QString& address) {
-        w.sample({Link, e.link, Address, address}, number(e.batteryVolts));
-    });
-    w.family("energizer_zone_on", "gauge", "1 when the zone is switched on.");
-    perZone([](const ZoneReading& z) { return flag(z.on); });
-    w.family("energizer_zone_high_voltage", "gauge", "1 when the zone runs at high voltage, 0 at low voltage.");
-    perZone([](const ZoneReading& z) { return flag(z.highVoltage); });
-    w.family("energizer_alarm", "gauge", "1 while the alarm or fault is active.");
-    perEnergizer(true, [&](const EnergizerReading& e, const QString& address) {
-        for (const AlarmReading& a : e.alarms)
-            w.sample({Link, e.link, Address, address, QStringLiteral("alarm"), a.name}, flag(a.active));
-    });
+    for (const auto& family : fieldFamilies) {
+        w.family(family.name, "gauge", family.help);
+        perEnergizer(true, [&](const EnergizerReading& e, const QString& address) {
+            for (const FieldReading& f : e.fields) {
+                if (f.family != QLatin1String(family.name))
+                    continue;
+                QStringList labels{Link, e.link, Address, address};
+                if (f.zone > 0)
+                    labels << Zone << QString::number(f.zone);
+                if (!f.alarm.isEmpty())
+                    labels << QStringLiteral("alarm") << f.alarm;
+                w.sample(labels, number(f.value));
+            }
+        });
+    }
     w.family("energizer_last_reply_timestamp_seconds", "gauge", "Time of the energizer's last status reply.");
     perEnergizer(false, [&](const EnergizerReading& e, const QString& address) {
         if (e.lastReplyMs > 0)

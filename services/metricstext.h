@@ -7,18 +7,14 @@
 // What one scrape reports, as plain values: the poller fills them, the text
 // builder below needs nothing else.
 
-struct ZoneReading
+// One exported value of a status field: its gauge family, its zone label
+// (0: none) and its alarm label (empty: none). Flags are 1 and 0.
+struct FieldReading
 {
-    double outputVolts = 0;
-    double returnVolts = 0;
-    bool on = false;
-    bool highVoltage = false;
-};
-
-struct AlarmReading
-{
-    QString name; // label value, e.g. "mains_fail"
-    bool active = false;
+    QString family;
+    int zone = 0;
+    QString alarm;
+    double value = 0;
 };
 
 struct EnergizerReading
@@ -26,10 +22,8 @@ struct EnergizerReading
     QString link;
     int address = 0;
     bool up = false;
-    ZoneReading zones[2]; // zone "1" and "2"
-    double batteryVolts = 0;
-    QVector<AlarmReading> alarms;
-    qint64 lastReplyMs = 0; // ms since the epoch; 0: never answered
+    QVector<FieldReading> fields; // in exposition order within each family
+    qint64 lastReplyMs = 0;       // ms since the epoch; 0: never answered
 };
 
 struct LinkReading

@@ -1,6 +1,5 @@
 #include "services/mqttdiscovery.h"
 
-#include "protocol/energizer.h"
 #include "protocol/energizerfields.h"
 
 #include <QJsonArray>
@@ -9,33 +8,6 @@
 #include <QRegularExpression>
 
 namespace {
-
-// "gateAlarmOk" -> "Gate alarm", "hv1Input" -> "HV 1 input".
-QString fieldTitle(const QString& field)
-{
-    static const QRegularExpression token(QStringLiteral("[A-Z]?[a-z]+|[0-9]+"));
-    QStringList words;
-    auto it = token.globalMatch(field);
-    while (it.hasNext()) {
-        const QString word = it.next().captured().toLower();
-        if (word == QLatin1String("ok"))
-            continue;
-        if (word == QLatin1String("hv") || word == QLatin1String("scr"))
-            words << word.toUpper();
-        else
-            words << word;
-    }
-    if (!words.isEmpty())
-        words[0][0] = words[0][0].toUpper();
-    return words.join(QLatin1Char(' '));
-}
-
-bool isAlarmFlag(const QString& field)
-{
-    // Flags named ...Ok (voutOk1 too) are true when all is well.
-    static const QRegularExpression ok(QStringLiteral("Ok[0-9]?$"));
-    return ok.match(field).hasMatch();
-}
 
 QByteArray json(const QJsonObject& object)
 {
@@ -106,40 +78,41 @@ QVector<MqttMessage> discoveryMessages(const DiscoveryDevice& target)
         messages.append({QStringLiteral("%1/%2/%3/%4/config").arg(discoveryPrefix, component, node, key), json(config)});
     };
 
-    // Field types decide the entity: flags, volts, levels, condition texts.
-    const Energizer sample;
-    for (const QString& field : energizerFieldNames()) {
-        if (field == QLatin1String("address") || field == QLatin1String("online"))
+    // The field's kind decides the entity; the address and the on-line flag
+    // are the device and its availability, not entities.
+    for (const StatusField& field : statusFields()) {
+        if (field.kind == StatusKind::Address || field.kind == StatusKind::Online)
             continue;
-        QJsonObject config = entity(field, fieldTitle(field));
-        const QString value = QStringLiteral("value_json.") + field;
-        switch (energizerField(sample, field).userType()) {
-        case QMetaType::Bool:
-            if (isAlarmFlag(field)) {
-                config.insert(QStringLiteral("device_class"), QStringLiteral("problem"));
-                config.insert(QStringLiteral("value_template"), QStringLiteral("{{ 'OFF' if %1 else 'ON' }}").arg(value));
-            } else {
-                config.insert(QStringLiteral("value_template"), QStringLiteral("{{ 'ON' if %1 else 'OFF' }}").arg(value));
-            }
-            add(QStringLiteral("binary_sensor"), field, config);
+        const QString key = QLatin1String(field.name);
+        QJsonObject config = entity(key, QLatin1String(field.label));
+        const QString value = QStringLiteral("value_json.") + key;
+        QString component = QStringLiteral("sensor");
+        QString state = QStringLiteral("{{ %1 }}").arg(value);
+        switch (field.kind) {
+        case StatusKind::Alarm:
+            config.insert(QStringLiteral("device_class"), QStringLiteral("problem"));
+            component = QStringLiteral("binary_sensor");
+            state = QStringLiteral("{{ 'OFF' if %1 else 'ON' }}").arg(value);
             break;
-        case QMetaType::Double:
+        case StatusKind::Flag:
+        case StatusKind::Input:
+            component = QStringLiteral("binary_sensor");
+            state = QStringLiteral("{{ 'ON' if %1 else 'OFF' }}").arg(value);
+            break;
+        case StatusKind::Voltage:
             config.insert(QStringLiteral("device_class"), QStringLiteral("voltage"));
-            config.insert(QStringLiteral("unit_of_measurement"), QStringLiteral("V"));
             config.insert(QStringLiteral("state_class"), QStringLiteral("measurement"));
-            config.insert(QStringLiteral("value_template"), QStringLiteral("{{ %1 }}").arg(value));
-            add(QStringLiteral("sensor"), field, config);
             break;
-        case QMetaType::Int:
+        case StatusKind::Level:
             config.insert(QStringLiteral("state_class"), QStringLiteral("measurement"));
-            config.insert(QStringLiteral("value_template"), QStringLiteral("{{ %1 }}").arg(value));
-            add(QStringLiteral("sensor"), field, config);
             break;
         default:
-            config.insert(QStringLiteral("value_template"), QStringLiteral("{{ %1 }}").arg(value));
-            add(QStringLiteral("sensor"), field, config);
             break;
         }
+        if (*field.unit)
+            config.insert(QStringLiteral("unit_of_measurement"), QLatin1String(field.unit));
+        config.insert(QStringLiteral("value_template"), state);
+        add(component, key, config);
     }
 
     if (zoneCommands) {

@@ -2,7 +2,8 @@
 #include "ui_scopeunit.h"
 
 #include "services/configmodel.h"
-#include "protocol/energizer.h"
+#include "protocol/configrecord.h"
+#include "protocol/energizerfields.h"
 #include "link/station.h"
 #include "widgets/circularbuffer.h"
 #include "widgets/plot.h"
@@ -37,32 +38,38 @@ void setReadout(QLineEdit* edit, const QString& text)
 
 } // namespace
 
-// Where one zone's samples and read-outs come from.
+// Where one zone's samples and read-outs come from: its fields of the status
+// table and its threshold parameters.
 struct ZoneSources
 {
-    double Energizer::*outputVoltage;
-    double Energizer::*returnVoltage;
-    double Energizer::*capVoltage;
-    qint32 Energizer::*fenceLevel;
-    QString Energizer::*fenceCondition;
-    int hvCheckIndex;
-    int hvAlarmIndex;
-    int lvAlarmIndex;
-    int capMaxIndex;
+    const StatusField* outputVoltage;
+    const StatusField* returnVoltage;
+    const StatusField* capVoltage;
+    const StatusField* fenceLevel;
+    const StatusField* fenceCondition;
+    const StatusField* batteryVoltage;
+    int zone;
     const char* title;
     const char* actualTitle;
 };
 
 namespace {
 
-const ZoneSources zone1{&Energizer::outputVoltage1, &Energizer::returnVoltage1, &Energizer::capVoltage1,
-                         &Energizer::fenceLevel1, &Energizer::fenceCondition1, 40, 41, 42, 32,
-                         QT_TRANSLATE_NOOP("ScopeUnit", "Fence 1"),
-                         QT_TRANSLATE_NOOP("ScopeUnit", "Fence 1 Actual")};
-const ZoneSources zone2{&Energizer::outputVoltage2, &Energizer::returnVoltage2, &Energizer::capVoltage2,
-                         &Energizer::fenceLevel2, &Energizer::fenceCondition2, 55, 56, 57, 47,
-                         QT_TRANSLATE_NOOP("ScopeUnit", "Fence 2"),
-                         QT_TRANSLATE_NOOP("ScopeUnit", "Fence 2 Actual")};
+ZoneSources zoneSources(int zone, const char* title, const char* actualTitle)
+{
+    const auto field = [zone](const char* name) { return statusField(QLatin1String(name) + QString::number(zone)); };
+    return {field("outputVoltage"), field("returnVoltage"), field("capVoltage"), field("fenceLevel"),
+            field("fenceCondition"), statusField(QStringLiteral("batteryVoltage")), zone, title, actualTitle};
+}
+
+const ZoneSources* zoneSources(int zone)
+{
+    static const ZoneSources zones[] = {
+        zoneSources(1, QT_TRANSLATE_NOOP("ScopeUnit", "Fence 1"), QT_TRANSLATE_NOOP("ScopeUnit", "Fence 1 Actual")),
+        zoneSources(2, QT_TRANSLATE_NOOP("ScopeUnit", "Fence 2"), QT_TRANSLATE_NOOP("ScopeUnit", "Fence 2 Actual")),
+    };
+    return zone == 1 || zone == 2 ? &zones[zone - 1] : nullptr;
+}
 
 } // namespace
 
@@ -91,7 +98,7 @@ ScopeUnit::ScopeUnit(int zone, const ConfigModel& config, const Station& station
     , ui(new Ui::ScopeUnit)
     , m_config(config)
     , m_station(station)
-    , m_zone(zone == 1 ? &zone1 : zone == 2 ? &zone2 : nullptr)
+    , m_zone(zoneSources(zone))
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("unit%1").arg(zone));
@@ -235,13 +242,13 @@ void ScopeUnit::takeSample(const ZoneSources& sources)
     ui->groupBox->setTitle(tr(sources.title));
     ui->groupBox_2->setTitle(tr(sources.actualTitle));
 
-    const Energizer* energizer = &m_station.energizer();
+    const Energizer& energizer = m_station.energizer();
     const std::pair<CircularBuffer*, double> samples[] = {
-        {outputBuffer, energizer->*sources.outputVoltage},
-        {returnBuffer, energizer->*sources.returnVoltage},
-        {hvCheckBuffer, thresholdParam(sources.hvCheckIndex)},
-        {hvAlarmBuffer, thresholdParam(sources.hvAlarmIndex)},
-        {lvAlarmBuffer, thresholdParam(sources.lvAlarmIndex)}};
+        {outputBuffer, sources.outputVoltage->number(energizer)},
+        {returnBuffer, sources.returnVoltage->number(energizer)},
+        {hvCheckBuffer, thresholdParam(zoneParam(sources.zone, ZoneParam::HighVoltageCheck))},
+        {hvAlarmBuffer, thresholdParam(zoneParam(sources.zone, ZoneParam::HighVoltageAlarm))},
+        {lvAlarmBuffer, thresholdParam(zoneParam(sources.zone, ZoneParam::LowVoltageAlarm))}};
     bool changed = false;
     for (const auto& sample : samples) {
         // NaN to NaN draws the same: no change.
@@ -259,16 +266,16 @@ void ScopeUnit::takeSample(const ZoneSources& sources)
 
 void ScopeUnit::fillReadouts(const ZoneSources& sources)
 {
-    const Energizer* energizer = &m_station.energizer();
-    const double capVoltage = energizer->*sources.capVoltage;
-    const double capMax = m_config.param(sources.capMaxIndex).toDouble();
-    setReadout(ui->edtFenceStatus, energizer->*sources.fenceCondition);
-    setReadout(ui->edtCondition, QString::number(energizer->*sources.fenceLevel));
-    setReadout(ui->edtOutputVoltage, readoutText(energizer->*sources.outputVoltage));
-    setReadout(ui->edtReturnVoltage, readoutText(energizer->*sources.returnVoltage));
+    const Energizer& energizer = m_station.energizer();
+    const double capVoltage = sources.capVoltage->number(energizer);
+    const double capMax = m_config.param(zoneParam(sources.zone, ZoneParam::CapMaxPower)).toDouble();
+    setReadout(ui->edtFenceStatus, sources.fenceCondition->value(energizer).toString());
+    setReadout(ui->edtCondition, sources.fenceLevel->value(energizer).toString());
+    setReadout(ui->edtOutputVoltage, readoutText(sources.outputVoltage->number(energizer)));
+    setReadout(ui->edtReturnVoltage, readoutText(sources.returnVoltage->number(energizer)));
     setReadout(ui->edtStoredEnergy, readoutText(storedEnergy(capVoltage)));
     setReadout(ui->edtCapacityUsed, readoutText(capacityUsed(capVoltage, capMax)));
-    setReadout(ui->edtBatteryVoltage, readoutText(energizer->batteryVoltage));
+    setReadout(ui->edtBatteryVoltage, readoutText(sources.batteryVoltage->number(energizer)));
 }
 
 void ScopeUnit::lineVisible()

@@ -150,6 +150,9 @@ void TestGateway::servesEveryEnergizer()
     QVERIFY(config >= 0);
     const QJsonObject c = json(discovery.messages[config].payload);
     QCOMPARE(c.value("availability_mode").toString(), QStringLiteral("all"));
+    // Name and unit from the status table.
+    QCOMPARE(c.value("name").toString(), QStringLiteral("Battery voltage"));
+    QCOMPARE(c.value("unit_of_measurement").toString(), QStringLiteral("V"));
     QCOMPARE(c.value("availability").toArray().size(), 2);
     QCOMPARE(c.value("availability").toArray().at(1).toObject().value("topic").toString(), QStringLiteral("farm/tcp/7/availability"));
 }

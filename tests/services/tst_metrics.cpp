@@ -127,10 +127,12 @@ void TestMetrics::promtoolAccepts()
     online.link = QStringLiteral("north \"A\" \\ 1"); // quote and backslash need escaping
     online.address = 3;
     online.up = true;
-    online.zones[0] = {8123.5, 7012.25, true, true};
-    online.zones[1] = {0, 0, false, false};
-    online.batteryVolts = 13.2;
-    online.alarms = {{QStringLiteral("mains_fail"), true}, {QStringLiteral("tamper"), false}};
+    online.fields = {{QStringLiteral("energizer_output_voltage_volts"), 1, {}, 8123.5},
+                     {QStringLiteral("energizer_return_voltage_volts"), 2, {}, 0},
+                     {QStringLiteral("energizer_battery_voltage_volts"), 0, {}, 13.2},
+                     {QStringLiteral("energizer_zone_on"), 1, {}, 1},
+                     {QStringLiteral("energizer_alarm"), 0, QStringLiteral("mains_fail"), 1},
+                     {QStringLiteral("energizer_alarm"), 0, QStringLiteral("tamper"), 0}};
     online.lastReplyMs = 1767225600123;
     EnergizerReading offline;
     offline.link = QStringLiteral("south");
