@@ -45,10 +45,15 @@ int PushCommand::prepare(QString* reason)
             *reason = entry.error;
             return ExitStatus::BadFile;
         }
-        m_stored = entry.value.block;
-        return ExitStatus::Done;
+        const HistoryEntry& e = entry.value;
+        m_values = blockParams(e.block);
+    } else {
+        QDomDocument file;
+        if (!loadConfigFile(m_request.file, file, reason))
+            return ExitStatus::BadFile;
+        m_values = documentParams(file);
     }
-    return loadConfigFile(m_request.file, m_file, reason) ? ExitStatus::Done : ExitStatus::BadFile;
+    return ExitStatus::Done;
 }
 
 void PushCommand::run()
@@ -59,11 +64,7 @@ void PushCommand::run()
 
 ConfigBlock PushCommand::target(const ConfigBlock& current) const
 {
-    if (m_request.subcommand == QLatin1String("restore"))
-        return m_stored;
-    ConfigBlock block = current;
-    applyConfigDocument(m_file, block);
-    return block;
+    return applyParams(current, m_values);
 }
 
 void PushCommand::next()
@@ -129,7 +130,13 @@ void PushCommand::dryRunRead(int outcome, const QByteArray& reply)
         result(ExitStatus::PinMismatch, pinMismatch());
         return;
     }
-    const QStringList lines = configChangeLines(configChanges(current, target(current)));
+    const ConfigBlock block = target(current);
+    const QStringList badPins = pinsNotDigits(block);
+    if (!badPins.isEmpty()) {
+        result(ExitStatus::BadFile, ConfigTransfer::writeText(ConfigTransfer::Outcome::Refused, badPins));
+        return;
+    }
+    const QStringList lines = configChangeLines(configChanges(current, block));
     const bool many = m_stations.size() > 1;
     QByteArray out;
     if (many && lines.isEmpty())
@@ -166,6 +173,9 @@ void PushCommand::pushed()
     case ConfigPush::Result::NoReply:
         result(ExitStatus::NoLink, QStringLiteral("no reply from the energizer within %1 ms; nothing written")
                                        .arg(ConfigTransfer::AnswerTimeoutMs));
+        break;
+    case ConfigPush::Result::Refused:
+        result(ExitStatus::BadFile, m_push->reason());
         break;
     case ConfigPush::Result::NotConfirmed:
         result(ExitStatus::NotConfirmed, m_push->reason() + restoreHint(m_push->backupId()));

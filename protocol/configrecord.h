@@ -2,6 +2,8 @@
 
 #include "protocol/frames.h"
 
+#include <QMap>
+#include <QStringList>
 #include <QVariant>
 
 // The energizer's 52-byte configuration block and its 74 indexed parameters.
@@ -33,7 +35,27 @@ QVariant getParam(const ConfigBlock& block, int index);
 // Changes only the parameter's bits; an index outside 0..73 changes nothing.
 void setParam(ConfigBlock& block, int index, const QVariant& value);
 
+// Parameter values by index, as a file, a history entry or the dialogs'
+// widgets give them.
+using ParamValues = QMap<int, QVariant>;
+// The one way from values to a block: each value stored onto base; every
+// parameter values lacks, and every bit no parameter covers, keeps base's.
+ConfigBlock applyParams(ConfigBlock base, const ParamValues& values);
+// Every parameter of block, but a PIN that is not all digits: its text
+// ("15" for a 0xF nibble) would be stored back as other digits.
+ParamValues blockParams(const ConfigBlock& block);
+
+// A reply's first 52 bytes as a block; false, block untouched, for a shorter one.
+bool blockFromReply(const QByteArray& reply, ConfigBlock* block);
+
+// "ZoneConfiguration1/FncAlmDelay": both zone groups use the same names.
+QString configParamPath(int index);
+
 constexpr int InstallerPinParam = 20;
+constexpr int BigNetworkAddressParam = 71;
+// "Group/Name" of every PIN of block that is not all decimal digits (an
+// energizer without a PIN holds 0xF nibbles); such a block is never written.
+QStringList pinsNotDigits(const ConfigBlock& block);
 // The one rule that lets a tool change an energizer's configuration: the
 // block's installer PIN, as text, equals the PIN given, exactly.
 bool installerPinMatches(const ConfigBlock& block, const QString& pin);

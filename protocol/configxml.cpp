@@ -112,25 +112,7 @@ QDomElement paramElement(const QDomElement& root, const XmlGroup& group, int ind
         .firstChildElement(QString::fromLatin1(paramInfo(index)->name));
 }
 
-void storeParamText(ConfigBlock& block, int index, const QString& text)
-{
-    if (isPin(index))
-        setParam(block, index, text);
-    else
-        setParam(block, index, text.toInt(nullptr, 10));
-}
-
 } // namespace
-
-void readConfigDocument(const QDomDocument& doc, ConfigBlock& block)
-{
-    block = defaultConfigBlock();
-    const QDomElement root = doc.documentElement();
-    for (const XmlGroup& group : xmlGroups()) {
-        for (int index : group.params)
-            storeParamText(block, index, paramElement(root, group, index).attribute(QStringLiteral("value")));
-    }
-}
 
 QVector<int> paramsInDocument(const QDomDocument& doc)
 {
@@ -181,16 +163,20 @@ bool parseConfigFile(const QByteArray& data, QDomDocument& doc, QString* error)
     return true;
 }
 
-void applyConfigDocument(const QDomDocument& doc, ConfigBlock& block)
+ParamValues documentParams(const QDomDocument& doc)
 {
+    ParamValues values;
     const QDomElement root = doc.documentElement();
     for (const XmlGroup& group : xmlGroups()) {
         for (int index : group.params) {
             const QDomElement element = paramElement(root, group, index);
-            if (!element.isNull())
-                storeParamText(block, index, element.attribute(QStringLiteral("value")));
+            if (element.isNull())
+                continue;
+            const QString text = element.attribute(QStringLiteral("value"));
+            values.insert(index, isPin(index) ? QVariant(text) : QVariant(text.toInt(nullptr, 10)));
         }
     }
+    return values;
 }
 
 bool configFromXml(const QByteArray& data, ConfigBlock& block, QString* error)
@@ -198,7 +184,7 @@ bool configFromXml(const QByteArray& data, ConfigBlock& block, QString* error)
     QDomDocument doc;
     if (!parseConfigFile(data, doc, error))
         return false;
-    readConfigDocument(doc, block);
+    block = applyParams(block, documentParams(doc));
     return true;
 }
 

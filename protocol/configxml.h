@@ -28,8 +28,6 @@ void writeElement(QXmlStreamWriter& writer, const QDomElement& element);
 QByteArray documentText(const QDomDocument& doc);
 QByteArray configToXml(const ConfigBlock& block);
 
-// Reads a parsed document into block, starting from the default block.
-void readConfigDocument(const QDomDocument& doc, ConfigBlock& block);
 // Parameter indices the document has an element for, in file order.
 QVector<int> paramsInDocument(const QDomDocument& doc);
 // Why a parsed document is no configuration (its root is not Configuration,
@@ -40,9 +38,10 @@ QString configDocumentProblem(const QDomDocument& doc);
 bool parseConfigFile(const QByteArray& data, QDomDocument& doc, QString* error = nullptr);
 // Reads and parses the file at path; the reason names the file.
 bool loadConfigFile(const QString& path, QDomDocument& doc, QString* error);
-// Stores the values of the parameters the document holds into block, as
-// loading would convert them; every other bit keeps its value.
-void applyConfigDocument(const QDomDocument& doc, ConfigBlock& block);
-// Parses file bytes into block (from the default block); refuses malformed
-// XML and documents that are no configuration, leaving block untouched.
+// The values of the parameters the document holds, PINs as text, the rest
+// as integers; applyParams() stores them onto a block.
+ParamValues documentParams(const QDomDocument& doc);
+// Parses file bytes and stores the parameters they hold onto block (the
+// others keep block's values); refuses malformed XML and documents that are
+// no configuration, leaving block untouched.
 bool configFromXml(const QByteArray& data, ConfigBlock& block, QString* error = nullptr);

@@ -96,12 +96,16 @@ void ConfigPush::takeWrite(int outcome, const QStringList& differing)
             Qt::QueuedConnection);
         return;
     }
+    if (result == ConfigTransfer::Outcome::NotSent || result == ConfigTransfer::Outcome::Refused) {
+        finish(result == ConfigTransfer::Outcome::NotSent ? Result::NoReply : Result::Refused, text);
+        return;
+    }
     // Something may have reached the energizer: say where the old block is.
     const QString reason = text;
-    if (result != ConfigTransfer::Outcome::NotSent && m_backupId > 0)
+    if (m_backupId > 0)
         text += QLatin1Char(' ')
             + tr("Backup #%1 can be restored from Configuration → History.").arg(m_backupId);
-    finish(result == ConfigTransfer::Outcome::NotSent ? Result::NoReply : Result::NotConfirmed, reason, text);
+    finish(Result::NotConfirmed, reason, text);
 }
 
 void ConfigPush::finish(Result result, const QString& reason, const QString& text)

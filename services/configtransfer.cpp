@@ -27,6 +27,12 @@ void ConfigTransfer::write(const ConfigBlock& block)
 {
     m_writing = true;
     m_sent = block;
+    // An energizer given a PIN it cannot show locks its installer out.
+    const QStringList badPins = pinsNotDigits(block);
+    if (!badPins.isEmpty()) {
+        finish(Outcome::Refused, {}, badPins);
+        return;
+    }
     if (!m_station.send(configWriteFrame(m_station.address(), block))) {
         finish(Outcome::NotSent, {});
         return;
@@ -66,15 +72,13 @@ void ConfigTransfer::takeReply(const QByteArray& reply)
 {
     if (m_mode != Mode::Reading && m_mode != Mode::Verifying)
         return;
-    if (reply.size() < ConfigBlockSize)
+    ConfigBlock back{};
+    if (!blockFromReply(reply, &back))
         return;
     if (m_mode == Mode::Reading) {
         finish(Outcome::Done, reply);
         return;
     }
-    ConfigBlock back{};
-    for (int i = 0; i < ConfigBlockSize; ++i)
-        back[static_cast<std::size_t>(i)] = static_cast<quint8>(reply.at(i));
     const bool same = readBackMatches(m_sent, back);
     finish(same ? Outcome::Done : Outcome::Differs, reply, same ? QStringList() : differingParams(m_sent, back));
 }
@@ -112,6 +116,8 @@ QString ConfigTransfer::writeText(Outcome outcome, const QStringList& differing)
     case Outcome::NoAnswer:
         return tr("Configuration write not confirmed: no answer from the energizer within %1 s")
             .arg(AnswerTimeoutMs / 1000);
+    case Outcome::Refused:
+        return tr("Configuration not written: %1 is not all decimal digits").arg(differing.join(QStringLiteral(", ")));
     case Outcome::Differs:
         if (differing.isEmpty())
             return tr("Configuration write not confirmed: the energizer holds other bytes than were sent");
@@ -125,10 +131,8 @@ QStringList differingParams(const ConfigBlock& a, const ConfigBlock& b)
 {
     QStringList names;
     for (int i = 0; i < ParamCount; ++i) {
-        if (getParam(a, i) != getParam(b, i)) {
-            const ParamInfo* info = paramInfo(i);
-            names << QLatin1String(info->group) + QLatin1Char('/') + QLatin1String(info->name);
-        }
+        if (getParam(a, i) != getParam(b, i))
+            names << configParamPath(i);
     }
     return names;
 }

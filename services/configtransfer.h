@@ -20,6 +20,7 @@ public:
         NotSent,  // the link was down, nothing went out
         NoAnswer, // no configuration reply within AnswerTimeoutMs
         Differs,  // write: the read-back holds other values
+        Refused,  // write: a PIN of the block is not all digits; nothing sent
     };
     Q_ENUM(Outcome)
 
@@ -33,7 +34,8 @@ public:
     void read();
     void write(const ConfigBlock& block);
 
-    // The installer's one-line account of a finished read or write.
+    // The installer's one-line account of a finished read or write;
+    // differing names the parameters that differ, or for Refused the PINs.
     static QString readText(Outcome outcome);
     static QString writeText(Outcome outcome, const QStringList& differing);
 

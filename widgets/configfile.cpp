@@ -10,6 +10,7 @@
 #include <QDomDocument>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QSaveFile>
 
@@ -93,8 +94,13 @@ void ConfigDlg::loadFromFile()
     *domDocument = loaded;
     showFileInTitle();
 
-    // Parameters the file leaves out take their defaults.
-    ConfigBlock block = defaultConfigBlock();
-    readConfigDocument(*domDocument, block);
-    m_model.setBlock(block);
+    // Parameters the file leaves out keep the dialog's values: the PINs
+    // above all, which a file without them must not lock out.
+    const ParamValues values = documentParams(loaded);
+    m_model.setBlock(applyParams(m_model.block(), values));
+    showExchange(tr("%1 holds %2 of the %3 parameters; the others keep their values")
+                     .arg(QFileInfo(chosen).fileName())
+                     .arg(values.size())
+                     .arg(ParamCount),
+                 true);
 }
