@@ -209,7 +209,7 @@ QVariant getParam(const ConfigBlock& block, int index)
     case ParamKind::Field:
         return static_cast<int>((byte >> info->bit) & ((1u << info->width) - 1u));
     case ParamKind::Voltage:
-        return byte * 170.0;
+        return byte * double(VoltsPerStep);
     case ParamKind::CapVoltage:
         return byte * 3.9;
     case ParamKind::Pin:
@@ -232,7 +232,7 @@ void setParam(ConfigBlock& block, int index, const QVariant& value)
         writeBits(byte, info->bit, info->width, static_cast<unsigned int>(toInt(value)));
         break;
     case ParamKind::Voltage:
-        byte = static_cast<quint8>(roundToLow32(toDouble(value) / 170.0));
+        byte = static_cast<quint8>(roundToLow32(toDouble(value) / VoltsPerStep));
         break;
     case ParamKind::CapVoltage:
         byte = static_cast<quint8>(roundToLow32(toDouble(value) / 3.9));

@@ -21,6 +21,9 @@ struct ParamInfo
     ParamKind kind;
 };
 
+// A Voltage parameter's byte counts steps of this many volts.
+constexpr int VoltsPerStep = 170;
+
 // nullptr for an index outside 0..73.
 const ParamInfo* paramInfo(int index);
 

@@ -86,6 +86,18 @@ AdvOptionsDlg::AdvOptionsDlg(ConfigModel& model, const QString& buttonStyle, QWi
             label->setMinimumWidth(twoLineWidth(label->fontMetrics(), label->text()));
     }
 
+    // The block stores volts in steps of 170 V: offer only the steps inside each range.
+    for (int number : {1, 2}) {
+        for (QSpinBox* volts : zone(number).volts) {
+            volts->setRange((volts->minimum() + VoltsPerStep - 1) / VoltsPerStep * VoltsPerStep,
+                            volts->maximum() / VoltsPerStep * VoltsPerStep);
+            volts->setSingleStep(VoltsPerStep);
+            connect(volts, &QSpinBox::editingFinished, volts, [volts] {
+                volts->setValue(qRound(volts->value() / double(VoltsPerStep)) * VoltsPerStep);
+            });
+        }
+    }
+
     ui->spnDaySirenReArm->setMaximum(MaxRearmMinutes / MinutesPerDay);
     connect(ui->spnDaySirenReArm, QOverload<int>::of(&QSpinBox::valueChanged), this, &AdvOptionsDlg::limitRearmTime);
     limitRearmTime(ui->spnDaySirenReArm->value());

@@ -202,7 +202,8 @@ private slots:
         QTest::newRow("expansion card 3 kept") << 72 << 3 << "cmbExpansionCardConfiguration" << QVariant("") << 3;
         QTest::newRow("off time 255 at maximum") << 24 << 255 << "teSirenOff" << QVariant(QTime(0, 4, 10)) << 250;
         QTest::newRow("condition level 7: none") << 49 << 7 << "rBtnCondLvl2_6" << QVariant(false) << 7;
-        QTest::newRow("low power 2040 clamped") << 58 << 2040 << "spnFncLowPwrVltg2" << QVariant(1900) << 1870;
+        QTest::newRow("low power 2040 clamped") << 58 << 2040 << "spnFncLowPwrVltg2" << QVariant(1870) << 1870;
+        QTest::newRow("low power 850 raised to 1020, the first step in range") << 43 << 850 << "spnFncLowPwrVltg1" << QVariant(1020) << 1020;
         QTest::newRow("re-arm largest count, 30 s dropped") << Rearm << 65535 << "spnDaySirenReArm" << QVariant(7) << 65532;
     }
 
