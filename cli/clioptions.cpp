@@ -9,6 +9,7 @@
 #include "protocol/settingsfile.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QSerialPort>
@@ -75,6 +76,26 @@ bool splitHostPort(const QString& text, QString* host, int* port)
     return true;
 }
 
+// The PIN on the first line of a regular file, or of standard input for an
+// empty path; a FIFO or device could hold the tool for ever.
+bool readPinLine(const QString& path, QString* pin, QString* error)
+{
+    QFile file(path);
+    const bool regular = path.isEmpty() || QFileInfo(path).isFile();
+    const bool opened = regular && (path.isEmpty() ? file.open(stdin, QIODevice::ReadOnly) : file.open(QIODevice::ReadOnly));
+    if (opened)
+        *pin = QString::fromUtf8(file.readLine(64)).trimmed();
+    if (!opened || pin->isEmpty()) {
+        *error = QStringLiteral("cannot read the PIN from %1: %2")
+                     .arg(path.isEmpty() ? QStringLiteral("standard input") : path,
+                          !regular ? QStringLiteral("not a regular file")
+                          : opened ? QStringLiteral("no PIN on its first line")
+                                   : file.errorString());
+        return false;
+    }
+    return true;
+}
+
 ParseOutcome usageError(const QString& message)
 {
     return {ParseOutcome::Error, ExitStatus::Usage, message};
@@ -130,11 +151,17 @@ struct CommandOptions
     QCommandLineOption dryRun{QStringLiteral("dry-run")};
     QCommandLineOption link{QStringLiteral("link"), {}, QStringLiteral("L")};
     QCommandLineOption limit{QStringLiteral("limit"), {}, QStringLiteral("K")};
+    QCommandLineOption force{QStringLiteral("force")};
+    QCommandLineOption pinFile{QStringLiteral("pin-file"), {}, QStringLiteral("FILE")};
+    QCommandLineOption networkAddress{QStringLiteral("network-address-from-file")};
 
-    QList<QCommandLineOption> all() const { return {json, interval, count, format, output, pin, from, to, dryRun, link, limit}; }
+    QList<QCommandLineOption> all() const
+    {
+        return {json, interval, count, format, output, pin, from, to, dryRun, link, limit, force, pinFile, networkAddress};
+    }
     QList<const QCommandLineOption*> each() const
     {
-        return {&json, &interval, &count, &format, &output, &pin, &from, &to, &dryRun, &link, &limit};
+        return {&json, &interval, &count, &format, &output, &pin, &from, &to, &dryRun, &link, &limit, &force, &pinFile, &networkAddress};
     }
 };
 
@@ -261,11 +288,11 @@ ParseOutcome parseCommand(const Given& given, const CommandOptions& c, const QSt
                 return usageError(QStringLiteral("config %1 needs a FILE").arg(sub));
             request.file = positional.takeFirst();
             if (sub == QLatin1String("write"))
-                allowed = {&c.pin, &c.dryRun};
+                allowed = {&c.pin, &c.pinFile, &c.dryRun, &c.networkAddress};
         } else if (sub == QLatin1String("restore")) {
             if (!takeEntryId(positional, &request.entryId))
                 return usageError(QStringLiteral("config restore needs a history entry ID (1 or more)"));
-            allowed = {&c.pin, &c.dryRun};
+            allowed = {&c.pin, &c.pinFile, &c.dryRun, &c.networkAddress, &c.force};
         } else {
             return usageError(QStringLiteral("unknown config command '%1' (read, show, diff, write, restore)").arg(sub));
         }
@@ -312,8 +339,18 @@ ParseOutcome parseCommand(const Given& given, const CommandOptions& c, const QSt
     request.outputFile = given.value(c.output);
     if (given.isSet(c.output) && request.outputFile.isEmpty())
         return usageError(QStringLiteral("--output needs a file name"));
+    if (given.isSet(c.pin) && given.isSet(c.pinFile))
+        return usageError(QStringLiteral("give --pin or --pin-file, not both"));
     if (given.isSet(c.pin))
         request.pin = given.value(c.pin);
+    // Not on the command line, where every user's ps shows it.
+    if (given.value(c.pin) == QLatin1String("-") || given.isSet(c.pinFile)) {
+        QString error;
+        if (!readPinLine(given.isSet(c.pinFile) ? given.value(c.pinFile) : QString(), &request.pin, &error))
+            return {ParseOutcome::Error, ExitStatus::BadFile, error};
+    }
+    request.force = given.isSet(c.force);
+    request.networkAddressFromFile = given.isSet(c.networkAddress);
     if (given.isSet(c.interval)) {
         bool ok = false;
         const double seconds = given.value(c.interval).toDouble(&ok);
@@ -505,7 +542,7 @@ QString usageText()
         "  config diff FILE                parameters whose values differ from FILE's:\n"
         "                                  Group/Name energizer-value file-value\n"
         "                                  (read, show and diff keep the block in the history)\n"
-        "  config write FILE [--pin PIN] [--dry-run]\n"
+        "  config write FILE [--pin PIN|-] [--pin-file FILE] [--dry-run] [--network-address-from-file]\n"
         "                                  reads the configuration and keeps it as backup, then\n"
         "                                  writes FILE's values onto it, reads it back and keeps\n"
         "                                  the verified block as written; the energizer's installer\n"
@@ -513,9 +550,15 @@ QString usageText()
         "                                  the backup and the restore command. With a list: each\n"
         "                                  address in turn, one line each (\"address N: ...\"), exit\n"
         "                                  with the highest status (5, then 4, then 3). --dry-run:\n"
-        "                                  the parameters that would change, nothing written\n"
-        "  config restore ID [--pin PIN] [--dry-run]\n"
-        "                                  writes history entry ID back, as config write does a file\n"
+        "                                  the parameters that would change, nothing written.\n"
+        "                                  --pin - reads the PIN from standard input, --pin-file\n"
+        "                                  from a file's first line (not shown by ps). Each\n"
+        "                                  energizer keeps its own Network/BigNetworkAddress unless\n"
+        "                                  --network-address-from-file is given\n"
+        "  config restore ID [--pin PIN|-] [--pin-file FILE] [--dry-run] [--network-address-from-file] [--force]\n"
+        "                                  writes history entry ID back, as config write does a file;\n"
+        "                                  an entry recorded from another link or address needs\n"
+        "                                  --force (exit 2 without)\n"
         "  history [--link L] [--address N] [--limit K]\n"
         "                                  entries newest first, tab-separated: id, time, link,\n"
         "                                  address, kind, user, parameters changed against the\n"

@@ -32,6 +32,8 @@ struct CliRequest
     qint64 secondEntryId = 0; // history diff ID ID2; 0: against the energizer now
     bool addressGiven = false;
     bool dryRun = false;
+    bool force = false;                  // config restore onto another energizer
+    bool networkAddressFromFile = false; // the file's or entry's BigNetworkAddress, not the energizer's
     QString linkFilter;     // history --link
     int limit = 0;          // history --limit; 0: all
     QString pin = QStringLiteral("407318");

@@ -46,6 +46,14 @@ int PushCommand::prepare(QString* reason)
             return ExitStatus::BadFile;
         }
         const HistoryEntry& e = entry.value;
+        if (e.link != linkName(m_request.settings) || m_request.addresses != QVector<int>{e.address}) {
+            const QString origin = QStringLiteral("history entry %1 was recorded from %2 address %3").arg(e.id).arg(e.link).arg(e.address);
+            if (!m_request.force) {
+                *reason = origin + QStringLiteral(", not from the energizer given; --force restores it there");
+                return ExitStatus::Usage;
+            }
+            std::fprintf(stderr, "energizer-cli: %s\n", qPrintable(origin));
+        }
         m_values = blockParams(e.block);
     } else {
         QDomDocument file;
@@ -53,6 +61,9 @@ int PushCommand::prepare(QString* reason)
             return ExitStatus::BadFile;
         m_values = documentParams(file);
     }
+    // Very likely each energizer's own address on a large network.
+    if (!m_request.networkAddressFromFile)
+        m_networkAddress = m_values.take(BigNetworkAddressParam);
     return ExitStatus::Done;
 }
 
@@ -136,7 +147,12 @@ void PushCommand::dryRunRead(int outcome, const QByteArray& reply)
         result(ExitStatus::BadFile, ConfigTransfer::writeText(ConfigTransfer::Outcome::Refused, badPins));
         return;
     }
-    const QStringList lines = configChangeLines(configChanges(current, block));
+    QStringList lines = configChangeLines(configChanges(current, block));
+    if (m_networkAddress.isValid() && m_networkAddress.toInt() != getParam(current, BigNetworkAddressParam).toInt())
+        lines << QStringLiteral("%1 %2 kept (not %3: --network-address-from-file writes it)")
+                     .arg(configParamPath(BigNetworkAddressParam))
+                     .arg(getParam(current, BigNetworkAddressParam).toInt())
+                     .arg(m_networkAddress.toInt());
     const bool many = m_stations.size() > 1;
     QByteArray out;
     if (many && lines.isEmpty())

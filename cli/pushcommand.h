@@ -38,6 +38,7 @@ private:
 
     HistoryKeeper& m_keeper;
     ParamValues m_values; // the file's or the entry's, stored onto each energizer's block
+    QVariant m_networkAddress; // theirs, when each energizer keeps its own
     QVector<Station*> m_stations;
     int m_at = -1;
     Station* m_station = nullptr;

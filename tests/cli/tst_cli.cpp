@@ -160,6 +160,7 @@ void TestCli::configWrite_data()
     QTest::newRow("PIN given") << QStringList{} << QStringList{"--pin", "407318"} << 0;
     QTest::newRow("wrong PIN") << QStringList{} << QStringList{"--pin", "407319"} << 4;
     QTest::newRow("PIN with a leading zero") << QStringList{} << QStringList{"--pin", "0407318"} << 4;
+    QTest::newRow("PIN from a file's first line") << QStringList{} << QStringList{"--pin-file", "@pin"} << 4;
     QTest::newRow("energizer drops writes") << QStringList{"--ignore-writes"} << QStringList{} << 5;
 }
 
@@ -181,6 +182,7 @@ void TestCli::configWrite()
                                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Configuration Company=\"Ravlin (Pty) Ltd\">\n"
                                    "<ZoneConfiguration1><FncAlmDelay value=\"9\"/></ZoneConfiguration1>\n"
                                    "<ZoneConfiguration2><FncHighPwrVltg value=\"7000\"/></ZoneConfiguration2></Configuration>\n");
+    pin.replaceInStrings(QStringLiteral("@pin"), writeFile(QStringLiteral("pin"), "407319\n407318\n"));
     const Run r = cli(link + QStringList{"config", "write", file} + pin);
     QCOMPARE(r.status, status);
     QCOMPARE(r.out.isEmpty(), status != 0);
