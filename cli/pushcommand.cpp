@@ -96,6 +96,7 @@ void PushCommand::next()
     m_pinRefused = false;
     m_keeper.setEnergizer(linkName(m_request.settings), m_station->address());
     m_transfer = new ConfigTransfer(*m_station, this);
+    m_transfer->setAnswerTimeoutMs(m_request.timeoutMs);
     if (m_request.dryRun) {
         connect(m_transfer, &ConfigTransfer::readFinished, this,
                 [this](ConfigTransfer::Outcome outcome, const QByteArray& reply) { dryRunRead(int(outcome), reply); });
@@ -133,7 +134,7 @@ void PushCommand::dryRunRead(int outcome, const QByteArray& reply)
 {
     ConfigBlock current{};
     if (ConfigTransfer::Outcome(outcome) != ConfigTransfer::Outcome::Done || !blockFromReply(reply, &current)) {
-        result(ExitStatus::NoLink, QStringLiteral("no reply from the energizer within %1 ms").arg(ConfigTransfer::AnswerTimeoutMs));
+        result(ExitStatus::NoLink, QStringLiteral("no reply from the energizer within %1 ms").arg(m_request.timeoutMs));
         return;
     }
     m_keeper.keep(HistoryKind::Read, current);
@@ -188,7 +189,7 @@ void PushCommand::pushed()
         break;
     case ConfigPush::Result::NoReply:
         result(ExitStatus::NoLink, QStringLiteral("no reply from the energizer within %1 ms; nothing written")
-                                       .arg(ConfigTransfer::AnswerTimeoutMs));
+                                       .arg(m_request.timeoutMs));
         break;
     case ConfigPush::Result::Refused:
         result(ExitStatus::BadFile, m_push->reason());

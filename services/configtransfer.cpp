@@ -5,6 +5,7 @@
 #include "link/station.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 
 ConfigTransfer::ConfigTransfer(Station& station, QObject* parent)
     : QObject(parent)
@@ -37,24 +38,43 @@ void ConfigTransfer::write(const ConfigBlock& block)
         finish(Outcome::NotSent, {});
         return;
     }
+    // Replies come in the order of the reads; those still owed answer reads
+    // sent before the write and cannot confirm it.
+    // A reply later than twice the answer time is not waited for.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    while (!m_readsSentAt.isEmpty() && m_readsSentAt.head() < now - 2 * m_answerMs)
+        m_readsSentAt.dequeue();
+    m_staleReads = m_readsSentAt.size();
+    m_lastBack.clear();
     m_mode = Mode::Settling;
     m_timer.start(SettleMs);
 }
 
+bool ConfigTransfer::requestConfig()
+{
+    if (!m_station.requestConfig())
+        return false;
+    m_readsSentAt.enqueue(QDateTime::currentMSecsSinceEpoch());
+    return true;
+}
+
 void ConfigTransfer::sendReadRequest()
 {
-    if (!m_station.requestConfig()) {
+    if (!requestConfig()) {
         finish(Outcome::NotSent, {});
         return;
     }
     m_mode = m_writing ? Mode::Verifying : Mode::Reading;
-    m_timer.start(AnswerTimeoutMs);
+    m_timer.start(m_answerMs);
 }
 
 void ConfigTransfer::timedOut()
 {
+    ConfigBlock back{};
     if (m_mode == Mode::Settling)
         sendReadRequest();
+    else if (m_mode == Mode::Verifying && blockFromReply(m_lastBack, &back))
+        finish(Outcome::Differs, m_lastBack, differingParams(m_sent, back));
     else if (m_mode != Mode::Idle)
         finish(Outcome::NoAnswer, {});
 }
@@ -65,11 +85,15 @@ void ConfigTransfer::requestTimedOut(quint8 command)
     if (command != Frame::CmdConfigRead || (m_mode != Mode::Reading && m_mode != Mode::Verifying))
         return;
     if (m_timer.remainingTime() > 0)
-        m_station.requestConfig();
+        requestConfig();
 }
 
 void ConfigTransfer::takeReply(const QByteArray& reply)
 {
+    const bool stale = m_staleReads > 0;
+    if (!m_readsSentAt.isEmpty())
+        m_readsSentAt.dequeue();
+    m_staleReads = qMax(0, m_staleReads - 1);
     if (m_mode != Mode::Reading && m_mode != Mode::Verifying)
         return;
     ConfigBlock back{};
@@ -80,6 +104,12 @@ void ConfigTransfer::takeReply(const QByteArray& reply)
         return;
     }
     const bool same = readBackMatches(m_sent, back);
+    if (!same && stale) {
+        // The reply the bus took for this read's may be an older read's: ask again.
+        m_lastBack = reply;
+        requestConfig();
+        return;
+    }
     finish(same ? Outcome::Done : Outcome::Differs, reply, same ? QStringList() : differingParams(m_sent, back));
 }
 

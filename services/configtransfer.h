@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QQueue>
 #include <QStringList>
 #include <QTimer>
 
@@ -31,6 +32,8 @@ public:
     explicit ConfigTransfer(Station& station, QObject* parent = nullptr);
 
     bool busy() const { return m_mode != Mode::Idle; }
+    // How long a read or a read-back is waited for (AnswerTimeoutMs unless set).
+    void setAnswerTimeoutMs(int ms) { m_answerMs = ms; }
     void read();
     void write(const ConfigBlock& block);
 
@@ -45,6 +48,7 @@ signals:
 
 private:
     enum class Mode { Idle, Reading, Settling, Verifying };
+    bool requestConfig();
     void sendReadRequest();
     void takeReply(const QByteArray& reply);
     void timedOut();
@@ -54,6 +58,10 @@ private:
     Station& m_station;
     Mode m_mode = Mode::Idle;
     bool m_writing = false;
+    int m_answerMs = AnswerTimeoutMs;
+    QQueue<qint64> m_readsSentAt; // config reads whose reply has not come, oldest first
+    int m_staleReads = 0;         // of those, the ones sent before the write
+    QByteArray m_lastBack;        // a differing read-back that may have been stale
     ConfigBlock m_sent{};
     QTimer m_timer;
 };
