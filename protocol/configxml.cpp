@@ -4,6 +4,8 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QDomNamedNodeMap>
 #include <QStringList>
 #include <QXmlStreamWriter>
@@ -200,5 +202,49 @@ bool loadConfigFile(const QString& path, QDomDocument& doc, QString* error)
         *error = QStringLiteral("%1: %2").arg(path, why);
         return false;
     }
+    return true;
+}
+
+namespace {
+
+// Unbuffered, so a short write (disk full) fails here with its reason:
+// QSaveFile::commit() does not notice when its own final flush falls short.
+bool writeAll(QFileDevice& file, const QByteArray& data)
+{
+    for (qint64 done = 0; done < data.size();) {
+        const qint64 n = file.write(data.constData() + done, data.size() - done);
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+} // namespace
+
+bool saveConfigFile(const QString& path, const QByteArray& text, QString* error)
+{
+    const QFileInfo target(path);
+    const auto fail = [&](const QString& why) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, why);
+        return false;
+    };
+    if (target.exists() && !target.isFile()) {
+        // Replaced by a plain file, /dev/null would be gone for everyone.
+        if (target.isDir())
+            return fail(QStringLiteral("it is a folder"));
+        QFile special(path);
+        if (!special.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !writeAll(special, text))
+            return fail(special.errorString());
+        return true;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fail(file.errorString());
+    // An existing file keeps its permissions; a new one is the owner's alone.
+    if (!target.exists() && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        return fail(file.errorString());
+    if (!writeAll(file, text) || !file.commit())
+        return fail(file.errorString());
     return true;
 }

@@ -36,6 +36,11 @@ QString configDocumentProblem(const QDomDocument& doc);
 // Parses file bytes and checks that they are a configuration; on failure
 // returns false with the reason in *error and leaves doc untouched.
 bool parseConfigFile(const QByteArray& data, QDomDocument& doc, QString* error = nullptr);
+// Writes a configuration's text to path, the one way every front end saves
+// one. A regular file is replaced atomically and a new one created 0600 (it
+// holds PINs); a FIFO or a device is written in place, never replaced;
+// anything else is refused. False with the reason (naming the file).
+bool saveConfigFile(const QString& path, const QByteArray& text, QString* error);
 // Reads and parses the file at path; the reason names the file.
 bool loadConfigFile(const QString& path, QDomDocument& doc, QString* error);
 // The values of the parameters the document holds, PINs as text, the rest

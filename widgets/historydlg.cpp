@@ -10,7 +10,6 @@
 #include "services/configtransfer.h"
 
 #include <QFileDialog>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -277,9 +276,9 @@ void HistoryDlg::exportEntry()
     const QString path = askSaveFileName(entry.id);
     if (path.isEmpty())
         return;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(configToXml(entry.block)) < 0 || !file.commit()) {
-        showStatus(tr("Entry #%1 not exported: %2").arg(entry.id).arg(file.errorString()), false);
+    QString error;
+    if (!saveConfigFile(path, configToXml(entry.block), &error)) {
+        showStatus(tr("Entry #%1 not exported: %2").arg(entry.id).arg(error), false);
         return;
     }
     showStatus(tr("Entry #%1 exported to %2").arg(entry.id).arg(path), true);

@@ -2,7 +2,12 @@
 
 #include <QFile>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(ConfigBlock)
 
@@ -179,6 +184,30 @@ private slots:
         QVERIFY(!error.isEmpty());
         QVERIFY(!configFromXml(xml, block)); // no error sink
         QVERIFY(block == before);
+    }
+
+    // A new file is the owner's alone (it holds PINs); a FIFO (or a device
+    // such as /dev/null) is written in place, never replaced by a plain file.
+    void saveKeepsWhatTheTargetIs()
+    {
+        QTemporaryDir dir;
+        const QByteArray text = defaultFile();
+        QString error;
+        const QString fresh = dir.filePath(QStringLiteral("new.xml"));
+        QVERIFY2(saveConfigFile(fresh, text, &error), qPrintable(error));
+        struct stat st {};
+        QVERIFY(stat(QFile::encodeName(fresh).constData(), &st) == 0);
+        QCOMPARE(st.st_mode & 0777, mode_t(0600));
+
+        const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("fifo")));
+        QCOMPARE(mkfifo(fifo.constData(), 0600), 0);
+        const int reader = open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+        QVERIFY2(saveConfigFile(QFile::decodeName(fifo), text, &error), qPrintable(error));
+        QByteArray got(text.size() + 1, '\0');
+        QCOMPARE(int(read(reader, got.data(), size_t(got.size()))), text.size());
+        close(reader);
+        QVERIFY(stat(fifo.constData(), &st) == 0 && S_ISFIFO(st.st_mode));
     }
 };
 
