@@ -721,6 +721,10 @@
 <context>
     <name>HistoryDlg</name>
     <message>
+        <source>sent</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Configuration history</source>
         <translation type="unfinished"></translation>
     </message>

@@ -721,6 +721,10 @@
 <context>
     <name>HistoryDlg</name>
     <message>
+        <source>sent</source>
+        <translation>gesendet</translation>
+    </message>
+    <message>
         <source>Configuration history</source>
         <translation>Konfigurationsverlauf</translation>
     </message>

@@ -28,6 +28,8 @@ QString kindText(HistoryKind kind)
         return HistoryDlg::tr("written");
     case HistoryKind::Restored:
         return HistoryDlg::tr("restored");
+    case HistoryKind::Sent:
+        return HistoryDlg::tr("sent");
     }
     return {};
 }
