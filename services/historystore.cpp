@@ -158,8 +158,13 @@ QString HistoryStore::open(int busyTimeoutMs)
     if (m_path.isEmpty())
         return tr("no history file given");
     const QFileInfo info(m_path);
+    // A link would make its target, whatever it is, a database of the mode SQLite picks.
+    if (info.isSymLink())
+        return tr("history file %1 is a symbolic link (to %2); give the file itself").arg(m_path, info.symLinkTarget());
     if (info.isDir())
         return tr("history file %1 is a folder, not a file").arg(m_path);
+    if (info.exists() && !info.isFile())
+        return tr("history file %1 is not a regular file").arg(m_path);
     const QString folderProblem = makeFolders(info.absolutePath());
     if (!folderProblem.isEmpty())
         return folderProblem;
@@ -167,7 +172,7 @@ QString HistoryStore::open(int busyTimeoutMs)
     // Created here rather than by SQLite so that it is 0600 from the start;
     // SQLite gives its -wal and -shm files the same mode.
     const QByteArray local = QFile::encodeName(m_path);
-    const int fd = ::open(local.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const int fd = ::open(local.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd >= 0) {
         ::fchmod(fd, 0600);
         ::close(fd);

@@ -219,6 +219,10 @@ private slots:
         QSqlDatabase::removeDatabase(QStringLiteral("newer"));
         QTest::newRow("newer schema") << newer << "schema version 7, newer than the 2" << false;
 
+        const QString dangling = file("dangling.sqlite");
+        QVERIFY(QFile::link(file("nowhere"), dangling));
+        QTest::newRow("dangling symbolic link") << dangling << "is a symbolic link" << false;
+
         const QString plain = file("plain");
         QFile p(plain);
         QVERIFY(p.open(QIODevice::WriteOnly));
