@@ -66,8 +66,10 @@ void ConfigPush::confirm()
     if (m_step != Step::Preview)
         return;
     m_step = Step::Writing;
-    // Kept before it goes out: a write cut off before its read-back is on record.
-    m_keeper.keep(HistoryKind::Sent, m_target);
+    // Kept before it goes out: a write cut off before its read-back is on
+    // record. A block the transfer refuses never goes out.
+    if (pinsNotDigits(m_target).isEmpty())
+        m_keeper.keep(HistoryKind::Sent, m_target);
     m_transfer.write(m_target);
 }
 
