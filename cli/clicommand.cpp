@@ -3,7 +3,7 @@
 #include "cli/exitstatus.h"
 #include "cli/linkstarter.h"
 
-#include <QSaveFile>
+#include "protocol/configxml.h"
 
 #include <cstdio>
 
@@ -92,12 +92,7 @@ bool writeOutput(const QByteArray& data, const QString& file, QString* error)
         std::fwrite(data.constData(), 1, static_cast<std::size_t>(data.size()), stdout);
         return std::fflush(stdout) == 0;
     }
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly) || out.write(data) != data.size() || !out.commit()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(file, out.errorString());
-        return false;
-    }
-    return true;
+    return saveConfigFile(file, data, error);
 }
 
 #include "moc_clicommand.cpp"

@@ -13,6 +13,7 @@
 #include "protocol/settingsfile.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QSerialPort>
@@ -68,6 +69,26 @@ bool toInt(const QString& text, int min, int max, int* out)
     if (!ok || value < min || value > max)
         return false;
     *out = static_cast<int>(value);
+    return true;
+}
+
+// The PIN on the first line of a regular file, or of standard input for an
+// empty path; a FIFO or device could hold the tool for ever.
+bool readPinLine(const QString& path, QString* pin, QString* error)
+{
+    QFile file(path);
+    const bool regular = path.isEmpty() || QFileInfo(path).isFile();
+    const bool opened = regular && (path.isEmpty() ? file.open(stdin, QIODevice::ReadOnly) : file.open(QIODevice::ReadOnly));
+    if (opened)
+        *pin = QString::fromUtf8(file.readLine(64)).trimmed();
+    if (!opened || pin->isEmpty()) {
+        *error = QStringLiteral("cannot read the PIN from %1: %2")
+                     .arg(path.isEmpty() ? QStringLiteral("standard input") : path,
+                          !regular ? QStringLiteral("not a regular file")
+                          : opened ? QStringLiteral("no PIN on its first line")
+                                   : file.errorString());
+        return false;
+    }
     return true;
 }
 
@@ -278,7 +299,12 @@ const OptionSpec Options[] = {
      }},
     {"output", "FILE", OptionSpec::Command, nullptr,
      [](const auto& v, auto& r) { return set(r.outputFile, v) + unless(!v.isEmpty(), QStringLiteral("--output needs a file name")); }},
-    {"pin", "PIN", OptionSpec::Command, nullptr, [](const auto& v, auto& r) { return set(r.pin, v); }},
+    {"pin", "PIN|-", OptionSpec::Command, nullptr, [](const auto& v, auto& r) { return set(r.pin, v); }},
+    {"pin-file", "FILE", OptionSpec::Command, nullptr,
+     [](const auto& v, auto& r) { return set(r.pinFile, v) + unless(!v.isEmpty(), QStringLiteral("--pin-file needs a file name")); }},
+    {"force", nullptr, OptionSpec::Command, nullptr, [](const auto&, auto& r) { return set(r.force, true); }},
+    {"network-address-from-file", nullptr, OptionSpec::Command, nullptr,
+     [](const auto&, auto& r) { return set(r.networkAddressFromFile, true); }},
     {"dry-run", nullptr, OptionSpec::Command, nullptr, [](const auto&, auto& r) { return set(r.dryRun, true); }},
     {"link", "L", OptionSpec::Command, nullptr, [](const auto& v, auto& r) { return set(r.linkFilter, v); }},
     {"limit", "K", OptionSpec::Command, nullptr,
@@ -342,7 +368,7 @@ const CommandSpec Commands[] = {
      "Group/Name energizer-value file-value\n"
      "(read, show and diff keep the block in the history)",
      make<ConfigCommand>},
-    {"config write", "FILE", "pin dry-run", A::List, CommandSpec::KeepsHistory,
+    {"config write", "FILE", "pin pin-file dry-run network-address-from-file", A::List, CommandSpec::KeepsHistory,
      "reads the configuration and keeps it as backup, then\n"
      "writes FILE's values onto it, reads it back and keeps\n"
      "the verified block as written; the energizer's installer\n"
@@ -350,10 +376,17 @@ const CommandSpec Commands[] = {
      "the backup and the restore command. With a list: each\n"
      "address in turn, one line each (\"address N: ...\"), exit\n"
      "with the highest status (5, then 4, then 3). --dry-run:\n"
-     "the parameters that would change, nothing written",
+     "the parameters that would change, nothing written.\n"
+     "--pin - reads the PIN from standard input, --pin-file\n"
+     "from a file's first line (not shown by ps). Each\n"
+     "energizer keeps its own Network/BigNetworkAddress unless\n"
+     "--network-address-from-file is given",
      make<PushCommand>},
-    {"config restore", "ID", "pin dry-run", A::List, CommandSpec::KeepsHistory,
-     "writes history entry ID back, as config write does a file", make<PushCommand>},
+    {"config restore", "ID", "pin pin-file dry-run network-address-from-file force", A::List, CommandSpec::KeepsHistory,
+     "writes history entry ID back, as config write does a file;\n"
+     "an entry recorded from another link or address needs\n"
+     "--force (exit 2 without)",
+     make<PushCommand>},
     {"history list", "", "link address limit", A::One, CommandSpec::KeepsHistory | CommandSpec::NoLink | CommandSpec::Default,
      "entries newest first, tab-separated: id, time, link,\n"
      "address, kind, user, parameters changed against the\n"
@@ -488,6 +521,14 @@ ParseOutcome takeOptions(const Given& given, CliRequest& request)
     }
     if (request.scanFrom > request.scanTo)
         return usageError(QStringLiteral("--from %1 is above --to %2").arg(request.scanFrom).arg(request.scanTo));
+    if (!request.pinFile.isEmpty() && given.isSet(QCommandLineOption(QStringLiteral("pin"), {}, QStringLiteral("PIN"))))
+        return usageError(QStringLiteral("give --pin or --pin-file, not both"));
+    // Not on the command line, where every user's ps shows it.
+    if (request.pin == QLatin1String("-") || !request.pinFile.isEmpty()) {
+        QString error;
+        if (!readPinLine(request.pinFile, &request.pin, &error))
+            return {ParseOutcome::Error, ExitStatus::BadFile, error};
+    }
     if (c.addresses == A::Range && request.addressGiven)
         return usageError(QStringLiteral("%1 takes --from and --to, not --address").arg(displayName(c)));
     if (c.addresses == A::One && request.addresses.size() > 1)

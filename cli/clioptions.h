@@ -55,6 +55,9 @@ struct CliRequest
     qint64 secondEntryId = 0; // history diff ID ID2; 0: against the energizer now
     bool addressGiven = false;
     bool dryRun = false;
+    bool force = false;                  // config restore onto another energizer
+    QString pinFile;                     // --pin-file
+    bool networkAddressFromFile = false; // the file's or entry's BigNetworkAddress, not the energizer's
     QString linkFilter;     // history --link
     int limit = 0;          // history --limit; 0: all
     QString pin = QStringLiteral("407318");

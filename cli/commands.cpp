@@ -159,7 +159,8 @@ void ConfigCommand::blockRead(ConfigTransfer::Outcome outcome, const QByteArray&
         m_transfer->read();
         return;
     }
-    const ConfigBlock block = toConfigBlock(reply);
+    ConfigBlock block{};
+    blockFromReply(reply, &block); // a read is Done with a whole block only
     m_keeper.keep(HistoryKind::Read, block);
     report(block);
 }
@@ -178,8 +179,7 @@ void ConfigCommand::report(const ConfigBlock& block)
     } else if (sub == QLatin1String("show")) {
         succeed(m_request.json ? configShowJson(block) : configShowText(block));
     } else {
-        ConfigBlock fromFile = block;
-        applyConfigDocument(m_file, fromFile);
+        const ConfigBlock fromFile = applyParams(block, documentParams(m_file));
         const QByteArray lines = configDiffText(block, fromFile, paramsInDocument(m_file));
         succeed(lines, lines.isEmpty() ? ExitStatus::Done : ExitStatus::Differences);
     }

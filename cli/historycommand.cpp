@@ -98,7 +98,8 @@ void HistoryCommand::blockRead(ConfigTransfer::Outcome outcome, const QByteArray
         m_transfer->read();
         return;
     }
-    const ConfigBlock now = toConfigBlock(reply);
+    ConfigBlock now{};
+    blockFromReply(reply, &now); // a read is Done with a whole block only
     m_keeper.keep(HistoryKind::Read, now);
     // As config diff: the energizer's value first.
     diff(now, m_entry.block);

@@ -107,10 +107,3 @@ QByteArray configDiffText(const ConfigBlock& before, const ConfigBlock& after, c
     return text;
 }
 
-ConfigBlock toConfigBlock(const QByteArray& reply)
-{
-    ConfigBlock block{};
-    for (int i = 0; i < ConfigBlockSize && i < reply.size(); ++i)
-        block[static_cast<std::size_t>(i)] = static_cast<quint8>(reply.at(i));
-    return block;
-}

@@ -32,4 +32,3 @@ QByteArray configShowJson(const ConfigBlock& block);
 // config diff, history diff: the differing parameters' lines (configChangeLine), each ending in a newline.
 QByteArray configDiffText(const ConfigBlock& before, const ConfigBlock& after, const QVector<int>& params);
 
-ConfigBlock toConfigBlock(const QByteArray& reply);

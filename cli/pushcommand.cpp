@@ -45,10 +45,26 @@ int PushCommand::prepare(QString* reason)
             *reason = entry.error;
             return ExitStatus::BadFile;
         }
-        m_stored = entry.value.block;
-        return ExitStatus::Done;
+        const HistoryEntry& e = entry.value;
+        if (e.link != m_request.link.name() || m_request.addresses != QVector<int>{e.address}) {
+            const QString origin = QStringLiteral("history entry %1 was recorded from %2 address %3").arg(e.id).arg(e.link).arg(e.address);
+            if (!m_request.force) {
+                *reason = origin + QStringLiteral(", not from the energizer given; --force restores it there");
+                return ExitStatus::Usage;
+            }
+            std::fprintf(stderr, "energizer-cli: %s\n", qPrintable(origin));
+        }
+        m_values = blockParams(e.block);
+    } else {
+        QDomDocument file;
+        if (!loadConfigFile(m_request.file, file, reason))
+            return ExitStatus::BadFile;
+        m_values = documentParams(file);
     }
-    return loadConfigFile(m_request.file, m_file, reason) ? ExitStatus::Done : ExitStatus::BadFile;
+    // Very likely each energizer's own address on a large network.
+    if (!m_request.networkAddressFromFile)
+        m_networkAddress = m_values.take(BigNetworkAddressParam);
+    return ExitStatus::Done;
 }
 
 void PushCommand::run()
@@ -59,11 +75,7 @@ void PushCommand::run()
 
 ConfigBlock PushCommand::target(const ConfigBlock& current) const
 {
-    if (m_request.subcommand == QLatin1String("restore"))
-        return m_stored;
-    ConfigBlock block = current;
-    applyConfigDocument(m_file, block);
-    return block;
+    return applyParams(current, m_values);
 }
 
 void PushCommand::next()
@@ -84,6 +96,7 @@ void PushCommand::next()
     m_pinRefused = false;
     m_keeper.setEnergizer(m_request.link.name(), m_station->address());
     m_transfer = new ConfigTransfer(*m_station, this);
+    m_transfer->setAnswerTimeoutMs(m_request.timeoutMs);
     if (m_request.dryRun) {
         connect(m_transfer, &ConfigTransfer::readFinished, this,
                 [this](ConfigTransfer::Outcome outcome, const QByteArray& reply) { dryRunRead(int(outcome), reply); });
@@ -121,7 +134,7 @@ void PushCommand::dryRunRead(int outcome, const QByteArray& reply)
 {
     ConfigBlock current{};
     if (ConfigTransfer::Outcome(outcome) != ConfigTransfer::Outcome::Done || !blockFromReply(reply, &current)) {
-        result(ExitStatus::NoLink, QStringLiteral("no reply from the energizer within %1 ms").arg(ConfigTransfer::AnswerTimeoutMs));
+        result(ExitStatus::NoLink, QStringLiteral("no reply from the energizer within %1 ms").arg(m_request.timeoutMs));
         return;
     }
     m_keeper.keep(HistoryKind::Read, current);
@@ -129,7 +142,18 @@ void PushCommand::dryRunRead(int outcome, const QByteArray& reply)
         result(ExitStatus::PinMismatch, pinMismatch());
         return;
     }
-    const QStringList lines = configChangeLines(configChanges(current, target(current)));
+    const ConfigBlock block = target(current);
+    const QStringList badPins = pinsNotDigits(block);
+    if (!badPins.isEmpty()) {
+        result(ExitStatus::BadFile, ConfigTransfer::writeText(ConfigTransfer::Outcome::Refused, badPins));
+        return;
+    }
+    QStringList lines = configChangeLines(configChanges(current, block));
+    if (m_networkAddress.isValid() && m_networkAddress.toInt() != getParam(current, BigNetworkAddressParam).toInt())
+        lines << QStringLiteral("%1 %2 kept (not %3: --network-address-from-file writes it)")
+                     .arg(configParamPath(BigNetworkAddressParam))
+                     .arg(getParam(current, BigNetworkAddressParam).toInt())
+                     .arg(m_networkAddress.toInt());
     const bool many = m_stations.size() > 1;
     QByteArray out;
     if (many && lines.isEmpty())
@@ -165,7 +189,10 @@ void PushCommand::pushed()
         break;
     case ConfigPush::Result::NoReply:
         result(ExitStatus::NoLink, QStringLiteral("no reply from the energizer within %1 ms; nothing written")
-                                       .arg(ConfigTransfer::AnswerTimeoutMs));
+                                       .arg(m_request.timeoutMs));
+        break;
+    case ConfigPush::Result::Refused:
+        result(ExitStatus::BadFile, m_push->reason());
         break;
     case ConfigPush::Result::NotConfirmed:
         result(ExitStatus::NotConfirmed, m_push->reason() + restoreHint(m_push->backupId()));

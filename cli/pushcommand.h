@@ -3,7 +3,6 @@
 #include "cli/clicommand.h"
 #include "protocol/configrecord.h"
 
-#include <QDomDocument>
 #include <QStringList>
 #include <QVector>
 
@@ -38,8 +37,8 @@ private:
     void finishAll();
 
     HistoryKeeper& m_keeper;
-    QDomDocument m_file;         // write: the parameters it sets
-    ConfigBlock m_stored{};      // restore: the entry's block
+    ParamValues m_values; // the file's or the entry's, stored onto each energizer's block
+    QVariant m_networkAddress; // theirs, when each energizer keeps its own
     QVector<Station*> m_stations;
     int m_at = -1;
     Station* m_station = nullptr;

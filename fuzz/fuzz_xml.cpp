@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
 
-    ConfigBlock again;
+    ConfigBlock again{};
     if (!configFromXml(configToXml(block), again))
         std::abort();
     for (int index = 0; index < ParamCount; ++index) {

@@ -2,12 +2,6 @@
 
 #include "protocol/configxml.h"
 
-QString configParamPath(int index)
-{
-    const ParamInfo* info = paramInfo(index);
-    return QLatin1String(info->group) + QLatin1Char('/') + QLatin1String(info->name);
-}
-
 QString configParamValue(const ConfigBlock& block, int index)
 {
     const QVariant value = getParam(block, index);

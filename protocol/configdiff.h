@@ -17,8 +17,6 @@ struct ParamChange
     QString after;  // the second block's value
 };
 
-// "ZoneConfiguration1/FncAlmDelay": both zone groups use the same names.
-QString configParamPath(int index);
 // A parameter's value as the saved file holds it: PINs as text, the rest as integers.
 QString configParamValue(const ConfigBlock& block, int index);
 // All 74 parameter indices in file order.

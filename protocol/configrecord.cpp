@@ -209,7 +209,7 @@ QVariant getParam(const ConfigBlock& block, int index)
     case ParamKind::Field:
         return static_cast<int>((byte >> info->bit) & ((1u << info->width) - 1u));
     case ParamKind::Voltage:
-        return byte * 170.0;
+        return byte * double(VoltsPerStep);
     case ParamKind::CapVoltage:
         return byte * 3.9;
     case ParamKind::Pin:
@@ -232,7 +232,7 @@ void setParam(ConfigBlock& block, int index, const QVariant& value)
         writeBits(byte, info->bit, info->width, static_cast<unsigned int>(toInt(value)));
         break;
     case ParamKind::Voltage:
-        byte = static_cast<quint8>(roundToLow32(toDouble(value) / 170.0));
+        byte = static_cast<quint8>(roundToLow32(toDouble(value) / VoltsPerStep));
         break;
     case ParamKind::CapVoltage:
         byte = static_cast<quint8>(roundToLow32(toDouble(value) / 3.9));
@@ -241,6 +241,49 @@ void setParam(ConfigBlock& block, int index, const QVariant& value)
         writePin(block, *info, value.toString());
         break;
     }
+}
+
+ConfigBlock applyParams(ConfigBlock base, const ParamValues& values)
+{
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        setParam(base, it.key(), it.value());
+    return base;
+}
+
+ParamValues blockParams(const ConfigBlock& block)
+{
+    ParamValues values;
+    const QStringList unreadable = pinsNotDigits(block);
+    for (int i = 0; i < ParamCount; ++i) {
+        if (!unreadable.contains(configParamPath(i)))
+            values.insert(i, getParam(block, i));
+    }
+    return values;
+}
+
+bool blockFromReply(const QByteArray& reply, ConfigBlock* block)
+{
+    if (reply.size() < ConfigBlockSize)
+        return false;
+    std::copy(reply.cbegin(), reply.cbegin() + ConfigBlockSize, block->begin());
+    return true;
+}
+
+QString configParamPath(int index)
+{
+    const ParamInfo* info = paramInfo(index);
+    return QLatin1String(info->group) + QLatin1Char('/') + QLatin1String(info->name);
+}
+
+QStringList pinsNotDigits(const ConfigBlock& block)
+{
+    QStringList names;
+    for (int i = 0; i < ParamCount; ++i) {
+        // A nibble above 9 reads as two characters.
+        if (params[i].kind == ParamKind::Pin && getParam(block, i).toString().size() != params[i].width)
+            names << configParamPath(i);
+    }
+    return names;
 }
 
 bool installerPinMatches(const ConfigBlock& block, const QString& pin)

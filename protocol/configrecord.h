@@ -2,6 +2,8 @@
 
 #include "protocol/frames.h"
 
+#include <QMap>
+#include <QStringList>
 #include <QVariant>
 
 // The energizer's 52-byte configuration block and its 74 indexed parameters.
@@ -18,6 +20,9 @@ struct ParamInfo
     int width;         // bits of a field, digits of a PIN, 8 for voltages
     ParamKind kind;
 };
+
+// A Voltage parameter's byte counts steps of this many volts.
+constexpr int VoltsPerStep = 170;
 
 // nullptr for an index outside 0..73.
 const ParamInfo* paramInfo(int index);
@@ -43,7 +48,27 @@ constexpr int zoneParam(int zone, ZoneParam param)
     return (zone == 2 ? Zone2FirstParam : Zone1FirstParam) + static_cast<int>(param);
 }
 
+// Parameter values by index, as a file, a history entry or the dialogs'
+// widgets give them.
+using ParamValues = QMap<int, QVariant>;
+// The one way from values to a block: each value stored onto base; every
+// parameter values lacks, and every bit no parameter covers, keeps base's.
+ConfigBlock applyParams(ConfigBlock base, const ParamValues& values);
+// Every parameter of block, but a PIN that is not all digits: its text
+// ("15" for a 0xF nibble) would be stored back as other digits.
+ParamValues blockParams(const ConfigBlock& block);
+
+// A reply's first 52 bytes as a block; false, block untouched, for a shorter one.
+bool blockFromReply(const QByteArray& reply, ConfigBlock* block);
+
+// "ZoneConfiguration1/FncAlmDelay": both zone groups use the same names.
+QString configParamPath(int index);
+
 constexpr int InstallerPinParam = 20;
+constexpr int BigNetworkAddressParam = 71;
+// "Group/Name" of every PIN of block that is not all decimal digits (an
+// energizer without a PIN holds 0xF nibbles); such a block is never written.
+QStringList pinsNotDigits(const ConfigBlock& block);
 // The one rule that lets a tool change an energizer's configuration: the
 // block's installer PIN, as text, equals the PIN given, exactly.
 bool installerPinMatches(const ConfigBlock& block, const QString& pin);

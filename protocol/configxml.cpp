@@ -4,6 +4,8 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QDomNamedNodeMap>
 #include <QStringList>
 #include <QXmlStreamWriter>
@@ -112,25 +114,7 @@ QDomElement paramElement(const QDomElement& root, const XmlGroup& group, int ind
         .firstChildElement(QString::fromLatin1(paramInfo(index)->name));
 }
 
-void storeParamText(ConfigBlock& block, int index, const QString& text)
-{
-    if (isPin(index))
-        setParam(block, index, text);
-    else
-        setParam(block, index, text.toInt(nullptr, 10));
-}
-
 } // namespace
-
-void readConfigDocument(const QDomDocument& doc, ConfigBlock& block)
-{
-    block = defaultConfigBlock();
-    const QDomElement root = doc.documentElement();
-    for (const XmlGroup& group : xmlGroups()) {
-        for (int index : group.params)
-            storeParamText(block, index, paramElement(root, group, index).attribute(QStringLiteral("value")));
-    }
-}
 
 QVector<int> paramsInDocument(const QDomDocument& doc)
 {
@@ -181,16 +165,20 @@ bool parseConfigFile(const QByteArray& data, QDomDocument& doc, QString* error)
     return true;
 }
 
-void applyConfigDocument(const QDomDocument& doc, ConfigBlock& block)
+ParamValues documentParams(const QDomDocument& doc)
 {
+    ParamValues values;
     const QDomElement root = doc.documentElement();
     for (const XmlGroup& group : xmlGroups()) {
         for (int index : group.params) {
             const QDomElement element = paramElement(root, group, index);
-            if (!element.isNull())
-                storeParamText(block, index, element.attribute(QStringLiteral("value")));
+            if (element.isNull())
+                continue;
+            const QString text = element.attribute(QStringLiteral("value"));
+            values.insert(index, isPin(index) ? QVariant(text) : QVariant(text.toInt(nullptr, 10)));
         }
     }
+    return values;
 }
 
 bool configFromXml(const QByteArray& data, ConfigBlock& block, QString* error)
@@ -198,7 +186,7 @@ bool configFromXml(const QByteArray& data, ConfigBlock& block, QString* error)
     QDomDocument doc;
     if (!parseConfigFile(data, doc, error))
         return false;
-    readConfigDocument(doc, block);
+    block = applyParams(block, documentParams(doc));
     return true;
 }
 
@@ -214,5 +202,49 @@ bool loadConfigFile(const QString& path, QDomDocument& doc, QString* error)
         *error = QStringLiteral("%1: %2").arg(path, why);
         return false;
     }
+    return true;
+}
+
+namespace {
+
+// Unbuffered, so a short write (disk full) fails here with its reason:
+// QSaveFile::commit() does not notice when its own final flush falls short.
+bool writeAll(QFileDevice& file, const QByteArray& data)
+{
+    for (qint64 done = 0; done < data.size();) {
+        const qint64 n = file.write(data.constData() + done, data.size() - done);
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+} // namespace
+
+bool saveConfigFile(const QString& path, const QByteArray& text, QString* error)
+{
+    const QFileInfo target(path);
+    const auto fail = [&](const QString& why) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, why);
+        return false;
+    };
+    if (target.exists() && !target.isFile()) {
+        // Replaced by a plain file, /dev/null would be gone for everyone.
+        if (target.isDir())
+            return fail(QStringLiteral("it is a folder"));
+        QFile special(path);
+        if (!special.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !writeAll(special, text))
+            return fail(special.errorString());
+        return true;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fail(file.errorString());
+    // An existing file keeps its permissions; a new one is the owner's alone.
+    if (!target.exists() && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        return fail(file.errorString());
+    if (!writeAll(file, text) || !file.commit())
+        return fail(file.errorString());
     return true;
 }

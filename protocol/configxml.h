@@ -28,8 +28,6 @@ void writeElement(QXmlStreamWriter& writer, const QDomElement& element);
 QByteArray documentText(const QDomDocument& doc);
 QByteArray configToXml(const ConfigBlock& block);
 
-// Reads a parsed document into block, starting from the default block.
-void readConfigDocument(const QDomDocument& doc, ConfigBlock& block);
 // Parameter indices the document has an element for, in file order.
 QVector<int> paramsInDocument(const QDomDocument& doc);
 // Why a parsed document is no configuration (its root is not Configuration,
@@ -38,11 +36,17 @@ QString configDocumentProblem(const QDomDocument& doc);
 // Parses file bytes and checks that they are a configuration; on failure
 // returns false with the reason in *error and leaves doc untouched.
 bool parseConfigFile(const QByteArray& data, QDomDocument& doc, QString* error = nullptr);
+// Writes a configuration's text to path, the one way every front end saves
+// one. A regular file is replaced atomically and a new one created 0600 (it
+// holds PINs); a FIFO or a device is written in place, never replaced;
+// anything else is refused. False with the reason (naming the file).
+bool saveConfigFile(const QString& path, const QByteArray& text, QString* error);
 // Reads and parses the file at path; the reason names the file.
 bool loadConfigFile(const QString& path, QDomDocument& doc, QString* error);
-// Stores the values of the parameters the document holds into block, as
-// loading would convert them; every other bit keeps its value.
-void applyConfigDocument(const QDomDocument& doc, ConfigBlock& block);
-// Parses file bytes into block (from the default block); refuses malformed
-// XML and documents that are no configuration, leaving block untouched.
+// The values of the parameters the document holds, PINs as text, the rest
+// as integers; applyParams() stores them onto a block.
+ParamValues documentParams(const QDomDocument& doc);
+// Parses file bytes and stores the parameters they hold onto block (the
+// others keep block's values); refuses malformed XML and documents that are
+// no configuration, leaving block untouched.
 bool configFromXml(const QByteArray& data, ConfigBlock& block, QString* error = nullptr);

@@ -1,6 +1,6 @@
 // Saves PNGs of the main window, the scope, the connection settings dialog, the three
-// tabs of the configuration dialog and the advanced options dialog, as a user
-// sees them, for the README. Run through scripts/grab-screens.
+// tabs of the configuration dialog, a file of one parameter loaded into it and the
+// advanced options dialog, as a user sees them, for the README. Run through scripts/grab-screens.
 #include "app/mainwindow.h"
 #include "widgets/configdlg.h"
 #include "widgets/writepreviewdlg.h"
@@ -8,9 +8,11 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <functional>
@@ -56,6 +58,8 @@ int main(int argc, char* argv[])
     auto* settings = window.findChild<SettingsDlg*>();
     auto* tabs = config->findChild<QTabWidget*>(QStringLiteral("tabWidget"));
     QWidget* advanced = nullptr;
+    QTemporaryDir files;
+    const QString oneParameter = files.filePath(QStringLiteral("alarm-delay.xml"));
 
     // "address N": the main window set to energizer N on a line with several.
     if (args.value(3) == QLatin1String("address")) {
@@ -113,6 +117,18 @@ int main(int argc, char* argv[])
         },
         [] {}, // read back and confirmed by now
         [&] { save(config, "config-written.png"); },
+        [&] {
+            // A file that holds one parameter: the dialog says so and keeps the rest.
+            QFile file(oneParameter);
+            ok = file.open(QIODevice::WriteOnly)
+                && file.write("<Configuration><ZoneConfiguration1><FncAlmDelay value=\"5\"/></ZoneConfiguration1>"
+                              "</Configuration>\n") > 0
+                && ok;
+            file.close();
+            config->askOpenFileName = [&] { return oneParameter; };
+            config->loadFromFile();
+        },
+        [&] { save(config, "load-one-parameter.png"); },
         [&] {
             auto* button = config->findChild<QPushButton*>(QStringLiteral("btnShowAdvOptions"));
             QMetaObject::invokeMethod(button, "click", Qt::QueuedConnection);

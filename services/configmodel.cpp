@@ -16,10 +16,8 @@ void ConfigModel::setBlock(const ConfigBlock& block)
 
 bool ConfigModel::setReply(const QByteArray& reply)
 {
-    if (reply.size() < ConfigBlockSize)
+    if (!blockFromReply(reply, &m_block))
         return false;
-    for (int i = 0; i < ConfigBlockSize; ++i)
-        m_block[static_cast<std::size_t>(i)] = static_cast<quint8>(reply.at(i));
     m_received = true;
     emit changed();
     return true;

@@ -66,6 +66,10 @@ void ConfigPush::confirm()
     if (m_step != Step::Preview)
         return;
     m_step = Step::Writing;
+    // Kept before it goes out: a write cut off before its read-back is on
+    // record. A block the transfer refuses never goes out.
+    if (pinsNotDigits(m_target).isEmpty())
+        m_keeper.keep(HistoryKind::Sent, m_target);
     m_transfer.write(m_target);
 }
 
@@ -96,12 +100,16 @@ void ConfigPush::takeWrite(int outcome, const QStringList& differing)
             Qt::QueuedConnection);
         return;
     }
+    if (result == ConfigTransfer::Outcome::NotSent || result == ConfigTransfer::Outcome::Refused) {
+        finish(result == ConfigTransfer::Outcome::NotSent ? Result::NoReply : Result::Refused, text);
+        return;
+    }
     // Something may have reached the energizer: say where the old block is.
     const QString reason = text;
-    if (result != ConfigTransfer::Outcome::NotSent && m_backupId > 0)
+    if (m_backupId > 0)
         text += QLatin1Char(' ')
             + tr("Backup #%1 can be restored from Configuration → History.").arg(m_backupId);
-    finish(result == ConfigTransfer::Outcome::NotSent ? Result::NoReply : Result::NotConfirmed, reason, text);
+    finish(Result::NotConfirmed, reason, text);
 }
 
 void ConfigPush::finish(Result result, const QString& reason, const QString& text)

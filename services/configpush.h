@@ -25,7 +25,7 @@ public:
     ConfigPush(ConfigTransfer& transfer, Station& station, HistoryKeeper& keeper, QObject* parent = nullptr);
 
     // How a finished push ended.
-    enum class Result { Written, NoReply, Cancelled, NotConfirmed };
+    enum class Result { Written, NoReply, Cancelled, NotConfirmed, Refused };
     // The block to write, made from the one the backup read found (a file
     // that sets some parameters keeps the others).
     using MakeTarget = std::function<ConfigBlock(const ConfigBlock& current)>;

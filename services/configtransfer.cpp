@@ -5,6 +5,7 @@
 #include "link/station.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 
 ConfigTransfer::ConfigTransfer(Station& station, QObject* parent)
     : QObject(parent)
@@ -27,28 +28,53 @@ void ConfigTransfer::write(const ConfigBlock& block)
 {
     m_writing = true;
     m_sent = block;
+    // An energizer given a PIN it cannot show locks its installer out.
+    const QStringList badPins = pinsNotDigits(block);
+    if (!badPins.isEmpty()) {
+        finish(Outcome::Refused, {}, badPins);
+        return;
+    }
     if (!m_station.send(configWriteFrame(m_station.address(), block))) {
         finish(Outcome::NotSent, {});
         return;
     }
+    // Replies come in the order of the reads; those still owed answer reads
+    // sent before the write and cannot confirm it.
+    // A reply later than twice the answer time is not waited for.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    while (!m_readsSentAt.isEmpty() && m_readsSentAt.head() < now - 2 * m_answerMs)
+        m_readsSentAt.dequeue();
+    m_staleReads = m_readsSentAt.size();
+    m_lastBack.clear();
     m_mode = Mode::Settling;
     m_timer.start(SettleMs);
 }
 
+bool ConfigTransfer::requestConfig()
+{
+    if (!m_station.requestConfig())
+        return false;
+    m_readsSentAt.enqueue(QDateTime::currentMSecsSinceEpoch());
+    return true;
+}
+
 void ConfigTransfer::sendReadRequest()
 {
-    if (!m_station.requestConfig()) {
+    if (!requestConfig()) {
         finish(Outcome::NotSent, {});
         return;
     }
     m_mode = m_writing ? Mode::Verifying : Mode::Reading;
-    m_timer.start(AnswerTimeoutMs);
+    m_timer.start(m_answerMs);
 }
 
 void ConfigTransfer::timedOut()
 {
+    ConfigBlock back{};
     if (m_mode == Mode::Settling)
         sendReadRequest();
+    else if (m_mode == Mode::Verifying && blockFromReply(m_lastBack, &back))
+        finish(Outcome::Differs, m_lastBack, differingParams(m_sent, back));
     else if (m_mode != Mode::Idle)
         finish(Outcome::NoAnswer, {});
 }
@@ -59,23 +85,31 @@ void ConfigTransfer::requestTimedOut(quint8 command)
     if (command != Frame::CmdConfigRead || (m_mode != Mode::Reading && m_mode != Mode::Verifying))
         return;
     if (m_timer.remainingTime() > 0)
-        m_station.requestConfig();
+        requestConfig();
 }
 
 void ConfigTransfer::takeReply(const QByteArray& reply)
 {
+    const bool stale = m_staleReads > 0;
+    if (!m_readsSentAt.isEmpty())
+        m_readsSentAt.dequeue();
+    m_staleReads = qMax(0, m_staleReads - 1);
     if (m_mode != Mode::Reading && m_mode != Mode::Verifying)
         return;
-    if (reply.size() < ConfigBlockSize)
+    ConfigBlock back{};
+    if (!blockFromReply(reply, &back))
         return;
     if (m_mode == Mode::Reading) {
         finish(Outcome::Done, reply);
         return;
     }
-    ConfigBlock back{};
-    for (int i = 0; i < ConfigBlockSize; ++i)
-        back[static_cast<std::size_t>(i)] = static_cast<quint8>(reply.at(i));
     const bool same = readBackMatches(m_sent, back);
+    if (!same && stale) {
+        // The reply the bus took for this read's may be an older read's: ask again.
+        m_lastBack = reply;
+        requestConfig();
+        return;
+    }
     finish(same ? Outcome::Done : Outcome::Differs, reply, same ? QStringList() : differingParams(m_sent, back));
 }
 
@@ -112,6 +146,8 @@ QString ConfigTransfer::writeText(Outcome outcome, const QStringList& differing)
     case Outcome::NoAnswer:
         return tr("Configuration write not confirmed: no answer from the energizer within %1 s")
             .arg(AnswerTimeoutMs / 1000);
+    case Outcome::Refused:
+        return tr("Configuration not written: %1 is not all decimal digits").arg(differing.join(QStringLiteral(", ")));
     case Outcome::Differs:
         if (differing.isEmpty())
             return tr("Configuration write not confirmed: the energizer holds other bytes than were sent");
@@ -125,10 +161,8 @@ QStringList differingParams(const ConfigBlock& a, const ConfigBlock& b)
 {
     QStringList names;
     for (int i = 0; i < ParamCount; ++i) {
-        if (getParam(a, i) != getParam(b, i)) {
-            const ParamInfo* info = paramInfo(i);
-            names << QLatin1String(info->group) + QLatin1Char('/') + QLatin1String(info->name);
-        }
+        if (getParam(a, i) != getParam(b, i))
+            names << configParamPath(i);
     }
     return names;
 }

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QQueue>
 #include <QStringList>
 #include <QTimer>
 
@@ -20,6 +21,7 @@ public:
         NotSent,  // the link was down, nothing went out
         NoAnswer, // no configuration reply within AnswerTimeoutMs
         Differs,  // write: the read-back holds other values
+        Refused,  // write: a PIN of the block is not all digits; nothing sent
     };
     Q_ENUM(Outcome)
 
@@ -30,10 +32,13 @@ public:
     explicit ConfigTransfer(Station& station, QObject* parent = nullptr);
 
     bool busy() const { return m_mode != Mode::Idle; }
+    // How long a read or a read-back is waited for (AnswerTimeoutMs unless set).
+    void setAnswerTimeoutMs(int ms) { m_answerMs = ms; }
     void read();
     void write(const ConfigBlock& block);
 
-    // The installer's one-line account of a finished read or write.
+    // The installer's one-line account of a finished read or write;
+    // differing names the parameters that differ, or for Refused the PINs.
     static QString readText(Outcome outcome);
     static QString writeText(Outcome outcome, const QStringList& differing);
 
@@ -43,6 +48,7 @@ signals:
 
 private:
     enum class Mode { Idle, Reading, Settling, Verifying };
+    bool requestConfig();
     void sendReadRequest();
     void takeReply(const QByteArray& reply);
     void timedOut();
@@ -52,6 +58,10 @@ private:
     Station& m_station;
     Mode m_mode = Mode::Idle;
     bool m_writing = false;
+    int m_answerMs = AnswerTimeoutMs;
+    QQueue<qint64> m_readsSentAt; // config reads whose reply has not come, oldest first
+    int m_staleReads = 0;         // of those, the ones sent before the write
+    QByteArray m_lastBack;        // a differing read-back that may have been stale
     ConfigBlock m_sent{};
     QTimer m_timer;
 };

@@ -38,13 +38,4 @@ void HistoryKeeper::fail(const QString& reason)
     emit unavailable(reason);
 }
 
-bool blockFromReply(const QByteArray& reply, ConfigBlock* block)
-{
-    if (reply.size() < ConfigBlockSize)
-        return false;
-    for (int i = 0; i < ConfigBlockSize; ++i)
-        (*block)[static_cast<std::size_t>(i)] = static_cast<quint8>(reply.at(i));
-    return true;
-}
-
 #include "moc_historykeeper.cpp"

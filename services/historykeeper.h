@@ -39,6 +39,3 @@ private:
     QString m_problem;
     bool m_told = false;
 };
-
-// A reply's first 52 bytes as a block; false for a shorter one.
-bool blockFromReply(const QByteArray& reply, ConfigBlock* block);

@@ -1,5 +1,7 @@
 #include "services/historystore.h"
 
+#include "protocol/configrecord.h"
+
 #include "services/historylog.h"
 
 #include <QDir>
@@ -11,6 +13,7 @@
 #include <QThread>
 
 #include <cerrno>
+#include <iterator>
 #include <cstring>
 #include <fcntl.h>
 #include <pwd.h>
@@ -19,7 +22,8 @@
 
 namespace {
 
-const char* const KindNames[] = {"read", "backup", "written", "restored"};
+// Indexed by HistoryKind; stored as these names.
+const char* const KindNames[] = {"read", "backup", "written", "restored", "sent"};
 
 const char EntryColumns[] = "e.id, e.time, e.seen_again, e.link, e.address, e.kind, e.user, e.host, e.block";
 
@@ -72,7 +76,7 @@ QString historyKindName(HistoryKind kind)
 
 bool historyKindFromName(const QString& name, HistoryKind* kind)
 {
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < int(std::size(KindNames)); ++i) {
         if (name == QLatin1String(KindNames[i])) {
             *kind = static_cast<HistoryKind>(i);
             return true;
@@ -154,8 +158,13 @@ QString HistoryStore::open(int busyTimeoutMs)
     if (m_path.isEmpty())
         return tr("no history file given");
     const QFileInfo info(m_path);
+    // A link would make its target, whatever it is, a database of the mode SQLite picks.
+    if (info.isSymLink())
+        return tr("history file %1 is a symbolic link (to %2); give the file itself").arg(m_path, info.symLinkTarget());
     if (info.isDir())
         return tr("history file %1 is a folder, not a file").arg(m_path);
+    if (info.exists() && !info.isFile())
+        return tr("history file %1 is not a regular file").arg(m_path);
     const QString folderProblem = makeFolders(info.absolutePath());
     if (!folderProblem.isEmpty())
         return folderProblem;
@@ -163,7 +172,7 @@ QString HistoryStore::open(int busyTimeoutMs)
     // Created here rather than by SQLite so that it is 0600 from the start;
     // SQLite gives its -wal and -shm files the same mode.
     const QByteArray local = QFile::encodeName(m_path);
-    const int fd = ::open(local.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const int fd = ::open(local.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd >= 0) {
         ::fchmod(fd, 0600);
         ::close(fd);
@@ -240,22 +249,29 @@ QString HistoryStore::migrate()
         return abandon(query);
     const int version = query.value(0).toInt();
     query.finish();
+    const QString table = QStringLiteral("CREATE TABLE %1 ("
+                                         " id INTEGER PRIMARY KEY,"
+                                         " time TEXT NOT NULL,"
+                                         " seen_again TEXT,"
+                                         " link TEXT NOT NULL,"
+                                         " address INTEGER NOT NULL CHECK (address BETWEEN 0 AND 63),"
+                                         " kind TEXT NOT NULL CHECK (kind IN ('read', 'backup', 'written', 'restored', 'sent')),"
+                                         " user TEXT NOT NULL,"
+                                         " host TEXT NOT NULL,"
+                                         " block BLOB NOT NULL)");
+    QStringList statements;
     if (version == 0) {
-        const QStringList statements = {
-            QStringLiteral("CREATE TABLE IF NOT EXISTS entries ("
-                           " id INTEGER PRIMARY KEY,"
-                           " time TEXT NOT NULL,"
-                           " seen_again TEXT,"
-                           " link TEXT NOT NULL,"
-                           " address INTEGER NOT NULL CHECK (address BETWEEN 0 AND 63),"
-                           " kind TEXT NOT NULL CHECK (kind IN ('read', 'backup', 'written', 'restored')),"
-                           " user TEXT NOT NULL,"
-                           " host TEXT NOT NULL,"
-                           " block BLOB NOT NULL)"),
-            // The latest entry of one energizer, and its list, without a scan.
-            QStringLiteral("CREATE INDEX IF NOT EXISTS entries_energizer ON entries (link, address, id)"),
-            QStringLiteral("PRAGMA user_version = %1").arg(SchemaVersion),
-        };
+        statements << table.arg(QLatin1String("entries"));
+    } else if (version == 1) {
+        // Version 1 knew no 'sent'; SQLite changes a CHECK only by copying the table.
+        statements << table.arg(QLatin1String("entries_new"))
+                   << QStringLiteral("INSERT INTO entries_new SELECT id, time, seen_again, link, address, kind, user, host, block FROM entries")
+                   << QStringLiteral("DROP TABLE entries") << QStringLiteral("ALTER TABLE entries_new RENAME TO entries");
+    }
+    if (!statements.isEmpty()) {
+        // The latest entry of one energizer, and its list, without a scan.
+        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS entries_energizer ON entries (link, address, id)")
+                   << QStringLiteral("PRAGMA user_version = %1").arg(SchemaVersion);
         for (const QString& statement : statements) {
             if (!query.exec(statement))
                 return abandon(query);
@@ -289,17 +305,33 @@ HistoryResult<qint64> HistoryStore::add(const QString& link, int address, Histor
 
     const QByteArray bytes = blockBytes(block);
     const QString now = timeText(QDateTime::currentDateTimeUtc());
-    query.prepare(QStringLiteral("SELECT id, block FROM entries WHERE link = ? AND address = ? ORDER BY id DESC LIMIT 1"));
+    query.prepare(QStringLiteral("SELECT id, block, kind FROM entries WHERE link = ? AND address = ? ORDER BY id DESC LIMIT 1"));
     query.addBindValue(link);
     query.addBindValue(address);
     if (!query.exec())
         return abandon(query);
     qint64 id = 0;
-    if (query.next() && query.value(1).toByteArray() == bytes)
-        id = query.value(0).toLongLong();
+    bool confirmsSent = false;
+    if (query.next()) {
+        // The block sent, now verified (the bytes a read-back compares): the
+        // entry becomes written or restored, with the block as read back.
+        ConfigBlock sent{};
+        confirmsSent = query.value(2).toString() == historyKindName(HistoryKind::Sent)
+            && (kind == HistoryKind::Written || kind == HistoryKind::Restored)
+            && toBlock(query.value(1).toByteArray(), &sent) && readBackMatches(sent, block);
+        if (confirmsSent || query.value(1).toByteArray() == bytes)
+            id = query.value(0).toLongLong();
+    }
     query.finish();
 
-    if (id != 0) {
+    if (confirmsSent) {
+        query.prepare(QStringLiteral("UPDATE entries SET kind = ?, block = ? WHERE id = ?"));
+        query.addBindValue(historyKindName(kind));
+        query.addBindValue(bytes);
+        query.addBindValue(id);
+        if (!query.exec())
+            return abandon(query);
+    } else if (id != 0) {
         query.prepare(QStringLiteral("UPDATE entries SET seen_again = ? WHERE id = ?"));
         query.addBindValue(now);
         query.addBindValue(id);

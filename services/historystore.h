@@ -37,9 +37,10 @@ class QSqlError;
 // (never a made-up id) and the store stays available. One connection per
 // instance, used from the thread that made it.
 
-enum class HistoryKind { Read, Backup, Written, Restored };
+// Sent: on its way, not yet verified (a write cut off stays so).
+enum class HistoryKind { Read, Backup, Written, Restored, Sent };
 
-// "read", "backup", "written", "restored".
+// "read", "backup", "written", "restored", "sent".
 QString historyKindName(HistoryKind kind);
 // False for any other text.
 bool historyKindFromName(const QString& name, HistoryKind* kind);
@@ -83,7 +84,7 @@ class HistoryStore
 {
     Q_DECLARE_TR_FUNCTIONS(HistoryStore)
 public:
-    static constexpr int SchemaVersion = 1;
+    static constexpr int SchemaVersion = 2; // 2 added the kind 'sent'
     static constexpr int DefaultBusyTimeoutMs = 5000;
 
     // $XDG_DATA_HOME/energizer-configurator/history.sqlite, by default

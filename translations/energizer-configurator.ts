@@ -147,6 +147,10 @@
 <context>
     <name>ConfigDlg</name>
     <message>
+        <source>%1 holds %2 of the %3 parameters; the others keep their values</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Dialog</source>
         <translation type="unfinished"></translation>
     </message>
@@ -576,6 +580,10 @@
 <context>
     <name>ConfigTransfer</name>
     <message>
+        <source>Configuration not written: %1 is not all decimal digits</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Configuration read from energizer</source>
         <translation type="unfinished"></translation>
     </message>
@@ -712,6 +720,10 @@
 </context>
 <context>
     <name>HistoryDlg</name>
+    <message>
+        <source>sent</source>
+        <translation type="unfinished"></translation>
+    </message>
     <message>
         <source>Configuration history</source>
         <translation type="unfinished"></translation>

@@ -86,6 +86,18 @@ AdvOptionsDlg::AdvOptionsDlg(ConfigModel& model, const QString& buttonStyle, QWi
             label->setMinimumWidth(twoLineWidth(label->fontMetrics(), label->text()));
     }
 
+    // The block stores volts in steps of 170 V: offer only the steps inside each range.
+    for (int number : {1, 2}) {
+        for (QSpinBox* volts : zone(number).volts) {
+            volts->setRange((volts->minimum() + VoltsPerStep - 1) / VoltsPerStep * VoltsPerStep,
+                            volts->maximum() / VoltsPerStep * VoltsPerStep);
+            volts->setSingleStep(VoltsPerStep);
+            connect(volts, &QSpinBox::editingFinished, volts, [volts] {
+                volts->setValue(qRound(volts->value() / double(VoltsPerStep)) * VoltsPerStep);
+            });
+        }
+    }
+
     ui->spnDaySirenReArm->setMaximum(MaxRearmMinutes / MinutesPerDay);
     connect(ui->spnDaySirenReArm, QOverload<int>::of(&QSpinBox::valueChanged), this, &AdvOptionsDlg::limitRearmTime);
     limitRearmTime(ui->spnDaySirenReArm->value());
@@ -155,37 +167,37 @@ void AdvOptionsDlg::updateUi()
 
 void AdvOptionsDlg::updateRecord()
 {
-    ConfigBlock block = m_model.block();
-    setParam(block, 23, secondsAfterMidnight(ui->teSirenOn->time()));
-    setParam(block, 24, secondsAfterMidnight(ui->teSirenOff->time()));
+    ParamValues values;
+    values.insert(23, secondsAfterMidnight(ui->teSirenOn->time()));
+    values.insert(24, secondsAfterMidnight(ui->teSirenOff->time()));
 
     const QTime rearm = ui->teSirenReArm->time();
     const int units = (ui->spnDaySirenReArm->value() * MinutesPerDay + rearm.hour() * 60 + rearm.minute())
                       * UnitsPerMinute;
-    setParam(block, RearmHighParam, units / 256);
-    setParam(block, RearmLowParam, units % 256);
+    values.insert(RearmHighParam, units / 256);
+    values.insert(RearmLowParam, units % 256);
 
-    setParam(block, 27, ui->spnEventsBeforeRearm->value());
+    values.insert(27, ui->spnEventsBeforeRearm->value());
 
     // A group without a checked button keeps the stored value.
-    const auto storeChoice = [&block](const ChoiceButtons& buttons, int param, int first = 0) {
+    const auto storeChoice = [&values](const ChoiceButtons& buttons, int param, int first = 0) {
         const int value = checkedChoice(buttons, first);
         if (value >= 0)
-            setParam(block, param, value);
+            values.insert(param, value);
     };
     for (int number : {1, 2}) {
         const Zone z = zone(number);
-        setParam(block, z.param(30), z.interferenceAlarm->isChecked());
-        setParam(block, z.param(32), z.storageCap->value());
-        setParam(block, z.param(33), z.alarmDelay->value());
-        setParam(block, z.param(35), z.arcingThreshold->value());
-        setParam(block, z.param(36), z.arcingFilter->value());
-        setParam(block, z.param(37), z.releaseFilter->value());
+        values.insert(z.param(30), z.interferenceAlarm->isChecked());
+        values.insert(z.param(32), z.storageCap->value());
+        values.insert(z.param(33), z.alarmDelay->value());
+        values.insert(z.param(35), z.arcingThreshold->value());
+        values.insert(z.param(36), z.arcingFilter->value());
+        values.insert(z.param(37), z.releaseFilter->value());
         for (int i = 0; i < 5; ++i)
-            setParam(block, z.param(40 + i), z.volts[i]->value());
+            values.insert(z.param(40 + i), z.volts[i]->value());
         storeChoice(z.conditionLevel, z.param(34), 3);
         storeChoice(z.stateAtPowerOn, z.param(39));
         storeChoice(z.controlMethod, z.param(38));
     }
-    m_model.setBlock(block);
+    m_model.setBlock(applyParams(m_model.block(), values));
 }

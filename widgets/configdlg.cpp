@@ -216,45 +216,45 @@ void ConfigDlg::updateUi()
 
 void ConfigDlg::updateRecord()
 {
-    ConfigBlock block = m_model.block();
+    ParamValues values;
     for (const Binding& b : bindings) {
         switch (b.kind) {
         case Binding::Direct:
-            setParam(block, b.param, static_cast<QCheckBox*>(b.widget)->isChecked());
+            values.insert(b.param, static_cast<QCheckBox*>(b.widget)->isChecked());
             break;
         case Binding::Inverted:
-            setParam(block, b.param, !static_cast<QCheckBox*>(b.widget)->isChecked());
+            values.insert(b.param, !static_cast<QCheckBox*>(b.widget)->isChecked());
             break;
         case Binding::Choice:
         case Binding::AnyNonZero: {
             // No checked button: the parameter keeps its value.
             const int value = checkedChoice(b.buttons);
             if (value >= 0)
-                setParam(block, b.param, value);
+                values.insert(b.param, value);
             break;
         }
         case Binding::Spin:
-            setParam(block, b.param, static_cast<QSpinBox*>(b.widget)->value());
+            values.insert(b.param, static_cast<QSpinBox*>(b.widget)->value());
             break;
         case Binding::Text: {
             // A PIN with nibbles above 9 does not fit the edit ("15" takes
             // two places), so only a PIN the user typed is written.
             auto* edit = static_cast<QLineEdit*>(b.widget);
             if (edit->isModified())
-                setParam(block, b.param, edit->text());
+                values.insert(b.param, edit->text());
             break;
         }
         case Binding::Combo: {
             // No current item (a value outside the list): keep the stored value.
             const int index = static_cast<QComboBox*>(b.widget)->currentIndex();
             if (index >= 0)
-                setParam(block, b.param, index);
+                values.insert(b.param, index);
             break;
         }
         }
     }
     m_storing = true;
-    m_model.setBlock(block);
+    m_model.setBlock(applyParams(m_model.block(), values));
     m_storing = false;
 }
 

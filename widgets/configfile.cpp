@@ -10,25 +10,8 @@
 #include <QDomDocument>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
-#include <QSaveFile>
-
-namespace {
-
-// Unbuffered, so a short write (disk full) fails here with its reason:
-// QSaveFile::commit() does not notice when its own final flush falls short.
-bool writeAll(QSaveFile& file, const QByteArray& data)
-{
-    for (qint64 done = 0; done < data.size();) {
-        const qint64 n = file.write(data.constData() + done, data.size() - done);
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
-
-} // namespace
 
 QString ConfigDlg::chooseSaveFileName(QWidget* parent)
 {
@@ -61,10 +44,9 @@ void ConfigDlg::writeToFile()
         fileName += QLatin1String(".xml");
 
     // The previous file stays as it was until the new one is complete.
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !writeAll(file, documentText(*domDocument))
-        || !file.commit()) {
-        QMessageBox::warning(this, tr("File writting error"), file.errorString());
+    QString error;
+    if (!saveConfigFile(fileName, documentText(*domDocument), &error)) {
+        QMessageBox::warning(this, tr("File writting error"), error);
         return;
     }
     showFileInTitle();
@@ -93,8 +75,13 @@ void ConfigDlg::loadFromFile()
     *domDocument = loaded;
     showFileInTitle();
 
-    // Parameters the file leaves out take their defaults.
-    ConfigBlock block = defaultConfigBlock();
-    readConfigDocument(*domDocument, block);
-    m_model.setBlock(block);
+    // Parameters the file leaves out keep the dialog's values: the PINs
+    // above all, which a file without them must not lock out.
+    const ParamValues values = documentParams(loaded);
+    m_model.setBlock(applyParams(m_model.block(), values));
+    showExchange(tr("%1 holds %2 of the %3 parameters; the others keep their values")
+                     .arg(QFileInfo(chosen).fileName())
+                     .arg(values.size())
+                     .arg(ParamCount),
+                 true);
 }

@@ -10,7 +10,6 @@
 #include "services/configtransfer.h"
 
 #include <QFileDialog>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -29,6 +28,8 @@ QString kindText(HistoryKind kind)
         return HistoryDlg::tr("written");
     case HistoryKind::Restored:
         return HistoryDlg::tr("restored");
+    case HistoryKind::Sent:
+        return HistoryDlg::tr("sent");
     }
     return {};
 }
@@ -277,9 +278,9 @@ void HistoryDlg::exportEntry()
     const QString path = askSaveFileName(entry.id);
     if (path.isEmpty())
         return;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(configToXml(entry.block)) < 0 || !file.commit()) {
-        showStatus(tr("Entry #%1 not exported: %2").arg(entry.id).arg(file.errorString()), false);
+    QString error;
+    if (!saveConfigFile(path, configToXml(entry.block), &error)) {
+        showStatus(tr("Entry #%1 not exported: %2").arg(entry.id).arg(error), false);
         return;
     }
     showStatus(tr("Entry #%1 exported to %2").arg(entry.id).arg(path), true);

@@ -163,7 +163,10 @@ void TestCli::configWrite_data()
     QTest::newRow("PIN given") << QStringList{} << QStringList{"--pin", "407318"} << 0;
     QTest::newRow("wrong PIN") << QStringList{} << QStringList{"--pin", "407319"} << 4;
     QTest::newRow("PIN with a leading zero") << QStringList{} << QStringList{"--pin", "0407318"} << 4;
+    QTest::newRow("PIN from a file's first line") << QStringList{} << QStringList{"--pin-file", "@pin"} << 4;
     QTest::newRow("energizer drops writes") << QStringList{"--ignore-writes"} << QStringList{} << 5;
+    // Every reply later than the bus waits: the read-back is one that answers a read sent after the write.
+    QTest::newRow("slow link") << QStringList{"--delay", "800"} << QStringList{} << 0;
 }
 
 // A file holding two parameters changes those and nothing else of the block,
@@ -184,6 +187,7 @@ void TestCli::configWrite()
                                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Configuration Company=\"Ravlin (Pty) Ltd\">\n"
                                    "<ZoneConfiguration1><FncAlmDelay value=\"9\"/></ZoneConfiguration1>\n"
                                    "<ZoneConfiguration2><FncHighPwrVltg value=\"7000\"/></ZoneConfiguration2></Configuration>\n");
+    pin.replaceInStrings(QStringLiteral("@pin"), writeFile(QStringLiteral("pin"), "407319\n407318\n"));
     const Run r = cli(link + QStringList{"config", "write", file} + pin);
     QCOMPARE(r.status, status);
     QCOMPARE(r.out.isEmpty(), status != 0);

@@ -49,7 +49,8 @@ void TestCliHistory::initTestCase()
     m_partial = writeFile(QStringLiteral("partial.xml"),
                           "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Configuration Company=\"Ravlin (Pty) Ltd\">\n"
                           "<ZoneConfiguration1><FncAlmDelay value=\"9\"/></ZoneConfiguration1>\n"
-                          "<ZoneConfiguration2><FncHighPwrVltg value=\"7000\"/></ZoneConfiguration2></Configuration>\n");
+                          "<ZoneConfiguration2><FncHighPwrVltg value=\"7000\"/></ZoneConfiguration2>\n"
+                          "<Network><BigNetworkAddress value=\"9\"/></Network></Configuration>\n");
     QVERIFY(!m_partial.isEmpty());
 }
 
@@ -125,6 +126,11 @@ void TestCliHistory::writeThenRestore()
     QCOMPARE(diff.status, 1);
     QCOMPARE(diff.out, QByteArray("ZoneConfiguration1/FncAlmDelay 3 9\nZoneConfiguration2/FncHighPwrVltg 8160 6970\n"));
 
+    // Onto another energizer only when asked, and saying where it came from.
+    const Run elsewhere = cli(link + QStringList{"--address", "2", "config", "restore", backup.at(0)});
+    QCOMPARE(elsewhere.status, 2);
+    QVERIFY2(elsewhere.err.contains("was recorded from " + backup.at(2) + " address 1,"), elsewhere.err.constData());
+
     const Run restore = cli(link + QStringList{"config", "restore", backup.at(0)});
     QCOMPARE(restore.status, 0);
     QCOMPARE(sim.block(), original);
@@ -143,7 +149,8 @@ void TestCliHistory::unconfirmedWriteNamesBackup()
     QVERIFY2(write.err.contains("history entry 1: energizer-cli --udp " + link.at(1).toUtf8() + " --history "
                                 + m_history.toUtf8() + " --address 1 config restore 1\n"),
              write.err.constData());
-    QCOMPARE(entries(), QStringList{"backup 1"});
+    // Sent is on record though never verified, as a write cut off would be.
+    QCOMPARE(entries(), (QStringList{"sent 1", "backup 1"}));
 }
 
 // Three processes at once, each keeping entries of another energizer.
@@ -240,6 +247,7 @@ void TestCliHistory::shortEntryRefused()
 
 // Five on one line: 3 holds another PIN, 5 is silent. The dry run writes
 // nothing; the write reaches each of the others, its own line for each.
+// Each keeps its own large-network address, and the dry run says so.
 void TestCliHistory::writeToList()
 {
     ConfigBlock other = defaultConfigBlock();
@@ -253,9 +261,10 @@ void TestCliHistory::writeToList()
     const Run dry = cli(write + QStringList{"--dry-run"});
     QCOMPARE(dry.status, 4);
     QVERIFY2(dry.out.startsWith("address 1: ZoneConfiguration1/FncAlmDelay 3 9\naddress 1: ZoneConfiguration2/FncHighPwrVltg 8160 6970\n"
+                                "address 1: Network/BigNetworkAddress 1 kept (not 9: --network-address-from-file writes it)\n"
                                 "address 2: "),
              dry.out.constData());
-    QCOMPARE(dry.out.count('\n'), 6);
+    QCOMPARE(dry.out.count('\n'), 9);
     QCOMPARE(sim.block().size(), ConfigBlockSize);
     QCOMPARE(sim.count(QStringLiteral("RX"), QStringLiteral("01 01 04")), 0);
 

@@ -311,6 +311,8 @@ void TestEnergizerLink::configWrite_data()
                                 << "Configuration write not confirmed: the energizer holds other values for Network/BigNetworkAddress";
     QTest::newRow("no answer") << QStringList{"--udp", "0", "--silent-after", "1"} << "udp" << int(O::NoAnswer)
                                << "Configuration write not confirmed: no answer from the energizer within 2 s";
+    QTest::newRow("PIN not digits") << QStringList{"--udp", "0"} << "udp" << int(O::Refused)
+                                    << "Configuration not written: Options/MasterPIN is not all decimal digits";
     QTest::newRow("link down") << QStringList{} << "tcp" << int(O::NotSent)
                                << "Configuration not written: the link to the energizer is not connected";
 }
@@ -343,6 +345,8 @@ void TestEnergizerLink::configWrite()
         std::copy(reply.begin() + 3, reply.begin() + 51, block.begin() + 3);
     }
     setParam(block, 71, getParam(block, 71).toInt() == 33 ? 34 : 33); // in byte 50, the last one compared
+    if (outcome == int(ConfigTransfer::Outcome::Refused))
+        block[11] = 0xF1; // master PIN "15.." : the energizer would show no PIN the installer can type
     QSignalSpy written(&transfer, &ConfigTransfer::writeFinished);
     transfer.write(block);
     QTRY_COMPARE_WITH_TIMEOUT(written.size(), 1, 4000);

@@ -2,7 +2,12 @@
 
 #include <QFile>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(ConfigBlock)
 
@@ -37,9 +42,9 @@ ConfigBlock randomBlock(quint32 seed)
 }
 
 // What no parameter holds comes from the default block.
-void compareUnaddressed(const ConfigBlock& block)
+// Bits no parameter covers keep the base's values.
+void compareUnaddressed(const ConfigBlock& block, const ConfigBlock& defaults)
 {
-    const ConfigBlock defaults = defaultConfigBlock();
     for (int i : {0, 1, 2, 3, 4, 5, 9, 39, 51})
         QCOMPARE(block[i], defaults[i]);
     QCOMPARE(block[23] & 0x98, defaults[23] & 0x98);
@@ -92,18 +97,19 @@ private slots:
         const QByteArray text = configToXml(block);
         ConfigBlock loaded;
         loaded.fill(0xAB);
+        const ConfigBlock base = loaded;
         QString error;
         QVERIFY2(configFromXml(text, loaded, &error), qPrintable(error));
         for (int index = 0; index < ParamCount; ++index)
             QCOMPARE(getParam(loaded, index), getParam(block, index));
-        compareUnaddressed(loaded);
+        compareUnaddressed(loaded, base);
         QCOMPARE(configToXml(loaded), text);
     }
 
     void oddFiles_data()
     {
         QTest::addColumn<QByteArray>("xml");
-        QTest::addColumn<bool>("sparse"); // false: start from the default file's values
+        QTest::addColumn<bool>("sparse"); // false: start from the default file's values, true: from the base's
         QTest::addColumn<QVariantMap>("expected"); // parameter index -> value
 
         const QByteArray base = defaultFile();
@@ -112,7 +118,7 @@ private slots:
         noNetwork += "</Configuration>\n";
 
         QTest::newRow("no Network group") << noNetwork << false
-                                          << QVariantMap{{"70", 0}, {"71", 0}, {"72", 0}, {"73", 0}};
+                                          << QVariantMap{{"70", 1}, {"71", 26}, {"72", 10}, {"73", 2}};
         edited("negative into 3 bits", "FncControlMethod value=\"1\"", "FncControlMethod value=\"-1\"", {{"38", 7}});
         edited("beyond int range", "AlarmOnTime value=\"120\"", "AlarmOnTime value=\"4294967416\"", {{"23", 0}});
         edited("attribute missing", "BigNetworkAddress value=\"1\"", "BigNetworkAddress other=\"1\"", {{"71", 0}});
@@ -123,7 +129,7 @@ private slots:
                "<LCD2 value=\"0\"/><LCD2 value=\"9\"/><Unknown value=\"3\"/>");
         edited("first group of a name wins", "  <Inputs>",
                "  <Network><BigNetworkAddress value=\"9\"/></Network>\n  <Inputs>",
-               {{"70", 0}, {"71", 9}, {"72", 0}, {"73", 0}});
+               {{"70", 1}, {"71", 9}, {"72", 10}, {"73", 2}});
 
         QTest::newRow("single value, text and comments around")
             << QByteArray("<?xml version='1.0'?><!-- saved --><Configuration>text<Inputs><!-- x -->"
@@ -139,19 +145,18 @@ private slots:
 
         ConfigBlock block;
         block.fill(0x5A);
+        const ConfigBlock base = block;
         QString error;
         QVERIFY2(configFromXml(xml, block, &error), qPrintable(error));
         for (int index = 0; index < ParamCount; ++index) {
-            // A parameter the file lacks reads 0, its PIN digits 0xF.
-            QVariant want = !sparse ? getParam(defaultConfigBlock(), index)
-                            : index == 20 ? QStringLiteral("151515151515")
-                            : index < 20 || index > 22 ? QVariant(0) : QStringLiteral("15151515");
+            // A parameter the file lacks keeps the base's value.
+            QVariant want = getParam(sparse ? base : defaultConfigBlock(), index);
             want = expected.value(QString::number(index), want);
             const QVariant got = getParam(block, index);
             QVERIFY2(got.toDouble() == want.toDouble() && got.toString() == want.toString(),
                      qPrintable(QStringLiteral("%1: %2 != %3").arg(index).arg(got.toString(), want.toString())));
         }
-        compareUnaddressed(block);
+        compareUnaddressed(block, base);
     }
 
     void malformed_data()
@@ -179,6 +184,30 @@ private slots:
         QVERIFY(!error.isEmpty());
         QVERIFY(!configFromXml(xml, block)); // no error sink
         QVERIFY(block == before);
+    }
+
+    // A new file is the owner's alone (it holds PINs); a FIFO (or a device
+    // such as /dev/null) is written in place, never replaced by a plain file.
+    void saveKeepsWhatTheTargetIs()
+    {
+        QTemporaryDir dir;
+        const QByteArray text = defaultFile();
+        QString error;
+        const QString fresh = dir.filePath(QStringLiteral("new.xml"));
+        QVERIFY2(saveConfigFile(fresh, text, &error), qPrintable(error));
+        struct stat st {};
+        QVERIFY(stat(QFile::encodeName(fresh).constData(), &st) == 0);
+        QCOMPARE(st.st_mode & 0777, mode_t(0600));
+
+        const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("fifo")));
+        QCOMPARE(mkfifo(fifo.constData(), 0600), 0);
+        const int reader = open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+        QVERIFY2(saveConfigFile(QFile::decodeName(fifo), text, &error), qPrintable(error));
+        QByteArray got(text.size() + 1, '\0');
+        QCOMPARE(int(read(reader, got.data(), size_t(got.size()))), text.size());
+        close(reader);
+        QVERIFY(stat(fifo.constData(), &st) == 0 && S_ISFIFO(st.st_mode));
     }
 };
 

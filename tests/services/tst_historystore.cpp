@@ -217,7 +217,11 @@ private slots:
             QVERIFY(QSqlQuery(raw).exec(QStringLiteral("PRAGMA user_version = 7")));
         }
         QSqlDatabase::removeDatabase(QStringLiteral("newer"));
-        QTest::newRow("newer schema") << newer << "schema version 7, newer than the 1" << false;
+        QTest::newRow("newer schema") << newer << "schema version 7, newer than the 2" << false;
+
+        const QString dangling = file("dangling.sqlite");
+        QVERIFY(QFile::link(file("nowhere"), dangling));
+        QTest::newRow("dangling symbolic link") << dangling << "is a symbolic link" << false;
 
         const QString plain = file("plain");
         QFile p(plain);

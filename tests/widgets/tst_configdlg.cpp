@@ -202,7 +202,8 @@ private slots:
         QTest::newRow("expansion card 3 kept") << 72 << 3 << "cmbExpansionCardConfiguration" << QVariant("") << 3;
         QTest::newRow("off time 255 at maximum") << 24 << 255 << "teSirenOff" << QVariant(QTime(0, 4, 10)) << 250;
         QTest::newRow("condition level 7: none") << 49 << 7 << "rBtnCondLvl2_6" << QVariant(false) << 7;
-        QTest::newRow("low power 2040 clamped") << 58 << 2040 << "spnFncLowPwrVltg2" << QVariant(1900) << 1870;
+        QTest::newRow("low power 2040 clamped") << 58 << 2040 << "spnFncLowPwrVltg2" << QVariant(1870) << 1870;
+        QTest::newRow("low power 850 raised to 1020, the first step in range") << 43 << 850 << "spnFncLowPwrVltg1" << QVariant(1020) << 1020;
         QTest::newRow("re-arm largest count, 30 s dropped") << Rearm << 65535 << "spnDaySirenReArm" << QVariant(7) << 65532;
     }
 
@@ -331,7 +332,7 @@ private slots:
         QCOMPARE(widget<QSpinBox>(&loader, "spnGateAlarmDelay")->value(), 42);
     }
 
-    void refusedFileChangesNothing_data()
+    void fileChangesOnlyWhatItHolds_data()
     {
         QTest::addColumn<bool>("save");
         QTest::addColumn<QString>("chosen"); // empty: file dialog cancelled
@@ -342,17 +343,20 @@ private slots:
         QTest::newRow("load: cancelled") << false << "";
         QTest::newRow("load: not XML") << false << "plain";
         QTest::newRow("load: foreign XML") << false << "foreign.xml";
+        QTest::newRow("load: one parameter, the rest kept") << false << "one.xml";
     }
 
-    // A failed save keeps the old file, a refused load the dialog's values.
-    void refusedFileChangesNothing()
+    // A failed save keeps the old file, a refused load the dialog's values,
+    // a load the values of the parameters the file does not hold.
+    void fileChangesOnlyWhatItHolds()
     {
         QFETCH(bool, save);
         QFETCH(QString, chosen);
         const bool sizeLimit = save && chosen == QLatin1String("setup.xml"); // the disk refuses the write
         const QList<QPair<QString, QByteArray>> files = {{"plain", "GateAlarmDelay=5\n"},
             {"setup.xml", "<Configuration>old</Configuration>\n"},
-            {"foreign.xml", "<Setup><Options><LCD2 value=\"1\"/></Options></Setup>"}};
+            {"foreign.xml", "<Setup><Options><LCD2 value=\"1\"/></Options></Setup>"},
+            {"one.xml", "<Configuration><ZoneConfiguration2><FncAlmDelay value=\"9\"/></ZoneConfiguration2></Configuration>"}};
         for (const auto& [name, content] : files) {
             QFile file(path(name));
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
@@ -363,12 +367,15 @@ private slots:
         ConfigDlg& dlg = d.dlg;
         QRandomGenerator rng(5);
         d.model.setReply(bytes(blockFittingWidgets(rng)));
-        const ConfigBlock before = d.model.block();
+        ConfigBlock before = d.model.block();
+        const bool loads = chosen == QLatin1String("one.xml");
+        if (loads)
+            setParam(before, 48, 9);
         const QString title = dlg.windowTitle();
 
         dlg.askSaveFileName = dlg.askOpenFileName = [&] { return chosen.isEmpty() ? chosen : path(chosen); };
         QString boxText;
-        if (!chosen.isEmpty()) // a cancelled file dialog shows no box
+        if (!chosen.isEmpty() && !loads) // a cancelled file dialog shows no box
             onNextModal([&](QWidget* box) { boxText = static_cast<QMessageBox*>(box)->text(), box->close(); });
         rlimit unlimited{};
         getrlimit(RLIMIT_FSIZE, &unlimited);
@@ -378,10 +385,11 @@ private slots:
         save ? dlg.writeToFile() : dlg.loadFromFile();
         setrlimit(RLIMIT_FSIZE, &unlimited);
         // Refused with a reason (a load names the file too), never silently.
-        QCOMPARE(boxText.isEmpty(), chosen.isEmpty());
-        QVERIFY(save || chosen.isEmpty() || boxText.startsWith(QDir::toNativeSeparators(path(chosen))));
+        QCOMPARE(boxText.isEmpty(), chosen.isEmpty() || loads);
+        QCOMPARE(dlg.exchangeText().contains("one.xml holds 1 of the 74 parameters"), loads);
+        QVERIFY(save || chosen.isEmpty() || loads || boxText.startsWith(QDir::toNativeSeparators(path(chosen))));
         QVERIFY(d.model.block() == before);
-        QCOMPARE(dlg.windowTitle(), title);
+        QVERIFY(loads ? dlg.windowTitle().endsWith(' ' + path(chosen)) : dlg.windowTitle() == title);
         QCOMPARE(entries(), entriesBefore);
         for (const auto& [name, content] : files)
             QCOMPARE(readAll(path(name)), content);
