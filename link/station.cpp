@@ -9,6 +9,7 @@
 #include "link/linklog.h"
 
 #include <QDebug>
+#include <QSignalBlocker>
 
 Station::Station(EnergizerBus& bus, int address, Energizer* energizer, QObject* parent)
     : QObject(parent)
@@ -52,8 +53,14 @@ void Station::takeReply(const QByteArray& reply)
     case Frame::RespStatus:
         // Only a status counts against staleness: it is what the panel shows.
         m_sinceReply.restart();
-        if (decodeStatus(*m_energizer, reply))
-            emit statusReceived(reply);
+        {
+            // Views redraw after the reply's follow-up request is on the wire.
+            const QSignalBlocker quiet(m_energizer);
+            if (!decodeStatus(*m_energizer, reply))
+                break;
+        }
+        emit statusReceived(reply);
+        emit m_energizer->paramChanged();
         break;
     case Frame::RespConfig:
         qCDebug(lcLink) << "Response to configuration reading = 0x82";
