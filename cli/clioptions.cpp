@@ -84,7 +84,8 @@ bool readPinLine(const QString& path, QString* pin, QString* error)
     if (!opened || pin->isEmpty()) {
         *error = QStringLiteral("cannot read the PIN from %1: %2")
                      .arg(path.isEmpty() ? QStringLiteral("standard input") : path,
-                          !regular ? QStringLiteral("not a regular file")
+                          !QFileInfo::exists(path) && !path.isEmpty() ? QStringLiteral("no such file")
+                          : !regular ? QStringLiteral("not a regular file")
                           : opened ? QStringLiteral("no PIN on its first line")
                                    : file.errorString());
         return false;
