@@ -1,6 +1,7 @@
-// The window's history against energizer-sim over UDP on loopback: the
-// confirmed write, the History dialog's restore and export, and the window
-// keeping its entries while another process adds to the same file.
+// The window against energizer-sim over UDP on loopback: the confirmed write
+// and its history, "Read" while the dialog is open, the History dialog's
+// restore and export, entries kept beside another process adding to the same
+// file, and a history file that cannot be used.
 #include "simprocess.h"
 #include "testsettings.h"
 
@@ -17,6 +18,7 @@
 #include "services/historystore.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
@@ -75,7 +77,10 @@ private slots:
         QVERIFY2(store->isAvailable(), qPrintable(store->problem()));
         QVERIFY(store->path().startsWith(data.path()));
         window = std::make_unique<MainWindow>(store.get());
+        QVERIFY(stoneIs(QStringLiteral(":/images/redStone.png")));
+        // The block arrives, its installer PIN matches, and CONFIG opens up.
         QTRY_VERIFY_WITH_TIMEOUT(window->findChild<QPushButton*>(QStringLiteral("btnConfig"))->isEnabled(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(stoneIs(QStringLiteral(":/images/greenStone.png")), 3000);
         keeper = window->findChild<HistoryKeeper*>();
         push = window->findChild<ConfigPush*>();
         QVERIFY(keeper && push);
@@ -103,9 +108,9 @@ private slots:
         window->configModel().setReply(before);
         const int entriesBefore = energizerEntries().size();
         QStringList expected;
+        auto* solar = configDlg->findChild<QCheckBox*>(QStringLiteral("chkSolar"));
         if (change) {
             gateDelay()->setValue(quint8(before.at(35)) == 20 ? 21 : 20);
-            auto* solar = configDlg->findChild<QCheckBox*>(QStringLiteral("chkSolar"));
             solar->setChecked(!solar->isChecked());
             expected = QStringList{configParamPath(17), configParamPath(7)};
         }
@@ -132,7 +137,11 @@ private slots:
         preview->accept();
         QTRY_COMPARE_WITH_TIMEOUT(configDlg->exchangeText(), QStringLiteral("Configuration written and verified"), 3000);
         const HistoryEntry newest = energizerEntries().first();
-        QCOMPARE(newest.block, toBlock(sim.block()));
+        const QByteArray after = sim.block();
+        QCOMPARE(int(quint8(after.at(35))), gateDelay()->value());
+        QCOMPARE(bool(after.at(47) & 0x08), solar->isChecked());
+        QCOMPARE(newest.block, toBlock(after));
+        QCOMPARE(window->configModel().block(), newest.block);
         if (change) {
             QCOMPARE(newest.kind, HistoryKind::Written);
             QCOMPARE(energizerEntries().size(), entriesBefore + 1);
@@ -140,6 +149,29 @@ private slots:
         } else {
             QCOMPARE(newest.id, backup); // nothing new to keep
         }
+    }
+
+    // With the dialog open, status replies alone leave an unwritten edit
+    // alone (no re-read once CONFIG is enabled); "Read" replaces it.
+    void readReplacesEditWhileOpen()
+    {
+        const QByteArray simBlock = sim.block();
+        const int delay = quint8(simBlock.at(35));
+        bool openAndKept = false;
+        int shownAfterRead = -1;
+        QTimer::singleShot(0, this, [&] { // inside the dialog's exec()
+            gateDelay()->setValue(delay == 9 ? 10 : 9);
+            QTest::qWait(1500); // over a poll cycle; proves no re-read, so no event to wait for
+            openAndKept = QApplication::activeModalWidget() == configDlg && gateDelay()->value() != delay;
+            configDlg->findChild<QPushButton*>(QStringLiteral("btnReadEnerg"))->click();
+            if (QTest::qWaitFor([&] { return gateDelay()->value() == delay; }, 3000))
+                shownAfterRead = gateDelay()->value();
+            configDlg->close();
+        });
+        window->findChild<QPushButton*>(QStringLiteral("btnConfig"))->click();
+        QVERIFY(openAndKept);
+        QCOMPARE(shownAfterRead, delay);
+        QTRY_COMPARE(configDlg->exchangeText(), QStringLiteral("Configuration read from energizer"));
     }
 
     void historyDialogRestoresAndExports()
@@ -221,6 +253,37 @@ private slots:
         QCOMPARE(mine.at(1).block, written.at(0));
     }
 
+    // A history file that cannot be used (a folder in its place): the window
+    // still reads and writes the energizer, and says once why nothing is kept.
+    void unusableHistoryLetsReadAndWriteGoOn()
+    {
+        window.reset();
+        HistoryStore unusable(data.path());
+        QVERIFY(!unusable.isAvailable());
+        MainWindow other(&unusable);
+        QSignalSpy told(other.findChild<HistoryKeeper*>(), &HistoryKeeper::unavailable);
+        QTRY_VERIFY_WITH_TIMEOUT(other.findChild<QPushButton*>(QStringLiteral("btnConfig"))->isEnabled(), 5000);
+        auto* filler = other.findChild<QLabel*>(QStringLiteral("statusFiller"));
+        QVERIFY(filler->text().startsWith(QLatin1String("No configuration history is kept: ")));
+        QVERIFY(filler->text().contains(unusable.problem()));
+
+        const QByteArray before = sim.block();
+        other.configModel().setReply(before);
+        gateDelay()->setValue(quint8(before.at(35)) == 25 ? 26 : 25);
+        WritePreviewDlg* preview = startWrite();
+        QVERIFY(preview);
+        QVERIFY(preview->findChild<QLabel*>(QStringLiteral("lblIntro"))->text().contains(QLatin1String("could not be kept")));
+        preview->accept();
+        QTRY_COMPARE_WITH_TIMEOUT(configDlg->exchangeText(), QStringLiteral("Configuration written and verified"), 3000);
+        QCOMPARE(int(quint8(sim.block().at(35))), gateDelay()->value());
+        QCOMPARE(told.count(), 1);
+
+        other.findChild<QAction*>(QStringLiteral("actHistory"))->trigger();
+        auto* dlg = other.findChild<HistoryDlg*>();
+        QVERIFY(dlg && dlg->shownIds().isEmpty());
+        QVERIFY(dlg->statusText().contains(unusable.problem()));
+    }
+
 private:
     QVector<HistoryEntry> energizerEntries() const
     {
@@ -239,6 +302,11 @@ private:
         return configDlg->findChild<WritePreviewDlg*>();
     }
     static QSpinBox* gateDelay() { return configDlg->findChild<QSpinBox*>(QStringLiteral("spnGateAlarmDelay")); }
+    static bool stoneIs(const QString& image)
+    {
+        const QPixmap shown = configDlg->findChild<QLabel*>(QStringLiteral("lblCommStatus"))->pixmap(Qt::ReturnByValue);
+        return !shown.isNull() && shown.toImage() == QPixmap(image).toImage();
+    }
 
     QTemporaryDir data;
     SimProcess sim;
