@@ -6,7 +6,6 @@
 
 #include "app/globals.h"
 #include "app/mainwindow.h"
-#include "protocol/configdiff.h"
 #include "services/configmodel.h"
 #include "widgets/configdlg.h"
 #include "protocol/configxml.h"
@@ -90,14 +89,13 @@ private slots:
         if (change) {
             gateDelay()->setValue(quint8(before.at(35)) == 20 ? 21 : 20);
             solar->setChecked(!solar->isChecked());
-            expected = QStringList{configParamPath(17), configParamPath(7)};
+            expected = QStringList{configParamPath(17), configParamPath(7)}; // sorted
         }
 
         WritePreviewDlg* preview = startWrite();
         QVERIFY(preview);
         QStringList shown = preview->shownParams();
         shown.sort();
-        expected.sort();
         QCOMPARE(shown, expected);
         QCOMPARE(preview->findChild<QLabel*>(QStringLiteral("lblNoChanges"))->isVisibleTo(preview), !change);
         // The backup is the energizer's block as it was.
@@ -123,7 +121,6 @@ private slots:
         if (change) {
             QCOMPARE(newest.kind, HistoryKind::Written);
             QCOMPARE(energizerEntries().size(), entriesBefore + 1);
-            QCOMPARE(configChanges(store->entry(backup).value.block, newest.block).size(), 2);
         } else {
             QCOMPARE(newest.id, backup); // nothing new to keep
         }
@@ -133,8 +130,7 @@ private slots:
     // alone (no re-read once CONFIG is enabled); "Read" replaces it.
     void readReplacesEditWhileOpen()
     {
-        const QByteArray simBlock = sim.block();
-        const int delay = quint8(simBlock.at(35));
+        const int delay = quint8(sim.block().at(35));
         bool openAndKept = false;
         int shownAfterRead = -1;
         QTimer::singleShot(0, this, [&] { // inside the dialog's exec()
