@@ -1,12 +1,11 @@
-// The window's history against energizer-sim over UDP on loopback: the
-// confirmed write, the History dialog's restore and export, and the window
-// keeping its entries while another process adds to the same file.
+// The window against energizer-sim over UDP on loopback: the confirmed write
+// and its history, "Read" while the dialog is open, the History dialog's
+// restore and export, and a history file that cannot be used.
 #include "simprocess.h"
 #include "testsettings.h"
 
 #include "app/globals.h"
 #include "app/mainwindow.h"
-#include "protocol/configdiff.h"
 #include "services/configmodel.h"
 #include "widgets/configdlg.h"
 #include "protocol/configxml.h"
@@ -17,6 +16,7 @@
 #include "services/historystore.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
@@ -29,27 +29,6 @@
 #include <memory>
 
 namespace {
-
-const char WriterArgument[] = "--add-entries";
-const char WriterLink[] = "udp-127.0.0.1-1";
-constexpr int WriterAddress = 7;
-
-// The other process: entries of another energizer, each block different.
-int addEntries(const QString& path, int count)
-{
-    HistoryStore store(path);
-    for (int i = 0; i < count; ++i) {
-        ConfigBlock block = defaultConfigBlock();
-        block[35] = static_cast<quint8>(i);
-        block[36] = static_cast<quint8>(i >> 8);
-        const HistoryResult<qint64> added = store.add(QLatin1String(WriterLink), WriterAddress, HistoryKind::Read, block);
-        if (!added.ok()) {
-            fprintf(stderr, "%s\n", qPrintable(added.error));
-            return 1;
-        }
-    }
-    return 0;
-}
 
 ConfigBlock toBlock(const QByteArray& bytes)
 {
@@ -75,7 +54,10 @@ private slots:
         QVERIFY2(store->isAvailable(), qPrintable(store->problem()));
         QVERIFY(store->path().startsWith(data.path()));
         window = std::make_unique<MainWindow>(store.get());
+        QVERIFY(stoneIs(QStringLiteral(":/images/redStone.png")));
+        // The block arrives, its installer PIN matches, and CONFIG opens up.
         QTRY_VERIFY_WITH_TIMEOUT(window->findChild<QPushButton*>(QStringLiteral("btnConfig"))->isEnabled(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(stoneIs(QStringLiteral(":/images/greenStone.png")), 3000);
         keeper = window->findChild<HistoryKeeper*>();
         push = window->findChild<ConfigPush*>();
         QVERIFY(keeper && push);
@@ -90,9 +72,9 @@ private slots:
     {
         QTest::addColumn<bool>("change");
         QTest::addColumn<bool>("confirm");
-        QTest::newRow("changes, written") << true << true;
         QTest::newRow("no change, written") << false << true;
         QTest::newRow("changes, cancelled") << true << false;
+        QTest::newRow("changes, written") << true << true; // the History dialog below restores it
     }
 
     void writeShowsChangesFirst()
@@ -103,18 +85,17 @@ private slots:
         window->configModel().setReply(before);
         const int entriesBefore = energizerEntries().size();
         QStringList expected;
+        auto* solar = configDlg->findChild<QCheckBox*>(QStringLiteral("chkSolar"));
         if (change) {
             gateDelay()->setValue(quint8(before.at(35)) == 20 ? 21 : 20);
-            auto* solar = configDlg->findChild<QCheckBox*>(QStringLiteral("chkSolar"));
             solar->setChecked(!solar->isChecked());
-            expected = QStringList{configParamPath(17), configParamPath(7)};
+            expected = QStringList{configParamPath(17), configParamPath(7)}; // sorted
         }
 
         WritePreviewDlg* preview = startWrite();
         QVERIFY(preview);
         QStringList shown = preview->shownParams();
         shown.sort();
-        expected.sort();
         QCOMPARE(shown, expected);
         QCOMPARE(preview->findChild<QLabel*>(QStringLiteral("lblNoChanges"))->isVisibleTo(preview), !change);
         // The backup is the energizer's block as it was.
@@ -132,27 +113,48 @@ private slots:
         preview->accept();
         QTRY_COMPARE_WITH_TIMEOUT(configDlg->exchangeText(), QStringLiteral("Configuration written and verified"), 3000);
         const HistoryEntry newest = energizerEntries().first();
-        QCOMPARE(newest.block, toBlock(sim.block()));
+        const QByteArray after = sim.block();
+        QCOMPARE(int(quint8(after.at(35))), gateDelay()->value());
+        QCOMPARE(bool(after.at(47) & 0x08), solar->isChecked());
+        QCOMPARE(newest.block, toBlock(after));
+        QCOMPARE(window->configModel().block(), newest.block);
         if (change) {
             QCOMPARE(newest.kind, HistoryKind::Written);
             QCOMPARE(energizerEntries().size(), entriesBefore + 1);
-            QCOMPARE(configChanges(store->entry(backup).value.block, newest.block).size(), 2);
         } else {
             QCOMPARE(newest.id, backup); // nothing new to keep
         }
     }
 
+    // With the dialog open, status replies alone leave an unwritten edit
+    // alone (no re-read once CONFIG is enabled); "Read" replaces it.
+    void readReplacesEditWhileOpen()
+    {
+        const int delay = quint8(sim.block().at(35));
+        bool openAndKept = false;
+        int shownAfterRead = -1;
+        QTimer::singleShot(0, this, [&] { // inside the dialog's exec()
+            gateDelay()->setValue(delay == 9 ? 10 : 9);
+            QTest::qWait(1500); // over a poll cycle; proves no re-read, so no event to wait for
+            openAndKept = QApplication::activeModalWidget() == configDlg && gateDelay()->value() != delay;
+            configDlg->findChild<QPushButton*>(QStringLiteral("btnReadEnerg"))->click();
+            if (QTest::qWaitFor([&] { return gateDelay()->value() == delay; }, 3000))
+                shownAfterRead = gateDelay()->value();
+            configDlg->close();
+        });
+        window->findChild<QPushButton*>(QStringLiteral("btnConfig"))->click();
+        QVERIFY(openAndKept);
+        QCOMPARE(shownAfterRead, delay);
+        QTRY_COMPARE(configDlg->exchangeText(), QStringLiteral("Configuration read from energizer"));
+    }
+
+    // The last write's backup against the energizer now, exported, and restored.
     void historyDialogRestoresAndExports()
     {
-        const QByteArray original = sim.block();
-        window->configModel().setReply(original);
-        gateDelay()->setValue(quint8(original.at(35)) == 30 ? 31 : 30);
-        WritePreviewDlg* preview = startWrite();
-        QVERIFY(preview);
         const qint64 backup = push->backupId();
-        preview->accept();
-        QTRY_COMPARE_WITH_TIMEOUT(configDlg->exchangeText(), QStringLiteral("Configuration written and verified"), 3000);
-        QVERIFY(sim.block() != original);
+        const ConfigBlock original = store->entry(backup).value.block;
+        QVERIFY(toBlock(sim.block()) != original);
+        const QStringList changed{configParamPath(17), configParamPath(7)}; // sorted
 
         window->findChild<QAction*>(QStringLiteral("actHistory"))->trigger();
         auto* dlg = window->findChild<HistoryDlg*>();
@@ -164,11 +166,13 @@ private slots:
         QVERIFY(std::is_sorted(listed.rbegin(), listed.rend()));
         QVERIFY(listed.contains(backup));
 
-        // Against the energizer now: the one parameter the write changed.
+        // Against the energizer now: the parameters the write changed.
         dlg->selectIds({backup});
         auto* diff = dlg->findChild<QTreeWidget*>(QStringLiteral("twDiff"));
-        QTRY_COMPARE_WITH_TIMEOUT(diff->topLevelItemCount(), 1, 3000);
-        QCOMPARE(diff->topLevelItem(0)->text(0), configParamPath(17));
+        QTRY_COMPARE_WITH_TIMEOUT(diff->topLevelItemCount(), 2, 3000);
+        QStringList shown{diff->topLevelItem(0)->text(0), diff->topLevelItem(1)->text(0)};
+        shown.sort();
+        QCOMPARE(shown, changed);
 
         const QString xml = data.filePath(QStringLiteral("backup.xml"));
         dlg->askSaveFileName = [xml](qint64) { return xml; };
@@ -179,46 +183,46 @@ private slots:
 
         dlg->findChild<QPushButton*>(QStringLiteral("btnRestore"))->click();
         QTRY_VERIFY_WITH_TIMEOUT(dlg->findChild<WritePreviewDlg*>(), 3000);
-        QCOMPARE(dlg->findChild<WritePreviewDlg*>()->shownParams(), QStringList{configParamPath(17)});
+        shown = dlg->findChild<WritePreviewDlg*>()->shownParams();
+        shown.sort();
+        QCOMPARE(shown, changed);
         dlg->findChild<WritePreviewDlg*>()->accept();
         QTRY_COMPARE_WITH_TIMEOUT(dlg->statusText(), QStringLiteral("Configuration written and verified"), 3000);
-        QCOMPARE(sim.block(), original);
+        QCOMPARE(toBlock(sim.block()), original);
         QCOMPARE(energizerEntries().first().kind, HistoryKind::Restored);
         QCOMPARE(dlg->shownIds().first(), energizerEntries().first().id);
         dlg->close();
     }
 
-    // Another process adds while the window reads and writes: nobody's entry is lost.
-    void keepsEntriesBesideAnotherWriter()
+    // A history file that cannot be used (a folder in its place): the window
+    // still reads and writes the energizer, and says once why nothing is kept.
+    void unusableHistoryLetsReadAndWriteGoOn()
     {
-        constexpr int Count = 150;
-        QProcess writer;
-        writer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        writer.start(QCoreApplication::applicationFilePath(),
-                     {QLatin1String(WriterArgument), store->path(), QString::number(Count)});
-        QVERIFY(writer.waitForStarted());
-        QVector<ConfigBlock> written;
-        for (const int delay : {41, 42}) {
-            window->configModel().setReply(sim.block());
-            gateDelay()->setValue(delay);
-            WritePreviewDlg* preview = startWrite();
-            QVERIFY(preview);
-            preview->accept();
-            QTRY_COMPARE_WITH_TIMEOUT(configDlg->exchangeText(), QStringLiteral("Configuration written and verified"),
-                                      3000);
-            written << toBlock(sim.block());
-        }
-        QTRY_VERIFY_WITH_TIMEOUT(writer.state() == QProcess::NotRunning, 30000);
-        QCOMPARE(writer.exitCode(), 0);
+        window.reset();
+        HistoryStore unusable(data.path());
+        QVERIFY(!unusable.isAvailable());
+        MainWindow other(&unusable);
+        QSignalSpy told(other.findChild<HistoryKeeper*>(), &HistoryKeeper::unavailable);
+        QTRY_VERIFY_WITH_TIMEOUT(other.findChild<QPushButton*>(QStringLiteral("btnConfig"))->isEnabled(), 5000);
+        auto* filler = other.findChild<QLabel*>(QStringLiteral("statusFiller"));
+        QVERIFY(filler->text().startsWith(QLatin1String("No configuration history is kept: ")));
+        QVERIFY(filler->text().contains(unusable.problem()));
 
-        QVERIFY2(keeper->problem().isEmpty(), qPrintable(keeper->problem()));
-        HistoryFilter other;
-        other.link = QLatin1String(WriterLink);
-        other.address = WriterAddress;
-        QCOMPARE(store->list(other).value.size(), Count);
-        const QVector<HistoryEntry> mine = energizerEntries();
-        QCOMPARE(mine.at(0).block, written.at(1));
-        QCOMPARE(mine.at(1).block, written.at(0));
+        const QByteArray before = sim.block();
+        other.configModel().setReply(before);
+        gateDelay()->setValue(quint8(before.at(35)) == 25 ? 26 : 25);
+        WritePreviewDlg* preview = startWrite();
+        QVERIFY(preview);
+        QVERIFY(preview->findChild<QLabel*>(QStringLiteral("lblIntro"))->text().contains(QLatin1String("could not be kept")));
+        preview->accept();
+        QTRY_COMPARE_WITH_TIMEOUT(configDlg->exchangeText(), QStringLiteral("Configuration written and verified"), 3000);
+        QCOMPARE(int(quint8(sim.block().at(35))), gateDelay()->value());
+        QCOMPARE(told.count(), 1);
+
+        other.findChild<QAction*>(QStringLiteral("actHistory"))->trigger();
+        auto* dlg = other.findChild<HistoryDlg*>();
+        QVERIFY(dlg && dlg->shownIds().isEmpty());
+        QVERIFY(dlg->statusText().contains(unusable.problem()));
     }
 
 private:
@@ -239,6 +243,11 @@ private:
         return configDlg->findChild<WritePreviewDlg*>();
     }
     static QSpinBox* gateDelay() { return configDlg->findChild<QSpinBox*>(QStringLiteral("spnGateAlarmDelay")); }
+    static bool stoneIs(const QString& image)
+    {
+        const QPixmap shown = configDlg->findChild<QLabel*>(QStringLiteral("lblCommStatus"))->pixmap(Qt::ReturnByValue);
+        return !shown.isNull() && shown.toImage() == QPixmap(image).toImage();
+    }
 
     QTemporaryDir data;
     SimProcess sim;
@@ -248,15 +257,5 @@ private:
     ConfigPush* push = nullptr;
 };
 
-int main(int argc, char** argv)
-{
-    if (argc == 4 && qstrcmp(argv[1], WriterArgument) == 0) {
-        QCoreApplication app(argc, argv);
-        return addEntries(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt());
-    }
-    QApplication app(argc, argv);
-    TstConfigHistory test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(TstConfigHistory)
 #include "tst_confighistory.moc"

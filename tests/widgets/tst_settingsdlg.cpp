@@ -1,5 +1,4 @@
 #include "widgets/settingsdlg.h"
-#include "protocol/settingsfile.h"
 #include "testsettings.h"
 
 #include <QComboBox>
@@ -116,14 +115,6 @@ private slots:
         // Beyond 32 bits the default, not whatever the low bits say.
         QTest::newRow("port beyond 31 bits") << QStringList{"1", "0", "2147483648"} << QStringList{"1", "0", "6128"};
         QTest::newRow("UDP and port beyond 32 bits") << QStringList{"1", "4294967297", "4294973424"} << QStringList{"1", "0", "6128"};
-    }
-
-    void buildFolderKeepsSettingsBesideTheExecutable()
-    {
-        // The installed layout is tested in tests/package.
-        const QString here = QCoreApplication::applicationDirPath();
-        QCOMPARE(settingsFilePath(here), iniPath());
-        QCOMPARE(fileDialogFolder(here), here);
     }
 
     void storedValues()

@@ -1,15 +1,19 @@
-// setting.ini and the file dialogs' folder: an installed program (the
-// package's data folder beside bin) keeps them with the user even when its
-// bin folder is writable, as /usr/bin is for root; a build folder keeps
-// setting.ini beside the executable.
+// Where an installed program (the package's folders beside bin) and a build
+// folder find their files. setting.ini and the file dialogs' folder: an
+// installed program keeps them with the user even when its bin folder is
+// writable, as /usr/bin is for root; a build folder keeps setting.ini beside
+// the executable. Help's manual: beside the executable first (the build), then
+// the installed documentation folder relative to it.
+#include "app/manualpath.h"
 #include "protocol/settingsfile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
-class TestSettingsPath : public QObject
+class TestPaths : public QObject
 {
     Q_OBJECT
 private slots:
@@ -18,7 +22,7 @@ private slots:
         QStandardPaths::setTestModeEnabled(true);
     }
 
-    void layout_data()
+    void settings_data()
     {
         QTest::addColumn<QString>("program"); // the program's folder
         QTest::addColumn<QStringList>("present"); // other folders
@@ -33,7 +37,7 @@ private slots:
         QTest::newRow("share without our folder") << bin << QStringList{QStringLiteral("usr/share/doc/energizer-configurator")} << false;
     }
 
-    void layout()
+    void settings()
     {
         QFETCH(QString, program);
         QFETCH(QStringList, present);
@@ -51,7 +55,34 @@ private slots:
         QCOMPARE(settingsFilePath(bin), installed ? userIni : bin + QStringLiteral("/setting.ini"));
         QCOMPARE(fileDialogFolder(bin), installed ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) : bin);
     }
+
+    void manual_data()
+    {
+        QTest::addColumn<QStringList>("present"); // folders holding the manual
+        QTest::addColumn<QString>("found");
+        const QString bin = QStringLiteral("usr/bin"), doc = QStringLiteral("usr/share/doc/energizer-configurator");
+        QTest::newRow("build folder") << QStringList{bin} << bin;
+        QTest::newRow("both: beside wins") << QStringList{bin, doc} << bin;
+        QTest::newRow("installed") << QStringList{doc} << doc;
+        // Nothing there: the path beside the executable, which opens nothing.
+        QTest::newRow("none") << QStringList{} << bin;
+    }
+
+    void manual()
+    {
+        QFETCH(QStringList, present);
+        QFETCH(QString, found);
+        QTemporaryDir root;
+        const QDir dir(root.path());
+        const QString name = QStringLiteral("/Orvik Configurator.pdf");
+        QVERIFY(root.isValid() && dir.mkpath(QStringLiteral("usr/bin")));
+        for (const QString& folder : present) {
+            QFile manual(dir.filePath(folder) + name);
+            QVERIFY(dir.mkpath(folder) && manual.open(QIODevice::WriteOnly));
+        }
+        QCOMPARE(manualPath(dir.filePath(QStringLiteral("usr/bin"))), dir.filePath(found) + name);
+    }
 };
 
-QTEST_GUILESS_MAIN(TestSettingsPath)
-#include "tst_settingspath.moc"
+QTEST_GUILESS_MAIN(TestPaths)
+#include "tst_paths.moc"
