@@ -55,14 +55,6 @@ SiteBuses::SiteBuses(const Site& site, QObject* parent)
     }
 }
 
-int SiteBuses::stationCount() const
-{
-    int n = 0;
-    for (const Link& link : m_links)
-        n += link.bus->stations().size();
-    return n;
-}
-
 void SiteBuses::open()
 {
     for (const Link& link : m_links) {
