@@ -6,7 +6,6 @@
 #include "link/repeatlimiter.h"
 #include "link/station.h"
 
-#include <QtGlobal>
 
 #include <cmath>
 #include <cstdio>
