@@ -9,9 +9,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     installTranslations(app);
-    QApplication::setApplicationName(QApplication::tr("Energizer Configurator"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.31"));
-    QApplication::setOrganizationName(QStringLiteral("Ravlin"));
+    setApplicationIdentity();
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF8"));
 
     // One history per user, shared with energizer-cli; unusable, it only says so.

@@ -1,10 +1,17 @@
 #include "app/translations.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+
+void setApplicationIdentity()
+{
+    QApplication::setApplicationName(QApplication::tr("Energizer Configurator"));
+    QApplication::setApplicationVersion(QStringLiteral(EC_VERSION));
+    QApplication::setOrganizationName(QStringLiteral("Ravlin"));
+}
 
 QStringList translationDirs()
 {

@@ -13,3 +13,6 @@ QStringList translationDirs();
 // the source language, needs neither. Returns whether the window's own
 // translation was found.
 bool installTranslations(QCoreApplication& app, const QStringList& dirs = translationDirs());
+
+// The window's name, version and maker, under which its settings are kept.
+void setApplicationIdentity();

@@ -1,6 +1,7 @@
 // Saves PNGs of the write preview and of the History dialog, as a user sees
 // them after one confirmed write, for the manual. Run through
 // scripts/grab-history-screens, which gives it its own history folder.
+#include "scripts/screensteps.h"
 #include "app/mainwindow.h"
 #include "app/translations.h"
 #include "widgets/configdlg.h"
@@ -16,33 +17,11 @@
 #include <QSpinBox>
 #include <QTimer>
 
-#include <functional>
-#include <vector>
-
-namespace {
-
-using Steps = std::vector<std::function<void()>>;
-
-// One step after another, a pause apart; the timers also fire inside modal dialogs.
-void runSteps(const Steps* steps, int pauseMs, std::size_t index = 0)
-{
-    if (index >= steps->size())
-        return;
-    QTimer::singleShot(pauseMs, [steps, pauseMs, index] {
-        (*steps)[index]();
-        runSteps(steps, pauseMs, index + 1);
-    });
-}
-
-} // namespace
-
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     installTranslations(app);
-    QApplication::setApplicationName(QApplication::tr("Energizer Configurator"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.31"));
-    QApplication::setOrganizationName(QStringLiteral("Ravlin"));
+    setApplicationIdentity();
     const QStringList args = app.arguments();
     const QDir out(args.value(1, QStringLiteral(".")));
     const int waitMs = args.value(2, QStringLiteral("4000")).toInt();

@@ -1,7 +1,9 @@
 // Saves PNGs of the main window, the scope, the connection settings dialog, the three
 // tabs of the configuration dialog, a file of one parameter loaded into it and the
 // advanced options dialog, as a user sees them, for the README. Run through scripts/grab-screens.
+#include "scripts/screensteps.h"
 #include "app/mainwindow.h"
+#include "app/translations.h"
 #include "widgets/configdlg.h"
 #include "widgets/writepreviewdlg.h"
 #include "widgets/settingsdlg.h"
@@ -15,33 +17,10 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <functional>
-#include <vector>
-
-namespace {
-
-// Runs the steps one after another, a pause apart; the timers also fire
-// inside the nested event loops of modal dialogs.
-using Steps = std::vector<std::function<void()>>;
-
-void runSteps(const Steps* steps, int pauseMs, std::size_t index = 0)
-{
-    if (index >= steps->size())
-        return;
-    QTimer::singleShot(pauseMs, [steps, pauseMs, index] {
-        (*steps)[index]();
-        runSteps(steps, pauseMs, index + 1);
-    });
-}
-
-} // namespace
-
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QApplication::tr("Energizer Configurator"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.31"));
-    QApplication::setOrganizationName(QStringLiteral("Ravlin"));
+    setApplicationIdentity();
     const QStringList args = app.arguments();
     const QDir out(args.value(1, QStringLiteral(".")));
     const int waitMs = args.value(2, QStringLiteral("4000")).toInt();

@@ -4,7 +4,6 @@
 #include "link/linklog.h"
 #include "link/station.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 
 ConfigTransfer::ConfigTransfer(Station& station, QObject* parent)

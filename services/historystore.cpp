@@ -27,6 +27,14 @@ const char* const KindNames[] = {"read", "backup", "written", "restored", "sent"
 
 const char EntryColumns[] = "e.id, e.time, e.seen_again, e.link, e.address, e.kind, e.user, e.host, e.block";
 
+bool execWith(QSqlQuery& query, const QString& sql, const QVariantList& values)
+{
+    query.prepare(sql);
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    return query.exec();
+}
+
 QString timeText(const QDateTime& time)
 {
     return time.toUTC().toString(Qt::ISODateWithMs);
@@ -305,10 +313,8 @@ HistoryResult<qint64> HistoryStore::add(const QString& link, int address, Histor
 
     const QByteArray bytes = blockBytes(block);
     const QString now = timeText(QDateTime::currentDateTimeUtc());
-    query.prepare(QStringLiteral("SELECT id, block, kind FROM entries WHERE link = ? AND address = ? ORDER BY id DESC LIMIT 1"));
-    query.addBindValue(link);
-    query.addBindValue(address);
-    if (!query.exec())
+    if (!execWith(query, QStringLiteral("SELECT id, block, kind FROM entries WHERE link = ? AND address = ? ORDER BY id DESC LIMIT 1"),
+                  {link, address}))
         return abandon(query);
     qint64 id = 0;
     bool confirmsSent = false;
@@ -325,29 +331,16 @@ HistoryResult<qint64> HistoryStore::add(const QString& link, int address, Histor
     query.finish();
 
     if (confirmsSent) {
-        query.prepare(QStringLiteral("UPDATE entries SET kind = ?, block = ? WHERE id = ?"));
-        query.addBindValue(historyKindName(kind));
-        query.addBindValue(bytes);
-        query.addBindValue(id);
-        if (!query.exec())
+        if (!execWith(query, QStringLiteral("UPDATE entries SET kind = ?, block = ? WHERE id = ?"),
+                      {historyKindName(kind), bytes, id}))
             return abandon(query);
     } else if (id != 0) {
-        query.prepare(QStringLiteral("UPDATE entries SET seen_again = ? WHERE id = ?"));
-        query.addBindValue(now);
-        query.addBindValue(id);
-        if (!query.exec())
+        if (!execWith(query, QStringLiteral("UPDATE entries SET seen_again = ? WHERE id = ?"), {now, id}))
             return abandon(query);
     } else {
-        query.prepare(QStringLiteral("INSERT INTO entries (time, link, address, kind, user, host, block)"
-                                     " VALUES (?, ?, ?, ?, ?, ?, ?)"));
-        query.addBindValue(now);
-        query.addBindValue(link);
-        query.addBindValue(address);
-        query.addBindValue(historyKindName(kind));
-        query.addBindValue(m_user);
-        query.addBindValue(m_host);
-        query.addBindValue(bytes);
-        if (!query.exec())
+        if (!execWith(query, QStringLiteral("INSERT INTO entries (time, link, address, kind, user, host, block)"
+                                            " VALUES (?, ?, ?, ?, ?, ?, ?)"),
+                      {now, link, address, historyKindName(kind), m_user, m_host, bytes}))
             return abandon(query);
         id = query.lastInsertId().toLongLong();
     }
@@ -430,9 +423,7 @@ HistoryResult<HistoryEntry> HistoryStore::entry(qint64 id) const
     if (!isAvailable())
         return {{}, m_problem};
     QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("SELECT %1 FROM entries e WHERE e.id = ?").arg(QLatin1String(EntryColumns)));
-    query.addBindValue(id);
-    if (!query.exec())
+    if (!execWith(query, QStringLiteral("SELECT %1 FROM entries e WHERE e.id = ?").arg(QLatin1String(EntryColumns)), {id}))
         return {{}, failure(tr("cannot read"), query.lastError())};
     if (!query.next())
         return {{}, tr("no history entry %1").arg(id)};
@@ -448,13 +439,10 @@ HistoryResult<HistoryEntry> HistoryStore::entryAt(const QString& link, int addre
         return {{}, m_problem};
     QSqlQuery query(m_db);
     // The texts are fixed-width UTC, so they order as the times do.
-    query.prepare(QStringLiteral("SELECT %1 FROM entries e WHERE e.link = ? AND e.address = ? AND e.time <= ?"
-                                 " ORDER BY e.id DESC LIMIT 1")
-                      .arg(QLatin1String(EntryColumns)));
-    query.addBindValue(link);
-    query.addBindValue(address);
-    query.addBindValue(timeText(time));
-    if (!query.exec())
+    if (!execWith(query, QStringLiteral("SELECT %1 FROM entries e WHERE e.link = ? AND e.address = ? AND e.time <= ?"
+                                        " ORDER BY e.id DESC LIMIT 1")
+                             .arg(QLatin1String(EntryColumns)),
+                  {link, address, timeText(time)}))
         return {{}, failure(tr("cannot read"), query.lastError())};
     if (!query.next())
         return {{}, tr("no history entry of %1 address %2 at or before %3").arg(link).arg(address).arg(timeText(time))};

@@ -6,7 +6,6 @@
 #include "link/repeatlimiter.h"
 #include "link/station.h"
 
-#include <QtGlobal>
 
 #include <cmath>
 #include <cstdio>
@@ -53,14 +52,6 @@ SiteBuses::SiteBuses(const Site& site, QObject* parent)
         bus->setPollInterval(intervalMs);
         m_links.append({name, bus, siteLink.displayNames});
     }
-}
-
-int SiteBuses::stationCount() const
-{
-    int n = 0;
-    for (const Link& link : m_links)
-        n += link.bus->stations().size();
-    return n;
 }
 
 void SiteBuses::open()

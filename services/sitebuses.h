@@ -26,7 +26,6 @@ public:
     explicit SiteBuses(const Site& site, QObject* parent = nullptr);
 
     const QVector<Link>& links() const { return m_links; }
-    int stationCount() const;
 
     void open();
     void close();

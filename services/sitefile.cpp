@@ -12,6 +12,8 @@
 #include <QHostAddress>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace {
 
 // Far above any real site; keeps a wrong path (a disk image, /dev/zero) from being read whole.
@@ -67,25 +69,18 @@ QString prefixProblem(const QString& prefix)
 bool toBool(const QString& text, bool* value)
 {
     const QString t = text.toLower();
-    if (t == QLatin1String("true") || t == QLatin1String("yes") || t == QLatin1String("on") || t == QLatin1String("1")) {
-        *value = true;
-        return true;
-    }
-    if (t == QLatin1String("false") || t == QLatin1String("no") || t == QLatin1String("off") || t == QLatin1String("0")) {
-        *value = false;
-        return true;
-    }
-    return false;
+    const bool yes = QStringList{"true", "yes", "on", "1"}.contains(t);
+    if (!yes && !QStringList{"false", "no", "off", "0"}.contains(t))
+        return false;
+    *value = yes;
+    return true;
 }
 
 bool toDigits(const QString& text, int maxDigits, int* value)
 {
-    if (text.isEmpty() || text.size() > maxDigits)
+    if (text.isEmpty() || text.size() > maxDigits
+        || !std::all_of(text.begin(), text.end(), [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }))
         return false;
-    for (const QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    }
     *value = text.toInt();
     return true;
 }
@@ -355,8 +350,6 @@ SiteFile::Result SiteFile::read(const QString& path)
         return refuse(QStringLiteral("no such file"));
     if (!info.isFile())
         return refuse(QStringLiteral("not a regular file"));
-    if (info.size() > MaxSiteFileBytes)
-        return refuse(QStringLiteral("larger than %1 bytes; is this the site file?").arg(MaxSiteFileBytes));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return refuse(QStringLiteral("cannot be read: %1").arg(file.errorString()));
@@ -383,32 +376,26 @@ SiteFile::Result SiteFile::parse(const QByteArray& text, const QString& fileName
 
 bool readPasswordFile(const QString& path, QString* password, QString* error)
 {
+    const auto refuse = [error, &path](const QString& why) {
+        *error = path + QLatin1Char(' ') + why;
+        return false;
+    };
     const QFileInfo info(path);
     // A FIFO would block the read until some writer came.
-    if (!info.exists()) {
-        *error = QStringLiteral("%1 does not exist").arg(path);
-        return false;
-    }
-    if (!info.isFile()) {
-        *error = QStringLiteral("%1 is not a regular file").arg(path);
-        return false;
-    }
-    if (info.size() > MaxPasswordFileBytes) {
-        *error = QStringLiteral("%1 is larger than %2 bytes").arg(path).arg(MaxPasswordFileBytes);
-        return false;
-    }
+    if (!info.exists())
+        return refuse(QStringLiteral("does not exist"));
+    if (!info.isFile())
+        return refuse(QStringLiteral("is not a regular file"));
+    if (info.size() > MaxPasswordFileBytes)
+        return refuse(QStringLiteral("is larger than %1 bytes").arg(MaxPasswordFileBytes));
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1 cannot be read: %2").arg(path, f.errorString());
-        return false;
-    }
+    if (!f.open(QIODevice::ReadOnly))
+        return refuse(QStringLiteral("cannot be read: %1").arg(f.errorString()));
     QByteArray line = f.readLine(MaxPasswordFileBytes + 1);
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
-    if (line.isEmpty()) {
-        *error = QStringLiteral("%1 has no password on its first line").arg(path);
-        return false;
-    }
+    if (line.isEmpty())
+        return refuse(QStringLiteral("has no password on its first line"));
     *password = QString::fromUtf8(line);
     return true;
 }

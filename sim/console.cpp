@@ -65,9 +65,7 @@ QString Console::execute(const QString& line)
 
     // The rest act on one energizer: the one named last, or the lowest served.
     const int arguments = command == QLatin1String("set") ? 2 : 0;
-    const bool known = command == QLatin1String("set") || command == QLatin1String("state")
-                       || command == QLatin1String("dump") || command == QLatin1String("silence")
-                       || command == QLatin1String("resume");
+    const bool known = QStringList{"set", "state", "dump", "silence", "resume"}.contains(command);
     if (!known || words.size() < arguments || words.size() > arguments + 1)
         return QStringLiteral("ERROR unknown command (try help)");
     StationSet::Station* station = &m_stations.first();

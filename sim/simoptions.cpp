@@ -6,6 +6,12 @@
 
 namespace {
 
+bool fail(QString* error, const QString& why)
+{
+    *error = why;
+    return false;
+}
+
 bool toInt(const QString& text, int min, int max, int& out)
 {
     bool ok = false;
@@ -36,37 +42,28 @@ bool applyAddressFault(const QString& text, const QString& setting, StationOptio
     for (const IntFault& o : ints) {
         if (name != QLatin1String(o.name))
             continue;
-        if (!toInt(value, o.min, o.max, o.target)) {
-            *error = QStringLiteral("--fault %1: %2 must be %3..%4").arg(text, name).arg(o.min).arg(o.max);
-            return false;
-        }
+        if (!toInt(value, o.min, o.max, o.target))
+            return fail(error, QStringLiteral("--fault %1: %2 must be %3..%4").arg(text, name).arg(o.min).arg(o.max));
         return true;
     }
     if (name == QLatin1String("drop")) {
         bool ok = false;
         const double fraction = value.toDouble(&ok);
-        if (!ok || !(fraction >= 0.0 && fraction <= 1.0)) {
-            *error = QStringLiteral("--fault %1: drop must be a fraction 0..1").arg(text);
-            return false;
-        }
+        if (!ok || !(fraction >= 0.0 && fraction <= 1.0))
+            return fail(error, QStringLiteral("--fault %1: drop must be a fraction 0..1").arg(text));
         f.drop = fraction;
         return true;
     }
     if (name == QLatin1String("ignore-writes")) {
-        if (value != QLatin1String("0") && value != QLatin1String("1")) {
-            *error = QStringLiteral("--fault %1: ignore-writes must be 0 or 1").arg(text);
-            return false;
-        }
+        if (value != QLatin1String("0") && value != QLatin1String("1"))
+            return fail(error, QStringLiteral("--fault %1: ignore-writes must be 0 or 1").arg(text));
         station.ignoreWrites = value == QLatin1String("1");
         return true;
     }
-    if (name == QLatin1String("split") || name == QLatin1String("merge")) {
-        *error = QStringLiteral("--fault %1: %2 acts on the whole line; give --%2 for all addresses").arg(text, name);
-        return false;
-    }
-    *error = QStringLiteral("--fault %1: OPTION must be one of drop, delay, noise, trailing, silent-after, ignore-writes")
-                 .arg(text);
-    return false;
+    if (name == QLatin1String("split") || name == QLatin1String("merge"))
+        return fail(error, QStringLiteral("--fault %1: %2 acts on the whole line; give --%2 for all addresses").arg(text, name));
+    return fail(error, QStringLiteral("--fault %1: OPTION must be one of drop, delay, noise, trailing, silent-after, ignore-writes")
+                           .arg(text));
 }
 
 // "ADDRESS:REST" for a served address; *rest gets REST.
@@ -127,38 +124,27 @@ bool parseSimOptions(const QStringList& arguments, SimOptions& options, QString*
                        drop, delay, silent, fault, lineRate, turnaround, collide, seed, set, zonesOn, ignoreWrites,
                        verbose});
 
-    if (!parser.parse(arguments)) {
-        *error = parser.errorText();
-        return false;
-    }
+    if (!parser.parse(arguments))
+        return fail(error, parser.errorText());
     if (parser.isSet(helpOpt)) {
         *help = true;
-        *error = parser.helpText();
-        return false;
+        return fail(error, parser.helpText());
     }
-    if (!parser.positionalArguments().isEmpty()) {
-        *error = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first());
-        return false;
-    }
+    if (!parser.positionalArguments().isEmpty())
+        return fail(error, QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first()));
     const int transports = int(parser.isSet(udp)) + int(parser.isSet(tcp)) + int(parser.isSet(pty));
-    if (transports != 1) {
-        *error = QStringLiteral("give exactly one of --udp PORT, --tcp PORT, --pty PATH");
-        return false;
-    }
+    if (transports != 1)
+        return fail(error, QStringLiteral("give exactly one of --udp PORT, --tcp PORT, --pty PATH"));
     int port = 0;
     if (parser.isSet(pty)) {
         options.transport = Transport::Pty;
         options.ptyPath = parser.value(pty);
-        if (options.ptyPath.isEmpty()) {
-            *error = QStringLiteral("--pty needs a path");
-            return false;
-        }
+        if (options.ptyPath.isEmpty())
+            return fail(error, QStringLiteral("--pty needs a path"));
     } else {
         options.transport = parser.isSet(udp) ? Transport::Udp : Transport::Tcp;
-        if (!toInt(parser.value(parser.isSet(udp) ? udp : tcp), 0, 65535, port)) {
-            *error = QStringLiteral("port must be 0..65535");
-            return false;
-        }
+        if (!toInt(parser.value(parser.isSet(udp) ? udp : tcp), 0, 65535, port))
+            return fail(error, QStringLiteral("port must be 0..65535"));
         options.port = static_cast<quint16>(port);
     }
 
@@ -175,57 +161,43 @@ bool parseSimOptions(const QStringList& arguments, SimOptions& options, QString*
         {silent, 0, 2147483647, f.silentAfter, "--silent-after must be 0 or more"},
     };
     for (const IntOption& o : ints) {
-        if (parser.isSet(o.option) && !toInt(parser.value(o.option), o.min, o.max, o.target)) {
-            *error = QString::fromLatin1(o.what);
-            return false;
-        }
+        if (parser.isSet(o.option) && !toInt(parser.value(o.option), o.min, o.max, o.target))
+            return fail(error, QString::fromLatin1(o.what));
     }
     if (parser.isSet(split)) {
         const QStringList parts = parser.value(split).split(QLatin1Char(':'));
-        if (parts.size() != 2 || !toInt(parts[0], 1, 4096, f.splitBytes) || !toInt(parts[1], 0, 600000, f.splitMs)) {
-            *error = QStringLiteral("--split must be BYTES:MS with BYTES >= 1 and MS >= 0");
-            return false;
-        }
+        if (parts.size() != 2 || !toInt(parts[0], 1, 4096, f.splitBytes) || !toInt(parts[1], 0, 600000, f.splitMs))
+            return fail(error, QStringLiteral("--split must be BYTES:MS with BYTES >= 1 and MS >= 0"));
     }
     if (parser.isSet(drop)) {
         bool ok = false;
         f.drop = parser.value(drop).toDouble(&ok);
-        if (!ok || !(f.drop >= 0.0 && f.drop <= 1.0)) {
-            *error = QStringLiteral("--drop must be a fraction 0..1");
-            return false;
-        }
+        if (!ok || !(f.drop >= 0.0 && f.drop <= 1.0))
+            return fail(error, QStringLiteral("--drop must be a fraction 0..1"));
     }
     if (parser.isSet(seed)) {
         bool ok = false;
         options.seed = parser.value(seed).toUInt(&ok);
-        if (!ok) {
-            *error = QStringLiteral("--seed must be an unsigned integer");
-            return false;
-        }
+        if (!ok)
+            return fail(error, QStringLiteral("--seed must be an unsigned integer"));
     }
     f.merge = parser.isSet(merge);
     options.setBits = parser.values(set);
     options.verbose = parser.isSet(verbose);
     options.zonesOn = parser.isSet(zonesOn);
-    if (parser.isSet(turnaround) && !parser.isSet(lineRate)) {
-        *error = QStringLiteral("--turnaround needs --line-rate");
-        return false;
-    }
+    if (parser.isSet(turnaround) && !parser.isSet(lineRate))
+        return fail(error, QStringLiteral("--turnaround needs --line-rate"));
     if (parser.isSet(lineRate) && !parser.isSet(turnaround))
         options.line.turnaroundMs = DefaultTurnaroundMs;
     options.line.collide = parser.isSet(collide);
 
     QVector<int> served{singleAddress};
     if (parser.isSet(addresses)) {
-        if (parser.isSet(address)) {
-            *error = QStringLiteral("give --address or --addresses, not both");
-            return false;
-        }
+        if (parser.isSet(address))
+            return fail(error, QStringLiteral("give --address or --addresses, not both"));
         QString reason;
-        if (!parseAddressList(parser.value(addresses), &served, &reason, false)) {
-            *error = QStringLiteral("--addresses %1: %2").arg(parser.value(addresses), reason);
-            return false;
-        }
+        if (!parseAddressList(parser.value(addresses), &served, &reason, false))
+            return fail(error, QStringLiteral("--addresses %1: %2").arg(parser.value(addresses), reason));
     }
     options.stations.clear();
     for (int a : qAsConst(served))
@@ -235,10 +207,8 @@ bool parseSimOptions(const QStringList& arguments, SimOptions& options, QString*
         StationOptions* station = stationFor(QStringLiteral("--config-for"), text, options.stations, &rest, error);
         if (!station)
             return false;
-        if (rest.isEmpty()) {
-            *error = QStringLiteral("--config-for %1: the file name is missing").arg(text);
-            return false;
-        }
+        if (rest.isEmpty())
+            return fail(error, QStringLiteral("--config-for %1: the file name is missing").arg(text));
         station->configFile = rest;
     }
     for (const QString& text : parser.values(fault)) {

@@ -5,7 +5,6 @@
 
 #include <QDialog>
 #include <QString>
-#include <QVariant>
 
 #include <functional>
 #include <vector>

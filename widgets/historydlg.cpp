@@ -17,21 +17,14 @@ namespace {
 
 constexpr int IdRole = Qt::UserRole;
 
+// Indexed by HistoryKind.
+const char* const KindTexts[] = {QT_TRANSLATE_NOOP("HistoryDlg", "read"), QT_TRANSLATE_NOOP("HistoryDlg", "backup"),
+                                 QT_TRANSLATE_NOOP("HistoryDlg", "written"), QT_TRANSLATE_NOOP("HistoryDlg", "restored"),
+                                 QT_TRANSLATE_NOOP("HistoryDlg", "sent")};
+
 QString kindText(HistoryKind kind)
 {
-    switch (kind) {
-    case HistoryKind::Read:
-        return HistoryDlg::tr("read");
-    case HistoryKind::Backup:
-        return HistoryDlg::tr("backup");
-    case HistoryKind::Written:
-        return HistoryDlg::tr("written");
-    case HistoryKind::Restored:
-        return HistoryDlg::tr("restored");
-    case HistoryKind::Sent:
-        return HistoryDlg::tr("sent");
-    }
-    return {};
+    return HistoryDlg::tr(KindTexts[static_cast<int>(kind)]);
 }
 
 } // namespace

@@ -72,34 +72,22 @@ Settings SettingsDlg::settings() const
 
 void SettingsDlg::fillPortsParameters()
 {
-    ui->baudRateBox->addItem(QStringLiteral("9600"), QSerialPort::Baud9600);
-    ui->baudRateBox->addItem(QStringLiteral("19200"), QSerialPort::Baud19200);
-    ui->baudRateBox->addItem(QStringLiteral("38400"), QSerialPort::Baud38400);
-    ui->baudRateBox->addItem(QStringLiteral("115200"), QSerialPort::Baud115200);
-    ui->baudRateBox->setCurrentIndex(1);
-
-    ui->dataBitsBox->addItem(QStringLiteral("5"), QSerialPort::Data5);
-    ui->dataBitsBox->addItem(QStringLiteral("6"), QSerialPort::Data6);
-    ui->dataBitsBox->addItem(QStringLiteral("7"), QSerialPort::Data7);
-    ui->dataBitsBox->addItem(QStringLiteral("8"), QSerialPort::Data8);
-    ui->dataBitsBox->setCurrentIndex(3);
-
-    ui->parityBox->addItem(tr("None"), QSerialPort::NoParity);
-    ui->parityBox->addItem(tr("Even"), QSerialPort::EvenParity);
-    ui->parityBox->addItem(tr("Odd"), QSerialPort::OddParity);
-    ui->parityBox->addItem(tr("Mark"), QSerialPort::MarkParity);
-    ui->parityBox->addItem(tr("Space"), QSerialPort::SpaceParity);
-    ui->parityBox->setCurrentIndex(0);
-
-    ui->stopBitsBox->addItem(QStringLiteral("1"), QSerialPort::OneStop);
-    ui->stopBitsBox->addItem(tr("1.5"), QSerialPort::OneAndHalfStop);
-    ui->stopBitsBox->addItem(QStringLiteral("2"), QSerialPort::TwoStop);
-    ui->stopBitsBox->setCurrentIndex(0);
-
-    ui->flowControlBox->addItem(tr("None"), QSerialPort::NoFlowControl);
-    ui->flowControlBox->addItem(tr("RTS/CTS"), QSerialPort::HardwareControl);
-    ui->flowControlBox->addItem(tr("XON/XOFF"), QSerialPort::SoftwareControl);
-    ui->flowControlBox->setCurrentIndex(0);
+    const auto fill = [](QComboBox* box, const QVector<QPair<QString, int>>& items, int current) {
+        for (const auto& item : items)
+            box->addItem(item.first, item.second);
+        box->setCurrentIndex(current);
+    };
+    fill(ui->baudRateBox, {{QStringLiteral("9600"), QSerialPort::Baud9600}, {QStringLiteral("19200"), QSerialPort::Baud19200},
+                           {QStringLiteral("38400"), QSerialPort::Baud38400}, {QStringLiteral("115200"), QSerialPort::Baud115200}}, 1);
+    fill(ui->dataBitsBox, {{QStringLiteral("5"), QSerialPort::Data5}, {QStringLiteral("6"), QSerialPort::Data6},
+                           {QStringLiteral("7"), QSerialPort::Data7}, {QStringLiteral("8"), QSerialPort::Data8}}, 3);
+    fill(ui->parityBox, {{tr("None"), QSerialPort::NoParity}, {tr("Even"), QSerialPort::EvenParity},
+                         {tr("Odd"), QSerialPort::OddParity}, {tr("Mark"), QSerialPort::MarkParity},
+                         {tr("Space"), QSerialPort::SpaceParity}}, 0);
+    fill(ui->stopBitsBox, {{QStringLiteral("1"), QSerialPort::OneStop}, {tr("1.5"), QSerialPort::OneAndHalfStop},
+                           {QStringLiteral("2"), QSerialPort::TwoStop}}, 0);
+    fill(ui->flowControlBox, {{tr("None"), QSerialPort::NoFlowControl}, {tr("RTS/CTS"), QSerialPort::HardwareControl},
+                              {tr("XON/XOFF"), QSerialPort::SoftwareControl}}, 0);
 }
 
 void SettingsDlg::fillPortsInfo()
@@ -136,15 +124,10 @@ void SettingsDlg::apply()
 
 void SettingsDlg::switchMode()
 {
-    ui->selectBox->setEnabled(false);
-    ui->parametersBox->setEnabled(false);
-    ui->groupBox->setEnabled(false);
-    if (ui->rbSerial->isChecked()) {
-        ui->selectBox->setEnabled(true);
-        ui->parametersBox->setEnabled(true);
-    } else {
-        ui->groupBox->setEnabled(true);
-    }
+    const bool serial = ui->rbSerial->isChecked();
+    ui->selectBox->setEnabled(serial);
+    ui->parametersBox->setEnabled(serial);
+    ui->groupBox->setEnabled(!serial);
 }
 
 void SettingsDlg::loadSettings()
