@@ -862,6 +862,113 @@
     </message>
 </context>
 <context>
+    <name>HistoryStore</name>
+    <message>
+        <source>unknown error</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>history file %1: %2: %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot create folder %1: %2 is not a folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot create folder %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no history file given</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>history file %1 is a symbolic link (to %2); give the file itself</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>history file %1 is a folder, not a file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>history file %1 is not a regular file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot create history file %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>history not kept: Qt&apos;s SQLite driver is missing (Debian: libqt5sql5-sqlite)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot open</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>history file %1 has schema version %2, newer than the %3 this program knows; a newer version of it wrote the file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>history file %1 has schema version %2, which no version of this program writes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot switch to WAL mode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>history file %1 stays in journal mode %2 instead of WAL</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no history table</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot create the history table</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>history entry without a link</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>history entry for address %1, not 0..63</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not updated</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>history entry %1 holds %2 bytes, not a configuration block</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>history entry %1 is of unknown kind &apos;%2&apos;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot list</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no history entry %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no history entry of %1 address %2 at or before %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>MainWindow</source>

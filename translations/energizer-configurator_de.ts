@@ -862,6 +862,113 @@
     </message>
 </context>
 <context>
+    <name>HistoryStore</name>
+    <message>
+        <source>unknown error</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>history file %1: %2: %3</source>
+        <translation>Verlaufsdatei %1: %2: %3</translation>
+    </message>
+    <message>
+        <source>cannot create folder %1: %2 is not a folder</source>
+        <translation>Ordner %1 kann nicht angelegt werden: %2 ist kein Ordner</translation>
+    </message>
+    <message>
+        <source>cannot create folder %1: %2</source>
+        <translation>Ordner %1 kann nicht angelegt werden: %2</translation>
+    </message>
+    <message>
+        <source>no history file given</source>
+        <translation>keine Verlaufsdatei angegeben</translation>
+    </message>
+    <message>
+        <source>history file %1 is a symbolic link (to %2); give the file itself</source>
+        <translation>Verlaufsdatei %1 ist ein symbolischer Link (auf %2); bitte die Datei selbst angeben</translation>
+    </message>
+    <message>
+        <source>history file %1 is a folder, not a file</source>
+        <translation>Verlaufsdatei %1 ist ein Ordner, keine Datei</translation>
+    </message>
+    <message>
+        <source>history file %1 is not a regular file</source>
+        <translation>Verlaufsdatei %1 ist keine gewöhnliche Datei</translation>
+    </message>
+    <message>
+        <source>cannot create history file %1: %2</source>
+        <translation>Verlaufsdatei %1 kann nicht angelegt werden: %2</translation>
+    </message>
+    <message>
+        <source>history not kept: Qt&apos;s SQLite driver is missing (Debian: libqt5sql5-sqlite)</source>
+        <translation>kein Verlauf: Qts SQLite-Treiber fehlt (Debian: libqt5sql5-sqlite)</translation>
+    </message>
+    <message>
+        <source>cannot open</source>
+        <translation>kann nicht geöffnet werden</translation>
+    </message>
+    <message>
+        <source>cannot read</source>
+        <translation>kann nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>history file %1 has schema version %2, newer than the %3 this program knows; a newer version of it wrote the file</source>
+        <translation>Verlaufsdatei %1 hat die Schemaversion %2, neuer als die %3, die dieses Programm kennt; eine neuere Version hat die Datei geschrieben</translation>
+    </message>
+    <message>
+        <source>history file %1 has schema version %2, which no version of this program writes</source>
+        <translation>Verlaufsdatei %1 hat die Schemaversion %2, die keine Version dieses Programms schreibt</translation>
+    </message>
+    <message>
+        <source>cannot switch to WAL mode</source>
+        <translation>kann nicht in den WAL-Modus wechseln</translation>
+    </message>
+    <message>
+        <source>history file %1 stays in journal mode %2 instead of WAL</source>
+        <translation>Verlaufsdatei %1 bleibt im Journalmodus %2 statt WAL</translation>
+    </message>
+    <message>
+        <source>no history table</source>
+        <translation>keine Verlaufstabelle</translation>
+    </message>
+    <message>
+        <source>cannot create the history table</source>
+        <translation>die Verlaufstabelle kann nicht angelegt werden</translation>
+    </message>
+    <message>
+        <source>history entry without a link</source>
+        <translation>Verlaufseintrag ohne Verbindung</translation>
+    </message>
+    <message>
+        <source>history entry for address %1, not 0..63</source>
+        <translation>Verlaufseintrag für Adresse %1, nicht 0..63</translation>
+    </message>
+    <message>
+        <source>not updated</source>
+        <translation>nicht aktualisiert</translation>
+    </message>
+    <message>
+        <source>history entry %1 holds %2 bytes, not a configuration block</source>
+        <translation>Verlaufseintrag %1 enthält %2 Bytes, keinen Konfigurationsblock</translation>
+    </message>
+    <message>
+        <source>history entry %1 is of unknown kind &apos;%2&apos;</source>
+        <translation>Verlaufseintrag %1 ist von unbekannter Art „%2“</translation>
+    </message>
+    <message>
+        <source>cannot list</source>
+        <translation>kann nicht aufgelistet werden</translation>
+    </message>
+    <message>
+        <source>no history entry %1</source>
+        <translation>kein Verlaufseintrag %1</translation>
+    </message>
+    <message>
+        <source>no history entry of %1 address %2 at or before %3</source>
+        <translation>kein Verlaufseintrag von %1 Adresse %2 zu oder vor %3</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>MainWindow</source>
