@@ -865,7 +865,7 @@
     <name>HistoryStore</name>
     <message>
         <source>unknown error</source>
-        <translation type="unfinished"></translation>
+        <translation>unbekannter Fehler</translation>
     </message>
     <message>
         <source>history file %1: %2: %3</source>
