@@ -37,16 +37,18 @@ QJsonObject json(const QByteArray& payload) { return QJsonDocument::fromJson(pay
 bool isOnline(const QByteArray& state) { return json(state).value("online").toBool(); }
 const auto is = &MqttSubscriber::is;
 
-// energizer-cli --udp 127.0.0.1:SIM mqtt [--broker 127.0.0.1:BROKER --interval 0.2] ARGS, its output kept.
+// energizer-cli --udp 127.0.0.1:SIM mqtt --broker 127.0.0.1:BROKER --interval 0.2 ARGS, its output kept.
 struct Bridge : ToolProcess
 {
     Bridge(quint16 simPort, quint16 brokerPort, const QStringList& args)
-        : ToolProcess(qEnvironmentVariable("EC_CLI"), QStringList{"--udp", QStringLiteral("127.0.0.1:%1").arg(simPort), "mqtt"}
-                      + (brokerPort ? QStringList{"--broker", QStringLiteral("127.0.0.1:%1").arg(brokerPort), "--interval", "0.2"} : QStringList{})
-                      + args)
+        : ToolProcess(qEnvironmentVariable("EC_CLI"), QStringList{"--udp", QStringLiteral("127.0.0.1:%1").arg(simPort), "mqtt", "--broker",
+                                                                  QStringLiteral("127.0.0.1:%1").arg(brokerPort), "--interval", "0.2"} + args)
     {
     }
 };
+
+const QList<QPair<QString, int>> energizers{{"bus", 1}, {"bus", 2}, {"bus", 3}, {"bus", 4}, {"bus", 5},
+                                            {"udp", 1}, {"udp", 2}, {"udp", 3}, {"tcp", 7}};
 
 } // namespace
 
@@ -75,14 +77,12 @@ private slots:
 private:
     QString writeSite(const QString& name, const QByteArray& gatewaySection, const QByteArray& links);
     QByteArray scrape(int* status = nullptr);
-    QList<QPair<QString, int>> energizers() const;
 
     QTemporaryDir dir;
     BrokerProcess broker;
     SimProcess bus, udp, tcp;
-    SimProcess cliSim; // energizer-cli mqtt's, for the tests that neither stop it nor look at its zones
+    SimProcess cliSim; // energizer-cli mqtt's: never stopped, its zones never switched
     quint16 metricsPort = 0;
-    QByteArray links;
     std::unique_ptr<MqttSubscriber> sub; // farm/# from before the gateway started
     std::unique_ptr<GatewayProcess> gateway;
     QNetworkAccessManager manager;
@@ -95,11 +95,6 @@ QString TestGateway::writeSite(const QString& name, const QByteArray& gatewaySec
         return QString();
     file.write("[gateway]\n" + gatewaySection + "\n" + linkSections);
     return file.fileName();
-}
-
-QList<QPair<QString, int>> TestGateway::energizers() const
-{
-    return {{"bus", 1}, {"bus", 2}, {"bus", 3}, {"bus", 4}, {"bus", 5}, {"udp", 1}, {"udp", 2}, {"udp", 3}, {"tcp", 7}};
 }
 
 void TestGateway::initTestCase()
@@ -115,10 +110,10 @@ void TestGateway::initTestCase()
     QVERIFY(!udp.start({"--udp", "0", "--addresses", "1-3"}).isEmpty());
     QVERIFY(!tcp.start({"--tcp", "0", "--address", "7"}).isEmpty());
     QVERIFY(!cliSim.start({"--udp", "0"}).isEmpty());
-    links = QStringLiteral("[bus]\nlink = serial:%1@19200\nenergizers = 1-5\n"
-                           "[udp]\nlink = udp:127.0.0.1:%2\nenergizers = 1-3\n"
-                           "[tcp]\nlink = tcp:127.0.0.1:%3\nenergizers = 7\n")
-                .arg(pty).arg(udp.port()).arg(tcp.port()).toUtf8();
+    const QByteArray links = QStringLiteral("[bus]\nlink = serial:%1@19200\nenergizers = 1-5\n"
+                                            "[udp]\nlink = udp:127.0.0.1:%2\nenergizers = 1-3\n"
+                                            "[tcp]\nlink = tcp:127.0.0.1:%3\nenergizers = 7\n")
+                                 .arg(pty).arg(udp.port()).arg(tcp.port()).toUtf8();
     metricsPort = BrokerProcess::freePort();
     const QString site = writeSite("site.conf",
         QStringLiteral("mqtt = 127.0.0.1:%1\ntopic = farm\nallow-zone-commands = true\ndiscovery = true\n"
@@ -160,7 +155,7 @@ void TestGateway::check()
 
 void TestGateway::servesEveryEnergizer()
 {
-    for (const auto& e : energizers()) {
+    for (const auto& e : energizers) {
         const QString topic = QStringLiteral("farm/%1/%2/").arg(e.first).arg(e.second);
         QVERIFY2(sub->waitFor(topic + "availability", MqttSubscriber::is("online"), 0, WaitMs) >= 0, qPrintable(topic));
         const int state = sub->waitFor(topic + "state", [](const QByteArray& p) { return json(p).contains("batteryVoltage"); });
@@ -200,7 +195,7 @@ void TestGateway::silencedAddressAloneGoesOffline()
     QVERIFY(offline >= 0);
     QTRY_VERIFY_WITH_TIMEOUT(scrape().contains("energizer_up{link=\"bus\",address=\"3\"} 0\n"), WaitMs);
     // Every other energizer keeps answering, and none of them was called off line.
-    for (const auto& e : energizers()) {
+    for (const auto& e : energizers) {
         if (e != qMakePair(QStringLiteral("bus"), 3))
             QVERIFY(sub->waitFor(QStringLiteral("farm/%1/%2/state").arg(e.first).arg(e.second), [](const QByteArray&) { return true; }, offline) >= 0);
     }
