@@ -1,5 +1,7 @@
-// energizer-gateway end to end: three simulated links (a pty bus, a UDP and a
-// TCP module), a real mosquitto and real scrapes, all on 127.0.0.1.
+// The MQTT engine end to end, all on 127.0.0.1 with one real mosquitto:
+// energizer-gateway on three simulated links (a pty bus, a UDP and a TCP
+// module) with real scrapes, and energizer-cli mqtt (its options, its topics
+// directly under PREFIX) on one energizer.
 #include "brokerprocess.h"
 #include "mqttsubscriber.h"
 #include "simprocess.h"
@@ -32,6 +34,21 @@ void publish(quint16 port, const QString& topic, const QByteArray& payload, bool
 }
 
 QJsonObject json(const QByteArray& payload) { return QJsonDocument::fromJson(payload).object(); }
+bool isOnline(const QByteArray& state) { return json(state).value("online").toBool(); }
+const auto is = &MqttSubscriber::is;
+
+// energizer-cli --udp 127.0.0.1:SIM mqtt --broker 127.0.0.1:BROKER --interval 0.2 ARGS, its output kept.
+struct Bridge : ToolProcess
+{
+    Bridge(quint16 simPort, quint16 brokerPort, const QStringList& args)
+        : ToolProcess(qEnvironmentVariable("EC_CLI"), QStringList{"--udp", QStringLiteral("127.0.0.1:%1").arg(simPort), "mqtt", "--broker",
+                                                                  QStringLiteral("127.0.0.1:%1").arg(brokerPort), "--interval", "0.2"} + args)
+    {
+    }
+};
+
+const QList<QPair<QString, int>> energizers{{"bus", 1}, {"bus", 2}, {"bus", 3}, {"bus", 4}, {"bus", 5},
+                                            {"udp", 1}, {"udp", 2}, {"udp", 3}, {"tcp", 7}};
 
 } // namespace
 
@@ -50,17 +67,22 @@ private slots:
     void missingSerialPortSaidOnce();
     void gatewayEnds_data();
     void gatewayEnds();
+    void cliHelpNeedsNoSettings();
+    void cliEnergizerComesAndGoes();
+    void cliBrokerDownAtStartThenRestarted();
+    void cliZoneCommands();
+    void cliBrokerPassword();
+    void cliDiscovery();
 
 private:
     QString writeSite(const QString& name, const QByteArray& gatewaySection, const QByteArray& links);
     QByteArray scrape(int* status = nullptr);
-    QList<QPair<QString, int>> energizers() const;
 
     QTemporaryDir dir;
     BrokerProcess broker;
     SimProcess bus, udp, tcp;
+    SimProcess cliSim; // energizer-cli mqtt's: never stopped, its zones never switched
     quint16 metricsPort = 0;
-    QByteArray links;
     std::unique_ptr<MqttSubscriber> sub; // farm/# from before the gateway started
     std::unique_ptr<GatewayProcess> gateway;
     QNetworkAccessManager manager;
@@ -75,15 +97,10 @@ QString TestGateway::writeSite(const QString& name, const QByteArray& gatewaySec
     return file.fileName();
 }
 
-QList<QPair<QString, int>> TestGateway::energizers() const
-{
-    return {{"bus", 1}, {"bus", 2}, {"bus", 3}, {"bus", 4}, {"bus", 5}, {"udp", 1}, {"udp", 2}, {"udp", 3}, {"tcp", 7}};
-}
-
 void TestGateway::initTestCase()
 {
     for (const char* tool : {"mosquitto_sub", "mosquitto_pub", "promtool"}) {
-        if (QStandardPaths::findExecutable(tool).isEmpty())
+        if (QStandardPaths::findExecutable(tool).isEmpty() || QStandardPaths::findExecutable("mosquitto", {"/usr/sbin", "/usr/bin"}).isEmpty())
             QSKIP("mosquitto, mosquitto-clients or prometheus is not installed (scripts/deps)");
     }
     manager.setProxy(QNetworkProxy::NoProxy);
@@ -92,10 +109,11 @@ void TestGateway::initTestCase()
     QCOMPARE(bus.start({"--pty", pty, "--addresses", "1-5", "--line-rate", "19200"}), pty);
     QVERIFY(!udp.start({"--udp", "0", "--addresses", "1-3"}).isEmpty());
     QVERIFY(!tcp.start({"--tcp", "0", "--address", "7"}).isEmpty());
-    links = QStringLiteral("[bus]\nlink = serial:%1@19200\nenergizers = 1-5\n"
-                           "[udp]\nlink = udp:127.0.0.1:%2\nenergizers = 1-3\n"
-                           "[tcp]\nlink = tcp:127.0.0.1:%3\nenergizers = 7\n")
-                .arg(pty).arg(udp.port()).arg(tcp.port()).toUtf8();
+    QVERIFY(!cliSim.start({"--udp", "0"}).isEmpty());
+    const QByteArray links = QStringLiteral("[bus]\nlink = serial:%1@19200\nenergizers = 1-5\n"
+                                            "[udp]\nlink = udp:127.0.0.1:%2\nenergizers = 1-3\n"
+                                            "[tcp]\nlink = tcp:127.0.0.1:%3\nenergizers = 7\n")
+                                 .arg(pty).arg(udp.port()).arg(tcp.port()).toUtf8();
     metricsPort = BrokerProcess::freePort();
     const QString site = writeSite("site.conf",
         QStringLiteral("mqtt = 127.0.0.1:%1\ntopic = farm\nallow-zone-commands = true\ndiscovery = true\n"
@@ -137,7 +155,7 @@ void TestGateway::check()
 
 void TestGateway::servesEveryEnergizer()
 {
-    for (const auto& e : energizers()) {
+    for (const auto& e : energizers) {
         const QString topic = QStringLiteral("farm/%1/%2/").arg(e.first).arg(e.second);
         QVERIFY2(sub->waitFor(topic + "availability", MqttSubscriber::is("online"), 0, WaitMs) >= 0, qPrintable(topic));
         const int state = sub->waitFor(topic + "state", [](const QByteArray& p) { return json(p).contains("batteryVoltage"); });
@@ -177,7 +195,7 @@ void TestGateway::silencedAddressAloneGoesOffline()
     QVERIFY(offline >= 0);
     QTRY_VERIFY_WITH_TIMEOUT(scrape().contains("energizer_up{link=\"bus\",address=\"3\"} 0\n"), WaitMs);
     // Every other energizer keeps answering, and none of them was called off line.
-    for (const auto& e : energizers()) {
+    for (const auto& e : energizers) {
         if (e != qMakePair(QStringLiteral("bus"), 3))
             QVERIFY(sub->waitFor(QStringLiteral("farm/%1/%2/state").arg(e.first).arg(e.second), [](const QByteArray&) { return true; }, offline) >= 0);
     }
@@ -227,6 +245,7 @@ void TestGateway::zoneCommands()
     publish(broker.port(), "farm/udp/1/zone/1/set", QByteArray(), true); // the retained one cleared
     publish(broker.port(), "farm/udp/1/zone/1/set", "on", false);
     QVERIFY(sub->waitFor("farm/udp/1/state", zone1(true), from) >= 0);
+    QCOMPARE(udp.command("state 1", "STATE"), QStringLiteral("STATE on1=1 hv1=1 on2=0 hv2=1")); // zone 2 untouched
     // Commands are logged at debug level only.
     QVERIFY2(!gateway->err.contains("zone 1 on"), gateway->err);
     publish(broker.port(), "farm/udp/9/zone/1/set", "on", false);
@@ -278,6 +297,131 @@ void TestGateway::gatewayEnds()
         offline += m.topic.toUtf8() + ' ' + m.payload + '\n';
     QVERIFY2(offline.contains(prefix.toUtf8() + "/bridge/state offline\n"), offline);
     QVERIFY2(sig == SIGKILL || offline.count(" offline\n") == 8, offline);
+}
+
+// In a folder of its own, with no setting.ini anywhere near.
+void TestGateway::cliHelpNeedsNoSettings()
+{
+    QTemporaryDir dir;
+    const QString cli = dir.filePath("energizer-cli");
+    const QString helper = QFileInfo(qEnvironmentVariable("EC_CLI")).absolutePath() + "/energizer-cli-mqtt";
+    QVERIFY(QFile::copy(qEnvironmentVariable("EC_CLI"), cli) && QFile::copy(helper, dir.filePath("energizer-cli-mqtt")));
+    QProcess p;
+    p.start(cli, {"mqtt", "--help"});
+    QVERIFY(p.waitForFinished(WaitMs));
+    QVERIFY2(p.exitCode() == 0 && p.readAllStandardOutput().startsWith("usage: energizer-cli [CONNECTION] mqtt"), p.readAllStandardError());
+}
+
+// The default prefix; offline while the energizer is silent from the start,
+// state matching the simulator once it answers, offline within 4 s of it
+// stopping, online again when it is back; killed, its will says offline.
+void TestGateway::cliEnergizerComesAndGoes()
+{
+    const QString simPort = QString::number(BrokerProcess::freePort());
+    MqttSubscriber sub(broker.port(), {"energizer/#"});
+    Bridge bridge(simPort.toUShort(), broker.port(), {});
+    const QString prefix = QStringLiteral("energizer/%1/udp-127.0.0.1-%2/1").arg(QSysInfo::machineHostName(), simPort);
+    QVERIFY(sub.waitFor(prefix + "/availability", is("offline")) >= 0);
+    SimProcess own;
+    QCOMPARE(own.start({"--udp", simPort, "--on"}), simPort);
+    QVERIFY(sub.waitFor(prefix + "/availability", is("online")) >= 0);
+    QVERIFY(!own.command("set gate 1", "OK").isEmpty());
+    const int at = sub.waitFor(prefix + "/state", [](const QByteArray& p) { return json(p).value("gateAlarmOk") == QJsonValue(false); });
+    QVERIFY(at >= 0);
+    QVERIFY(json(sub.messages[at].payload).value("fenceOn1").toBool() && json(sub.messages[at].payload).value("fenceHv2").toBool());
+
+    const qint64 stoppedAt = SimProcess::nowMs();
+    own.stop();
+    const int offline = sub.waitFor(prefix + "/availability", is("offline"), at);
+    QVERIFY(offline >= 0);
+    QVERIFY2(sub.messages[offline].atMs - stoppedAt <= 4000, "offline more than 4 s after the energizer stopped");
+    QCOMPARE(own.start({"--udp", simPort}), simPort);
+    const int online = sub.waitFor(prefix + "/availability", is("online"), offline, 8000);
+    QVERIFY(online >= 0);
+    bridge.signal(SIGKILL);
+    QVERIFY(sub.waitFor(prefix + "/availability", is("offline"), online) >= 0);
+}
+
+// Retries while the broker is away, says why once, and puts the retained
+// state back within 5 s of a restart that lost it.
+void TestGateway::cliBrokerDownAtStartThenRestarted()
+{
+    BrokerProcess broker;
+    const quint16 port = BrokerProcess::freePort();
+    Bridge bridge(cliSim.port(), port, {"--topic", "cli/e2"});
+    QVERIFY(bridge.waitForStderr("Connection refused"));
+    QVERIFY(broker.start(port));
+    QVERIFY(bridge.waitForStderr("connected to broker"));
+    QCOMPARE(bridge.err.count("Connection refused"), 1);
+
+    QVERIFY(broker.start(port));
+    const qint64 restartedAt = SimProcess::nowMs();
+    MqttSubscriber sub(port, {"cli/e2/state"});
+    const int state = sub.waitFor("cli/e2/state", &isOnline);
+    QVERIFY(state >= 0);
+    QVERIFY2(sub.messages[state].atMs - restartedAt <= 5000, "state back more than 5 s after the restart");
+    // Retained again: a newcomer gets it.
+    MqttSubscriber newcomer(port, {"cli/e2/state"}, {"--retained-only"});
+    QVERIFY(newcomer.waitForExit());
+    QVERIFY(newcomer.waitFor("cli/e2/state", &isOnline, 0, 0) >= 0);
+}
+
+// Not allowed: the command is seen and ignored (--allow-zone-commands is
+// checked by the switches cliDiscovery finds).
+void TestGateway::cliZoneCommands()
+{
+    const QString prefix = QStringLiteral("cli/e3");
+    MqttSubscriber sub(broker.port(), {prefix + "/#"});
+    Bridge bridge(cliSim.port(), broker.port(), {"--topic", prefix});
+    // The state follows the subscription on the bridge's one connection.
+    int seen = sub.waitFor(prefix + "/state", &isOnline);
+    QVERIFY(seen >= 0);
+    publish(broker.port(), prefix + "/zone/1/set", "on", false);
+    seen = sub.waitFor(prefix + "/zone/1/set", is("on"), seen);
+    // Nothing to wait for but time: five more polls.
+    for (int i = 0; i < 5 && seen >= 0; ++i)
+        seen = sub.waitFor(prefix + "/state", &isOnline, seen + 1);
+    QVERIFY2(seen >= 0, bridge.err.constData());
+    QCOMPARE(cliSim.command("state", "STATE"), QStringLiteral("STATE on1=0 hv1=1 on2=0 hv2=1"));
+}
+
+// The right password connects; a wrong one is refused on every retry, with one line saying why.
+void TestGateway::cliBrokerPassword()
+{
+    BrokerProcess broker;
+    QVERIFY(broker.start(0, "farm", "s3cret"));
+    QTemporaryDir dir;
+    for (const QByteArray& password : {QByteArray("s3cret"), QByteArray("guess")}) {
+        QFile file(dir.filePath(QString::fromLatin1(password)));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(password + '\n') > 0 && file.flush());
+        Bridge bridge(cliSim.port(), broker.port(), {"--topic", "cli/e4", "--username", "farm", "--password-file", file.fileName()});
+        const bool right = password == "s3cret";
+        QVERIFY(right ? bridge.waitForStderr("connected to broker")
+                      : QTest::qWaitFor([&] { return broker.log().count("disconnected, not authorised") >= 3; }, 8000));
+        QCOMPARE(bridge.err.count("refused"), right ? 0 : 1);
+        QVERIFY(right || bridge.err.contains("refused the connection: Connection Refused: not authorised"));
+    }
+}
+
+// Every configuration is JSON naming the state and availability topics.
+void TestGateway::cliDiscovery()
+{
+    Bridge bridge(cliSim.port(), broker.port(), {"--topic", "cli/e5", "--discovery", "--allow-zone-commands"});
+    {
+        // Sent after the configurations on the same connection.
+        MqttSubscriber first(broker.port(), {"cli/e5/state"});
+        QVERIFY(first.waitFor("cli/e5/state", &isOnline) >= 0);
+    }
+    // The retained configurations, up to the first live state.
+    MqttSubscriber sub(broker.port(), {"homeassistant/+/cli_e5/#", "cli/e5/state"}, {"--retained-only"});
+    QVERIFY(sub.waitForExit());
+    QVERIFY(sub.waitFor("homeassistant/switch/cli_e5/zone2/config", [](const QByteArray&) { return true; }, 0, 0) >= 0);
+    for (const auto& m : sub.messages) {
+        if (m.topic == "cli/e5/state")
+            continue;
+        QCOMPARE(json(m.payload).value("state_topic").toString(), QStringLiteral("cli/e5/state"));
+        QCOMPARE(json(m.payload).value("availability_topic").toString(), QStringLiteral("cli/e5/availability"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestGateway)

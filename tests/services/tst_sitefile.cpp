@@ -1,4 +1,5 @@
 // The site file: every refusal names its line; the example reads as written.
+// The shipped example is read by tst_gateway's --check.
 #include "services/sitefile.h"
 
 #include <QtTest>
@@ -12,7 +13,6 @@ private slots:
     void refused();
     void example();
     void defaults();
-    void shippedExample();
 
 private:
     QTemporaryDir m_dir;
@@ -155,16 +155,6 @@ void TestSiteFile::defaults()
     QVERIFY(!g.discovery);
     QVERIFY(!g.hasMetrics());
     QCOMPARE(g.intervalSeconds, 1.0);
-}
-
-// The file users copy must pass --check as it comes.
-void TestSiteFile::shippedExample()
-{
-    const SiteFile::Result result = SiteFile::read(QStringLiteral(EC_SITE_EXAMPLE));
-    QVERIFY2(result.ok(), qPrintable(result.error));
-    QVERIFY(result.site.gateway.hasMqtt());
-    QVERIFY(result.site.gateway.hasMetrics());
-    QCOMPARE(result.site.gateway.metricsHost, QStringLiteral("127.0.0.1"));
 }
 
 QTEST_GUILESS_MAIN(TestSiteFile)
