@@ -127,8 +127,8 @@ void MqttClient::attempt()
     // header documents for an external loop (mosquitto_socket, loop_read,
     // loop_write, loop_misc, want_write), all from this one thread. The plain
     // mosquitto_connect would resolve and connect blocking, stalling every
-    // energizer's polling while an unreachable broker times out. tst_mqtt
-    // (refused, then connected) and tst_gateway cover this use.
+    // energizer's polling while an unreachable broker times out. tst_gateway
+    // covers this use: refused, then connected, for the bridge and the gateway.
     const int rc = mosquitto_connect_async(m_mosq, m_options.host.toUtf8().constData(), m_options.port,
                                            m_options.keepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS) {
