@@ -113,47 +113,42 @@ void TestReplyAssembler::bursts()
 
 void TestReplyAssembler::noiseBeforeEveryReply_data()
 {
-    QTest::addColumn<int>("arrangement");
-    QTest::newRow("noise in a datagram of its own (UDP)") << 0;
-    QTest::newRow("noise and reply in one read (TCP)") << 1;
-    QTest::newRow("stream in random pieces (serial)") << 2;
-    QTest::newRow("no noise, replies merged and split anywhere") << 3;
+    QTest::addColumn<int>("maxNoise");
+    QTest::addColumn<int>("maxPiece"); // 0: each burst at once
+    QTest::newRow("noise and reply in one read (TCP)") << 8 << 0;
+    QTest::newRow("noise, stream in random pieces (serial)") << 8 << 4;
+    QTest::newRow("no noise, replies merged and split anywhere") << 0 << 200;
 }
 
 void TestReplyAssembler::noiseBeforeEveryReply()
 {
-    // Up to 8 bytes of any value before each reply: every one comes out once,
-    // and nothing piles up.
-    QFETCH(int, arrangement);
+    // Up to 8 bytes of any value before each reply, a second between replies:
+    // every one comes out once, and nothing piles up.
+    QFETCH(int, maxNoise);
+    QFETCH(int, maxPiece);
     QRandomGenerator rng(11);
     ReplyAssembler assembler;
     Recorder out(assembler);
     Replies sent;
     QByteArray stream;
-    qint64 now = 0;
-    for (int i = 0; i < 1000; ++i, now += 1000) {
-        QByteArray noise(arrangement == 3 ? 0 : 1 + int(rng.bounded(8)), '\0');
+    for (int i = 0; i < 1000; ++i) {
+        QByteArray noise(maxNoise ? 1 + int(rng.bounded(maxNoise)) : 0, '\0');
         for (char& b : noise)
             b = static_cast<char>(rng.bounded(256));
         sent << (i % 3 ? status(quint8(i)) : config(quint8(i)));
-        if (arrangement == 0) {
-            assembler.feed(noise, now);
-            assembler.feed(sent.last(), now + 1);
-        } else if (arrangement == 1) {
-            assembler.feed(noise + sent.last(), now);
-        } else if (arrangement == 2) {
-            const QByteArray bytes = noise + sent.last();
-            for (int pos = 0, n = 0; pos < bytes.size(); pos += n) {
-                n = 1 + int(rng.bounded(4));
-                assembler.feed(bytes.mid(pos, n), now + pos);
-            }
-        } else {
-            stream += sent.last();
+        stream += noise + sent.last();
+        if (maxNoise == 0)
+            continue;
+        for (int pos = 0, n = 0; pos < stream.size(); pos += n) {
+            n = maxPiece ? 1 + int(rng.bounded(maxPiece)) : stream.size();
+            assembler.feed(stream.mid(pos, n), i * 1000 + pos);
         }
+        stream.clear();
         QVERIFY(assembler.pending() < 52);
     }
-    for (int pos = 0, n = 0; pos < stream.size(); pos += n, now += rng.bounded(3)) {
-        n = 1 + int(rng.bounded(200));
+    // The merged stream comes within the stale time, piece after piece.
+    for (int pos = 0, n = 0, now = 0; pos < stream.size(); pos += n, now += rng.bounded(3)) {
+        n = 1 + int(rng.bounded(maxPiece));
         assembler.feed(stream.mid(pos, n), now);
         QVERIFY(assembler.pending() < 52);
     }
