@@ -31,8 +31,7 @@ public:
     int overlaps = 0;                // a request while an earlier one could still be answered
     QElapsedTimer clock;
 
-    explicit FakeBusPeer(int timeoutMs)
-        : m_timeoutMs(timeoutMs)
+    FakeBusPeer()
     {
         clock.start();
         socket.bind(QHostAddress(QHostAddress::LocalHost), 0);
@@ -75,7 +74,7 @@ private:
             send(answer == Answer::WrongAddress ? address + 10 : address, 0x81, 27, address * 8);
     }
 
-    int m_timeoutMs;
+    const int m_timeoutMs = EnergizerBus::Timing().networkTimeoutMs;
     qint64 m_unanswered = -1;
 };
 
@@ -115,8 +114,7 @@ private slots:
     void repliesGoToTheirStation()
     {
         QFETCH(int, answer);
-        const int timeoutMs = EnergizerBus::Timing().networkTimeoutMs;
-        FakeBusPeer peer(timeoutMs);
+        FakeBusPeer peer;
         peer.answers = {{1, Answer::Normal}, {2, Answer(answer)}, {3, Answer::Normal}};
         TestBus t(udpLink(peer.socket.localPort()), {1, 2, 3});
         QHash<Station*, QList<double>> seen;
@@ -151,7 +149,7 @@ private slots:
         // as it answers.
         const int intervalMs = 200;
         const int timeoutMs = EnergizerBus::Timing().networkTimeoutMs;
-        FakeBusPeer peer(timeoutMs);
+        FakeBusPeer peer;
         peer.answers = {{1, Answer::Normal}, {2, Answer::Normal}, {3, Answer::Silent}, {4, Answer::Normal}, {5, Answer::Normal}};
         TestBus t(udpLink(peer.socket.localPort()), {1, 2, 3, 4, 5});
         Station* silent = t.stations[2];
@@ -188,7 +186,7 @@ private slots:
     void otherResponseKeepsRequest()
     {
         // A status reply while a configuration read is outstanding does not end it.
-        FakeBusPeer peer(EnergizerBus::Timing().networkTimeoutMs);
+        FakeBusPeer peer;
         TestBus t(udpLink(peer.socket.localPort()), {1, 2});
         Station* s = t.stations[0];
         QSignalSpy configs(s, &Station::configReceived);
@@ -204,7 +202,7 @@ private slots:
     {
         // A round longer than the 3 s: the answering energizer stays on line,
         // the one that falls silent goes off line at its third missed poll.
-        FakeBusPeer peer(EnergizerBus::Timing().networkTimeoutMs);
+        FakeBusPeer peer;
         peer.answers = {{1, Answer::Normal}, {2, Answer::Normal}};
         TestBus t(udpLink(peer.socket.localPort()), {1, 2});
         QStringList wrong;
