@@ -100,22 +100,14 @@ private slots:
         }
     }
 
-    void addresses_data()
-    {
-        QTest::addColumn<QString>("transport");
-        QTest::newRow("udp") << "--udp";
-        QTest::newRow("pty") << "--pty";
-    }
-
     // Each served address answers its own frames with its own address byte and
     // its own output voltage band: 56..72 counts at address 1, 20 counts up per
     // address. Address 3 is not served, so the first reply is address 5's block.
+    // (tst_energizerbus shows the same on a pty.)
     void addresses()
     {
-        QFETCH(QString, transport);
-        QTemporaryDir dir;
         SimProcess sim;
-        QVERIFY(!sim.start({transport, transport == "--pty" ? dir.filePath("ttySIM") : "0", "--addresses", "1,2,5", "--on"}).isEmpty());
+        QVERIFY(!sim.start({"--udp", "0", "--addresses", "1,2,5", "--on"}).isEmpty());
         for (int address : {1, 2, 5}) {
             const QByteArray status = ask(openLink(sim), {statusRequestFrame(address)}, 27);
             const int low = 56 + 20 * (address - 1);
