@@ -52,8 +52,12 @@ void Station::takeReply(const QByteArray& reply)
     case Frame::RespStatus:
         // Only a status counts against staleness: it is what the panel shows.
         m_sinceReply.restart();
-        if (decodeStatus(*m_energizer, reply))
+        if (decodeStatus(*m_energizer, reply)) {
             emit statusReceived(reply);
+            emit polled(PollOutcome::Replied);
+        } else {
+            emit polled(PollOutcome::NoReply);
+        }
         break;
     case Frame::RespConfig:
         qCDebug(lcLink) << "Response to configuration reading = 0x82";
@@ -68,7 +72,7 @@ void Station::missedReply(quint8 command)
 {
     if (command == Frame::CmdStatus) {
         ++m_missed;
-        if (m_availability == Availability::Offline) {
+        if (m_availability == Availability::Offline && m_bus.backsOff()) {
             // From the poll interval, or the round's length on a long bus.
             const int interval = int(qMax<qint64>(m_bus.pollIntervalMs() > 0 ? m_bus.pollIntervalMs() : 1000, m_bus.lastCycleMs()));
             m_backoffMs = qMin(MaxBackoffMs, m_backoffMs > 0 ? m_backoffMs * 2 : interval * 2);
@@ -76,6 +80,8 @@ void Station::missedReply(quint8 command)
     }
     checkStale();
     emit requestTimedOut(command);
+    if (command == Frame::CmdStatus)
+        emit polled(PollOutcome::NoReply);
 }
 
 void Station::checkStale()
