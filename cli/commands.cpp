@@ -2,13 +2,13 @@
 
 #include "cli/exitstatus.h"
 #include "cli/output.h"
-#include "cli/pollround.h"
 #include "protocol/configxml.h"
 #include "services/historykeeper.h"
 #include "protocol/energizer.h"
 #include "protocol/energizerfields.h"
 #include "link/energizerbus.h"
 #include "link/energizerlink.h"
+#include "link/pollinterval.h"
 #include "link/station.h"
 
 #include <QJsonArray>
@@ -16,6 +16,8 @@
 #include <QJsonObject>
 
 #include <cstdio>
+#include <functional>
+#include <memory>
 
 namespace {
 
@@ -24,21 +26,39 @@ QString noReply(int timeoutMs)
     return QStringLiteral("no reply from the energizer within %1 ms").arg(timeoutMs);
 }
 
+// Every station's first poll outcome, as the bus polls them in turn; the
+// run ends long before a second poll would be due.
+void firstOutcomes(QObject* receiver, EnergizerBus& bus, const std::function<void(Station*, Station::PollOutcome)>& each,
+                   const std::function<void()>& all)
+{
+    auto left = std::make_shared<int>(bus.stations().size());
+    for (Station* s : bus.stations()) {
+        auto once = std::make_shared<QMetaObject::Connection>();
+        *once = QObject::connect(s, &Station::polled, receiver, [&bus, s, once, left, each, all](Station::PollOutcome outcome) {
+            QObject::disconnect(*once);
+            each(s, outcome);
+            if (--*left == 0) {
+                bus.setPollInterval(0);
+                all();
+            }
+        });
+    }
+    bus.setPollInterval(int(MaxPollIntervalSeconds * 1000));
+}
+
 } // namespace
 
 void StatusCommand::run()
 {
-    // Each address is asked again after a lost reply until the timeout.
-    m_round = new PollRound(m_link.bus().stations(), true, this);
-    connect(m_round, &PollRound::answered, this, [this](Station* s) { m_answered << s; });
-    connect(m_round, &PollRound::finished, this, &StatusCommand::report);
-    if (!m_round->start()) {
-        fail(ExitStatus::NoLink, QStringLiteral("the link to the energizer is down"));
-        return;
-    }
-    m_wait.setSingleShot(true);
-    connect(&m_wait, &QTimer::timeout, m_round, &PollRound::stop);
-    m_wait.start(qMax(0, remainingMs()));
+    // One wait of the whole timeout for each reply, however slow the line.
+    EnergizerBus::Timing timing;
+    timing.replyTimeoutMs = qMax(1, remainingMs());
+    m_link.bus().setTiming(timing);
+    firstOutcomes(this, m_link.bus(), [this](Station* s, Station::PollOutcome outcome) {
+        if (outcome == Station::PollOutcome::Replied)
+            m_answered << s;
+        m_linkDown = m_linkDown || outcome == Station::PollOutcome::NotSent;
+    }, [this] { report(); });
 }
 
 void StatusCommand::report()
@@ -46,7 +66,7 @@ void StatusCommand::report()
     const QVector<Station*>& stations = m_link.bus().stations();
     if (stations.size() == 1) {
         if (m_answered.isEmpty())
-            fail(ExitStatus::NoLink, noReply(m_request.timeoutMs));
+            fail(ExitStatus::NoLink, m_linkDown ? QStringLiteral("the link to the energizer is down") : noReply(m_request.timeoutMs));
         else
             succeed(m_request.json ? statusJson(m_answered.first()->energizer()) : statusText(m_answered.first()->energizer()));
         return;
@@ -78,12 +98,11 @@ void StatusCommand::report()
 
 void ScanCommand::run()
 {
-    // One request per address and no second try: the scan's time is bounded.
-    m_round = new PollRound(m_link.bus().stations(), false, this);
-    connect(m_round, &PollRound::answered, this, &ScanCommand::found);
-    connect(m_round, &PollRound::finished, this, &ScanCommand::report);
-    if (!m_round->start())
-        fail(ExitStatus::NoLink, QStringLiteral("the link is down"));
+    // One request per address at the line's own timeout: the scan's time is bounded.
+    firstOutcomes(this, m_link.bus(), [this](Station* s, Station::PollOutcome outcome) {
+        if (outcome == Station::PollOutcome::Replied)
+            found(s);
+    }, [this] { report(); });
 }
 
 void ScanCommand::found(Station* station)

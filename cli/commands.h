@@ -8,10 +8,9 @@
 #include <QDomDocument>
 
 class HistoryKeeper;
-class PollRound;
 class Station;
 
-// status: a request to each address, every field of each reply.
+// status: each address's first poll, every field of each reply.
 class StatusCommand : public CliCommand
 {
     Q_OBJECT
@@ -24,12 +23,11 @@ protected:
 private:
     void report();
 
-    PollRound* m_round = nullptr;
     QVector<Station*> m_answered;
-    QTimer m_wait;
+    bool m_linkDown = false;
 };
 
-// scan: one status request to each address of a range, one at a time.
+// scan: each address of a range polled once, one at a time.
 class ScanCommand : public CliCommand
 {
     Q_OBJECT
@@ -43,7 +41,6 @@ private:
     void found(Station* station);
     void report();
 
-    PollRound* m_round = nullptr;
     QVector<int> m_found;
 };
 

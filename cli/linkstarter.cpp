@@ -95,8 +95,8 @@ void LinkStarter::openLink()
             fail(QStringLiteral("cannot open serial port %1: %2").arg(s.portName, m_serialError));
             return;
         }
-        m_done = true;
-        emit ready();
+        // Its usable() came while it opened, and check() has said ready already.
+        check();
         return;
     }
     if (m_bindFailed) {

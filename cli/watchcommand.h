@@ -2,20 +2,19 @@
 
 #include "cli/clicommand.h"
 
-#include <QDateTime>
+#include "link/station.h"
+
 #include <QFile>
+#include <QHash>
 
-class Energizer;
-class PollRound;
-class Station;
-
-// watch: a status poll every interval, one line each; a poll that gets no
-// reply within the smaller of the timeout and the interval is logged off line.
+// watch: a line for every status poll the bus makes, one per address per
+// interval; a poll that gets no reply within the smaller of the timeout and
+// the interval, or cannot be sent, is a line of its own, off line.
 class WatchCommand : public CliCommand
 {
     Q_OBJECT
 public:
-    WatchCommand(EnergizerLink& link, const CliRequest& request, QObject* parent = nullptr);
+    using CliCommand::CliCommand;
 
     void interrupt() override;
 
@@ -25,24 +24,11 @@ protected:
     bool tolerantStart() const override { return true; }
 
 private:
-    void poll();
-    void trySend();
-    void statusArrived();
-    void pollExpired();
-    void writeLine(const Energizer* energizer, int address);
-    // Several addresses: a round of polls each interval, a line per address.
-    void pollRound();
-    void roundDone();
+    void writeLine(Station* station, Station::PollOutcome outcome);
     bool emitText(const QString& line);
+    void stop();
 
     QFile m_file;
-    QTimer m_interval;
-    QTimer m_window;
-    QTimer m_resend;
-    QDateTime m_pollTime;
-    bool m_waiting = false;
-    PollRound* m_round = nullptr;
-    int m_rounds = 0;
-    int m_lines = 0;
+    QHash<Station*, int> m_lines;
     bool m_appending = false;
 };

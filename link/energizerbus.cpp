@@ -7,6 +7,7 @@
 
 #include "link/linklog.h"
 
+#include <QDateTime>
 #include <QDebug>
 
 namespace {
@@ -89,10 +90,13 @@ void EnergizerBus::use(LinkTransport* transport)
     connect(m_transport, &LinkTransport::closed, this, [this] {
         m_replyTimer.stop();
         m_guard.stop();
+        const Request cut = m_outstanding;
         m_outstanding = {};
         dropQueued();
         for (Station* s : qAsConst(m_stations))
             s->lineClosed();
+        if (cut.station && isPoll(cut.frame))
+            emit cut.station->polled(Station::PollOutcome::NoReply);
     });
     connect(m_transport, &LinkTransport::serialOpened, this, [this] {
         // The one energizer of a serial line is taken as there once the port opens.
@@ -146,6 +150,8 @@ void EnergizerBus::setPollInterval(int ms)
 
 int EnergizerBus::replyTimeoutMs(int requestLength, int replyLength) const
 {
+    if (m_timing.replyTimeoutMs > 0)
+        return m_timing.replyTimeoutMs;
     const int wireMs = m_transport->wireMs(requestLength + replyLength);
     return wireMs < 0 ? m_timing.networkTimeoutMs : wireMs + m_timing.serialMarginMs;
 }
@@ -196,6 +202,7 @@ bool EnergizerBus::transmit(const Request& request)
     if (!m_transport->write(request.frame)) {
         // The line is down and reopening; what waits would only fail the same way.
         dropQueued();
+        notSent(request);
         m_pausedUntil = now() + ReconnectPauseMs;
         if (m_pollIntervalMs > 0)
             m_pollTimer.start(ReconnectPauseMs);
@@ -254,10 +261,6 @@ Station* EnergizerBus::duePoll(qint64 now, qint64* wait) const
     *wait = -1;
     if (m_stations.isEmpty())
         return nullptr;
-    if (now < m_pausedUntil) {
-        *wait = m_pausedUntil - now;
-        return nullptr;
-    }
     Station* best = nullptr;
     qint64 bestDue = 0;
     for (Station* s : m_stations) {
@@ -279,6 +282,7 @@ void EnergizerBus::notePoll(Station& station, qint64 now)
     if (station.m_lastPollAt >= 0 && station.m_backoffMs == 0)
         m_lastCycleMs = now - station.m_lastPollAt;
     station.m_lastPollAt = now;
+    station.m_lastPollTime = QDateTime::currentMSecsSinceEpoch();
     station.m_pollOrder = ++m_pollSequence;
 }
 
@@ -306,6 +310,11 @@ void EnergizerBus::pump()
             s->checkStale();
             notePoll(*s, now());
             request = Request{s, statusRequestFrame(s->address()), Frame::RespStatus};
+            if (now() < m_pausedUntil) {
+                // The line is reopening: the poll is due all the same, and not sent.
+                notSent(request);
+                continue;
+            }
         } else {
             break;
         }
@@ -320,5 +329,14 @@ void EnergizerBus::pump()
 void EnergizerBus::dropQueued()
 {
     m_commands.clear();
+    const QQueue<Request> polls = m_polls;
     m_polls.clear();
+    for (const Request& r : polls)
+        notSent(r);
+}
+
+void EnergizerBus::notSent(const Request& request)
+{
+    if (request.station && isPoll(request.frame))
+        emit request.station->polled(Station::PollOutcome::NotSent);
 }

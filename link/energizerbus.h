@@ -21,7 +21,8 @@ class LinkTransport;
 // until the reply that answers it, or its own timeout. Replies that answer
 // nothing outstanding are dropped, so a late or stray reply is never shown as
 // another energizer's. Commands go before polls; polls take turns, and an
-// energizer that stopped answering is polled less and less often.
+// energizer that stopped answering is polled less and less often, unless
+// back-off is off. Every status poll ends in one Station::polled() outcome.
 class EnergizerBus : public QObject
 {
     Q_OBJECT
@@ -31,6 +32,7 @@ public:
         int networkTimeoutMs = 300;
         int serialMarginMs = 100; // turnaround on top of the frames' time on the wire
         int guardGapMs = 30;      // after a frame that gets no reply
+        int replyTimeoutMs = 0;   // one wait for every reply, whatever the line; 0: from the line
     };
     static constexpr int ReconnectPauseMs = 1000; // own polling while the line is down
 
@@ -64,6 +66,9 @@ public:
     // 0 leaves polling to the callers.
     void setPollInterval(int ms);
     int pollIntervalMs() const { return m_pollIntervalMs; }
+    // Off: a silent energizer is still asked every interval (a log of every poll).
+    void setBackOff(bool on) { m_backOff = on; }
+    bool backsOff() const { return m_backOff; }
 
     // How long a request waits for its reply on this line.
     int replyTimeoutMs(int requestLength, int replyLength) const;
@@ -102,6 +107,7 @@ private:
     Station* duePoll(qint64 now, qint64* wait) const;
     void notePoll(Station& station, qint64 now);
     void dropQueued();
+    void notSent(const Request& request);
     qint64 now() const { return m_clock.elapsed(); }
 
     LinkTransport* m_transport = nullptr;
@@ -123,4 +129,5 @@ private:
     quint64 m_timeouts = 0;
     qint64 m_lastCycleMs = 0;
     bool m_pumping = false;
+    bool m_backOff = true;
 };

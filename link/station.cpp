@@ -56,10 +56,13 @@ void Station::takeReply(const QByteArray& reply)
         {
             // Views redraw after the reply's follow-up request is on the wire.
             const QSignalBlocker quiet(m_energizer);
-            if (!decodeStatus(*m_energizer, reply))
+            if (!decodeStatus(*m_energizer, reply)) {
+                emit polled(PollOutcome::NoReply);
                 break;
+            }
         }
         emit statusReceived(reply);
+        emit polled(PollOutcome::Replied);
         emit m_energizer->paramChanged();
         break;
     case Frame::RespConfig:
@@ -75,7 +78,7 @@ void Station::missedReply(quint8 command)
 {
     if (command == Frame::CmdStatus) {
         ++m_missed;
-        if (m_availability == Availability::Offline) {
+        if (m_availability == Availability::Offline && m_bus.backsOff()) {
             // From the poll interval, or the round's length on a long bus.
             const int interval = int(qMax<qint64>(m_bus.pollIntervalMs() > 0 ? m_bus.pollIntervalMs() : 1000, m_bus.lastCycleMs()));
             m_backoffMs = qMin(MaxBackoffMs, m_backoffMs > 0 ? m_backoffMs * 2 : interval * 2);
@@ -83,6 +86,8 @@ void Station::missedReply(quint8 command)
     }
     checkStale();
     emit requestTimedOut(command);
+    if (command == Frame::CmdStatus)
+        emit polled(PollOutcome::NoReply);
 }
 
 void Station::checkStale()

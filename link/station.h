@@ -16,6 +16,9 @@ class Station : public QObject
 public:
     enum class Availability { Unknown, Online, Offline };
     Q_ENUM(Availability)
+    // How one status poll ended.
+    enum class PollOutcome { Replied, NoReply, NotSent };
+    Q_ENUM(PollOutcome)
 
     static constexpr int StaleReplyMs = 3000;    // status older than this is reset at the next send
     static constexpr int MissedPollsOffline = 3; // and this many polls in a row unanswered
@@ -35,6 +38,8 @@ public:
     // Milliseconds since the epoch of the last reply, 0 before the first.
     qint64 lastReplyAt() const { return m_lastReplyAt; }
     int missedPolls() const { return m_missed; }
+    // Milliseconds since the epoch of the last status poll, sent or not.
+    qint64 lastPollTime() const { return m_lastPollTime; }
 
     // Queue a frame for this station through the bus; false when it cannot go out.
     bool send(const QByteArray& frame);
@@ -47,6 +52,9 @@ signals:
     void configReceived(const QByteArray& reply);
     // A request of this station got no reply within its timeout.
     void requestTimedOut(quint8 command);
+    // Every status poll ends in exactly one of these, after statusReceived()
+    // or requestTimedOut(); NotSent while the line is down.
+    void polled(Station::PollOutcome outcome);
     // The energizer went off line (closed, port lost, replies stale).
     void wentOffline();
     void availabilityChanged(Station::Availability availability);
@@ -76,5 +84,6 @@ private:
     int m_backoffMs = 0;
     // Scheduling, kept by the bus.
     qint64 m_lastPollAt = -1;
+    qint64 m_lastPollTime = 0;
     quint64 m_pollOrder = 0;
 };

@@ -29,8 +29,8 @@ private slots:
     void configWrite();
     void zone_data();
     void zone();
+    void watch_data();
     void watch();
-    void watchUnansweredPoll();
     void watchOutput_data();
     void watchOutput();
     void watchEndsOnSigterm();
@@ -93,7 +93,8 @@ QString TestCli::writeFile(const QString& name, const QByteArray& text)
     return f.open(QIODevice::WriteOnly) && f.write(text) == text.size() ? f.fileName() : QString();
 }
 
-// One plain status per link kind.
+// One plain status per link kind, its reply later than the line's own
+// timeout but within --timeout.
 void TestCli::status_data()
 {
     QTest::addColumn<QString>("transport");
@@ -106,7 +107,7 @@ void TestCli::status()
 {
     QFETCH(QString, transport);
     SimProcess sim;
-    const QStringList link = startSim(sim, transport, {"--on", "--set", "gate"});
+    const QStringList link = startSim(sim, transport, {"--on", "--set", "gate", "--delay", "500"});
     QVERIFY(!link.isEmpty());
     const Run r = cli(link + QStringList{"status"});
     QCOMPARE(r.status, 0);
@@ -229,33 +230,26 @@ void TestCli::zone()
     QCOMPARE(sim.command(QStringLiteral("state"), QStringLiteral("STATE")), state);
 }
 
-// --count 3: a CSV header and three lines, numbers with a dot under a locale that writes a comma.
-void TestCli::watch()
+// One line per poll: a CSV header once, then a line per interval, numbers
+// with a dot under a locale that writes a comma. A poll with no reply, or
+// none sent while the link is down, is a line of its own: its address,
+// online false, every other value empty, nothing carried over from before.
+void TestCli::watch_data()
 {
-    const Run r = cli(m_link + QStringList{"--timeout", "300", "watch", "--count", "3", "--interval", "0.2"});
-    QCOMPARE(r.status, 0);
-    QList<QByteArray> lines = r.out.split('\n');
-    QCOMPARE(lines.takeLast(), QByteArray());
-    QCOMPARE(lines.size(), 4);
-    const QList<QByteArray> header = lines.takeFirst().split(',');
-    const QRegularExpression time(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z$"));
-    const QRegularExpression battery(QStringLiteral("^1[0-9](\\.[0-9]+)?$"));
-    for (const QByteArray& line : lines) {
-        const QList<QByteArray> cells = line.split(',');
-        QCOMPARE(cells.size(), header.size());
-        QVariantMap o;
-        for (int i = 0; i < header.size(); ++i)
-            o.insert(QString::fromLatin1(header[i]), QString::fromLatin1(cells[i]));
-        QVERIFY2(time.match(o.value("time").toString()).hasMatch() && o.value("online") == "true" && battery.match(o.value("batteryVoltage").toString()).hasMatch(), line.constData());
-    }
+    QTest::addColumn<QString>("transport"); // "tcp-down": port 1, where nothing listens
+    QTest::addColumn<int>("answered");
+    QTest::newRow("udp, silent after 2") << "udp" << 2;
+    QTest::newRow("pty, silent after 2") << "pty" << 2;
+    QTest::newRow("tcp, link down") << "tcp-down" << 0;
 }
 
-// A poll the energizer does not answer is a line of its own: its address,
-// online false, every other value empty, nothing carried over from the reply before.
-void TestCli::watchUnansweredPoll()
+void TestCli::watch()
 {
+    QFETCH(QString, transport);
+    QFETCH(int, answered);
     SimProcess sim;
-    const QStringList link = startSim(sim, QStringLiteral("udp"), {"--silent-after", "2"});
+    const QStringList link = transport == QLatin1String("tcp-down") ? QStringList{"--tcp", "127.0.0.1:1"}
+                                                                    : startSim(sim, transport, {"--silent-after", "2"});
     QVERIFY(!link.isEmpty());
     const Run r = cli(link + QStringList{"--timeout", "150", "watch", "--count", "4", "--interval", "0.2"});
     QCOMPARE(r.status, 0);
@@ -264,16 +258,20 @@ void TestCli::watchUnansweredPoll()
     QCOMPARE(lines.size(), 5);
     const QList<QByteArray> header = lines.takeFirst().split(',');
     const int online = header.indexOf("online"), battery = header.indexOf("batteryVoltage"), address = header.indexOf("address");
-    QVERIFY(online > 0 && battery > 0 && address > 0);
+    QVERIFY(header.first() == "time" && online > 0 && battery > 0 && address > 0);
+    const QRegularExpression time(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z$"));
+    const QRegularExpression volts(QStringLiteral("^1[0-9](\\.[0-9]+)?$"));
     for (int i = 0; i < lines.size(); ++i) {
         const QList<QByteArray> cells = lines[i].split(',');
         QCOMPARE(cells.size(), header.size());
-        const bool answered = i < 2;
-        QVERIFY2(cells[online] == (answered ? "true" : "false"), lines[i].constData());
+        const bool replied = i < answered;
         QByteArray values; // all but time, online and address
         for (int c = 1; c < cells.size(); ++c)
             values += c == online || c == address ? QByteArray() : cells[c];
-        QVERIFY2(cells[address] == "1" && (answered ? !cells[battery].isEmpty() : values.isEmpty()), lines[i].constData());
+        QVERIFY2(time.match(QString::fromLatin1(cells[0])).hasMatch() && cells[address] == "1"
+                     && cells[online] == (replied ? "true" : "false")
+                     && (replied ? volts.match(QString::fromLatin1(cells[battery])).hasMatch() : values.isEmpty()),
+                 lines[i].constData());
     }
 }
 
