@@ -145,7 +145,7 @@ struct Given
 
 ParseOutcome parseConnection(const Given& given, const ConnectionOptions& g, CliRequest& request)
 {
-    LinkSpec& spec = request.link;
+    LinkSpec& lineSpec = request.link;
     const int links = int(given.isSet(g.serial)) + int(given.isSet(g.udp)) + int(given.isSet(g.udpClient))
                       + int(given.isSet(g.tcp)) + int(given.isSet(g.settings));
     if (links > 1)
@@ -159,18 +159,18 @@ ParseOutcome parseConnection(const Given& given, const ConnectionOptions& g, Cli
     }
 
     if (given.isSet(g.serial)) {
-        spec.portName = given.value(g.serial);
-        if (spec.portName.isEmpty())
+        lineSpec.portName = given.value(g.serial);
+        if (lineSpec.portName.isEmpty())
             return usageError(QStringLiteral("--serial needs a port"));
-        if (given.isSet(g.baud) && !toInt(given.value(g.baud), 50, 4000000, &spec.baudRate))
+        if (given.isSet(g.baud) && !toInt(given.value(g.baud), 50, 4000000, &lineSpec.baudRate))
             return usageError(QStringLiteral("--baud must be 50..4000000"));
-        if (given.isSet(g.dataBits) && !choose(dataBits, given.value(g.dataBits), &spec.dataBits))
+        if (given.isSet(g.dataBits) && !choose(dataBits, given.value(g.dataBits), &lineSpec.dataBits))
             return usageError(QStringLiteral("--data-bits must be %1").arg(words(dataBits)));
-        if (given.isSet(g.parity) && !choose(parities, given.value(g.parity), &spec.parity))
+        if (given.isSet(g.parity) && !choose(parities, given.value(g.parity), &lineSpec.parity))
             return usageError(QStringLiteral("--parity must be %1").arg(words(parities)));
-        if (given.isSet(g.stopBits) && !choose(stopBits, given.value(g.stopBits), &spec.stopBits))
+        if (given.isSet(g.stopBits) && !choose(stopBits, given.value(g.stopBits), &lineSpec.stopBits))
             return usageError(QStringLiteral("--stop-bits must be %1").arg(words(stopBits)));
-        if (given.isSet(g.flow) && !choose(flows, given.value(g.flow), &spec.flowControl))
+        if (given.isSet(g.flow) && !choose(flows, given.value(g.flow), &lineSpec.flowControl))
             return usageError(QStringLiteral("--flow must be %1").arg(words(flows)));
         return {};
     }
@@ -180,13 +180,13 @@ ParseOutcome parseConnection(const Given& given, const ConnectionOptions& g, Cli
     for (const auto& k : kinds) {
         if (!given.isSet(k.option))
             continue;
-        spec.kind = k.kind;
+        lineSpec.kind = k.kind;
         QString error;
-        if (!parseHostPort(given.value(k.option), 0, &spec.host, &spec.port, &error))
+        if (!parseHostPort(given.value(k.option), 0, &lineSpec.host, &lineSpec.port, &error))
             return usageError(QStringLiteral("--%1 must be HOST:PORT with PORT 1..65535").arg(k.option.names().constFirst()));
         if (given.isSet(g.bind)) {
-            spec.bindAddress = given.value(g.bind);
-            if (QHostAddress(spec.bindAddress).isNull())
+            lineSpec.bindAddress = given.value(g.bind);
+            if (QHostAddress(lineSpec.bindAddress).isNull())
                 return usageError(QStringLiteral("--bind must be an IP address of this machine"));
         }
         return {};
@@ -207,7 +207,7 @@ ParseOutcome parseConnection(const Given& given, const ConnectionOptions& g, Cli
         return usageError(QStringLiteral("%1 selects the serial link, which needs --serial PORT").arg(path));
     if (settings.portNumber < 1 || settings.portNumber > 65535)
         return usageError(QStringLiteral("%1 holds no usable port number").arg(path));
-    spec = linkSpec(settings);
+    lineSpec = linkSpec(settings);
     return {};
 }
 
@@ -622,19 +622,19 @@ bool needsLink(const CliRequest& request)
 
 QString connectionArguments(const CliRequest& request)
 {
-    const LinkSpec& spec = request.link;
+    const LinkSpec& lineSpec = request.link;
     QStringList words;
-    if (spec.isSerial()) {
-        words << QStringLiteral("--serial") << spec.portName;
-        if (spec.baudRate != LinkSpec::DefaultBaudRate)
-            words << QStringLiteral("--baud") << QString::number(spec.baudRate);
+    if (lineSpec.isSerial()) {
+        words << QStringLiteral("--serial") << lineSpec.portName;
+        if (lineSpec.baudRate != LinkSpec::DefaultBaudRate)
+            words << QStringLiteral("--baud") << QString::number(lineSpec.baudRate);
     } else {
         // The option is the text form's kind word; udp-client's @BIND is the --bind option.
-        const QString text = spec.text();
+        const QString text = lineSpec.text();
         const int colon = text.indexOf(QLatin1Char(':'));
-        words << QStringLiteral("--") + text.left(colon) << hostPortText(spec.host, spec.port);
-        if (!spec.bindAddress.isEmpty())
-            words << QStringLiteral("--bind") << spec.bindAddress;
+        words << QStringLiteral("--") + text.left(colon) << hostPortText(lineSpec.host, lineSpec.port);
+        if (!lineSpec.bindAddress.isEmpty())
+            words << QStringLiteral("--bind") << lineSpec.bindAddress;
     }
     if (request.historyFileGiven)
         words << QStringLiteral("--history") << request.historyFile;

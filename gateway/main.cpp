@@ -63,7 +63,7 @@ void printSite(const Site& site)
     else
         std::printf("no metrics\n");
     for (const SiteLink& link : site.links) {
-        std::printf("link %s: %s, energizers %s\n", qUtf8Printable(link.name), qUtf8Printable(link.spec.text()),
+        std::printf("link %s: %s, energizers %s\n", qUtf8Printable(link.name), qUtf8Printable(link.lineSpec.text()),
                     qUtf8Printable(addressText(link.addresses)));
         if (!g.hasMqtt())
             continue;

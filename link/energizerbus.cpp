@@ -50,13 +50,13 @@ EnergizerBus::EnergizerBus(QObject* parent)
 
 EnergizerBus::~EnergizerBus() = default;
 
-void EnergizerBus::setLink(const LinkSpec& spec)
+void EnergizerBus::setLink(const LinkSpec& lineSpec)
 {
-    LinkTransport*& t = m_transports[int(spec.kind)];
+    LinkTransport*& t = m_transports[int(lineSpec.kind)];
     if (t) {
-        t->setSpec(spec);
+        t->setSpec(lineSpec);
     } else {
-        t = LinkTransport::create(spec, this);
+        t = LinkTransport::create(lineSpec, this);
     }
     if (t != m_transport)
         use(t);
@@ -64,7 +64,7 @@ void EnergizerBus::setLink(const LinkSpec& spec)
 
 const LinkSpec& EnergizerBus::link() const
 {
-    return m_transport->spec();
+    return m_transport->lineSpec();
 }
 
 void EnergizerBus::use(LinkTransport* transport)

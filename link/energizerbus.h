@@ -41,7 +41,7 @@ public:
 
     LinkTransport& transport() const { return *m_transport; }
     // Applies at the next open().
-    void setLink(const LinkSpec& spec);
+    void setLink(const LinkSpec& lineSpec);
     const LinkSpec& link() const;
     void setTiming(const Timing& timing) { m_timing = timing; }
 

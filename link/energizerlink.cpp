@@ -22,9 +22,9 @@ EnergizerLink::EnergizerLink(Energizer& energizer, QObject* parent)
 
 EnergizerLink::~EnergizerLink() = default;
 
-void EnergizerLink::setLink(const LinkSpec& spec, int address)
+void EnergizerLink::setLink(const LinkSpec& lineSpec, int address)
 {
-    m_bus->setLink(spec);
+    m_bus->setLink(lineSpec);
     m_station->setAddress(address);
 }
 

@@ -24,7 +24,7 @@ public:
     ~EnergizerLink() override;
 
     // The line and the energizer's address on it; the line applies at the next open().
-    void setLink(const LinkSpec& spec, int address);
+    void setLink(const LinkSpec& lineSpec, int address);
     const LinkSpec& link() const;
 
     // (Re)opens the link. Emits opened() once the serial port

@@ -50,7 +50,7 @@ QString hostKey(const QString& host)
 
 } // namespace
 
-bool LinkSpec::parse(const QString& text, LinkSpec* spec, QString* error)
+bool LinkSpec::parse(const QString& text, LinkSpec* lineSpec, QString* error)
 {
     const int colon = text.indexOf(QLatin1Char(':'));
     const QString word = colon < 0 ? text : text.left(colon);
@@ -78,7 +78,7 @@ bool LinkSpec::parse(const QString& text, LinkSpec* spec, QString* error)
             *error = QStringLiteral("link %1: the baud rate must be 50..4000000").arg(quoted(text));
             return false;
         }
-        *spec = s;
+        *lineSpec = s;
         return true;
     }
     QString target = rest;
@@ -101,7 +101,7 @@ bool LinkSpec::parse(const QString& text, LinkSpec* spec, QString* error)
         *error = QStringLiteral("link: %1").arg(why);
         return false;
     }
-    *spec = s;
+    *lineSpec = s;
     return true;
 }
 
@@ -148,25 +148,25 @@ QString LinkSpec::bindKey() const
 
 LinkSpec linkSpec(const Settings& s)
 {
-    LinkSpec spec;
+    LinkSpec lineSpec;
     if (s.linkKind() == LinkKind::Serial) {
-        spec.portName = s.portName;
-        spec.baudRate = s.baudRate;
-        spec.dataBits = s.dataBits;
-        spec.parity = s.parity;
-        spec.stopBits = s.stopBits;
-        spec.flowControl = s.flowControl;
-        return spec;
+        lineSpec.portName = s.portName;
+        lineSpec.baudRate = s.baudRate;
+        lineSpec.dataBits = s.dataBits;
+        lineSpec.parity = s.parity;
+        lineSpec.stopBits = s.stopBits;
+        lineSpec.flowControl = s.flowControl;
+        return lineSpec;
     }
-    spec.host = s.ipAddress;
-    spec.port = quint16(s.portNumber);
+    lineSpec.host = s.ipAddress;
+    lineSpec.port = quint16(s.portNumber);
     switch (s.moduleRole()) {
-    case ModuleRole::UdpServer: spec.kind = LinkSpec::Kind::Udp; break;
+    case ModuleRole::UdpServer: lineSpec.kind = LinkSpec::Kind::Udp; break;
     case ModuleRole::UdpClient:
-        spec.kind = LinkSpec::Kind::UdpClient;
-        spec.bindAddress = s.ownIpAddress;
+        lineSpec.kind = LinkSpec::Kind::UdpClient;
+        lineSpec.bindAddress = s.ownIpAddress;
         break;
-    case ModuleRole::TcpServer: spec.kind = LinkSpec::Kind::Tcp; break;
+    case ModuleRole::TcpServer: lineSpec.kind = LinkSpec::Kind::Tcp; break;
     }
-    return spec;
+    return lineSpec;
 }

@@ -26,8 +26,8 @@ struct LinkSpec
     QString bindAddress;
 
     bool isSerial() const { return kind == Kind::Serial; }
-    // On refusal returns false, leaves *spec alone and sets *error.
-    static bool parse(const QString& text, LinkSpec* spec, QString* error);
+    // On refusal returns false, leaves *lineSpec alone and sets *error.
+    static bool parse(const QString& text, LinkSpec* lineSpec, QString* error);
     // The text form; a serial port's line parameters beyond the baud rate are not part of it.
     QString text() const;
     // As tools name the link in topics and history entries: "ttyUSB0", "udp-IP-PORT", "tcp-IP-PORT".

@@ -5,9 +5,9 @@
 
 #include <QDebug>
 
-LinkTransport::LinkTransport(const LinkSpec& spec, QObject* parent)
+LinkTransport::LinkTransport(const LinkSpec& lineSpec, QObject* parent)
     : QObject(parent)
-    , m_spec(spec)
+    , m_spec(lineSpec)
     , m_assembler(new ReplyAssembler(this))
 {
     connect(m_assembler, &ReplyAssembler::replyReady, this, [this](const QByteArray& reply) {

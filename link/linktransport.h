@@ -20,12 +20,12 @@ class LinkTransport : public QObject
     Q_OBJECT
 public:
     // The one place that picks the class for a link's kind.
-    static LinkTransport* create(const LinkSpec& spec, QObject* parent);
+    static LinkTransport* create(const LinkSpec& lineSpec, QObject* parent);
     ~LinkTransport() override;
 
-    const LinkSpec& spec() const { return m_spec; }
+    const LinkSpec& lineSpec() const { return m_spec; }
     // Of the same kind; applies at the next open().
-    void setSpec(const LinkSpec& spec) { m_spec = spec; }
+    void setSpec(const LinkSpec& lineSpec) { m_spec = lineSpec; }
 
     // (Re)opens the line. Emits opened() once the serial port is open or the network connect has started.
     void open();
@@ -63,7 +63,7 @@ signals:
     void replyTaken(const QByteArray& reply);
 
 protected:
-    LinkTransport(const LinkSpec& spec, QObject* parent);
+    LinkTransport(const LinkSpec& lineSpec, QObject* parent);
     virtual void openDevice() = 0;
     virtual void closeDevice() = 0;
     virtual bool send(const QByteArray& frame) = 0;

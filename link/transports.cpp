@@ -20,7 +20,7 @@ constexpr qint32 MaxPass = 2047;
 class SerialTransport : public LinkTransport
 {
 public:
-    SerialTransport(const LinkSpec& spec, QObject* parent);
+    SerialTransport(const LinkSpec& lineSpec, QObject* parent);
     void readData() override;
     bool isUsable() const override;
     int wireMs(int bytes) const override;
@@ -45,7 +45,7 @@ public:
     bool isUsable() const override;
 
 protected:
-    SocketTransport(const LinkSpec& spec, QAbstractSocket* socket, QObject* parent);
+    SocketTransport(const LinkSpec& lineSpec, QAbstractSocket* socket, QObject* parent);
     void closeDevice() override;
     bool send(const QByteArray& frame) override;
     QString errorText() const override;
@@ -57,7 +57,7 @@ protected:
 class UdpTransport : public SocketTransport
 {
 public:
-    UdpTransport(const LinkSpec& spec, QObject* parent);
+    UdpTransport(const LinkSpec& lineSpec, QObject* parent);
     void readData() override;
 
 private:
@@ -72,7 +72,7 @@ public:
     static constexpr int ConnectTimeoutMs = 2000; // a connect attempt not done by then is aborted
     static constexpr int DeadTcpMs = 5000;        // an open connection this long without a reply is renewed
 
-    TcpTransport(const LinkSpec& spec, QObject* parent);
+    TcpTransport(const LinkSpec& lineSpec, QObject* parent);
     void readData() override;
 
 private:
@@ -88,19 +88,19 @@ private:
 
 } // namespace
 
-LinkTransport* LinkTransport::create(const LinkSpec& spec, QObject* parent)
+LinkTransport* LinkTransport::create(const LinkSpec& lineSpec, QObject* parent)
 {
-    switch (spec.kind) {
-    case LinkSpec::Kind::Serial: return new SerialTransport(spec, parent);
+    switch (lineSpec.kind) {
+    case LinkSpec::Kind::Serial: return new SerialTransport(lineSpec, parent);
     case LinkSpec::Kind::Udp:
-    case LinkSpec::Kind::UdpClient: return new UdpTransport(spec, parent);
-    case LinkSpec::Kind::Tcp: return new TcpTransport(spec, parent);
+    case LinkSpec::Kind::UdpClient: return new UdpTransport(lineSpec, parent);
+    case LinkSpec::Kind::Tcp: return new TcpTransport(lineSpec, parent);
     }
     return nullptr;
 }
 
-SerialTransport::SerialTransport(const LinkSpec& spec, QObject* parent)
-    : LinkTransport(spec, parent)
+SerialTransport::SerialTransport(const LinkSpec& lineSpec, QObject* parent)
+    : LinkTransport(lineSpec, parent)
     , m_port(new QSerialPort(this))
 {
     connect(m_port, &QSerialPort::readyRead, this, &SerialTransport::readData);
@@ -205,8 +205,8 @@ bool SerialTransport::terminalReady()
     return false;
 }
 
-SocketTransport::SocketTransport(const LinkSpec& spec, QAbstractSocket* socket, QObject* parent)
-    : LinkTransport(spec, parent)
+SocketTransport::SocketTransport(const LinkSpec& lineSpec, QAbstractSocket* socket, QObject* parent)
+    : LinkTransport(lineSpec, parent)
     , m_socket(socket)
 {
     connect(m_socket, &QAbstractSocket::connected, this, &SocketTransport::connected);
@@ -250,8 +250,8 @@ bool SocketTransport::send(const QByteArray& frame)
     }
 }
 
-UdpTransport::UdpTransport(const LinkSpec& spec, QObject* parent)
-    : SocketTransport(spec, new QUdpSocket, parent)
+UdpTransport::UdpTransport(const LinkSpec& lineSpec, QObject* parent)
+    : SocketTransport(lineSpec, new QUdpSocket, parent)
     , m_udp(static_cast<QUdpSocket*>(m_socket))
 {
     m_udp->setParent(this);
@@ -288,8 +288,8 @@ void UdpTransport::readData()
         feed(m_udp->receiveDatagram().data());
 }
 
-TcpTransport::TcpTransport(const LinkSpec& spec, QObject* parent)
-    : SocketTransport(spec, new QTcpSocket, parent)
+TcpTransport::TcpTransport(const LinkSpec& lineSpec, QObject* parent)
+    : SocketTransport(lineSpec, new QTcpSocket, parent)
     , m_tcp(static_cast<QTcpSocket*>(m_socket))
 {
     m_tcp->setParent(this);

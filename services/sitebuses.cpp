@@ -16,7 +16,7 @@ SiteBuses::SiteBuses(const Site& site, QObject* parent)
     const int intervalMs = static_cast<int>(std::lround(site.gateway.intervalSeconds * 1000));
     for (const SiteLink& siteLink : site.links) {
         auto* bus = new EnergizerBus(this);
-        bus->setLink(siteLink.spec);
+        bus->setLink(siteLink.lineSpec);
         const QString name = siteLink.name;
         for (int address : siteLink.addresses) {
             Station* station = bus->addStation(address);
@@ -31,7 +31,7 @@ SiteBuses::SiteBuses(const Site& site, QObject* parent)
             });
         }
         // The line is retried every second for as long as it fails (an adapter may come later).
-        const QString line = QStringLiteral("%1 (%2)").arg(name, siteLink.spec.text());
+        const QString line = QStringLiteral("%1 (%2)").arg(name, siteLink.lineSpec.text());
         connect(bus, &EnergizerBus::statusChanged, this, [line, limiter = RepeatLimiter()](const LinkStatus& status) mutable {
             switch (status.kind) {
             case LinkStatus::Kind::NoSerialPort:

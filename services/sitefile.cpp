@@ -308,21 +308,21 @@ bool Parser::linkKey(int number, const QString& key, const QString& value)
 bool Parser::parseLink(int number, const QString& value, SiteLink* link)
 {
     QString error;
-    if (!LinkSpec::parse(value, &link->spec, &error))
+    if (!LinkSpec::parse(value, &link->lineSpec, &error))
         return fail(number, error);
     // Two spellings of one device or socket (a symlink, a host name) are still one.
-    const LinkSpec& spec = link->spec;
-    QString what = hostPortText(spec.host, spec.port);
-    if (spec.isSerial()) {
-        what = QStringLiteral("serial port ") + spec.portName;
-        if (spec.devicePath() != spec.portName)
-            what += QStringLiteral(" (%1)").arg(spec.devicePath());
+    const LinkSpec& lineSpec = link->lineSpec;
+    QString what = hostPortText(lineSpec.host, lineSpec.port);
+    if (lineSpec.isSerial()) {
+        what = QStringLiteral("serial port ") + lineSpec.portName;
+        if (lineSpec.devicePath() != lineSpec.portName)
+            what += QStringLiteral(" (%1)").arg(lineSpec.devicePath());
     }
-    if (!claim(number, spec.endpointKey(), what))
+    if (!claim(number, lineSpec.endpointKey(), what))
         return false;
     // The client role binds BIND:PORT here; two such links would fight over that socket.
-    if (!spec.bindKey().isEmpty())
-        return claim(number, spec.bindKey(), QStringLiteral("local address ") + hostPortText(spec.bindAddress, spec.port));
+    if (!lineSpec.bindKey().isEmpty())
+        return claim(number, lineSpec.bindKey(), QStringLiteral("local address ") + hostPortText(lineSpec.bindAddress, lineSpec.port));
     return true;
 }
 

@@ -13,7 +13,7 @@ struct SiteLink
 {
     QString name; // the section name; used in topics and metric labels
     int line = 0; // of the section header, for later messages
-    LinkSpec spec;
+    LinkSpec lineSpec;
     QVector<int> addresses; // ascending
     QMap<int, QString> displayNames; // address -> "North gate"
 };

@@ -72,9 +72,9 @@ struct PolledLink
     QTimer poll;
     QSignalSpy opened{&link, &EnergizerLink::opened};
     QSignalSpy status{&link, &EnergizerLink::statusReceived};
-    PolledLink(const LinkSpec& spec, int periodMs)
+    PolledLink(const LinkSpec& lineSpec, int periodMs)
     {
-        link.setLink(spec, 1);
+        link.setLink(lineSpec, 1);
         link.open();
         QObject::connect(&poll, &QTimer::timeout, &link, &EnergizerLink::pollStatus);
         poll.start(periodMs);
@@ -117,16 +117,16 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, expected);
         QFETCH(QString, name);
-        LinkSpec spec;
+        LinkSpec lineSpec;
         QString error;
-        const bool ok = LinkSpec::parse(text, &spec, &error);
+        const bool ok = LinkSpec::parse(text, &lineSpec, &error);
         if (name.isEmpty()) {
             QVERIFY2(!ok && error.contains(expected), qPrintable(error));
             return;
         }
         QVERIFY2(ok, qPrintable(error));
-        QCOMPARE(spec.text(), expected);
-        QCOMPARE(spec.name(), name);
+        QCOMPARE(lineSpec.text(), expected);
+        QCOMPARE(lineSpec.name(), name);
     }
 
     void repliesThroughNoiseAndOutage_data()

@@ -138,7 +138,7 @@ void TestSiteFile::example()
     QCOMPARE(result.site.links.size(), 1);
     const SiteLink& north = result.site.links.constFirst();
     QCOMPARE(north.name, QStringLiteral("north"));
-    QCOMPARE(north.spec.text(), QStringLiteral("serial:/dev/ttyUSB0@38400"));
+    QCOMPARE(north.lineSpec.text(), QStringLiteral("serial:/dev/ttyUSB0@38400"));
     QCOMPARE(north.addresses, (QVector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 15}));
     QCOMPARE(north.displayNames.value(3), QStringLiteral("North gate"));
 }
