@@ -7,6 +7,7 @@
 #include "cli/watchcommand.h"
 #include "protocol/configrecord.h"
 #include "services/historystore.h"
+#include "services/sitefile.h"
 #include "protocol/addresslist.h"
 #include "link/hostport.h"
 #include "link/pollinterval.h"
@@ -72,25 +73,24 @@ bool toInt(const QString& text, int min, int max, int* out)
     return true;
 }
 
-// The PIN on the first line of a regular file, or of standard input for an
-// empty path; a FIFO or device could hold the tool for ever.
+// The PIN on the first line of a regular file, by the password file's rule,
+// or of standard input for an empty path.
 bool readPinLine(const QString& path, QString* pin, QString* error)
 {
-    QFile file(path);
-    const bool regular = path.isEmpty() || QFileInfo(path).isFile();
-    const bool opened = regular && (path.isEmpty() ? file.open(stdin, QIODevice::ReadOnly) : file.open(QIODevice::ReadOnly));
-    if (opened)
-        *pin = QString::fromUtf8(file.readLine(64)).trimmed();
-    if (!opened || pin->isEmpty()) {
-        *error = QStringLiteral("cannot read the PIN from %1: %2")
-                     .arg(path.isEmpty() ? QStringLiteral("standard input") : path,
-                          !QFileInfo::exists(path) && !path.isEmpty() ? QStringLiteral("no such file")
-                          : !regular ? QStringLiteral("not a regular file")
-                          : opened ? QStringLiteral("no PIN on its first line")
-                                   : file.errorString());
-        return false;
+    QString reason;
+    if (!path.isEmpty()) {
+        if (readPasswordFile(path, pin, &reason))
+            return true;
+    } else {
+        QFile in;
+        if (in.open(stdin, QIODevice::ReadOnly))
+            *pin = QString::fromUtf8(in.readLine(64)).trimmed();
+        if (!pin->isEmpty())
+            return true;
+        reason = QStringLiteral("standard input has no PIN on its first line");
     }
-    return true;
+    *error = QStringLiteral("cannot read the PIN: %1").arg(reason);
+    return false;
 }
 
 ParseOutcome usageError(const QString& message)

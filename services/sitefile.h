@@ -64,6 +64,6 @@ public:
     static Result parse(const QByteArray& text, const QString& fileName, const QString& baseDir);
 };
 
-// A broker password: the first line of a regular file (a FIFO would block),
-// without its line end. False with the reason ("PATH is empty") otherwise.
+// A secret kept in a file (a broker password, an installer PIN): the first
+// line of a regular file (a FIFO would block), without its line end. False with the reason ("PATH is empty") otherwise.
 bool readPasswordFile(const QString& path, QString* password, QString* error);
