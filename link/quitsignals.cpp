@@ -7,8 +7,20 @@
 #include <unistd.h>
 
 namespace {
-// Self-pipe: the only thing a signal handler may safely touch.
+// Self-pipe: the only thing a signal handler may safely touch. Each byte is the signal's number.
 int signalPipe[2] = {-1, -1};
+
+void handle(int sig)
+{
+    struct sigaction action = {};
+    action.sa_handler = [](int number) {
+        const char byte = static_cast<char>(number);
+        [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+    };
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(sig, &action, nullptr);
+}
 }
 
 QuitSignals::QuitSignals(QObject* parent) : QObject(parent)
@@ -21,19 +33,19 @@ QuitSignals::QuitSignals(QObject* parent) : QObject(parent)
     m_notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] {
         char byte;
-        if (::read(signalPipe[0], &byte, 1) > 0)
+        if (::read(signalPipe[0], &byte, 1) <= 0)
+            return;
+        if (byte == SIGHUP)
+            emit reloadRequested();
+        else
             emit quitRequested();
     });
-    struct sigaction action = {};
-    action.sa_handler = &QuitSignals::onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
+    handle(SIGTERM);
+    handle(SIGINT);
 }
 
-void QuitSignals::onSignal(int)
+void QuitSignals::catchHangup()
 {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+    if (m_notifier)
+        handle(SIGHUP);
 }
