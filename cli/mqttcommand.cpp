@@ -3,6 +3,7 @@
 #include "cli/exitstatus.h"
 #include "services/gatewaymqtt.h"
 #include "services/mqttdiscovery.h"
+#include "services/servicenotifier.h"
 #include "link/energizerbus.h"
 #include "link/energizerlink.h"
 #include "link/station.h"
@@ -15,9 +16,11 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QProcessEnvironment>
 #include <QSysInfo>
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -144,9 +147,18 @@ int runMqttCommand(EnergizerLink& link, const QStringList& args, int timeoutMs)
         qCInfo(lcMqtt, a == Station::Availability::Online ? "energizer answers" : "energizer does not answer");
     });
 
+    // Under systemd (energizer-mqtt@.service): ready once the broker was tried, and a watchdog.
+    ServiceNotifier systemd(QProcessEnvironment::systemEnvironment());
+    QObject::connect(&publisher, &GatewayMqtt::connectionTried, &systemd, [&systemd, once = true]() mutable {
+        if (std::exchange(once, false))
+            systemd.ready();
+    });
     // SIGINT and SIGTERM end it through the event loop.
     QuitSignals quit;
-    QObject::connect(&quit, &QuitSignals::quitRequested, &publisher, &GatewayMqtt::stop);
+    QObject::connect(&quit, &QuitSignals::quitRequested, &publisher, [&] {
+        systemd.stopping();
+        publisher.stop();
+    });
     QObject::connect(&publisher, &GatewayMqtt::stopped, QCoreApplication::instance(), [] { QCoreApplication::exit(Done); });
 
     link.open();

@@ -2,6 +2,7 @@
 #include "services/gateway.h"
 #include "services/gatewaymqtt.h"
 #include "link/hostport.h"
+#include "services/servicenotifier.h"
 #include "services/sitebuses.h"
 #include "services/sitefile.h"
 #include "link/quitsignals.h"
@@ -9,6 +10,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QLoggingCategory>
+#include <QProcessEnvironment>
 #include <QStringList>
 
 #include <cstdio>
@@ -125,13 +127,31 @@ int main(int argc, char** argv)
     Gateway gateway(read.site, QStringLiteral(EC_VERSION));
     if (parser.isSet(verboseOption))
         gateway.buses().traceFrames();
+    ServiceNotifier systemd(QProcessEnvironment::systemEnvironment());
+    systemd.setStatusSource([&gateway] { return gateway.statusText(); });
+    QObject::connect(&gateway, &Gateway::ready, &systemd, &ServiceNotifier::ready);
+    QuitSignals quit;
+    quit.catchHangup();
+    QObject::connect(&quit, &QuitSignals::quitRequested, &gateway, [&] {
+        systemd.stopping();
+        gateway.stop();
+    });
+    // systemctl reload: the file again; a bad one changes nothing.
+    QObject::connect(&quit, &QuitSignals::reloadRequested, &gateway, [&, path = parser.value(siteOption)] {
+        systemd.reloading();
+        const SiteFile::Result again = SiteFile::read(path);
+        QString why = again.error;
+        if (again.ok())
+            gateway.reload(again.site, &why);
+        if (!why.isEmpty())
+            qCWarning(lcGateway, "reload refused, serving the site as before: %s", qUtf8Printable(why));
+        systemd.ready();
+    });
+    QObject::connect(&gateway, &Gateway::stopped, &app, [] { QCoreApplication::exit(Ok); });
     QString error;
     if (!gateway.start(&error)) {
         std::fprintf(stderr, "energizer-gateway: %s\n", qUtf8Printable(error));
         return CannotStart;
     }
-    QuitSignals quit;
-    QObject::connect(&quit, &QuitSignals::quitRequested, &gateway, &Gateway::stop);
-    QObject::connect(&gateway, &Gateway::stopped, &app, [] { QCoreApplication::exit(Ok); });
     return app.exec();
 }

@@ -2,54 +2,111 @@
 
 #include "services/gatewaymetrics.h"
 #include "services/gatewaymqtt.h"
+#include "link/energizerbus.h"
 #include "link/hostport.h"
+#include "link/station.h"
 #include "services/metricsserver.h"
 #include "services/sitebuses.h"
 
 #include <QHostAddress>
 
+Q_LOGGING_CATEGORY(lcGateway, "energizer.gateway")
+
+namespace {
+// The endpoint's own keys (Options: GatewayOptions, const or not).
+template <class Options>
+auto metricsFields(Options& g)
+{
+    return std::tie(g.metricsHost, g.metricsPort);
+}
+
+// The options without what the broker session does not depend on: a key
+// not cleared here reconnects to the broker when it changes.
+GatewayOptions brokerPart(GatewayOptions g)
+{
+    const GatewayOptions defaults;
+    metricsFields(g) = metricsFields(defaults);
+    g.intervalSeconds = defaults.intervalSeconds;
+    return g;
+}
+
+QString brokerText(const GatewayOptions& options)
+{
+    return hostPortText(options.mqttHost, options.mqttPort);
+}
+}
+
 Gateway::Gateway(const Site& site, const QString& version, QObject* parent)
     : QObject(parent)
     , m_site(site)
     , m_buses(new SiteBuses(site, this))
+    , m_metrics(std::make_unique<GatewayMetrics>(*m_buses, version))
 {
-    if (site.gateway.hasMqtt()) {
-        m_mqtt = new GatewayMqtt(GatewayMqtt::siteOptions(site.gateway), m_buses->links(), this);
-        connect(m_mqtt, &GatewayMqtt::stopped, this, [this] {
-            m_buses->close();
-            emit stopped();
-        });
-    }
-    if (site.gateway.hasMetrics()) {
-        m_metrics = std::make_unique<GatewayMetrics>(*m_buses, version);
-        m_metricsServer = new MetricsServer(this);
-        m_metricsServer->setBodySource([this] { return m_metrics->body(); });
-    }
+    if (site.gateway.hasMqtt())
+        m_mqtt = makeMqtt(site.gateway, m_buses->links());
+    connect(m_buses, &SiteBuses::linksChanged, this, [this] {
+        if (m_mqtt)
+            m_mqtt->setLinks(m_buses->links());
+    });
 }
 
 Gateway::~Gateway() = default;
 
+GatewayMqtt* Gateway::makeMqtt(const GatewayOptions& options, const QVector<SiteBuses::Link>& links)
+{
+    auto* mqtt = new GatewayMqtt(GatewayMqtt::siteOptions(options), links, this);
+    connect(mqtt, &GatewayMqtt::connectionTried, this, &Gateway::markReady);
+    connect(mqtt, &GatewayMqtt::stopped, this, [this, mqtt] {
+        if (mqtt != m_mqtt) {
+            // Replaced by a reload: its successor may use the same client id, so it starts only now.
+            mqtt->deleteLater();
+            if (m_mqtt && !m_stopping)
+                m_mqtt->start();
+            return;
+        }
+        m_buses->close();
+        emit stopped();
+    });
+    return mqtt;
+}
+
+MetricsServer* Gateway::makeMetricsServer(const GatewayOptions& options, QString* error)
+{
+    auto* server = new MetricsServer(this);
+    server->setBodySource([this] { return m_metrics->body(); });
+    if (server->listen(QHostAddress(options.metricsHost), options.metricsPort))
+        return server;
+    *error = QStringLiteral("metrics endpoint %1: %2").arg(hostPortText(options.metricsHost, options.metricsPort), server->errorString());
+    delete server;
+    return nullptr;
+}
+
 bool Gateway::start(QString* error)
 {
     const GatewayOptions& options = m_site.gateway;
-    if (m_metricsServer) {
-        if (!m_metricsServer->listen(QHostAddress(options.metricsHost), options.metricsPort)) {
-            *error = QStringLiteral("metrics endpoint %1: %2")
-                         .arg(hostPortText(options.metricsHost, options.metricsPort), m_metricsServer->errorString());
-            return false;
-        }
-    }
+    if (options.hasMetrics() && !(m_metricsServer = makeMetricsServer(options, error)))
+        return false;
     if (m_mqtt) {
         QString reason;
         if (!m_mqtt->setup(&reason)) {
-            *error = QStringLiteral("broker %1: %2").arg(hostPortText(options.mqttHost, options.mqttPort), reason);
+            *error = QStringLiteral("broker %1: %2").arg(brokerText(options), reason);
             return false;
         }
     }
     m_buses->open();
     if (m_mqtt)
         m_mqtt->start();
+    else
+        markReady();
     return true;
+}
+
+void Gateway::markReady()
+{
+    if (m_ready)
+        return;
+    m_ready = true;
+    emit ready();
 }
 
 void Gateway::stop()
@@ -65,6 +122,94 @@ void Gateway::stop()
     }
     m_buses->close();
     emit stopped();
+}
+
+bool Gateway::reload(const Site& site, QString* error)
+{
+    if (m_stopping)
+        return true;
+    const GatewayOptions& before = m_site.gateway;
+    const GatewayOptions& after = site.gateway;
+    const bool brokerChanged = !(brokerPart(before) == brokerPart(after));
+    const bool metricsChanged = metricsFields(before) != metricsFields(after);
+
+    // What can fail comes first, so that a refusal leaves everything running as it was.
+    GatewayMqtt* nextMqtt = nullptr;
+    if (brokerChanged && after.hasMqtt()) {
+        nextMqtt = makeMqtt(after, {});
+        QString reason;
+        if (!nextMqtt->setup(&reason)) {
+            *error = QStringLiteral("broker %1: %2").arg(brokerText(after), reason);
+            delete nextMqtt;
+            return false;
+        }
+    }
+    MetricsServer* nextMetrics = nullptr;
+    if (metricsChanged && after.hasMetrics()) {
+        // One address cannot be bound twice: the old endpoint goes first when the new one takes its place.
+        const bool sameAddress = m_metricsServer && before.metricsHost == after.metricsHost && before.metricsPort == after.metricsPort;
+        if (sameAddress)
+            m_metricsServer->close();
+        if (!(nextMetrics = makeMetricsServer(after, error))) {
+            if (sameAddress)
+                m_metricsServer->listen(QHostAddress(before.metricsHost), before.metricsPort);
+            delete nextMqtt;
+            return false;
+        }
+    }
+
+    QStringList said;
+    const SiteBuses::Changes links = m_buses->apply(site);
+    for (const QString& name : links.added)
+        said << QStringLiteral("link %1 added").arg(name);
+    for (const QString& name : links.changed)
+        said << QStringLiteral("link %1 changed").arg(name);
+    for (const QString& name : links.removed)
+        said << QStringLiteral("link %1 removed").arg(name);
+
+    if (brokerChanged) {
+        GatewayMqtt* old = m_mqtt;
+        m_mqtt = nextMqtt;
+        if (m_mqtt)
+            m_mqtt->setLinks(m_buses->links());
+        if (old) {
+            // Its offline messages first; the new session starts once it has stopped.
+            old->stop();
+            old->setLinks({});
+        } else if (m_mqtt) {
+            m_mqtt->start();
+        }
+        said << (m_mqtt ? QStringLiteral("broker %1 (new session)").arg(brokerText(after)) : QStringLiteral("no broker"));
+    }
+    if (metricsChanged) {
+        delete m_metricsServer;
+        m_metricsServer = nextMetrics;
+        said << (m_metricsServer ? QStringLiteral("metrics endpoint %1").arg(hostPortText(after.metricsHost, after.metricsPort))
+                                 : QStringLiteral("no metrics endpoint"));
+    }
+    if (before.intervalSeconds != after.intervalSeconds)
+        said << QStringLiteral("polled every %1 s").arg(after.intervalSeconds);
+    m_site = site;
+    qCInfo(lcGateway, "reloaded: %s", said.isEmpty() ? "nothing changed" : qUtf8Printable(said.join(QStringLiteral(", "))));
+    return true;
+}
+
+QString Gateway::statusText() const
+{
+    int energizers = 0;
+    int online = 0;
+    for (const SiteBuses::Link& link : m_buses->links()) {
+        for (const Station* station : link.bus->stations()) {
+            ++energizers;
+            online += station->isOnline() ? 1 : 0;
+        }
+    }
+    const int count = m_buses->links().size();
+    return QStringLiteral("%1 %2, %3 of %4 energizers on line")
+        .arg(count)
+        .arg(count == 1 ? QStringLiteral("link") : QStringLiteral("links"))
+        .arg(online)
+        .arg(energizers);
 }
 
 #include "moc_gateway.cpp"

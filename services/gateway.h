@@ -1,7 +1,9 @@
 #pragma once
 
+#include "services/sitebuses.h"
 #include "services/sitefile.h"
 
+#include <QLoggingCategory>
 #include <QObject>
 #include <QString>
 
@@ -10,7 +12,8 @@
 class GatewayMetrics;
 class GatewayMqtt;
 class MetricsServer;
-class SiteBuses;
+
+Q_DECLARE_LOGGING_CATEGORY(lcGateway)
 
 // A site served: its buses, and the broker and the metrics endpoint when the
 // site file names them.
@@ -29,14 +32,30 @@ public:
     // Publishes offline, closes the links, then emits stopped().
     void stop();
 
+    // Serves a re-read site file from now on, changing only what changed:
+    // links as they were keep polling, the broker session stays unless its
+    // settings changed, the endpoint unless its own did. False, with the
+    // reason and nothing changed, when a new broker or endpoint cannot be set up.
+    bool reload(const Site& site, QString* error);
+
+    // "3 links, 42 of 45 energizers on line"
+    QString statusText() const;
+
 signals:
     void stopped();
+    // Once: the links are open and the broker was tried (or there is none).
+    void ready();
 
 private:
+    GatewayMqtt* makeMqtt(const GatewayOptions& options, const QVector<SiteBuses::Link>& links);
+    MetricsServer* makeMetricsServer(const GatewayOptions& options, QString* error);
+    void markReady();
+
     Site m_site;
     SiteBuses* m_buses;
     GatewayMqtt* m_mqtt = nullptr;
     MetricsServer* m_metricsServer = nullptr;
     std::unique_ptr<GatewayMetrics> m_metrics;
     bool m_stopping = false;
+    bool m_ready = false;
 };

@@ -34,24 +34,7 @@ GatewayMqtt::GatewayMqtt(const Options& options, const QVector<SiteBuses::Link>&
     : QObject(parent)
     , m_options(options)
 {
-    for (const SiteBuses::Link& link : links) {
-        for (Station* station : link.bus->stations()) {
-            const int index = m_served.size();
-            const QString who = QStringLiteral("%1/%2").arg(link.name).arg(station->address());
-            Served served;
-            served.station = station;
-            served.link = link.name;
-            served.topic = m_options.oneEnergizer ? m_options.prefix : m_options.prefix + QLatin1Char('/') + who;
-            served.displayName = link.displayNames.value(station->address());
-            if (m_options.allowZoneCommands)
-                served.commands = new ZoneCommands(*station, m_options.zoneTimeoutMs, m_options.oneEnergizer ? QString() : who, this);
-            m_byTopic.insert(served.topic, index);
-            m_served.append(served);
-            connect(station, &Station::statusReceived, this, [this, index] { statusArrived(index); });
-            connect(station, &Station::availabilityChanged, this, [this, index] { availabilityChanged(index); });
-        }
-    }
-
+    setLinks(links);
     m_drainTimer.setSingleShot(true);
     connect(&m_drainTimer, &QTimer::timeout, this, &GatewayMqtt::drain);
     m_stopTimeout.setSingleShot(true);
@@ -72,6 +55,51 @@ GatewayMqtt::GatewayMqtt(const Options& options, const QVector<SiteBuses::Link>&
             emit stopped();
         }
     });
+}
+
+void GatewayMqtt::setLinks(const QVector<SiteBuses::Link>& links)
+{
+    QHash<QString, Served> before;
+    for (const Served& served : qAsConst(m_served)) {
+        disconnect(served.station, nullptr, this, nullptr);
+        before.insert(served.topic, served);
+    }
+    m_served.clear();
+    m_byTopic.clear();
+    for (const SiteBuses::Link& link : links) {
+        for (Station* station : link.bus->stations()) {
+            const int index = m_served.size();
+            const QString who = QStringLiteral("%1/%2").arg(link.name).arg(station->address());
+            Served served;
+            served.station = station;
+            served.link = link.name;
+            served.topic = m_options.oneEnergizer ? m_options.prefix : m_options.prefix + QLatin1Char('/') + who;
+            served.displayName = link.displayNames.value(station->address());
+            // A station kept as it was keeps its commands; one on a re-created link only its last state.
+            const Served old = before.take(served.topic);
+            served.state = old.state;
+            if (old.station == station)
+                served.commands = old.commands;
+            else
+                delete old.commands;
+            if (!served.commands && m_options.allowZoneCommands)
+                served.commands = new ZoneCommands(*station, m_options.zoneTimeoutMs, m_options.oneEnergizer ? QString() : who, this);
+            m_byTopic.insert(served.topic, index);
+            m_served.append(served);
+            connect(station, &Station::statusReceived, this, [this, index] { statusArrived(index); });
+            connect(station, &Station::availabilityChanged, this, [this, index] { availabilityChanged(index); });
+            if (old.station != station && m_options.discovery)
+                queueDiscovery(served, false);
+        }
+    }
+    // Served no more: their retained messages go, so nothing shows them as still there.
+    for (const Served& gone : qAsConst(before)) {
+        delete gone.commands;
+        queue(gone.topic + QStringLiteral("/state"), QByteArray(), 1);
+        queue(gone.topic + QStringLiteral("/availability"), QByteArray(), 1);
+        if (m_options.discovery)
+            queueDiscovery(gone, true);
+    }
 }
 
 QString GatewayMqtt::bridgeTopic() const
@@ -144,6 +172,7 @@ void GatewayMqtt::disconnectNow()
 void GatewayMqtt::brokerConnected()
 {
     m_lastProblem.clear();
+    emit connectionTried();
     qCInfo(lcMqtt, "connected to broker %s:%d", qUtf8Printable(m_options.broker.host), m_options.broker.port);
     // Before any publication, so whoever sees our state can command us.
     if (m_options.allowZoneCommands)
@@ -166,8 +195,11 @@ void GatewayMqtt::brokerConnected()
 
 void GatewayMqtt::brokerProblem(const QString& reason)
 {
+    if (m_stopping)
+        return;
+    emit connectionTried();
     // Retries repeat the same reason; say it once.
-    if (reason == m_lastProblem || m_stopping)
+    if (reason == m_lastProblem)
         return;
     m_lastProblem = reason;
     qCWarning(lcMqtt, "%s", qUtf8Printable(reason));
@@ -231,22 +263,27 @@ void GatewayMqtt::queueAvailability(const Served& served)
 
 void GatewayMqtt::queueDiscovery()
 {
-    for (const Served& served : qAsConst(m_served)) {
-        DiscoveryDevice device;
-        device.prefix = served.topic;
-        device.discoveryPrefix = m_options.discoveryPrefix;
-        device.zoneCommands = m_options.allowZoneCommands;
-        device.bridgeTopic = bridgeTopic();
-        device.name = served.displayName;
-        // One energizer alone keeps the prefix's node id and name.
-        if (!m_options.oneEnergizer) {
-            device.nodeId = nodeId(m_options.prefix, served.link, served.station->address());
-            if (device.name.isEmpty())
-                device.name = QStringLiteral("Energizer %1 %2").arg(served.link).arg(served.station->address());
-        }
-        for (const MqttMessage& m : discoveryMessages(device))
-            queue(m.topic, m.payload, 1);
+    for (const Served& served : qAsConst(m_served))
+        queueDiscovery(served, false);
+}
+
+// Cleared: an empty retained message on each topic, which Home Assistant takes as a removal.
+void GatewayMqtt::queueDiscovery(const Served& served, bool clear)
+{
+    DiscoveryDevice device;
+    device.prefix = served.topic;
+    device.discoveryPrefix = m_options.discoveryPrefix;
+    device.zoneCommands = m_options.allowZoneCommands;
+    device.bridgeTopic = bridgeTopic();
+    device.name = served.displayName;
+    // One energizer alone keeps the prefix's node id and name.
+    if (!m_options.oneEnergizer) {
+        device.nodeId = nodeId(m_options.prefix, served.link, served.station->address());
+        if (device.name.isEmpty())
+            device.name = QStringLiteral("Energizer %1 %2").arg(served.link).arg(served.station->address());
     }
+    for (const MqttMessage& m : discoveryMessages(device))
+        queue(m.topic, clear ? QByteArray() : m.payload, 1);
 }
 
 void GatewayMqtt::queue(const QString& topic, const QByteArray& payload, int qos)

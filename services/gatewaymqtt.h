@@ -45,6 +45,11 @@ public:
 
     GatewayMqtt(const Options& options, const QVector<SiteBuses::Link>& links, QObject* parent = nullptr);
 
+    // The energizers served from now on: those already served keep their
+    // topics; new ones get discovery, and those gone have their retained
+    // messages cleared.
+    void setLinks(const QVector<SiteBuses::Link>& links);
+
     bool setup(QString* error);
     void start();
     // Publishes every energizer and the gateway offline, waits until the
@@ -59,6 +64,8 @@ public:
 
 signals:
     void stopped();
+    // A connection to the broker was made or failed; after each try.
+    void connectionTried();
 
 private:
     struct Served
@@ -85,6 +92,7 @@ private:
     void availabilityChanged(int index);
     void queueAvailability(const Served& served);
     void queueDiscovery();
+    void queueDiscovery(const Served& served, bool clear);
     void queue(const QString& topic, const QByteArray& payload, int qos);
     void drain();
     void disconnectNow();

@@ -21,6 +21,12 @@ public:
         QString name;
         EnergizerBus* bus = nullptr;
         QMap<int, QString> displayNames;
+        SiteLink config; // as the site file gave it
+    };
+    // What a re-read site file changed.
+    struct Changes
+    {
+        QStringList added, removed, changed;
     };
 
     explicit SiteBuses(const Site& site, QObject* parent = nullptr);
@@ -32,7 +38,23 @@ public:
     // Every frame on stderr, "north TX 01 01 01 E3", as energizer-cli -v.
     void traceFrames();
 
+    // To a re-read site: links the same as before keep their bus and stations
+    // untouched; a changed link gets new ones; the interval applies to all.
+    // linksChanged() comes before the old buses close, so that whoever watches
+    // their stations can let go of them first.
+    Changes apply(const Site& site);
+
+signals:
+    void linksChanged();
+
 private:
+    Link makeLink(const SiteLink& siteLink);
+    void open(const Link& link);
+    void trace(const Link& link);
+
     QVector<Link> m_links;
+    int m_intervalMs = 0;
+    bool m_opened = false;
+    bool m_tracing = false;
     bool m_closing = false;
 };

@@ -7,6 +7,10 @@
 #include <QString>
 #include <QVector>
 
+#include <cstddef>
+#include <tuple>
+#include <utility>
+
 // What the gateway serves, as the site file describes it.
 
 struct SiteLink
@@ -36,6 +40,39 @@ struct GatewayOptions
     bool hasMqtt() const { return !mqttHost.isEmpty(); }
     bool hasMetrics() const { return !metricsHost.isEmpty(); }
 };
+
+// How many fields an aggregate has: the count of initializers it still takes.
+namespace fieldcount {
+struct Any
+{
+    template <class T> operator T() const;
+};
+template <class T, class... A>
+constexpr std::size_t of(long) { return sizeof...(A); }
+template <class T, class... A>
+constexpr auto of(int) -> decltype(T{std::declval<A>()..., Any{}}, std::size_t()) { return of<T, A..., Any>(0); }
+} // namespace fieldcount
+
+// A reload (SIGHUP) compares the running site with the re-read one through
+// these: a field added to a struct but not here fails to compile below, so no
+// new key can be ignored by a reload.
+inline auto reloadFields(const SiteLink& l)
+{
+    // Not the line: it moves when a section above changes.
+    return std::make_tuple(l.name, l.lineSpec.text(), l.addresses, l.displayNames);
+}
+static_assert(fieldcount::of<SiteLink>(0) == std::tuple_size<decltype(reloadFields(SiteLink{}))>::value + 1,
+              "a new SiteLink field belongs in reloadFields()");
+inline bool operator==(const SiteLink& a, const SiteLink& b) { return reloadFields(a) == reloadFields(b); }
+
+inline auto reloadFields(const GatewayOptions& g)
+{
+    return std::tie(g.mqttHost, g.mqttPort, g.topicPrefix, g.discovery, g.discoveryPrefix, g.allowZoneCommands, g.username,
+                    g.passwordFile, g.password, g.metricsHost, g.metricsPort, g.intervalSeconds);
+}
+static_assert(fieldcount::of<GatewayOptions>(0) == std::tuple_size<decltype(reloadFields(GatewayOptions{}))>::value,
+              "a new GatewayOptions field belongs in reloadFields()");
+inline bool operator==(const GatewayOptions& a, const GatewayOptions& b) { return reloadFields(a) == reloadFields(b); }
 
 struct Site
 {

@@ -13,6 +13,9 @@
 
 #include <csignal>
 #include <memory>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -47,6 +50,31 @@ struct Bridge : ToolProcess
     }
 };
 
+// The datagram socket systemd names in NOTIFY_SOCKET, every message kept.
+struct NotifySocket
+{
+    explicit NotifySocket(const QString& path) : fd(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0))
+    {
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, QFile::encodeName(path).constData(), sizeof address.sun_path);
+        ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        QObject::connect(&notifier, &QSocketNotifier::activated, [this] {
+            char buffer[4096];
+            for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
+                messages << QByteArray(buffer, int(n));
+        });
+    }
+    ~NotifySocket() { ::close(fd); }
+    bool waitFor(const QByteArray& line, int times = 1)
+    {
+        return QTest::qWaitFor([&] { return std::count_if(messages.cbegin(), messages.cend(), [&](const QByteArray& m) { return m.split('\n').contains(line); }) >= times; }, WaitMs);
+    }
+    int fd;
+    QSocketNotifier notifier{fd, QSocketNotifier::Read};
+    QList<QByteArray> messages;
+};
+
 const QList<QPair<QString, int>> energizers{{"bus", 1}, {"bus", 2}, {"bus", 3}, {"bus", 4}, {"bus", 5},
                                             {"udp", 1}, {"udp", 2}, {"udp", 3}, {"tcp", 7}};
 
@@ -65,6 +93,7 @@ private slots:
     void metricsPassPromtool();
     void zoneCommands();
     void missingSerialPortSaidOnce();
+    void underSystemd();
     void gatewayEnds_data();
     void gatewayEnds();
     void cliHelpNeedsNoSettings();
@@ -263,6 +292,45 @@ void TestGateway::missingSerialPortSaidOnce()
     QVERIFY(own.waitForStderr("gone (serial:" + port));
     QVERIFY(QTest::qWaitFor([&] { return own.err.count("Trying to connect") >= 4; }, WaitMs));
     QCOMPARE(own.err.count(port.toUtf8()), 1);
+}
+
+// READY once polling, WATCHDOG from the loop; SIGHUP swaps link c for b on
+// the broker session it has, and a bad file changes nothing.
+void TestGateway::underSystemd()
+{
+    SimProcess one, sim5;
+    QVERIFY(!one.start({"--udp", "0", "--address", "1"}).isEmpty() && !sim5.start({"--udp", "0", "--address", "5"}).isEmpty());
+    const QByteArray a = QStringLiteral("[a]\nlink = udp:127.0.0.1:%1\nenergizers = 1\n").arg(one.port()).toUtf8();
+    const QByteArray link5 = QStringLiteral("link = udp:127.0.0.1:%1\nenergizers = 5\n").arg(sim5.port()).toUtf8();
+    const QByteArray head = QStringLiteral("mqtt = 127.0.0.1:%1\ntopic = sysd\ninterval = 0.2\n").arg(broker.port()).toUtf8();
+    const QString site = writeSite("sysd.conf", head, a + "[c]\n" + link5);
+    NotifySocket systemd(dir.filePath("notify"));
+    MqttSubscriber sub(broker.port(), {"sysd/#"});
+    qputenv("NOTIFY_SOCKET", QFile::encodeName(dir.filePath("notify")));
+    qputenv("WATCHDOG_USEC", "300000");
+    GatewayProcess own({"--site", site});
+    qunsetenv("NOTIFY_SOCKET");
+    qunsetenv("WATCHDOG_USEC");
+    QVERIFY(systemd.waitFor("READY=1"));
+    QVERIFY2(own.err.contains("c: polling 1 energizers") && own.err.contains("connected to broker"), own.err);
+    QVERIFY(systemd.waitFor("WATCHDOG=1", 3));
+    QVERIFY(sub.waitFor("sysd/c/5/state", &isOnline) >= 0);
+
+    const int connects = broker.log().count("New client connected");
+    QCOMPARE(writeSite("sysd.conf", head, a + "[b]\n" + link5), site);
+    own.signal(SIGHUP);
+    QVERIFY(own.waitForStderr("reloaded: link b added, link c removed"));
+    QVERIFY(systemd.waitFor("RELOADING=1") && systemd.waitFor("READY=1", 2));
+    const int b = sub.waitFor("sysd/b/5/state", &isOnline);
+    QVERIFY(b >= 0);
+    QCOMPARE(broker.log().count("New client connected"), connects);
+    QVERIFY(sub.waitFor("sysd/c/5/state", is("(null)")) >= 0);
+    QCOMPARE(own.err.count("a: polling"), 1); // link a untouched
+
+    QCOMPARE(writeSite("sysd.conf", head + "intervall = 2\n", a), site);
+    own.signal(SIGHUP);
+    QVERIFY(own.waitForStderr("reload refused, serving the site as before: " + site + ":5: unknown key"));
+    QVERIFY(sub.waitFor("sysd/b/5/state", &isOnline, b + 1) >= 0);
 }
 
 void TestGateway::gatewayEnds_data()
