@@ -590,7 +590,7 @@ ParseOutcome parseCommandLine(const QStringList& arguments, CliRequest& request)
             return {ParseOutcome::Version};
     }
     const Given given{before, own ? nullptr : &after};
-    QStringList positional = after.positionalArguments();
+    QStringList positional = own ? QStringList() : after.positionalArguments(); // mqtt: parsed by itself
     request.historyFile = HistoryStore::defaultPath();
     ParseOutcome outcome = findCommand(group, positional, request);
     if (outcome.kind == ParseOutcome::Run && !own)
