@@ -216,7 +216,6 @@ void TestCli::configWrite_data()
     QTest::newRow("wrong PIN") << QStringList{} << QStringList{"--pin", "407319"} << 4;
     QTest::newRow("PIN with a leading zero") << QStringList{} << QStringList{"--pin", "0407318"} << 4;
     QTest::newRow("PIN from a file's first line") << QStringList{} << QStringList{"--pin-file", "@pin"} << 4;
-    QTest::newRow("energizer drops writes") << QStringList{"--ignore-writes"} << QStringList{} << 5;
     // Every reply later than the bus waits: the read-back is one that answers a read sent after the write.
     QTest::newRow("slow link") << QStringList{"--delay", "800"} << QStringList{} << 0;
 }
