@@ -214,7 +214,6 @@ void TestCli::configWrite_data()
     QTest::addColumn<int>("status");
     QTest::newRow("PIN given") << QStringList{} << QStringList{"--pin", "407318"} << 0;
     QTest::newRow("wrong PIN") << QStringList{} << QStringList{"--pin", "407319"} << 4;
-    QTest::newRow("PIN with a leading zero") << QStringList{} << QStringList{"--pin", "0407318"} << 4;
     QTest::newRow("PIN from a file's first line") << QStringList{} << QStringList{"--pin-file", "@pin"} << 4;
     // Every reply later than the bus waits: the read-back is one that answers a read sent after the write.
     QTest::newRow("slow link") << QStringList{"--delay", "800"} << QStringList{} << 0;
