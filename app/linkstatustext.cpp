@@ -10,7 +10,7 @@ namespace {
 QString serialText(const LinkStatus& s)
 {
     QString parity;
-    switch (s.parity) {
+    switch (s.link.parity) {
     case QSerialPort::NoParity: parity = QCoreApplication::translate("EnergizerLink", "No parity"); break;
     case QSerialPort::EvenParity: parity = QCoreApplication::translate("EnergizerLink", "Even parity"); break;
     case QSerialPort::OddParity: parity = QCoreApplication::translate("EnergizerLink", "Odd parity"); break;
@@ -19,21 +19,21 @@ QString serialText(const LinkStatus& s)
     default: parity = QCoreApplication::translate("EnergizerLink", "Unknown parity"); break;
     }
     QString stopBits;
-    switch (s.stopBits) {
+    switch (s.link.stopBits) {
     case QSerialPort::OneStop: stopBits = QCoreApplication::translate("EnergizerLink", "1 stop"); break;
     case QSerialPort::OneAndHalfStop: stopBits = QCoreApplication::translate("EnergizerLink", "1.5 stop"); break;
     case QSerialPort::TwoStop: stopBits = QCoreApplication::translate("EnergizerLink", "2 stop"); break;
     default: stopBits = QCoreApplication::translate("EnergizerLink", "Unknown stop"); break;
     }
     QString flowControl;
-    switch (s.flowControl) {
+    switch (s.link.flowControl) {
     case QSerialPort::NoFlowControl: flowControl = QCoreApplication::translate("EnergizerLink", "No Flow Control"); break;
     case QSerialPort::HardwareControl: flowControl = QCoreApplication::translate("EnergizerLink", "Hardware Flow Control"); break;
     case QSerialPort::SoftwareControl: flowControl = QCoreApplication::translate("EnergizerLink", "Software Flow Control"); break;
     default: flowControl = QCoreApplication::translate("EnergizerLink", "Unknown Flow Control"); break;
     }
     return QCoreApplication::translate("EnergizerLink", "Connected to %1 : %2, %3, %4, %5, %6")
-        .arg(s.portName, QString::number(s.baudRate), QCoreApplication::translate("EnergizerLink", "%1 bits").arg(s.dataBits), parity, stopBits, flowControl);
+        .arg(s.portName, QString::number(s.link.baudRate), QCoreApplication::translate("EnergizerLink", "%1 bits").arg(s.link.dataBits), parity, stopBits, flowControl);
 }
 
 } // namespace
@@ -51,9 +51,9 @@ QString linkStatusText(const LinkStatus& s)
     case K::TerminalNotReady:
         return QCoreApplication::translate("EnergizerLink", "Terminal is not ready");
     case K::Connecting:
-        return QCoreApplication::translate("EnergizerLink", "Connecting to %1 : %2").arg(s.host).arg(s.port);
+        return QCoreApplication::translate("EnergizerLink", "Connecting to %1 : %2").arg(s.link.host).arg(s.link.port);
     case K::DataArrived:
-        return s.serial ? serialText(s) : QCoreApplication::translate("EnergizerLink", "Connected to %1 : %2").arg(s.host).arg(s.port);
+        return s.link.isSerial() ? serialText(s) : QCoreApplication::translate("EnergizerLink", "Connected to %1 : %2").arg(s.link.host).arg(s.link.port);
     case K::SerialLost:
     case K::BindFailed:
     case K::SocketError:

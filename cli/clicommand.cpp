@@ -2,6 +2,7 @@
 
 #include "cli/exitstatus.h"
 #include "cli/linkstarter.h"
+#include "services/historykeeper.h"
 
 #include "protocol/configxml.h"
 
@@ -93,6 +94,24 @@ bool writeOutput(const QByteArray& data, const QString& file, QString* error)
         return std::fflush(stdout) == 0;
     }
     return saveConfigFile(file, data, error);
+}
+
+bool CliCommand::takeRead(ConfigTransfer& transfer, HistoryKeeper& keeper, ConfigTransfer::Outcome outcome,
+                          const QByteArray& reply, ConfigBlock* block)
+{
+    using O = ConfigTransfer::Outcome;
+    if (outcome == O::NotSent) {
+        fail(ExitStatus::NoLink, QStringLiteral("the link to the energizer is down"));
+        return false;
+    }
+    if (outcome == O::NoAnswer) {
+        // The transfer's own wait can be shorter than --timeout; ask again.
+        transfer.read();
+        return false;
+    }
+    blockFromReply(reply, block); // a read is Done with a whole block only
+    keeper.keep(HistoryKind::Read, *block);
+    return true;
 }
 
 #include "moc_clicommand.cpp"

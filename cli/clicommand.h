@@ -1,12 +1,15 @@
 #pragma once
 
 #include "cli/clioptions.h"
+#include "protocol/configrecord.h"
+#include "services/configtransfer.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QTimer>
 
 class EnergizerLink;
+class HistoryKeeper;
 class LinkStarter;
 
 // One run of a command: checks its files, starts the link, does its exchange
@@ -41,6 +44,10 @@ protected:
     // Gives up with status and reason unless the command finishes within ms.
     void armDeadline(int ms, int status, const QString& reason);
     int remainingMs() const;
+    // A read of the energizer's block ended: true with the block, kept as read;
+    // a read without an answer is asked again, one the link could not send fails.
+    bool takeRead(ConfigTransfer& transfer, HistoryKeeper& keeper, ConfigTransfer::Outcome outcome, const QByteArray& reply,
+                  ConfigBlock* block);
 
     EnergizerLink& m_link;
     const CliRequest& m_request;

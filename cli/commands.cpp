@@ -168,20 +168,9 @@ void ConfigCommand::run()
 
 void ConfigCommand::blockRead(ConfigTransfer::Outcome outcome, const QByteArray& reply)
 {
-    using O = ConfigTransfer::Outcome;
-    if (outcome == O::NotSent) {
-        fail(ExitStatus::NoLink, QStringLiteral("the link to the energizer is down"));
-        return;
-    }
-    if (outcome == O::NoAnswer) {
-        // The transfer's own wait can be shorter than --timeout; ask again.
-        m_transfer->read();
-        return;
-    }
     ConfigBlock block{};
-    blockFromReply(reply, &block); // a read is Done with a whole block only
-    m_keeper.keep(HistoryKind::Read, block);
-    report(block);
+    if (takeRead(*m_transfer, m_keeper, outcome, reply, &block))
+        report(block);
 }
 
 void ConfigCommand::report(const ConfigBlock& block)

@@ -89,20 +89,10 @@ void HistoryCommand::list()
 
 void HistoryCommand::blockRead(ConfigTransfer::Outcome outcome, const QByteArray& reply)
 {
-    using O = ConfigTransfer::Outcome;
-    if (outcome == O::NotSent) {
-        fail(ExitStatus::NoLink, QStringLiteral("the link to the energizer is down"));
-        return;
-    }
-    if (outcome == O::NoAnswer) {
-        m_transfer->read();
-        return;
-    }
     ConfigBlock now{};
-    blockFromReply(reply, &now); // a read is Done with a whole block only
-    m_keeper.keep(HistoryKind::Read, now);
     // As config diff: the energizer's value first.
-    diff(now, m_entry.block);
+    if (takeRead(*m_transfer, m_keeper, outcome, reply, &now))
+        diff(now, m_entry.block);
 }
 
 void HistoryCommand::diff(const ConfigBlock& before, const ConfigBlock& after)

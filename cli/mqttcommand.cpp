@@ -10,7 +10,6 @@
 #include "link/hostport.h"
 #include "link/pollinterval.h"
 #include "link/quitsignals.h"
-#include "link/station.h"
 #include "protocol/settingsfile.h"
 
 #include <QCommandLineParser>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/linkspec.h"
+
 #include <QMetaType>
 #include <QString>
 
@@ -9,7 +11,7 @@ struct LinkStatus
 {
     enum class Kind {
         NoSerialPort,     // serial link chosen, but no port named or listed
-        SerialOpened,     // portName and the line parameters below
+        SerialOpened,     // portName and the link's line parameters
         SerialOpenFailed, // systemText: the port's error
         SerialLost,       // an open port failed (adapter pulled); systemText
         TerminalNotReady, // a frame was due on a port that is not ready
@@ -21,15 +23,8 @@ struct LinkStatus
 
     Kind kind = Kind::NoSerialPort;
     QString systemText;
-    bool serial = false;
-    // The link: the settings' module address and port, or the serial line as opened.
-    QString host;
-    int port = 0;
-    QString portName;
-    int baudRate = 0;
-    int dataBits = 0;
-    int parity = 0;      // QSerialPort numbering
-    int stopBits = 0;
-    int flowControl = 0;
+    // The link: the module's address and port, or the serial line as opened.
+    LinkSpec link;
+    QString portName; // as the port shows it
 };
 Q_DECLARE_METATYPE(LinkStatus)

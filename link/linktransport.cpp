@@ -85,17 +85,5 @@ void LinkTransport::connected()
 
 LinkStatus LinkTransport::status(LinkStatus::Kind kind, const QString& systemText) const
 {
-    LinkStatus st;
-    st.kind = kind;
-    st.systemText = systemText;
-    st.serial = m_spec.isSerial();
-    st.host = m_spec.host;
-    st.port = m_spec.port;
-    st.portName = portLabel();
-    st.baudRate = m_spec.baudRate;
-    st.dataBits = m_spec.dataBits;
-    st.parity = m_spec.parity;
-    st.stopBits = m_spec.stopBits;
-    st.flowControl = m_spec.flowControl;
-    return st;
+    return {kind, systemText, m_spec, portLabel()};
 }

@@ -35,10 +35,14 @@ struct StatusField
     const char* label; // English, as Home Assistant names the entity
     Member member;
     int zone;                     // 1 or 2; 0: the energizer as a whole
+    int source;                   // the status reply's field (1..52) it is read from, negative: true while
+                                  // that field is not 1 (no alarm, high voltage); 0: not read from it
     const char* metric = nullptr; // the gauge family exporting the value
     const char* alarm = nullptr;  // label value under energizer_alarm, active while the flag is false
 
     QVariant value(const Energizer& energizer) const;
+    // Stores a raw value of the source field.
+    void set(Energizer& energizer, const QVariant& raw) const;
     // Numbers as they are, flags as 1 and 0.
     double number(const Energizer& energizer) const;
 };

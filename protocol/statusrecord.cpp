@@ -1,8 +1,11 @@
 #include "protocol/statusrecord.h"
 
 #include "protocol/energizer.h"
+#include "protocol/energizerfields.h"
 
 #include <QCoreApplication>
+
+#include <cstdlib>
 
 namespace {
 
@@ -121,60 +124,11 @@ bool decodeStatus(Energizer& e, const QByteArray& reply)
 {
     if (reply.size() < StatusReplySize)
         return false;
-    const QByteArray s = reply.left(StatusReplySize);
-    auto bit = [&s](int field) { return statusField(s, field).toInt() != 0; };
-
-    e.fenceOn1 = bit(20);
-    e.fenceOn2 = bit(21);
-    e.fenceHv1 = statusField(s, 16).toInt() != 1;
-    e.fenceHv2 = statusField(s, 17).toInt() != 1;
-    e.voutOk1 = !bit(39);
-    e.voutOk2 = !bit(40);
-    e.scrOk1 = !bit(41);
-    e.scrOk2 = !bit(42);
-    e.flybackOk1 = !bit(43);
-    e.flybackOk2 = !bit(44);
-    e.interferenceOk1 = !bit(45);
-    e.interferenceOk2 = !bit(46);
-    e.returnVoltage1 = statusField(s, 28).toInt();
-    e.returnVoltage2 = statusField(s, 29).toInt();
-    e.outputVoltage1 = statusField(s, 30).toInt();
-    e.outputVoltage2 = statusField(s, 31).toInt();
-    e.capVoltage1 = statusField(s, 37).toDouble();
-    e.capVoltage2 = statusField(s, 38).toDouble();
-    e.fenceLevel1 = statusField(s, 32).toInt();
-    e.fenceLevel2 = statusField(s, 33).toInt();
-    if (e.fenceLevel1 > 9)
-        e.fenceLevel1 = 0;
-    if (e.fenceLevel2 > 9)
-        e.fenceLevel2 = 0;
-    e.fenceCondition1 = statusField(s, 26).toString();
-    e.fenceCondition2 = statusField(s, 27).toString();
-    e.magneticSwitchOk = !bit(52);
-    e.tamperOk = !bit(8);
-    e.syncMaster = bit(51);
-    e.syncOk = !bit(5);
-    e.serviceOk = !bit(4);
-    e.auxFuseOk = !bit(49);
-    e.gateAlarmOk = !bit(12);
-    // The block has no separate panic-alarm or battery-flat bit the tool
-    // knows of; these follow the panic input and the battery fuse.
-    e.panicAlarmOk = !bit(10);
-    e.panicInputOk = !bit(10);
-    e.mainsOk = !bit(7);
-    e.batteryFuseOk = !bit(48);
-    e.batteryFlatOk = !bit(48);
-    e.batteryVoltage = statusField(s, 6).toDouble();
-    e.supplyVoltage = statusField(s, 47).toDouble();
+    for (const StatusField& f : statusFields()) {
+        if (f.source != 0)
+            f.set(e, statusField(reply, std::abs(f.source)));
+    }
     e.online = true;
-    e.strobe1Ok = !bit(2);
-    e.strobe2Ok = !bit(3);
-    e.sirenOk = !bit(1);
-    e.gateInputOk = !bit(11);
-    e.on1Input = bit(18);
-    e.on2Input = bit(19);
-    e.hv1Input = bit(14);
-    e.hv2Input = bit(15);
     emit e.paramChanged();
     return true;
 }

@@ -432,22 +432,3 @@ HistoryResult<HistoryEntry> HistoryStore::entry(qint64 id) const
         return {{}, found.problem};
     return {found, {}};
 }
-
-HistoryResult<HistoryEntry> HistoryStore::entryAt(const QString& link, int address, const QDateTime& time) const
-{
-    if (!isAvailable())
-        return {{}, m_problem};
-    QSqlQuery query(m_db);
-    // The texts are fixed-width UTC, so they order as the times do.
-    if (!execWith(query, QStringLiteral("SELECT %1 FROM entries e WHERE e.link = ? AND e.address = ? AND e.time <= ?"
-                                        " ORDER BY e.id DESC LIMIT 1")
-                             .arg(QLatin1String(EntryColumns)),
-                  {link, address, timeText(time)}))
-        return {{}, failure(tr("cannot read"), query.lastError())};
-    if (!query.next())
-        return {{}, tr("no history entry of %1 address %2 at or before %3").arg(link).arg(address).arg(timeText(time))};
-    HistoryEntry found = readEntry(query);
-    if (!found.problem.isEmpty())
-        return {{}, found.problem};
-    return {found, {}};
-}

@@ -110,9 +110,6 @@ public:
     HistoryResult<QVector<HistoryEntry>> list(const HistoryFilter& filter = {}) const;
     // Refused for an unknown id or a stored block that is not 52 bytes.
     HistoryResult<HistoryEntry> entry(qint64 id) const;
-    // The newest entry of link+address whose time is not after time: what the
-    // energizer held then, as far as anyone saw. Refused when there is none.
-    HistoryResult<HistoryEntry> entryAt(const QString& link, int address, const QDateTime& time) const;
 
 private:
     QString open(int busyTimeoutMs);

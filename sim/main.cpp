@@ -14,7 +14,7 @@
 #include "sim/udpserver.h"
 
 #include <QCoreApplication>
-#include <QFile>
+#include <QDomDocument>
 
 #include <csignal>
 #include <cstdio>
@@ -26,21 +26,6 @@ int fail(const QString& message)
 {
     std::fprintf(stderr, "energizer-sim: %s\n", qPrintable(message));
     return 2;
-}
-
-bool loadConfig(const QString& path, ConfigBlock& block, QString* error)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
-        return false;
-    }
-    QString parseError;
-    if (!configFromXml(file.readAll(), block, &parseError)) {
-        *error = QStringLiteral("%1: not a configuration file (%2)").arg(path, parseError);
-        return false;
-    }
-    return true;
 }
 
 bool applySetBits(const QStringList& settings, SimEnergizer& energizer, QString* error)
@@ -79,8 +64,12 @@ int main(int argc, char* argv[])
     StationSet stations;
     for (const StationOptions& station : qAsConst(options.stations)) {
         ConfigBlock config = defaultConfigBlock();
-        if (!station.configFile.isEmpty() && !loadConfig(station.configFile, config, &error))
-            return fail(error);
+        QDomDocument file;
+        if (!station.configFile.isEmpty()) {
+            if (!loadConfigFile(station.configFile, file, &error))
+                return fail(error);
+            config = applyParams(config, documentParams(file));
+        }
         const quint32 seed = StationSet::seedFor(options.seed, station.address);
         auto energizer = std::make_unique<SimEnergizer>(station.address, config, seed);
         energizer->setIgnoreWrites(station.ignoreWrites);

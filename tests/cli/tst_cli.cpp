@@ -1,3 +1,6 @@
+// energizer-cli end to end against energizer-sim, run as a user would: its
+// commands and exit statuses, several energizers on one line, and the
+// configuration history (the store itself is tst_historystore's).
 #include "simprocess.h"
 #include "testsettings.h"
 
@@ -6,7 +9,12 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
@@ -20,6 +28,7 @@ class TestCli : public QObject
 
 private slots:
     void initTestCase();
+    void init();
     void status_data();
     void status();
     void exitStatus_data();
@@ -35,14 +44,28 @@ private slots:
     void watchOutput();
     void watchEndsOnSigterm();
     void settingsBesideExecutable();
+    void scan_data();
+    void scan();
+    void statusOfList();
+    void writeThenRestore();
+    void unconfirmedWriteNamesBackup();
+    void unusableHistoryGoesOn();
+    void shortEntryRefused();
+    void writeToList();
 
 private:
     Run cli(const QStringList& args, const QString& program = QString());
+    // With this test's own history file.
+    Run hist(const QStringList& args) { return cli(QStringList{"--history", m_history} + args); }
     QStringList startSim(SimProcess& sim, const QString& transport, const QStringList& extra = {});
     QString writeFile(const QString& name, const QByteArray& text);
+    // The history's lines after the header, as "kind address".
+    QStringList entries();
 
     QString m_cli;
     QTemporaryDir m_dir;
+    QString m_history;
+    QString m_partial; // sets two parameters and the large-network address
     // A simulator over UDP that no test changes.
     SimProcess m_sim;
     QStringList m_link;
@@ -58,6 +81,12 @@ void TestCli::initTestCase()
     qputenv("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("data")).toLocal8Bit());
     m_link = startSim(m_sim, QStringLiteral("udp"));
     QVERIFY(!m_link.isEmpty());
+    m_partial = writeFile(QStringLiteral("partial-network.xml"),
+                          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Configuration Company=\"Ravlin (Pty) Ltd\">\n"
+                          "<ZoneConfiguration1><FncAlmDelay value=\"9\"/></ZoneConfiguration1>\n"
+                          "<ZoneConfiguration2><FncHighPwrVltg value=\"7000\"/></ZoneConfiguration2>\n"
+                          "<Network><BigNetworkAddress value=\"9\"/></Network></Configuration>\n");
+    QVERIFY(!m_partial.isEmpty());
     // No widget library: the tool runs where no display is.
     QProcess ldd;
     ldd.start(QStringLiteral("ldd"), {m_cli});
@@ -66,14 +95,21 @@ void TestCli::initTestCase()
     QVERIFY(libs.contains("libQt5Core") && !libs.contains("Qt5Widgets") && !libs.contains("Qt5Gui"));
 }
 
-// Status -1 when it crashed or still runs after 20 s (then killed with p).
+void TestCli::init()
+{
+    // A fresh history for each test.
+    static int n = 0;
+    m_history = m_dir.filePath(QStringLiteral("history-%1.sqlite").arg(++n));
+}
+
+// Status -1 when it crashed or still runs after 30 s (then killed with p).
 Run TestCli::cli(const QStringList& args, const QString& program)
 {
     QProcess p;
     QElapsedTimer clock;
     clock.start();
     p.start(program.isEmpty() ? m_cli : program, args);
-    const bool ended = p.waitForFinished(20000) && p.exitStatus() == QProcess::NormalExit;
+    const bool ended = p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit;
     return {ended ? p.exitCode() : -1, p.readAllStandardOutput(), p.readAllStandardError(), clock.elapsed()};
 }
 
@@ -91,6 +127,21 @@ QString TestCli::writeFile(const QString& name, const QByteArray& text)
 {
     QFile f(m_dir.filePath(name));
     return f.open(QIODevice::WriteOnly) && f.write(text) == text.size() ? f.fileName() : QString();
+}
+
+QStringList TestCli::entries()
+{
+    // No connection given: listing needs none.
+    const Run r = hist({"history"});
+    if (r.status != 0)
+        return {QString::fromUtf8(r.err)};
+    QStringList kinds;
+    const QList<QByteArray> lines = r.out.trimmed().split('\n');
+    for (int i = 1; i < lines.size(); ++i) {
+        const QList<QByteArray> columns = lines.at(i).split('\t');
+        kinds << QString::fromUtf8(columns.value(4) + ' ' + columns.value(3));
+    }
+    return kinds;
 }
 
 // One plain status per link kind, its reply later than the line's own
@@ -163,9 +214,7 @@ void TestCli::configWrite_data()
     QTest::addColumn<int>("status");
     QTest::newRow("PIN given") << QStringList{} << QStringList{"--pin", "407318"} << 0;
     QTest::newRow("wrong PIN") << QStringList{} << QStringList{"--pin", "407319"} << 4;
-    QTest::newRow("PIN with a leading zero") << QStringList{} << QStringList{"--pin", "0407318"} << 4;
     QTest::newRow("PIN from a file's first line") << QStringList{} << QStringList{"--pin-file", "@pin"} << 4;
-    QTest::newRow("energizer drops writes") << QStringList{"--ignore-writes"} << QStringList{} << 5;
     // Every reply later than the bus waits: the read-back is one that answers a read sent after the write.
     QTest::newRow("slow link") << QStringList{"--delay", "800"} << QStringList{} << 0;
 }
@@ -331,6 +380,187 @@ void TestCli::settingsBesideExecutable()
     writeSettingsIni(QStringLiteral("127.0.0.1"), m_sim.port(), 1, 0);
     const Run r = cli({QStringLiteral("status")}, copy);
     QVERIFY2(r.status == 0 && r.out.contains("online=true"), r.err.constData());
+}
+
+void TestCli::scan_data()
+{
+    QTest::addColumn<QString>("served");
+    QTest::addColumn<QString>("found"); // the summary
+    QTest::addColumn<int>("status");
+    QTest::newRow("three of twenty") << "2,5,19" << "3 energizers answered: 2, 5, 19\n" << 0;
+    QTest::newRow("none") << "40" << "no energizer answered at addresses 0..19\n" << 3;
+}
+
+void TestCli::scan()
+{
+    QFETCH(QString, served);
+    QFETCH(QString, found);
+    QFETCH(int, status);
+    SimProcess sim;
+    const QString port = sim.start({"--udp", "0", "--addresses", served});
+    QVERIFY(!port.isEmpty());
+    const Run r = cli({"--udp", "127.0.0.1:" + port, "scan", "--from", "0", "--to", "19"});
+    QCOMPARE(r.status, status);
+    const QList<QByteArray> lines = r.out.split('\n');
+    QCOMPARE(lines.size() - 1, served.count(',') + (status == 0 ? 2 : 1));
+    QVERIFY2(r.out.endsWith(found.toUtf8()), r.out.constData());
+    if (status == 0)
+        QVERIFY2(lines.first().startsWith("2: zone 1 off hv 0 V, zone 2 off hv 0 V, "), lines.first().constData());
+    // One request at a time, each given the network timeout at most.
+    QVERIFY2(r.ms < 20 * 300 + 1000, qPrintable(QString::number(r.ms)));
+}
+
+void TestCli::statusOfList()
+{
+    SimProcess sim;
+    const QString port = sim.start({"--udp", "0", "--on", "--addresses", "1,3"});
+    QVERIFY(!port.isEmpty());
+    const Run r = cli({"--udp", "127.0.0.1:" + port, "--address", "1-3", "--timeout", "1000", "status", "--json"});
+    QCOMPARE(r.status, 3); // 2 gave no reply
+    QVERIFY2(r.err.contains("no reply from address 2"), r.err.constData());
+    const QJsonArray all = QJsonDocument::fromJson(r.out).array();
+    QCOMPARE(all.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const QJsonObject o = all.at(i).toObject();
+        QCOMPARE(o.value("address").toInt(), i + 1);
+        QCOMPARE(o.value("online").toBool(), i != 1);
+    }
+    // Each energizer's own values: the simulator's bands differ by address.
+    QVERIFY(all.at(2).toObject().value("outputVoltage1").toDouble() > all.at(0).toObject().value("outputVoltage1").toDouble() + 2000);
+}
+
+// A backup and the written block; their diff is the file's; restoring the
+// backup puts the original bytes back.
+void TestCli::writeThenRestore()
+{
+    SimProcess sim;
+    const QStringList link = startSim(sim, QStringLiteral("udp"));
+    QVERIFY(!link.isEmpty());
+    const QByteArray original = sim.block();
+    QCOMPARE(hist(link + QStringList{"config", "show"}).status, 0);
+    QCOMPARE(entries(), QStringList{"read 1"});
+    QVERIFY(QFile::remove(m_history));
+
+    const Run write = hist(link + QStringList{"config", "write", m_partial});
+    QCOMPARE(write.status, 0);
+    const Run list = hist({"history"});
+    QCOMPARE(list.status, 0);
+    const QList<QByteArray> lines = list.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.at(0), QByteArray("id\ttime\tlink\taddress\tkind\tuser\tchanged"));
+    const QList<QByteArray> written = lines.at(1).split('\t');
+    const QList<QByteArray> backup = lines.at(2).split('\t');
+    QCOMPARE(written.at(4), QByteArray("written"));
+    QCOMPARE(written.at(6), QByteArray("2"));
+    QCOMPARE(backup.at(4), QByteArray("backup"));
+    QCOMPARE(backup.at(2), QByteArray("udp-127.0.0.1-") + link.at(1).section(':', 1).toUtf8());
+
+    const Run diff = hist({"history", "diff", backup.at(0), written.at(0)});
+    QCOMPARE(diff.status, 1);
+    QCOMPARE(diff.out, QByteArray("ZoneConfiguration1/FncAlmDelay 3 9\nZoneConfiguration2/FncHighPwrVltg 8160 6970\n"));
+
+    // Onto another energizer only when asked, and saying where it came from.
+    const Run elsewhere = hist(link + QStringList{"--address", "2", "config", "restore", backup.at(0)});
+    QCOMPARE(elsewhere.status, 2);
+    QVERIFY2(elsewhere.err.contains("was recorded from " + backup.at(2) + " address 1,"), elsewhere.err.constData());
+
+    const Run restore = hist(link + QStringList{"config", "restore", backup.at(0)});
+    QCOMPARE(restore.status, 0);
+    QCOMPARE(sim.block(), original);
+    QCOMPARE(entries().first(), QStringLiteral("restored 1"));
+}
+
+void TestCli::unconfirmedWriteNamesBackup()
+{
+    SimProcess sim;
+    const QStringList link = startSim(sim, QStringLiteral("udp"), {"--ignore-writes"});
+    QVERIFY(!link.isEmpty());
+    const Run write = hist(link + QStringList{"config", "write", m_partial});
+    QCOMPARE(write.status, 5);
+    QVERIFY2(write.err.contains("history entry 1: energizer-cli --udp " + link.at(1).toUtf8() + " --history "
+                                + m_history.toUtf8() + " --address 1 config restore 1\n"),
+             write.err.constData());
+    // Sent is on record though never verified, as a write cut off would be.
+    QCOMPARE(entries(), (QStringList{"sent 1", "backup 1"}));
+}
+
+// Reads and writes go on; the reason is said once per run.
+void TestCli::unusableHistoryGoesOn()
+{
+    QVERIFY(QDir().mkpath(m_history));
+    SimProcess sim;
+    const QStringList link = startSim(sim, QStringLiteral("udp"));
+    QVERIFY(!link.isEmpty());
+    for (const QStringList& args : {QStringList{"config", "read"}, QStringList{"config", "write", m_partial}}) {
+        const Run r = hist(link + args);
+        QCOMPARE(r.status, 0);
+        QVERIFY(!r.out.isEmpty());
+        QVERIFY2(r.err.startsWith("energizer-cli: nothing is kept in the history: ") && r.err.count('\n') == 1
+                     && r.err.contains("is a folder"),
+                 r.err.constData());
+    }
+    QCOMPARE(sim.block().size(), ConfigBlockSize); // its output so far read
+    QCOMPARE(sim.count(QStringLiteral("RX"), QStringLiteral("01 01 04")), 1);
+}
+
+void TestCli::shortEntryRefused()
+{
+    SimProcess sim;
+    const QStringList link = startSim(sim, QStringLiteral("udp"));
+    QVERIFY(!link.isEmpty());
+    QCOMPARE(hist(link + QStringList{"config", "read"}).status, 0);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("cut"));
+        db.setDatabaseName(m_history);
+        QVERIFY(db.open());
+        QVERIFY(QSqlQuery(db).exec(QStringLiteral("UPDATE entries SET block = substr(block, 1, 51) WHERE id = 1")));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("cut"));
+    for (const QStringList& args : {QStringList{"history", "show", "1"}, link + QStringList{"config", "restore", "1"}}) {
+        const Run r = hist(args);
+        QCOMPARE(r.status, 6);
+        QVERIFY2(r.err.contains("entry 1 ") && r.err.count('\n') == 1, r.err.constData());
+    }
+    QCOMPARE(sim.block().size(), ConfigBlockSize);
+    QCOMPARE(sim.count(QStringLiteral("RX"), QStringLiteral("01 01 04")), 0);
+}
+
+// Five on one line: 3 holds another PIN, 5 is silent. The dry run writes
+// nothing; the write reaches each of the others, its own line for each.
+// Each keeps its own large-network address, and the dry run says so.
+void TestCli::writeToList()
+{
+    ConfigBlock other = defaultConfigBlock();
+    setParam(other, InstallerPinParam, QStringLiteral("123456"));
+    const QString otherPin = writeFile(QStringLiteral("otherpin.xml"), configToXml(other));
+    SimProcess sim;
+    const QStringList link = startSim(sim, QStringLiteral("udp"), {"--addresses", "1-5", "--config-for", "3:" + otherPin, "--fault", "5:silent-after=0"});
+    QVERIFY(!link.isEmpty());
+    const QStringList write = link + QStringList{"--address", "1-5", "config", "write", m_partial};
+
+    const Run dry = hist(write + QStringList{"--dry-run"});
+    QCOMPARE(dry.status, 4);
+    QVERIFY2(dry.out.startsWith("address 1: ZoneConfiguration1/FncAlmDelay 3 9\naddress 1: ZoneConfiguration2/FncHighPwrVltg 8160 6970\n"
+                                "address 1: Network/BigNetworkAddress 1 kept (not 9: --network-address-from-file writes it)\n"
+                                "address 2: "),
+             dry.out.constData());
+    QCOMPARE(dry.out.count('\n'), 9);
+    QCOMPARE(sim.block().size(), ConfigBlockSize);
+    QCOMPARE(sim.count(QStringLiteral("RX"), QStringLiteral("01 01 04")), 0);
+
+    const Run r = hist(write);
+    QCOMPARE(r.status, 4);
+    QCOMPARE(r.out, QByteArray("address 1: Configuration written and verified (2 parameters changed)\n"
+                               "address 2: Configuration written and verified (2 parameters changed)\n"
+                               "address 4: Configuration written and verified (2 parameters changed)\n"));
+    QVERIFY2(r.err == "energizer-cli: address 3: installer PIN mismatch: the energizer's installer PIN is not the default; "
+                      "nothing written\nenergizer-cli: address 5: no reply from the energizer within 2000 ms; nothing written\n",
+             r.err.constData());
+    QCOMPARE(sim.block().size(), ConfigBlockSize);
+    for (const char* address : {"01", "02", "04"})
+        QCOMPARE(sim.count(QStringLiteral("RX"), QLatin1String(address) + QStringLiteral(" 01 04")), 1);
+    QCOMPARE(sim.count(QStringLiteral("RX"), QStringLiteral("03 01 04")), 0);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -8,15 +8,6 @@
 
 #include <csignal>
 
-void stopChild(QProcess& process)
-{
-    process.terminate();
-    if (process.state() != QProcess::NotRunning && !process.waitForFinished(3000)) {
-        process.kill();
-        process.waitForFinished(3000);
-    }
-}
-
 ToolProcess::ToolProcess(const QString& program, const QStringList& args)
 {
     QObject::connect(&process_, &QProcess::readyReadStandardError, &process_, [this] { err += process_.readAllStandardError(); });

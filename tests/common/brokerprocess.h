@@ -4,9 +4,6 @@
 
 #include <QTemporaryDir>
 
-// Ends a child by its own pid: SIGTERM, SIGKILL if it lingers.
-void stopChild(QProcess& process);
-
 // energizer-cli or energizer-gateway as a child, its output kept.
 class ToolProcess
 {

@@ -56,15 +56,20 @@ QString SimProcess::start(const QStringList& arguments)
     return port_ ? QString::number(port_) : QString();
 }
 
+void stopChild(QProcess& process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(3000)) {
+        process.kill();
+        process.waitForFinished(3000);
+    }
+}
+
 void SimProcess::stop()
 {
-    if (process_.state() == QProcess::NotRunning)
-        return;
-    process_.terminate();
-    if (!process_.waitForFinished(3000)) {
-        process_.kill();
-        process_.waitForFinished(3000);
-    }
+    stopChild(process_);
 }
 
 QString SimProcess::command(const QString& line, const QString& answerPrefix, int timeoutMs)

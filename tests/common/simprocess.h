@@ -13,6 +13,9 @@ protected:
     void setupChildProcess() override;
 };
 
+// Ends a child by its own pid: SIGTERM, SIGKILL if it lingers.
+void stopChild(QProcess& process);
+
 // energizer-sim as a child process. Every output line is kept with the time it
 // arrived, so with --verbose the frames it received (RX) and sent (TX) can be
 // counted. Waits run the event loop, so an app in the same process keeps going.

@@ -100,23 +100,6 @@ private slots:
         }
     }
 
-    // Each served address answers its own frames with its own address byte and
-    // its own output voltage band: 56..72 counts at address 1, 20 counts up per
-    // address. Address 3 is not served, so the first reply is address 5's block.
-    // (tst_energizerbus shows the same on a pty.)
-    void addresses()
-    {
-        SimProcess sim;
-        QVERIFY(!sim.start({"--udp", "0", "--addresses", "1,2,5", "--on"}).isEmpty());
-        for (int address : {1, 2, 5}) {
-            const QByteArray status = ask(openLink(sim), {statusRequestFrame(address)}, 27);
-            const int low = 56 + 20 * (address - 1);
-            QVERIFY2(status.size() == 27 && at(status, 0) == address && frameChecksumOk(status) && at(status, 16) >= low && at(status, 16) <= low + 16 && at(status, 23) >= low && at(status, 23) <= low + 16, status.toHex(' '));
-        }
-        const QByteArray config = ask(openLink(sim), {statusRequestFrame(3), configReadRequestFrame(5)}, 52);
-        QVERIFY2(config.size() == 52 && config.startsWith(QByteArray::fromHex("050182")), config.toHex(' '));
-    }
-
     void lineRate_data()
     {
         QTest::addColumn<bool>("collide");

@@ -1,5 +1,9 @@
-// The configuration dialog, its advanced options and its files, without a link.
+// The window's dialogs without a link: the configuration dialog, its advanced
+// options and its files; the connection settings and setting.ini; the level bar.
+#include "widgets/coloredprogressbar.h"
 #include "widgets/configdlg.h"
+#include "widgets/settingsdlg.h"
+#include "testsettings.h"
 #include "services/configmodel.h"
 #include "services/configtransfer.h"
 #include "protocol/configxml.h"
@@ -7,9 +11,15 @@
 #include "link/station.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QDir>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QNetworkInterface>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTimeEdit>
@@ -19,6 +29,7 @@
 #include <functional>
 #include <memory>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 Q_DECLARE_METATYPE(ConfigBlock)
 
@@ -137,6 +148,43 @@ QByteArray readAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+
+
+QString iniPath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/setting.ini");
+}
+
+// "key=value" of every stored key, sorted by key.
+QStringList iniLines()
+{
+    QSettings ini(iniPath(), QSettings::IniFormat);
+    QStringList lines;
+    for (const QString& key : ini.allKeys())
+        lines << key + QLatin1Char('=') + ini.value(key).toString();
+    lines.sort();
+    return lines;
+}
+
+// The own address the dialog falls back to, found here independently.
+QString firstOwnAddress()
+{
+    for (const QHostAddress& a : QNetworkInterface::allAddresses())
+        if (a.protocol() == QAbstractSocket::IPv4Protocol && a.toString() != QLatin1String("127.0.0.1"))
+            return a.toString();
+    return {};
+}
+
+QStringList values(const Settings& s)
+{
+    QStringList list;
+    for (const QVariant& v : QVariantList{s.comMode, s.netMode, s.ipAddress, s.ownIpAddress, s.portNumber,
+                                          s.installerPin, s.energizerAddress, s.portName, s.baudRate, s.parity,
+                                          s.stopBits, s.flowControl, s.parityText, s.stopBitsText})
+        list << v.toString();
+    return list;
+}
+
 } // namespace
 
 class TstConfigDlg : public QObject
@@ -152,7 +200,9 @@ private slots:
     {
         dir = std::make_unique<QTemporaryDir>();
         QVERIFY(dir->isValid());
+        QFile::remove(iniPath());
     }
+    void cleanupTestCase() { QFile::remove(iniPath()); }
 
     void widgetsKeepEveryValue_data()
     {
@@ -297,8 +347,8 @@ private slots:
         QTest::newRow("suffix inside") << "setup.xml.bak" << "setup.xml.bak.xml";
     }
 
-    // The file holds what the widgets show, an edit not yet stored included,
-    // and loading it shows that again.
+    // The file holds what the widgets show, an edit not yet stored included
+    // (loading is fileChangesOnlyWhatItHolds', the file format tst_configxml's).
     void saveAndLoad()
     {
         QFETCH(QString, chosen);
@@ -315,14 +365,6 @@ private slots:
         QCOMPARE(entries(), QStringList{written});
         QCOMPARE(readAll(path(written)), configToXml(expected));
         QVERIFY(saver.windowTitle().endsWith(' ' + path(written)));
-
-        Dialog loading;
-        ConfigDlg& loader = loading.dlg;
-        loader.askOpenFileName = [&] { return path(written); };
-        loader.loadFromFile();
-        for (int i = 0; i < ParamCount; ++i)
-            QCOMPARE(loading.model.param(i), getParam(expected, i));
-        QCOMPARE(widget<QSpinBox>(&loader, "spnGateAlarmDelay")->value(), 42);
     }
 
     void fileChangesOnlyWhatItHolds_data()
@@ -386,6 +428,153 @@ private slots:
         QCOMPARE(entries(), entriesBefore);
         for (const auto& [name, content] : files)
             QCOMPARE(readAll(path(name)), content);
+    }
+
+    void firstRun()
+    {
+        // A FIFO where the file belongs is left alone: opening it would block before the window shows.
+        QVERIFY(::mkfifo(QFile::encodeName(iniPath()).constData(), 0600) == 0);
+        const QStringList fromFifo = values(SettingsDlg().settings());
+        QVERIFY(!QFileInfo(iniPath()).isFile());
+        QFile::remove(iniPath());
+        SettingsDlg dlg;
+        QVERIFY(widget<QRadioButton>(&dlg, "rbUDPserver")->isChecked());
+        QVERIFY(widget<QRadioButton>(&dlg, "rbTCPserver")->isHidden());
+        const QString own = firstOwnAddress();
+        auto* ports = widget<QComboBox>(&dlg, "serialPortInfoListBox");
+        QCOMPARE(values(dlg.settings()), QStringList({"0", "0", "192.168.0.1", own, "6128", "407318", "1", ports->currentText(),
+                                                      "19200", "0", "1", "0", "None", "1"}));
+        QCOMPARE(fromFifo, values(dlg.settings()));
+        QCOMPARE(iniLines(), QStringList({"IPAddress=192.168.0.1", "UDP=0", "comMode=0", "ownIPAddress=" + own,
+                                          "portNumber=6128"}));
+
+        // Serial mode first; the energizer address stays editable in both.
+        for (bool toNetwork : {true, false}) {
+            widget<QRadioButton>(&dlg, toNetwork ? "rbTCP" : "rbSerial")->setChecked(true);
+            for (const auto& [box, network] : {std::pair{"selectBox", false}, {"parametersBox", false}, {"groupBox", true}})
+                QCOMPARE(widget<QGroupBox>(&dlg, box)->isEnabled(), network == toNetwork);
+            QVERIFY(widget<QSpinBox>(&dlg, "spnEnergizerAddress")->isEnabled());
+        }
+
+        // Ports the system does not list (pseudo-terminals, odd drivers) can be typed.
+        const int count = ports->count();
+        ports->lineEdit()->selectAll();
+        QTest::keyClicks(ports->lineEdit(), QStringLiteral("/dev/pts/7"));
+        QTest::keyClick(ports->lineEdit(), Qt::Key_Return);
+        QCOMPARE(ports->count(), count);
+        QTest::mouseClick(widget<QPushButton>(&dlg, "btnApply"), Qt::LeftButton);
+        QCOMPARE(dlg.settings().portName, QStringLiteral("/dev/pts/7"));
+    }
+
+    void storedValues_data()
+    {
+        QTest::addColumn<QStringList>("stored"); // comMode, UDP, portNumber
+        QTest::addColumn<QStringList>("expected"); // the same as kept
+        QTest::newRow("network, udp client") << QStringList{"1", "1", "7000"} << QStringList{"1", "1", "7000"};
+        QTest::newRow("UDP 2 selects the hidden TCP server") << QStringList{"1", "2", "6128"} << QStringList{"1", "2", "6128"};
+        QTest::newRow("comMode 7 means network") << QStringList{"7", "0", "6128"} << QStringList{"1", "0", "6128"};
+        QTest::newRow("text that is no number") << QStringList{"serial", "abc", "port"} << QStringList{"0", "0", "0"};
+        QTest::newRow("port above 16 bits clamps") << QStringList{"1", "0", "70000"} << QStringList{"1", "0", "65535"};
+        // Beyond 32 bits the default, not whatever the low bits say.
+        QTest::newRow("port beyond 31 bits") << QStringList{"1", "0", "2147483648"} << QStringList{"1", "0", "6128"};
+        QTest::newRow("UDP and port beyond 32 bits") << QStringList{"1", "4294967297", "4294973424"} << QStringList{"1", "0", "6128"};
+    }
+
+    void storedValues()
+    {
+        QFETCH(QStringList, stored);
+        QFETCH(QStringList, expected);
+
+        // An own address this machine does not have is replaced at once.
+        writeSettingsIni(QStringLiteral("127.0.0.1"), 0, 0, 0, QStringLiteral("203.0.113.77"));
+        for (int i = 0; i < 3; ++i) // each QSettings writes its key as it goes
+            QSettings(iniPath(), QSettings::IniFormat).setValue(QStringList{"comMode", "UDP", "portNumber"}[i], stored[i]);
+        SettingsDlg dlg;
+        const QString own = firstOwnAddress();
+        QCOMPARE(values(dlg.settings()).mid(0, 5), QStringList({expected[0], expected[1], "127.0.0.1", own, expected[2]}));
+        QCOMPARE(widget<QSpinBox>(&dlg, "spnPort")->value(), expected[2].toInt());
+        QCOMPARE(iniLines(), QStringList({"IPAddress=127.0.0.1", "UDP=" + expected[1], "comMode=" + expected[0],
+                                          "ownIPAddress=" + own, "portNumber=" + expected[2]}));
+    }
+
+    void cancelKeepsRecordApplyTakesEdits()
+    {
+        writeSettingsIni(QStringLiteral("127.0.0.1"), 1);
+        SettingsDlg dlg;
+        const QStringList before = values(dlg.settings());
+        const QStringList fileBefore = iniLines();
+
+        widget<QRadioButton>(&dlg, "rbTCP")->setChecked(true);
+        widget<QRadioButton>(&dlg, "rbUDPclient")->setChecked(true);
+        widget<QLineEdit>(&dlg, "edtIP")->setText(QStringLiteral("127.0.0.2"));
+        widget<QSpinBox>(&dlg, "spnPort")->setValue(4242);
+        widget<QSpinBox>(&dlg, "spnEnergizerAddress")->setValue(17);
+        widget<QLineEdit>(&dlg, "edtInstallerPIN")->setText(QStringLiteral("1234"));
+        widget<QComboBox>(&dlg, "serialPortInfoListBox")->setEditText(QStringLiteral("ttyX"));
+        // The lists are not in the order of QSerialPort's values: Mark (5) comes before Space (4).
+        for (const auto& [box, index] : {std::pair{"baudRateBox", 3}, {"parityBox", 3}, {"stopBitsBox", 1}, {"flowControlBox", 2}})
+            widget<QComboBox>(&dlg, box)->setCurrentIndex(index);
+        QTest::mouseClick(widget<QPushButton>(&dlg, "btnCancel"), Qt::LeftButton);
+        QCOMPARE(values(dlg.settings()), before);
+        QCOMPARE(iniLines(), fileBefore);
+
+        // The unapplied edits stay in the widgets and a later Apply takes them;
+        // energizer address and PIN are not kept in the file.
+        QTest::mouseClick(widget<QPushButton>(&dlg, "btnApply"), Qt::LeftButton);
+        QCOMPARE(values(dlg.settings()), QStringList({"1", "1", "127.0.0.2", before[3], "4242", "1234", "17", "ttyX",
+                                                      "115200", "5", "3", "2", "Mark", "1.5"}));
+        QCOMPARE(iniLines(), QStringList({"IPAddress=127.0.0.2", "UDP=1", "comMode=1", "ownIPAddress=" + before[3],
+                                          "portNumber=4242"}));
+    }
+
+    void levels_data()
+    {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<QColor>("fill"); // none: the blue gradient of level 0
+        QTest::newRow("0 blue gradient") << 0 << QColor();
+        // Both edges of every band.
+        QTest::newRow("1 red") << 1 << QColor(Qt::red);
+        QTest::newRow("3 red") << 3 << QColor(Qt::red);
+        QTest::newRow("4 yellow") << 4 << QColor(Qt::yellow);
+        QTest::newRow("6 yellow") << 6 << QColor(Qt::yellow);
+        QTest::newRow("7 green") << 7 << QColor(Qt::green);
+        QTest::newRow("9 green, full") << 9 << QColor(Qt::green);
+    }
+
+    // The level's share filled in its band's colour, the rest light grey, and
+    // the level as one dark digit in the middle, not a percentage.
+    void levels()
+    {
+        QFETCH(int, level);
+        QFETCH(QColor, fill);
+        const int W = 180, H = 22;
+        ColoredProgressBar bar;
+        bar.setRange(0, 9);
+        bar.setFormat(QString());
+        bar.setValue(level);
+        bar.resize(W, H);
+        QImage image(W, H, QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        bar.render(&image);
+
+        const auto near = [](QRgb a, QColor b) {
+            return qAbs(qRed(a) - b.red()) <= 6 && qAbs(qGreen(a) - b.green()) <= 6 && qAbs(qBlue(a) - b.blue()) <= 6;
+        };
+        // Top left to bottom right of level 0's gradient.
+        QVERIFY(fill.isValid() || (near(image.pixel(1, 1), QColor(33, 152, 192)) && near(image.pixel(W - 2, H - 2), QColor(13, 92, 166))));
+        const int split = W * level / 9;
+        QRect text;
+        for (int y = 0; y < H; ++y) {
+            for (int x = 0; x < W; ++x) {
+                const QRgb c = image.pixel(x, y);
+                if (qRed(c) < 70 && qGreen(c) < 70 && qBlue(c) < 70)
+                    text |= QRect(x, y, 1, 1);
+                // Rows near the top and bottom edge, clear of the digit.
+                if (fill.isValid() && (y == 3 || y == H - 4) && x >= 2 && x < W - 2 && qAbs(x - split) >= 2)
+                    QVERIFY2(c == (x < split ? fill : QColor(Qt::lightGray)).rgb(), qPrintable(QStringLiteral("at %1,%2").arg(x).arg(y)));
+            }
+        }
+        QVERIFY(qAbs(text.center().x() - W / 2) <= 2 && qAbs(text.center().y() - H / 2) <= 2 && text.width() < W / 6);
     }
 };
 
