@@ -33,11 +33,18 @@ bool Gateway::start(QString* error)
 {
     const GatewayOptions& options = m_site.gateway;
     if (m_metricsServer) {
-        if (!m_metricsServer->listen(QHostAddress(options.metricsHost), options.metricsPort)) {
+        MetricsServerOptions server;
+        server.address = QHostAddress(options.metricsHost);
+        server.port = options.metricsPort;
+        server.web = options.web;
+        if (!m_metricsServer->listen(server)) {
             *error = QStringLiteral("metrics endpoint %1: %2")
                          .arg(hostPortText(options.metricsHost, options.metricsPort), m_metricsServer->errorString());
             return false;
         }
+        const QString warning = options.metricsWarning();
+        if (!warning.isEmpty())
+            qCWarning(lcMetrics).noquote() << warning;
     }
     if (m_mqtt) {
         QString reason;

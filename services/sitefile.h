@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/linkspec.h"
+#include "services/webconfig.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -31,10 +32,13 @@ struct GatewayOptions
     QString password; // the first line of passwordFile
     QString metricsHost; // an IP address; empty: no metrics endpoint
     quint16 metricsPort = 0;
+    WebConfig web; // web-config: TLS and logins of the metrics endpoint
     double intervalSeconds = 1.0;
 
     bool hasMqtt() const { return !mqttHost.isEmpty(); }
     bool hasMetrics() const { return !metricsHost.isEmpty(); }
+    // Said at start and by --check: an endpoint beyond loopback that anyone may read.
+    QString metricsWarning() const;
 };
 
 struct Site

@@ -1,13 +1,19 @@
-// The metrics endpoint on 127.0.0.1, scraped for real, and its text; promtool
-// checks the gateway's real text in tst_gateway.
+// The metrics endpoint on 127.0.0.1, scraped for real (by Prometheus too,
+// over TLS with a login), and its text; promtool checks the gateway's real
+// text in tst_gateway.
 #include "services/metricsserver.h"
 #include "services/metricstext.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
+
+#include <crypt.h>
 
 #include <memory>
 
@@ -20,7 +26,34 @@ struct Scrape
     int status = 0;
     QByteArray contentType;
     QByteArray body;
+    QByteArray challenge; // WWW-Authenticate
 };
+
+bool openssl(const QString& dir, const QString& arguments)
+{
+    QProcess p;
+    p.setWorkingDirectory(dir);
+    p.start(QStringLiteral("openssl"), arguments.split(QLatin1Char(' ')));
+    return p.waitForFinished(20000) && p.exitCode() == 0;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A raw GET from a chosen loopback address (QNetworkAccessManager cannot bind).
+QByteArray getFrom(const QHostAddress& from, quint16 port)
+{
+    QTcpSocket socket;
+    socket.bind(from);
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    socket.write("GET /metrics HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+    QSignalSpy closed(&socket, &QTcpSocket::disconnected);
+    closed.wait(3000);
+    return socket.readAll();
+}
 
 } // namespace
 
@@ -32,14 +65,22 @@ private slots:
     void answers_data();
     void answers();
     void idleClientBlocksNobody();
+    void connectionsNeverStopIt();
+    void login_data();
+    void login();
+    void prometheusScrapes();
     void portTaken();
     void text();
 
 private:
-    Scrape fetch(const QByteArray& verb, const QString& path, const QByteArray& data = {});
+    Scrape fetch(const QByteArray& verb, const QString& path, const QByteArray& data = {},
+                 const QByteArray& login = {}, const QString& scheme = QStringLiteral("http"));
+    // A server over TLS that lets "prometheus" in with "s3cret"; false when openssl is missing.
+    bool listenWithLogin(int failedLoginsPerMinute = 10);
 
     std::unique_ptr<MetricsServer> m_server;
     QNetworkAccessManager m_manager;
+    QTemporaryDir m_dir;
 };
 
 void TestMetrics::init()
@@ -47,13 +88,19 @@ void TestMetrics::init()
     // Straight to loopback, whatever http_proxy says.
     m_manager.setProxy(QNetworkProxy::NoProxy);
     m_server = std::make_unique<MetricsServer>();
-    QVERIFY2(m_server->listen(loopback, 0), qPrintable(m_server->errorString()));
+    QVERIFY2(m_server->listen({}), qPrintable(m_server->errorString()));
     QVERIFY(m_server->serverPort() != 0);
 }
 
-Scrape TestMetrics::fetch(const QByteArray& verb, const QString& path, const QByteArray& data)
+Scrape TestMetrics::fetch(const QByteArray& verb, const QString& path, const QByteArray& data,
+                          const QByteArray& login, const QString& scheme)
 {
-    QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server->serverPort()).arg(path)));
+    QNetworkRequest request(QUrl(QStringLiteral("%1://127.0.0.1:%2%3").arg(scheme).arg(m_server->serverPort()).arg(path)));
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setCaCertificates(QSslCertificate::fromPath(m_dir.filePath(QStringLiteral("ca.crt"))));
+    request.setSslConfiguration(tls);
+    if (!login.isEmpty())
+        request.setRawHeader("Authorization", "Basic " + login.toBase64());
     if (!data.isEmpty())
         request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("text/plain"));
     std::unique_ptr<QNetworkReply> reply(m_manager.sendCustomRequest(request, verb, data));
@@ -61,7 +108,35 @@ Scrape TestMetrics::fetch(const QByteArray& verb, const QString& path, const QBy
     if (!finished.wait(5000))
         return {};
     return {reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
-            reply->header(QNetworkRequest::ContentTypeHeader).toByteArray(), reply->readAll()};
+            reply->header(QNetworkRequest::ContentTypeHeader).toByteArray(), reply->readAll(),
+            reply->rawHeader("WWW-Authenticate")};
+}
+
+bool TestMetrics::listenWithLogin(int failedLoginsPerMinute)
+{
+    const QString dir = m_dir.path();
+    if (!QFile::exists(m_dir.filePath(QStringLiteral("server.crt")))) {
+        const QString key = QStringLiteral("-newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 1 ");
+        QFile san(m_dir.filePath(QStringLiteral("san")));
+        if (!san.open(QIODevice::WriteOnly) || san.write("subjectAltName=IP:127.0.0.1\n") < 0)
+            return false;
+        san.close();
+        if (!openssl(dir, QStringLiteral("req -x509 ") + key + QStringLiteral("-subj /CN=test-ca -keyout ca.key -out ca.crt"))
+            || !openssl(dir, QStringLiteral("req ") + key + QStringLiteral("-subj /CN=127.0.0.1 -keyout server.key -out server.csr"))
+            || !openssl(dir, QStringLiteral("x509 -req -in server.csr -CA ca.crt -CAkey ca.key -CAcreateserial -days 1 "
+                                            "-extfile san -out server.crt")))
+            return false;
+    }
+    MetricsServerOptions options;
+    options.web.certPem = readFile(m_dir.filePath(QStringLiteral("server.crt")));
+    options.web.keyPem = readFile(m_dir.filePath(QStringLiteral("server.key")));
+    char salt[CRYPT_GENSALT_OUTPUT_SIZE];
+    crypt_data data{};
+    options.web.users.insert(QStringLiteral("prometheus"),
+                             crypt_rn("s3cret", crypt_gensalt_rn("$2b$", 4, nullptr, 0, salt, sizeof salt), &data, sizeof data));
+    options.failedLoginsPerMinute = failedLoginsPerMinute;
+    m_server->setBody("energizer_up{link=\"a\",address=\"1\"} 1\n");
+    return m_server->listen(options);
 }
 
 void TestMetrics::answers_data()
@@ -109,10 +184,119 @@ void TestMetrics::idleClientBlocksNobody()
     QCOMPARE(fetch("GET", "/metrics").body, QByteArray("2\n"));
 }
 
+// 32 idle connections (the limit in all) once froze the endpoint for good,
+// and 8 slow ones (the limit per address) locked their address out.
+void TestMetrics::connectionsNeverStopIt()
+{
+    MetricsServerOptions options;
+    options.requestSeconds = 1;
+    QVERIFY(m_server->listen(options));
+    const quint16 port = m_server->serverPort();
+    m_server->setBody("up 1\n");
+    std::vector<std::unique_ptr<QTcpSocket>> idle;
+    for (int i = 0; i < 32; ++i) { // 8 from each of 127.0.0.3..6, silent until cut
+        idle.push_back(std::make_unique<QTcpSocket>());
+        idle.back()->bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(3 + i / 8)));
+        idle.back()->connectToHost(loopback, port);
+    }
+    for (auto& socket : idle)
+        QTRY_COMPARE_WITH_TIMEOUT(socket->state(), QAbstractSocket::UnconnectedState, 3000);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(getFrom(loopback, port).endsWith("up 1\n"));
+    QVERIFY(clock.elapsed() < 1000);
+
+    std::vector<std::unique_ptr<QTcpSocket>> slow; // a header byte every 100 ms, never a whole request
+    for (int i = 0; i < 8; ++i) {
+        slow.push_back(std::make_unique<QTcpSocket>());
+        slow.back()->connectToHost(loopback, port);
+    }
+    QTimer trickle;
+    connect(&trickle, &QTimer::timeout, [&slow] {
+        for (auto& socket : slow)
+            socket->write("X");
+    });
+    trickle.start(100);
+    QVERIFY(getFrom(QHostAddress(QStringLiteral("127.0.0.2")), port).endsWith("up 1\n"));
+    for (auto& socket : slow)
+        QTRY_COMPARE_WITH_TIMEOUT(socket->state(), QAbstractSocket::UnconnectedState, 3000);
+    QVERIFY(getFrom(loopback, port).endsWith("up 1\n"));
+}
+
+void TestMetrics::login_data()
+{
+    QTest::addColumn<QByteArray>("login");
+    QTest::addColumn<int>("failedBefore");
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<int>("status");
+
+    QTest::newRow("no credentials") << QByteArray() << 0 << "https" << 401;
+    QTest::newRow("wrong password") << QByteArray("prometheus:s3cre") << 0 << "https" << 401;
+    QTest::newRow("unknown user") << QByteArray("grafana:s3cret") << 0 << "https" << 401;
+    QTest::newRow("right") << QByteArray("prometheus:s3cret") << 0 << "https" << 200;
+    QTest::newRow("right after 3 failures") << QByteArray("prometheus:s3cret") << 3 << "https" << 429;
+    QTest::newRow("plain HTTP to TLS") << QByteArray("prometheus:s3cret") << 0 << "http" << 0;
+}
+
+void TestMetrics::login()
+{
+    QFETCH(QByteArray, login);
+    QFETCH(int, failedBefore);
+    QFETCH(QString, scheme);
+    QFETCH(int, status);
+    QVERIFY2(listenWithLogin(3), qPrintable(m_server->errorString()));
+    for (int i = 0; i < failedBefore; ++i)
+        QCOMPARE(fetch("GET", "/metrics", {}, "prometheus:guess", scheme).status, 401);
+    const Scrape scrape = fetch("GET", "/metrics", {}, login, scheme);
+    QCOMPARE(scrape.status, status);
+    QCOMPARE(scrape.body.startsWith("energizer_up"), status == 200);
+    if (status == 401)
+        QCOMPARE(scrape.challenge, QByteArray("Basic realm=\"energizer-gateway\""));
+}
+
+// The shipped scrape configuration, pointed at this server, works for a real Prometheus.
+void TestMetrics::prometheusScrapes()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("prometheus")).isEmpty())
+        QSKIP("prometheus is not installed (scripts/deps installs it)");
+    QVERIFY(listenWithLogin());
+    QFile password(m_dir.filePath(QStringLiteral("password")));
+    QVERIFY(password.open(QIODevice::WriteOnly) && password.write("s3cret\n") > 0);
+    password.close();
+    QByteArray config = readFile(QStringLiteral(EC_SOURCE_DIR "/packaging/prometheus/energizer-gateway-scrape-https.yml"));
+    config.replace("15s", "1s")
+        .replace("farm-gateway.example:9817", "127.0.0.1:" + QByteArray::number(m_server->serverPort()))
+        .replace("/etc/prometheus/energizer-gateway.password", password.fileName().toUtf8())
+        .replace("/etc/prometheus/energizer-gateway-ca.crt", m_dir.filePath(QStringLiteral("ca.crt")).toUtf8());
+    QFile file(m_dir.filePath(QStringLiteral("prometheus.yml")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(config) > 0);
+    file.close();
+    QTcpServer free; // a free port for Prometheus's own web interface
+    QVERIFY(free.listen(loopback));
+    const QString web = QStringLiteral("127.0.0.1:%1").arg(free.serverPort());
+    free.close();
+    QProcess prometheus;
+    prometheus.setStandardErrorFile(QProcess::nullDevice());
+    prometheus.start(QStringLiteral("prometheus"),
+                     {QStringLiteral("--config.file=") + file.fileName(), QStringLiteral("--web.listen-address=") + web,
+                      QStringLiteral("--storage.tsdb.path=") + m_dir.filePath(QStringLiteral("tsdb"))});
+    QVERIFY(prometheus.waitForStarted());
+    const auto targets = [&] {
+        std::unique_ptr<QNetworkReply> reply(m_manager.get(QNetworkRequest(QUrl(QStringLiteral("http://%1/api/v1/targets").arg(web)))));
+        QSignalSpy(reply.get(), &QNetworkReply::finished).wait(2000);
+        return reply->readAll();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(targets().contains("\"health\":\"up\""), 20000);
+    prometheus.terminate();
+    QVERIFY(prometheus.waitForFinished(10000));
+}
+
 void TestMetrics::portTaken()
 {
     MetricsServer second;
-    QVERIFY(!second.listen(loopback, m_server->serverPort()));
+    MetricsServerOptions options;
+    options.port = m_server->serverPort();
+    QVERIFY(!second.listen(options));
     QVERIFY(!second.isListening());
     QVERIFY2(second.errorString().contains(QString::number(m_server->serverPort())), qPrintable(second.errorString()));
     QVERIFY2(second.errorString().contains(QStringLiteral("in use")), qPrintable(second.errorString()));
