@@ -15,12 +15,11 @@ public:
     explicit BasicAuth(const QMap<QString, QByteArray>& users);
 
     bool isEmpty() const { return m_users.isEmpty(); }
-    bool check(const QByteArray& authorization);
+    bool check(const QByteArray& authorization) const;
 
 private:
     QMap<QString, QByteArray> m_users;
-    int m_dummyCost = 4;
-    QByteArray m_dummy; // made at the first unknown user
+    QByteArray m_dummy; // the setting an unknown user's password is hashed with
 };
 
 // Failed logins per client address; past the limit in one minute an address

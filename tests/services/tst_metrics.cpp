@@ -1,6 +1,7 @@
 // The metrics endpoint on 127.0.0.1, scraped for real (by Prometheus too,
 // over TLS with a login), and its text; promtool checks the gateway's real
 // text in tst_gateway.
+#include "services/basicauth.h"
 #include "services/metricsserver.h"
 #include "services/metricstext.h"
 
@@ -69,6 +70,7 @@ private slots:
     void login_data();
     void login();
     void prometheusScrapes();
+    void unknownUserTakesAsLong();
     void portTaken();
     void text();
 
@@ -289,6 +291,29 @@ void TestMetrics::prometheusScrapes()
     QTRY_VERIFY_WITH_TIMEOUT(targets().contains("\"health\":\"up\""), 20000);
     prometheus.terminate();
     QVERIFY(prometheus.waitForFinished(10000));
+}
+
+// A far miss (no such user) costs a bcrypt like a near miss, or timing would tell the names.
+void TestMetrics::unknownUserTakesAsLong()
+{
+    char salt[CRYPT_GENSALT_OUTPUT_SIZE];
+    crypt_data data{};
+    const BasicAuth auth({{QStringLiteral("prometheus"),
+                           crypt_rn("s3cret", crypt_gensalt_rn("$2b$", 8, nullptr, 0, salt, sizeof salt), &data, sizeof data)}});
+    const auto fastest = [&auth](const QByteArray& login) -> qint64 {
+        qint64 best = std::numeric_limits<qint64>::max();
+        for (int i = 0; i < 3; ++i) {
+            QElapsedTimer clock;
+            clock.start();
+            if (auth.check("Basic " + login.toBase64()))
+                return -1;
+            best = qMin(best, clock.nsecsElapsed());
+        }
+        return best;
+    };
+    const qint64 near = fastest("prometheus:s3cre");
+    const qint64 far = fastest("grafana:x");
+    QVERIFY2(far > near / 2, qPrintable(QStringLiteral("near miss %1 ns, far miss %2 ns").arg(near).arg(far)));
 }
 
 void TestMetrics::portTaken()
