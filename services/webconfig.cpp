@@ -27,25 +27,31 @@ struct Entry
     bool hasValue = false;
 };
 
-// The YAML this file needs and nothing more: a map of maps of scalars, plain
-// or quoted, with comments. Flow style, lists, anchors, tags, block scalars
-// and deeper nesting are refused rather than guessed at.
-class YamlSubset
+// The first refusal of a pass over the file, by line.
+struct Refusal
 {
-public:
-    bool parse(const QByteArray& text);
-
-    QVector<Entry> entries;
     int errorLine = 0;
     QString reason;
 
-private:
     bool fail(int line, const QString& why)
     {
         errorLine = line;
         reason = why;
         return false;
     }
+};
+
+// The YAML this file needs and nothing more: a map of maps of scalars, plain
+// or quoted, with comments. Flow style, lists, anchors, tags, block scalars
+// and deeper nesting are refused rather than guessed at.
+class YamlSubset : public Refusal
+{
+public:
+    bool parse(const QByteArray& text);
+
+    QVector<Entry> entries;
+
+private:
     // Reads a scalar from text at *pos; stops at ':' for a key, at a comment or the end for a value.
     bool scalar(int line, const QString& text, int* pos, bool key, QString* out);
     bool line(int number, const QString& text);
@@ -179,23 +185,14 @@ bool YamlSubset::line(int number, const QString& text)
 }
 
 // The meaning of the entries; reads the files they name.
-class Reader
+class Reader : public Refusal
 {
 public:
     Reader(const QString& baseDir, WebConfig* config) : m_baseDir(baseDir), m_config(config) {}
 
     bool apply(const QVector<Entry>& entries);
 
-    int errorLine = 0;
-    QString reason;
-
 private:
-    bool fail(int line, const QString& why)
-    {
-        errorLine = line;
-        reason = why;
-        return false;
-    }
     bool tlsKey(const Entry& e);
     bool user(const Entry& e);
     bool readPem(const Entry& e, QByteArray* pem);

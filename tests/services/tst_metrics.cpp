@@ -1,6 +1,6 @@
-// The metrics endpoint on 127.0.0.1, scraped for real (by Prometheus too,
-// over TLS with a login), and its text; promtool checks the gateway's real
-// text in tst_gateway.
+// The metrics endpoint on 127.0.0.1, scraped for real, over TLS with a login
+// too, and its text; promtool checks the gateway's real text in tst_gateway,
+// tests/package/prometheus-scrape has Prometheus scrape it over TLS.
 #include "services/basicauth.h"
 #include "services/metricsserver.h"
 #include "services/metricstext.h"
@@ -10,7 +10,6 @@
 #include <QNetworkReply>
 #include <QSslConfiguration>
 #include <QSslKey>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
 
@@ -34,12 +33,6 @@ QByteArray readFile(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
 }
 
 QByteArray bcryptHash(const char* password, int cost)
@@ -78,7 +71,6 @@ private slots:
     void connectionsNeverStopIt();
     void login_data();
     void login();
-    void prometheusScrapes();
     void unknownUserTakesAsLong();
     void portTaken();
     void text();
@@ -240,40 +232,6 @@ void TestMetrics::login()
     QCOMPARE(scrape.body.startsWith("energizer_up"), status == 200);
     if (status == 401)
         QCOMPARE(scrape.challenge, QByteArray("Basic realm=\"energizer-gateway\""));
-}
-
-// The shipped scrape configuration, pointed at this server, works for a real Prometheus.
-void TestMetrics::prometheusScrapes()
-{
-    if (QStandardPaths::findExecutable(QStringLiteral("prometheus")).isEmpty())
-        QSKIP("prometheus is not installed (scripts/deps installs it)");
-    QVERIFY(listenWithLogin());
-    const QString password = m_dir.filePath(QStringLiteral("password"));
-    const QString file = m_dir.filePath(QStringLiteral("prometheus.yml"));
-    QByteArray config = readFile(QStringLiteral(EC_SOURCE_DIR "/packaging/prometheus/energizer-gateway-scrape-https.yml"));
-    config.replace("15s", "1s")
-        .replace("farm-gateway.example:9817", "127.0.0.1:" + QByteArray::number(m_server->serverPort()))
-        .replace("/etc/prometheus/energizer-gateway.password", password.toUtf8())
-        .replace("/etc/prometheus/energizer-gateway-ca.crt", m_dir.filePath(QStringLiteral("ca.crt")).toUtf8());
-    QVERIFY(writeFile(password, "s3cret\n") && writeFile(file, config));
-    QTcpServer free; // a free port for Prometheus's own web interface
-    QVERIFY(free.listen(loopback));
-    const QString web = QStringLiteral("127.0.0.1:%1").arg(free.serverPort());
-    free.close();
-    QProcess prometheus;
-    prometheus.setStandardErrorFile(QProcess::nullDevice());
-    prometheus.start(QStringLiteral("prometheus"),
-                     {QStringLiteral("--config.file=") + file, QStringLiteral("--web.listen-address=") + web,
-                      QStringLiteral("--storage.tsdb.path=") + m_dir.filePath(QStringLiteral("tsdb"))});
-    QVERIFY(prometheus.waitForStarted());
-    const auto targets = [&] {
-        std::unique_ptr<QNetworkReply> reply(m_manager.get(QNetworkRequest(QUrl(QStringLiteral("http://%1/api/v1/targets").arg(web)))));
-        QSignalSpy(reply.get(), &QNetworkReply::finished).wait(2000);
-        return reply->readAll();
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(targets().contains("\"health\":\"up\""), 20000);
-    prometheus.terminate();
-    QVERIFY(prometheus.waitForFinished(10000));
 }
 
 // A far miss (no such user) costs a bcrypt like a near miss, or timing would tell the names.
