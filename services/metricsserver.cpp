@@ -110,9 +110,11 @@ struct MhdCallbacks
             const char* authorization =
                 MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION);
             if (!server->m_auth->check(authorization ? QByteArray(authorization) : QByteArray())) {
-                server->m_failures->failed(address, now);
-                if (authorization)
+                // A first request without credentials (a browser's) is no guess.
+                if (authorization) {
+                    server->m_failures->failed(address, now);
                     qCWarning(lcMetrics).noquote() << "login refused for a client at" << address;
+                }
                 return queueText(connection, MHD_HTTP_UNAUTHORIZED, "a user name and password are required\n",
                                  MHD_HTTP_HEADER_WWW_AUTHENTICATE, Realm);
             }

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -83,7 +84,7 @@ private:
     quint16 m_port = 0;
     QString m_error;
     QString m_startLog; // MHD's words while starting: the reason a bind failed
-    bool m_starting = false;
+    std::atomic_bool m_starting{false}; // read by MHD's thread too
     QByteArray m_body;
     BodySource m_source;
     // Touched only by the HTTP thread.
