@@ -37,8 +37,9 @@ if(TARGET energizer-gateway)
   install(TARGETS energizer-gateway RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${pkg}/energizer-gateway.service DESTINATION lib/systemd/system)
   install(FILES ${pkg}/site.conf.example DESTINATION /etc/${EC_PACKAGE})
-  # The manual's chapter 11 quotes these; tests/package/prometheus-examples checks both.
+  # The manual's chapter 11 quotes these; tests/package/prometheus-examples checks them.
   install(FILES ${pkg}/prometheus/energizer-gateway-scrape.yml ${pkg}/prometheus/energizer-gateway-alerts.yml
+                ${pkg}/prometheus/energizer-gateway-scrape-https.yml ${pkg}/web-config.example.yml
           DESTINATION ${EC_DOC_DIR}/examples)
 endif()
 

@@ -60,9 +60,13 @@ void printSite(const Site& site)
     } else {
         std::printf("no mqtt\n");
     }
-    if (g.hasMetrics())
-        std::printf("metrics http://%s/metrics\n", qUtf8Printable(hostPortText(g.metricsHost, g.metricsPort)));
-    else
+    if (g.hasMetrics()) {
+        std::printf("metrics %s://%s/metrics%s\n", g.web.hasTls() ? "https" : "http",
+                    qUtf8Printable(hostPortText(g.metricsHost, g.metricsPort)), g.web.users.isEmpty() ? "" : " with login");
+        const QString warning = g.metricsWarning();
+        if (!warning.isEmpty())
+            std::fprintf(stderr, "warning: %s\n", qUtf8Printable(warning));
+    } else
         std::printf("no metrics\n");
     for (const SiteLink& link : site.links) {
         std::printf("link %s: %s, energizers %s\n", qUtf8Printable(link.name), qUtf8Printable(link.lineSpec.text()),

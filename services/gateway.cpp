@@ -17,7 +17,7 @@ namespace {
 template <class Options>
 auto metricsFields(Options& g)
 {
-    return std::tie(g.metricsHost, g.metricsPort);
+    return std::tie(g.metricsHost, g.metricsPort, g.web);
 }
 
 // The options without what the broker session does not depend on: a key
@@ -28,6 +28,15 @@ GatewayOptions brokerPart(GatewayOptions g)
     metricsFields(g) = metricsFields(defaults);
     g.intervalSeconds = defaults.intervalSeconds;
     return g;
+}
+
+MetricsServerOptions serverOptions(const GatewayOptions& options)
+{
+    MetricsServerOptions server;
+    server.address = QHostAddress(options.metricsHost);
+    server.port = options.metricsPort;
+    server.web = options.web;
+    return server;
 }
 
 QString brokerText(const GatewayOptions& options)
@@ -74,8 +83,12 @@ MetricsServer* Gateway::makeMetricsServer(const GatewayOptions& options, QString
 {
     auto* server = new MetricsServer(this);
     server->setBodySource([this] { return m_metrics->body(); });
-    if (server->listen(QHostAddress(options.metricsHost), options.metricsPort))
+    if (server->listen(serverOptions(options))) {
+        const QString warning = options.metricsWarning();
+        if (!warning.isEmpty())
+            qCWarning(lcMetrics).noquote() << warning;
         return server;
+    }
     *error = QStringLiteral("metrics endpoint %1: %2").arg(hostPortText(options.metricsHost, options.metricsPort), server->errorString());
     delete server;
     return nullptr;
@@ -152,7 +165,7 @@ bool Gateway::reload(const Site& site, QString* error)
             m_metricsServer->close();
         if (!(nextMetrics = makeMetricsServer(after, error))) {
             if (sameAddress)
-                m_metricsServer->listen(QHostAddress(before.metricsHost), before.metricsPort);
+                m_metricsServer->listen(serverOptions(before));
             delete nextMqtt;
             return false;
         }

@@ -1,9 +1,14 @@
 #include "services/metricsserver.h"
 
-#include <QPointer>
-#include <QSocketNotifier>
-#include <QTimer>
+#include "services/basicauth.h"
 
+#include <QDateTime>
+#include <QTimer>
+#include <QVector>
+
+#include <gnutls/gnutls.h>
+#include <gnutls/x509.h>
+#include <arpa/inet.h>
 #include <microhttpd.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -18,43 +23,69 @@ namespace {
 
 // Headers of a scrape fit easily; a client sending more is refused by MHD.
 constexpr size_t ConnectionMemoryBytes = 16 * 1024;
-constexpr unsigned ConnectionsPerAddress = 8;
+// A body not made by then means the event loop is stuck; say so rather than hang.
+constexpr auto BodyWait = std::chrono::seconds(2);
 const char ContentType[] = "text/plain; version=0.0.4; charset=utf-8";
+const char Realm[] = "Basic realm=\"energizer-gateway\"";
 
-// The response reads from a shared copy of the body, so a large body is not
-// copied per scrape and a new body set meanwhile does not disturb it.
-ssize_t readBody(void* cls, uint64_t pos, char* buffer, size_t max)
-{
-    const auto* body = static_cast<const QByteArray*>(cls);
-    if (pos >= uint64_t(body->size()))
-        return MHD_CONTENT_READER_END_OF_STREAM;
-    const size_t count = qMin(max, size_t(uint64_t(body->size()) - pos));
-    std::memcpy(buffer, body->constData() + pos, count);
-    return ssize_t(count);
-}
-
-void freeBody(void* cls)
-{
-    delete static_cast<QByteArray*>(cls);
-}
-
-MHD_Result queueText(MHD_Connection* connection, unsigned status, const char* text, const char* allow = nullptr)
+MHD_Result queueText(MHD_Connection* connection, unsigned status, const char* text,
+                     const char* header = nullptr, const QByteArray& value = {})
 {
     MHD_Response* response =
         MHD_create_response_from_buffer(std::strlen(text), const_cast<char*>(text), MHD_RESPMEM_PERSISTENT);
     if (!response)
         return MHD_NO;
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, "text/plain; charset=utf-8");
-    if (allow)
-        MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, allow);
+    if (header)
+        MHD_add_response_header(response, header, value.constData());
     const MHD_Result result = MHD_queue_response(connection, status, response);
     MHD_destroy_response(response);
     return result;
 }
 
+QByteArray clientAddress(MHD_Connection* connection)
+{
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    if (!info || !info->client_addr)
+        return {};
+    char text[INET6_ADDRSTRLEN] = {};
+    const sockaddr* a = info->client_addr;
+    if (a->sa_family == AF_INET)
+        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(a)->sin_addr, text, sizeof text);
+    else if (a->sa_family == AF_INET6)
+        inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(a)->sin6_addr, text, sizeof text);
+    return QByteArray(text);
+}
+
+// Why the client's certificate is not good enough; nullptr when it is.
+const char* clientCertProblem(MHD_Connection* connection, WebConfig::ClientAuth mode)
+{
+    using A = WebConfig::ClientAuth;
+    if (mode == A::NoClientCert || mode == A::RequestClientCert)
+        return nullptr;
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_GNUTLS_SESSION);
+    auto session = info ? static_cast<gnutls_session_t>(info->tls_session) : nullptr;
+    unsigned count = 0;
+    const bool given = session && gnutls_certificate_get_peers(session, &count) && count > 0;
+    if (!given)
+        return mode == A::VerifyClientCertIfGiven ? nullptr : "a client certificate is required\n";
+    if (mode == A::RequireAnyClientCert)
+        return nullptr;
+    unsigned status = 0;
+    if (gnutls_certificate_verify_peers2(session, &status) != GNUTLS_E_SUCCESS || status != 0)
+        return "the client certificate is not signed by client_ca_file or not valid now\n";
+    return nullptr;
+}
+
+const char* priorities(WebConfig::TlsVersion minimum)
+{
+    return minimum == WebConfig::TlsVersion::Tls13 ? "NORMAL:-VERS-ALL:+VERS-TLS1.3"
+                                                   : "NORMAL:-VERS-ALL:+VERS-TLS1.3:+VERS-TLS1.2";
+}
+
 } // namespace
 
-// MHD's callbacks; they run inside MHD_run(), on the server's thread.
+// MHD's callbacks; they run on MHD's thread.
 struct MhdCallbacks
 {
     static MHD_Result request(void* self, MHD_Connection* connection, const char* url, const char* method,
@@ -63,7 +94,32 @@ struct MhdCallbacks
         // A body would only come from a misdirected client; refuse it rather than read it.
         if (*uploadDataSize > 0)
             return queueText(connection, MHD_HTTP_CONTENT_TOO_LARGE, "no request body is accepted\n");
-        return answer(static_cast<MetricsServer*>(self), connection, url, method);
+        auto* server = static_cast<MetricsServer*>(self);
+        const WebConfig& web = server->m_options.web;
+        if (web.hasTls()) {
+            if (const char* problem = clientCertProblem(connection, web.clientAuth))
+                return queueText(connection, MHD_HTTP_FORBIDDEN, problem);
+        }
+        if (server->m_auth) {
+            const QByteArray address = clientAddress(connection);
+            const qint64 now = QDateTime::currentMSecsSinceEpoch();
+            // Refused before any bcrypt: a guesser gets a few tries a minute and no CPU.
+            if (const int wait = server->m_failures->retryAfter(address, now))
+                return queueText(connection, MHD_HTTP_TOO_MANY_REQUESTS, "too many failed logins; try again later\n",
+                                 MHD_HTTP_HEADER_RETRY_AFTER, QByteArray::number(wait));
+            const char* authorization =
+                MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION);
+            if (!server->m_auth->check(authorization ? QByteArray(authorization) : QByteArray())) {
+                // A first request without credentials (a browser's) is no guess.
+                if (authorization) {
+                    server->m_failures->failed(address, now);
+                    qCWarning(lcMetrics).noquote() << "login refused for a client at" << address;
+                }
+                return queueText(connection, MHD_HTTP_UNAUTHORIZED, "a user name and password are required\n",
+                                 MHD_HTTP_HEADER_WWW_AUTHENTICATE, Realm);
+            }
+        }
+        return answer(server, connection, url, method);
     }
 
     static MHD_Result answer(MetricsServer* server, MHD_Connection* connection, const char* url, const char* method)
@@ -71,25 +127,45 @@ struct MhdCallbacks
         if (std::strcmp(url, "/metrics") != 0)
             return queueText(connection, MHD_HTTP_NOT_FOUND, "not found; the metrics are at /metrics\n");
         if (std::strcmp(method, MHD_HTTP_METHOD_GET) != 0 && std::strcmp(method, MHD_HTTP_METHOD_HEAD) != 0)
-            return queueText(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "only GET\n", "GET, HEAD");
+            return queueText(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "only GET\n", MHD_HTTP_HEADER_ALLOW, "GET, HEAD");
         const char* length = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
         const char* encoding =
             MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING);
         if ((length && std::strcmp(length, "0") != 0) || encoding)
             return queueText(connection, MHD_HTTP_CONTENT_TOO_LARGE, "no request body is accepted\n");
 
-        auto* body = new QByteArray(server->m_source ? server->m_source() : server->m_body);
-        MHD_Response* response =
-            MHD_create_response_from_callback(uint64_t(body->size()), 32 * 1024, &readBody, body, &freeBody);
-        if (!response) {
-            delete body;
+        QByteArray body;
+        if (!server->waitForBody(&body))
+            return queueText(connection, MHD_HTTP_SERVICE_UNAVAILABLE, "the gateway did not make the metrics in time\n");
+        // MHD copies: the body is a few kB per energizer and a scrape is rare.
+        MHD_Response* response = MHD_create_response_from_buffer(size_t(body.size()), body.data(), MHD_RESPMEM_MUST_COPY);
+        if (!response)
             return MHD_NO;
-        }
         MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, ContentType);
         const MHD_Result result = MHD_queue_response(connection, MHD_HTTP_OK, response);
         MHD_destroy_response(response);
-        ++server->m_scrapes;
         return result;
+    }
+
+    // Each connection's clock starts when it opens and again after each answer.
+    static void connectionChanged(void* self, MHD_Connection* connection, void**, MHD_ConnectionNotificationCode code)
+    {
+        auto* server = static_cast<MetricsServer*>(self);
+        const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+        std::lock_guard<std::mutex> lock(server->m_mutex);
+        if (code == MHD_CONNECTION_NOTIFY_STARTED && info)
+            server->m_open.insert(connection, {info->connect_fd, MetricsServer::Clock::now()});
+        else
+            server->m_open.remove(connection);
+    }
+
+    static void answered(void* self, MHD_Connection* connection, void**, MHD_RequestTerminationCode)
+    {
+        auto* server = static_cast<MetricsServer*>(self);
+        std::lock_guard<std::mutex> lock(server->m_mutex);
+        const auto it = server->m_open.find(connection);
+        if (it != server->m_open.end())
+            it->since = MetricsServer::Clock::now();
     }
 
     static void log(void* self, const char* format, va_list args)
@@ -107,10 +183,10 @@ struct MhdCallbacks
     }
 };
 
-MetricsServer::MetricsServer(QObject* parent) : QObject(parent), m_timer(new QTimer(this))
+MetricsServer::MetricsServer(QObject* parent) : QObject(parent), m_slowTimer(new QTimer(this))
 {
-    m_timer->setSingleShot(true);
-    connect(m_timer, &QTimer::timeout, this, &MetricsServer::run);
+    m_slowTimer->setInterval(250);
+    connect(m_slowTimer, &QTimer::timeout, this, &MetricsServer::cutSlowClients);
 }
 
 MetricsServer::~MetricsServer()
@@ -118,25 +194,29 @@ MetricsServer::~MetricsServer()
     close();
 }
 
-bool MetricsServer::listen(const QHostAddress& address, quint16 port)
+bool MetricsServer::listen(const MetricsServerOptions& options)
 {
     close();
     m_error.clear();
+    m_options = options;
+    const QHostAddress& address = options.address;
     const QString where = address.protocol() == QAbstractSocket::IPv6Protocol
-                              ? QStringLiteral("[%1]:%2").arg(address.toString()).arg(port)
-                              : QStringLiteral("%1:%2").arg(address.toString()).arg(port);
+                              ? QStringLiteral("[%1]:%2").arg(address.toString()).arg(options.port)
+                              : QStringLiteral("%1:%2").arg(address.toString()).arg(options.port);
     sockaddr_in v4{};
     sockaddr_in6 v6{};
     sockaddr* bindAddress = nullptr;
-    unsigned flags = MHD_USE_ERROR_LOG | MHD_USE_EPOLL;
+    // Epoll rather than select: the gateway may hold well over FD_SETSIZE link
+    // sockets, and select cannot watch a scrape's socket numbered above that.
+    unsigned flags = MHD_USE_ERROR_LOG | MHD_USE_EPOLL_INTERNAL_THREAD;
     if (address.protocol() == QAbstractSocket::IPv4Protocol) {
         v4.sin_family = AF_INET;
-        v4.sin_port = htons(port);
+        v4.sin_port = htons(options.port);
         v4.sin_addr.s_addr = htonl(address.toIPv4Address());
         bindAddress = reinterpret_cast<sockaddr*>(&v4);
     } else if (address.protocol() == QAbstractSocket::IPv6Protocol) {
         v6.sin6_family = AF_INET6;
-        v6.sin6_port = htons(port);
+        v6.sin6_port = htons(options.port);
         const Q_IPV6ADDR bytes = address.toIPv6Address();
         std::memcpy(&v6.sin6_addr, bytes.c, sizeof bytes.c);
         bindAddress = reinterpret_cast<sockaddr*>(&v6);
@@ -146,76 +226,125 @@ bool MetricsServer::listen(const QHostAddress& address, quint16 port)
         return false;
     }
 
-    // Epoll rather than select: the gateway may hold well over FD_SETSIZE link sockets,
-    // and select cannot watch a scrape's socket numbered above that.
+    QVector<MHD_OptionItem> items{
+        {MHD_OPTION_SOCK_ADDR, 0, bindAddress},
+        {MHD_OPTION_CONNECTION_LIMIT, intptr_t(options.connectionLimit), nullptr},
+        {MHD_OPTION_PER_IP_CONNECTION_LIMIT, intptr_t(options.connectionsPerAddress), nullptr},
+        {MHD_OPTION_CONNECTION_TIMEOUT, intptr_t(options.requestSeconds), nullptr},
+        {MHD_OPTION_CONNECTION_MEMORY_LIMIT, intptr_t(ConnectionMemoryBytes), nullptr},
+        {MHD_OPTION_NOTIFY_CONNECTION, intptr_t(&MhdCallbacks::connectionChanged), this},
+        {MHD_OPTION_NOTIFY_COMPLETED, intptr_t(&MhdCallbacks::answered), this},
+    };
+    // MHD keeps the pointers only while starting; these copies outlive that.
+    const QByteArray cert = options.web.certPem;
+    const QByteArray key = options.web.keyPem;
+    const QByteArray trust = options.web.clientCaPem;
+    if (options.web.hasTls()) {
+        if (MHD_is_feature_supported(MHD_FEATURE_TLS) != MHD_YES) {
+            m_error = QStringLiteral("cannot serve TLS on %1: this libmicrohttpd was built without it").arg(where);
+            return false;
+        }
+        flags |= MHD_USE_TLS;
+        items.append({MHD_OPTION_HTTPS_MEM_CERT, 0, const_cast<char*>(cert.constData())});
+        items.append({MHD_OPTION_HTTPS_MEM_KEY, 0, const_cast<char*>(key.constData())});
+        items.append({MHD_OPTION_HTTPS_PRIORITIES, 0, const_cast<char*>(priorities(options.web.minVersion))});
+        if (!trust.isEmpty())
+            items.append({MHD_OPTION_HTTPS_MEM_TRUST, 0, const_cast<char*>(trust.constData())});
+    }
+    items.append({MHD_OPTION_END, 0, nullptr});
+    if (!options.web.users.isEmpty()) {
+        m_auth = std::make_unique<BasicAuth>(options.web.users);
+        m_failures = std::make_unique<FailureLimiter>(options.failedLoginsPerMinute);
+    }
+    for (const QString& note : options.web.notes)
+        qCInfo(lcMetrics).noquote() << options.web.file + QStringLiteral(": ") + note;
+
+    m_closing = false;
     m_startLog.clear();
     m_starting = true;
-    m_daemon = MHD_start_daemon(flags, port, nullptr, nullptr,
-                                &MhdCallbacks::request, this,
+    m_daemon = MHD_start_daemon(flags, options.port, nullptr, nullptr, &MhdCallbacks::request, this,
                                 // First, or MHD prints its own start-up messages to stderr.
                                 MHD_OPTION_EXTERNAL_LOGGER, &MhdCallbacks::log, this,
-                                MHD_OPTION_SOCK_ADDR, bindAddress,
-                                MHD_OPTION_CONNECTION_LIMIT, ConnectionLimit,
-                                MHD_OPTION_PER_IP_CONNECTION_LIMIT, ConnectionsPerAddress,
-                                MHD_OPTION_CONNECTION_TIMEOUT, ConnectionTimeoutSeconds,
-                                MHD_OPTION_CONNECTION_MEMORY_LIMIT, ConnectionMemoryBytes,
-                                MHD_OPTION_END);
+                                MHD_OPTION_ARRAY, items.data(), MHD_OPTION_END);
     m_starting = false;
     if (!m_daemon) {
         m_error = QStringLiteral("cannot listen on %1: %2")
                       .arg(where, m_startLog.isEmpty() ? QStringLiteral("the HTTP server did not start") : m_startLog);
+        m_auth.reset();
         return false;
     }
     const MHD_DaemonInfo* portInfo = MHD_get_daemon_info(m_daemon, MHD_DAEMON_INFO_BIND_PORT);
-    const MHD_DaemonInfo* epollInfo = MHD_get_daemon_info(m_daemon, MHD_DAEMON_INFO_EPOLL_FD);
-    if (!portInfo || !epollInfo) {
+    if (!portInfo) {
         close();
-        m_error = QStringLiteral("cannot listen on %1: the HTTP library gives no port or event descriptor").arg(where);
+        m_error = QStringLiteral("cannot listen on %1: the HTTP library gives no port").arg(where);
         return false;
     }
     m_port = portInfo->port;
-    m_notifier = new QSocketNotifier(epollInfo->epoll_fd, QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &MetricsServer::run);
-    schedule();
-    qCInfo(lcMetrics).noquote() << "serving /metrics on" << address.toString() << "port" << m_port;
+    m_slowTimer->start();
+    qCInfo(lcMetrics).noquote() << "serving /metrics on" << address.toString() << "port" << m_port
+                                << (options.web.hasTls() ? "over TLS" : "over plain HTTP")
+                                << (options.web.users.isEmpty() ? "without login" : "with login");
     return true;
 }
 
 void MetricsServer::close()
 {
-    m_timer->stop();
-    delete m_notifier;
-    m_notifier = nullptr;
-    if (m_daemon)
+    m_slowTimer->stop();
+    if (m_daemon) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_closing = true;
+        }
+        m_bodyMade.notify_all();
         MHD_stop_daemon(m_daemon);
+    }
     m_daemon = nullptr;
     m_port = 0;
+    m_auth.reset();
+    m_failures.reset();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_open.clear();
 }
 
-void MetricsServer::run()
+bool MetricsServer::waitForBody(QByteArray* body)
 {
-    if (!m_daemon)
-        return;
-    m_scrapes = 0;
-    MHD_run(m_daemon);
-    const int scrapes = m_scrapes;
-    schedule();
-    // Only now: a slot may close or delete the server, which must not happen inside MHD_run.
-    const QPointer<MetricsServer> alive(this);
-    for (int i = 0; i < scrapes && alive; ++i)
-        emit scraped();
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const quint64 after = m_bodies;
+    if (!m_bodyAsked) {
+        m_bodyAsked = true;
+        QMetaObject::invokeMethod(this, &MetricsServer::makeBody, Qt::QueuedConnection);
+    }
+    if (!m_bodyMade.wait_for(lock, BodyWait, [&] { return m_bodies > after || m_closing; }) || m_closing)
+        return false;
+    *body = m_lastBody;
+    return true;
 }
 
-// MHD keeps work of its own (timeouts, data already read): its timeout says
-// when to come back even if the epoll descriptor stays quiet.
-void MetricsServer::schedule()
+void MetricsServer::makeBody()
 {
-    MHD_UNSIGNED_LONG_LONG ms = 0;
-    if (MHD_get_timeout(m_daemon, &ms) == MHD_YES)
-        m_timer->start(int(qMin<MHD_UNSIGNED_LONG_LONG>(ms, 60 * 1000)));
-    else
-        m_timer->stop();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bodyAsked = false;
+    }
+    const QByteArray body = m_source ? m_source() : m_body;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_lastBody = body;
+        ++m_bodies;
+    }
+    m_bodyMade.notify_all();
 }
 
+// MHD's own timeout counts from the last byte, so a client sending one byte
+// now and then would hold its connection for ever; this counts from the start.
+void MetricsServer::cutSlowClients()
+{
+    const Clock::time_point oldest = Clock::now() - std::chrono::seconds(m_options.requestSeconds);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const Open& open : qAsConst(m_open)) {
+        if (open.since < oldest)
+            ::shutdown(open.fd, SHUT_RDWR); // MHD sees the end and closes it
+    }
+}
 
 #include "moc_metricsserver.cpp"

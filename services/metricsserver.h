@@ -1,39 +1,59 @@
 #pragma once
 
+#include "services/webconfig.h"
+
 #include <QByteArray>
+#include <QHash>
 #include <QHostAddress>
 #include <QLoggingCategory>
 #include <QObject>
 #include <QString>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <memory>
+#include <mutex>
 
-class QSocketNotifier;
+class BasicAuth;
+class FailureLimiter;
 class QTimer;
 struct MHD_Daemon;
 struct MHD_Connection;
 
 Q_DECLARE_LOGGING_CATEGORY(lcMetrics)
 
-// GET /metrics over libmicrohttpd, run from this thread's event loop: MHD has
-// no thread of its own, so its callbacks run inside MHD_run() here and may
-// read the body without locks. A scrape answers with the latest body and never
-// waits for a poll.
+// All a metrics endpoint is made of; a new one (a reloaded site file) is a new listen().
+struct MetricsServerOptions
+{
+    QHostAddress address = QHostAddress(QHostAddress::LocalHost);
+    quint16 port = 0; // 0: any free one, see serverPort()
+    WebConfig web; // TLS and logins; empty: plain HTTP for anyone
+    unsigned connectionLimit = 32;
+    unsigned connectionsPerAddress = 8;
+    // From a connection's start or its last answer to the end of the next answer;
+    // a client idle or slower than that is cut.
+    int requestSeconds = 10;
+    int failedLoginsPerMinute = 10; // per address; more are answered 429
+};
+
+// GET /metrics over libmicrohttpd in a thread of its own, so that TLS
+// handshakes and bcrypt checks (~0.1 s each) never hold the event loop. The
+// body is made in the owner's thread: a scrape that passed its checks asks the
+// event loop for it and waits (2 s at most); it never waits for a poll.
 class MetricsServer : public QObject
 {
     Q_OBJECT
 public:
     using BodySource = std::function<QByteArray()>;
 
-    static constexpr unsigned ConnectionLimit = 32;
-    static constexpr unsigned ConnectionTimeoutSeconds = 10;
-
     explicit MetricsServer(QObject* parent = nullptr);
     ~MetricsServer() override;
 
-    // Binds exactly address:port (port 0: any free one, see serverPort()).
-    // False with errorString() set when that fails, e.g. the port is taken.
-    bool listen(const QHostAddress& address, quint16 port);
+    // Binds exactly address:port. False with errorString() set when that
+    // fails, e.g. the port is taken or a certificate does not load.
+    bool listen(const MetricsServerOptions& options);
     void close();
     bool isListening() const { return m_daemon != nullptr; }
     quint16 serverPort() const { return m_port; }
@@ -41,26 +61,41 @@ public:
 
     // The body of the next scrapes.
     void setBody(const QByteArray& body) { m_body = body; }
-    // Or asked for at each scrape; it must answer at once. Replaces setBody's body.
+    // Or asked for at each scrape, in this object's thread. Replaces setBody's body.
     void setBodySource(BodySource source) { m_source = std::move(source); }
-
-signals:
-    void scraped();
 
 private:
     friend struct MhdCallbacks;
+    using Clock = std::chrono::steady_clock;
+    struct Open
+    {
+        int fd = -1;
+        Clock::time_point since;
+    };
 
-    void run();
-    void schedule();
+    void makeBody();
+    void cutSlowClients();
+    // On the HTTP thread: a body made after this call; false when none came in time.
+    bool waitForBody(QByteArray* body);
 
     MHD_Daemon* m_daemon = nullptr;
-    QSocketNotifier* m_notifier = nullptr;
-    QTimer* m_timer = nullptr;
+    QTimer* m_slowTimer = nullptr;
+    MetricsServerOptions m_options;
     quint16 m_port = 0;
     QString m_error;
     QString m_startLog; // MHD's words while starting: the reason a bind failed
-    bool m_starting = false;
-    int m_scrapes = 0; // answered inside the current MHD_run
+    std::atomic_bool m_starting{false}; // read by MHD's thread too
     QByteArray m_body;
     BodySource m_source;
+    // Touched only by the HTTP thread.
+    std::unique_ptr<BasicAuth> m_auth;
+    std::unique_ptr<FailureLimiter> m_failures;
+    // Shared by both threads.
+    std::mutex m_mutex;
+    std::condition_variable m_bodyMade;
+    QByteArray m_lastBody;
+    quint64 m_bodies = 0; // bodies made so far
+    bool m_bodyAsked = false;
+    bool m_closing = false;
+    QHash<MHD_Connection*, Open> m_open;
 };

@@ -209,6 +209,9 @@ bool Parser::closeSection()
     m_inSection = false;
     const Section& s = m_section;
     if (s.gateway) {
+        const auto webLine = s.keys.constFind(QStringLiteral("web-config"));
+        if (webLine != s.keys.constEnd() && !site.gateway.hasMetrics())
+            return fail(*webLine, QStringLiteral("web-config needs metrics"));
         const auto passwordLine = s.keys.constFind(QStringLiteral("password-file"));
         if (passwordLine != s.keys.constEnd() && site.gateway.username.isEmpty())
             return fail(*passwordLine, QStringLiteral("password-file needs username"));
@@ -241,6 +244,9 @@ bool Parser::gatewayKey(int number, const QString& key, const QString& value)
         if (QHostAddress(host).isNull())
             return fail(number, QStringLiteral("metrics: %1 is no IP address (e.g. 127.0.0.1:9817)").arg(quoted(host)));
         g.metricsHost = host;
+    } else if (key == QLatin1String("web-config")) {
+        if (!WebConfig::read(QDir(m_baseDir).absoluteFilePath(value), &g.web, &error))
+            return fail(number, QStringLiteral("web-config: %1").arg(error));
     } else if (key == QLatin1String("topic") || key == QLatin1String("discovery-prefix")) {
         const QString problem = prefixProblem(value);
         if (!problem.isEmpty())
@@ -263,7 +269,7 @@ bool Parser::gatewayKey(int number, const QString& key, const QString& value)
         g.intervalSeconds = seconds;
     } else {
         return fail(number, QStringLiteral("unknown key %1 (known in [gateway]: mqtt, topic, discovery, discovery-prefix, "
-                                           "allow-zone-commands, username, password-file, metrics, interval)")
+                                           "allow-zone-commands, username, password-file, metrics, web-config, interval)")
                                 .arg(quoted(key)));
     }
     return true;
@@ -372,6 +378,15 @@ SiteFile::Result SiteFile::parse(const QByteArray& text, const QString& fileName
     result.line = parser.errorLine;
     result.error = QStringLiteral("%1:%2: %3").arg(fileName).arg(parser.errorLine).arg(parser.reason);
     return result;
+}
+
+QString GatewayOptions::metricsWarning() const
+{
+    if (!hasMetrics() || QHostAddress(metricsHost).isLoopback() || web.hasLogin())
+        return {};
+    return QStringLiteral("metrics on %1 without a login (web-config with basic_auth_users): "
+                          "anyone on the network can read it")
+        .arg(hostPortText(metricsHost, metricsPort));
 }
 
 bool readPasswordFile(const QString& path, QString* password, QString* error)

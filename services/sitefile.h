@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/linkspec.h"
+#include "services/webconfig.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -35,10 +36,13 @@ struct GatewayOptions
     QString password; // the first line of passwordFile
     QString metricsHost; // an IP address; empty: no metrics endpoint
     quint16 metricsPort = 0;
+    WebConfig web; // web-config: TLS and logins of the metrics endpoint
     double intervalSeconds = 1.0;
 
     bool hasMqtt() const { return !mqttHost.isEmpty(); }
     bool hasMetrics() const { return !metricsHost.isEmpty(); }
+    // Said at start and by --check: an endpoint beyond loopback that anyone may read.
+    QString metricsWarning() const;
 };
 
 // How many fields an aggregate has: the count of initializers it still takes.
@@ -68,7 +72,7 @@ inline bool operator==(const SiteLink& a, const SiteLink& b) { return reloadFiel
 inline auto reloadFields(const GatewayOptions& g)
 {
     return std::tie(g.mqttHost, g.mqttPort, g.topicPrefix, g.discovery, g.discoveryPrefix, g.allowZoneCommands, g.username,
-                    g.passwordFile, g.password, g.metricsHost, g.metricsPort, g.intervalSeconds);
+                    g.passwordFile, g.password, g.metricsHost, g.metricsPort, g.web, g.intervalSeconds);
 }
 static_assert(fieldcount::of<GatewayOptions>(0) == std::tuple_size<decltype(reloadFields(GatewayOptions{}))>::value,
               "a new GatewayOptions field belongs in reloadFields()");

@@ -13,6 +13,9 @@ private slots:
     void refused();
     void example();
     void defaults();
+    void webConfigRefused_data();
+    void webConfigRefused();
+    void webConfigExample();
 
 private:
     QTemporaryDir m_dir;
@@ -35,6 +38,11 @@ void TestSiteFile::initTestCase()
     QFile tty(m_dir.filePath(QStringLiteral("tty")));
     QVERIFY(tty.open(QIODevice::WriteOnly));
     QVERIFY(QFile::link(tty.fileName(), m_dir.filePath(QStringLiteral("by-id"))));
+    for (const char* name : {"metrics.crt", "metrics.key"}) {
+        QFile pem(m_dir.filePath(QLatin1String(name)));
+        QVERIFY(pem.open(QIODevice::WriteOnly));
+        pem.write("-----BEGIN X-----\n-----END X-----\n");
+    }
 }
 
 void TestSiteFile::refused_data()
@@ -133,6 +141,7 @@ void TestSiteFile::example()
     QCOMPARE(g.password, QStringLiteral("s3cret")); // the first line of the file beside site.conf
     QCOMPARE(g.metricsHost, QStringLiteral("::1"));
     QCOMPARE(g.metricsPort, quint16(9817));
+    QCOMPARE(g.metricsWarning(), QString()); // loopback
     QCOMPARE(g.intervalSeconds, 0.5);
 
     QCOMPARE(result.site.links.size(), 1);
@@ -145,16 +154,81 @@ void TestSiteFile::example()
 
 void TestSiteFile::defaults()
 {
-    const SiteFile::Result result =
-        SiteFile::parse("[gateway]\nmqtt = broker.local\n" + okLink, QStringLiteral("site.conf"), m_dir.path());
+    const SiteFile::Result result = SiteFile::parse("[gateway]\nmqtt = broker.local\nmetrics = 0.0.0.0:9817\n" + okLink,
+                                                    QStringLiteral("site.conf"), m_dir.path());
     QVERIFY2(result.ok(), qPrintable(result.error));
     const GatewayOptions& g = result.site.gateway;
     QCOMPARE(g.mqttPort, quint16(1883));
     QCOMPARE(g.topicPrefix, QStringLiteral("energizer"));
     QCOMPARE(g.discoveryPrefix, QStringLiteral("homeassistant"));
     QVERIFY(!g.discovery);
-    QVERIFY(!g.hasMetrics());
+    QVERIFY(g.metricsWarning().endsWith(QStringLiteral("anyone on the network can read it"))); // no web-config
     QCOMPARE(g.intervalSeconds, 1.0);
+}
+
+namespace {
+
+const QByteArray hash = "$2y$10$CBOFwJdOIiGtyzCSCozo4eY5WfYxC1dbAzxJN5KgfN1geN25hTi/a";
+
+} // namespace
+
+// The web configuration's reader takes its two levels of YAML and refuses the rest by line.
+void TestSiteFile::webConfigRefused_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("word");
+
+    QTest::newRow("unknown section") << QByteArray("# x\ntls_config:\n  cert_file: metrics.crt\n") << 2 << "unknown key 'tls_config'";
+    QTest::newRow("unknown TLS key") << QByteArray("tls_server_config:\n  cert_file: metrics.crt\n  ciphers: x\n") << 3 << "unknown key 'ciphers'";
+    QTest::newRow("cert without key") << QByteArray("tls_server_config:\n  cert_file: metrics.crt\n") << 2 << "key_file";
+    QTest::newRow("client auth, no CA") << QByteArray("tls_server_config:\n  cert_file: metrics.crt\n  key_file: metrics.key\n"
+                                           "  client_auth_type: RequireAndVerifyClientCert\n") << 4 << "client_ca_file";
+    QTest::newRow("no bcrypt") << QByteArray("basic_auth_users:\n  u: secret\n") << 2 << "no bcrypt hash";
+    QTest::newRow("list") << QByteArray("basic_auth_users:\n  - u\n") << 2 << "lists";
+    QTest::newRow("flow style") << QByteArray("basic_auth_users: {u: x}\n") << 1 << "flow style";
+    QTest::newRow("third level") << QByteArray("http_server_config:\n  headers:\n    X-A: b\n") << 2 << "two levels";
+    QTest::newRow("open quote") << QByteArray("basic_auth_users:\n  u: \"$2y\n") << 2 << "quote";
+}
+
+void TestSiteFile::webConfigRefused()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, line);
+    QFETCH(QString, word);
+    const QString path = m_dir.filePath(QStringLiteral("web.yml"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+    file.close();
+    WebConfig config;
+    QString error;
+    QVERIFY2(!WebConfig::read(path, &config, &error), qPrintable(QStringLiteral("accepted:\n") + QString::fromUtf8(text)));
+    QVERIFY2(error.startsWith(QStringLiteral("%1:%2: ").arg(path).arg(line)), qPrintable(error));
+    QVERIFY2(error.contains(word), qPrintable(error));
+    // And from the site file, which names it.
+    const SiteFile::Result site = SiteFile::parse("[gateway]\nmetrics = 127.0.0.1:9817\nweb-config = web.yml\n" + okLink,
+                                                  QStringLiteral("site.conf"), m_dir.path());
+    QCOMPARE(site.line, 3);
+    QVERIFY2(site.error.contains(error), qPrintable(site.error));
+}
+
+// The shipped example, with quoting and comments of a hand-edited copy.
+void TestSiteFile::webConfigExample()
+{
+    const QString path = m_dir.filePath(QStringLiteral("web-config.yml"));
+    QVERIFY(QFile::copy(QStringLiteral(EC_SOURCE_DIR "/packaging/web-config.example.yml"), path));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::Append));
+    file.write("  'o''neil': \"" + hash + "\"  # quoted\n");
+    file.close();
+    WebConfig config;
+    QString error;
+    QVERIFY2(WebConfig::read(path, &config, &error), qPrintable(error));
+    QVERIFY(config.hasTls() && config.hasLogin());
+    QCOMPARE(config.minVersion, WebConfig::TlsVersion::Tls12);
+    QCOMPARE(config.users.keys(), (QStringList{QStringLiteral("o'neil"), QStringLiteral("prometheus")}));
+    QCOMPARE(config.users.value(QStringLiteral("o'neil")), hash);
 }
 
 QTEST_GUILESS_MAIN(TestSiteFile)
