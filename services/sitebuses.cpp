@@ -6,17 +6,15 @@
 #include "link/repeatlimiter.h"
 #include "link/station.h"
 
-
-#include <cmath>
 #include <cstdio>
 
 SiteBuses::SiteBuses(const Site& site, QObject* parent)
     : QObject(parent)
 {
-    const int intervalMs = static_cast<int>(std::lround(site.gateway.intervalSeconds * 1000));
     for (const SiteLink& siteLink : site.links) {
         auto* bus = new EnergizerBus(this);
         bus->setLink(siteLink.lineSpec);
+        bus->setTiming(siteLink.timing);
         const QString name = siteLink.name;
         for (int address : siteLink.addresses) {
             Station* station = bus->addStation(address);
@@ -49,7 +47,7 @@ SiteBuses::SiteBuses(const Site& site, QObject* parent)
                 break;
             }
         });
-        bus->setPollInterval(intervalMs);
+        bus->setPollInterval(siteLink.intervalMs);
         m_links.append({name, bus, siteLink.displayNames});
     }
 }

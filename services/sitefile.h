@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/bustiming.h"
 #include "link/linkspec.h"
 
 #include <QByteArray>
@@ -16,6 +17,9 @@ struct SiteLink
     LinkSpec lineSpec;
     QVector<int> addresses; // ascending
     QMap<int, QString> displayNames; // address -> "North gate"
+    // Its own pace, or the [gateway] section's.
+    int intervalMs = 1000;
+    BusTiming timing;
 };
 
 struct GatewayOptions

@@ -82,12 +82,13 @@ struct TestBus
 {
     EnergizerBus bus;
     QVector<Station*> stations;
-    TestBus(const QString& link, const QVector<int>& addresses)
+    TestBus(const QString& link, const QVector<int>& addresses, const BusTiming& timing = {})
     {
         LinkSpec s;
         QString error;
         LinkSpec::parse(link, &s, &error);
         bus.setLink(s);
+        bus.setTiming(timing);
         for (int a : addresses)
             stations << bus.addStation(a);
         bus.open();
@@ -212,6 +213,22 @@ private slots:
         peer.answers[2] = Answer::Normal;
         QVERIFY(back.wait(4 * intervalMs));
         QVERIFY2(silent->isOnline() && clock.elapsed() <= 2 * intervalMs, qPrintable(QString::number(clock.elapsed())));
+    }
+
+    void pauseAfterConnect()
+    {
+        // Nothing goes out before the pause after the line came up is over.
+        FakeBusPeer peer;
+        peer.answers = {{1, Answer::Normal}};
+        BusTiming timing;
+        timing.pauseAfterConnectMs = 400;
+        QElapsedTimer clock;
+        clock.start();
+        TestBus t(udpLink(peer.socket.localPort()), {1}, timing);
+        QSignalSpy replied(t.stations[0], &Station::statusReceived);
+        t.bus.setPollInterval(100);
+        QVERIFY(replied.wait(2000));
+        QVERIFY2(clock.elapsed() >= timing.pauseAfterConnectMs, qPrintable(QString::number(clock.elapsed())));
     }
 
     void otherResponseKeepsRequest()
