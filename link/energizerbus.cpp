@@ -41,6 +41,8 @@ EnergizerBus::EnergizerBus(QObject* parent)
     m_clock.start();
     m_replyTimer.setSingleShot(true);
     m_guard.setSingleShot(true);
+    // A coarse timer may end a pause up to 5 % early.
+    m_guard.setTimerType(Qt::PreciseTimer);
     m_pollTimer.setSingleShot(true);
     connect(&m_replyTimer, &QTimer::timeout, this, &EnergizerBus::timedOut);
     connect(&m_guard, &QTimer::timeout, this, &EnergizerBus::pump);
