@@ -40,6 +40,23 @@ QString addressText(const QVector<int>& addresses)
     return parts.join(QLatin1Char(','));
 }
 
+// What a link's section sets apart from the usual pace, ", timeout 0.5 s".
+QString paceText(const SiteLink& link, double intervalSeconds)
+{
+    QString text;
+    const auto add = [&text](const char* what, int ms) { text += QStringLiteral(", %1 %2 s").arg(QLatin1String(what)).arg(ms / 1000.0); };
+    const BusTiming usual;
+    if (link.intervalMs != qRound(intervalSeconds * 1000))
+        add("every", link.intervalMs);
+    if (link.timing.replyTimeoutMs != usual.replyTimeoutMs)
+        add("timeout", link.timing.replyTimeoutMs);
+    if (link.timing.guardGapMs != usual.guardGapMs)
+        add("guard", link.timing.guardGapMs);
+    if (link.timing.pauseAfterConnectMs != usual.pauseAfterConnectMs)
+        add("pause after connect", link.timing.pauseAfterConnectMs);
+    return text;
+}
+
 void printSite(const Site& site)
 {
     const GatewayOptions& g = site.gateway;
@@ -69,8 +86,8 @@ void printSite(const Site& site)
     } else
         std::printf("no metrics\n");
     for (const SiteLink& link : site.links) {
-        std::printf("link %s: %s, energizers %s\n", qUtf8Printable(link.name), qUtf8Printable(link.lineSpec.text()),
-                    qUtf8Printable(addressText(link.addresses)));
+        std::printf("link %s: %s, energizers %s%s\n", qUtf8Printable(link.name), qUtf8Printable(link.lineSpec.text()),
+                    qUtf8Printable(addressText(link.addresses)), qUtf8Printable(paceText(link, g.intervalSeconds)));
         if (!g.hasMqtt())
             continue;
         for (int address : link.addresses) {

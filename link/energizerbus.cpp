@@ -41,6 +41,8 @@ EnergizerBus::EnergizerBus(QObject* parent)
     m_clock.start();
     m_replyTimer.setSingleShot(true);
     m_guard.setSingleShot(true);
+    // A coarse timer may end a pause up to 5 % early.
+    m_guard.setTimerType(Qt::PreciseTimer);
     m_pollTimer.setSingleShot(true);
     connect(&m_replyTimer, &QTimer::timeout, this, &EnergizerBus::timedOut);
     connect(&m_guard, &QTimer::timeout, this, &EnergizerBus::pump);
@@ -84,7 +86,11 @@ void EnergizerBus::use(LinkTransport* transport)
     connect(m_transport, &LinkTransport::replyReady, this, &EnergizerBus::takeReply);
     connect(m_transport, &LinkTransport::usable, this, [this] {
         m_pausedUntil = 0;
-        if (m_pollIntervalMs > 0)
+        // Some modules lose what comes right after a connect: the line is held
+        // as after a frame without reply, and whatever waits goes out after.
+        if (m_timing.pauseAfterConnectMs > 0)
+            m_guard.start(m_timing.pauseAfterConnectMs);
+        else if (m_pollIntervalMs > 0)
             QTimer::singleShot(0, this, &EnergizerBus::pump);
     });
     connect(m_transport, &LinkTransport::closed, this, [this] {
@@ -277,6 +283,36 @@ Station* EnergizerBus::duePoll(qint64 now, qint64* wait) const
     return nullptr;
 }
 
+// An off-line station asked between rounds: only when its wait for the reply
+// ends before the next poll is due, so the live ones keep their rate, and at
+// most once an interval; the one asked longest ago first.
+Station* EnergizerBus::spareTimePoll(qint64 now, qint64* wait) const
+{
+    if (!m_askInSpareTime || now < m_pausedUntil)
+        return nullptr;
+    Station* best = nullptr;
+    qint64 bestAt = 0;
+    for (Station* s : m_stations) {
+        if (s->m_backoffMs == 0)
+            continue;
+        const qint64 at = s->m_lastPollAt + m_pollIntervalMs;
+        if (!best || at < bestAt || (at == bestAt && s->m_pollOrder < best->m_pollOrder)) {
+            best = s;
+            bestAt = at;
+        }
+    }
+    if (!best)
+        return nullptr;
+    const qint64 askMs = replyTimeoutMs(Frame::StatusRequestLength, Frame::StatusReplyLength);
+    const qint64 from = qMax(now, bestAt);
+    if (*wait >= 0 && now + *wait - from <= askMs)
+        return nullptr;
+    if (bestAt <= now)
+        return best;
+    *wait = bestAt - now;
+    return nullptr;
+}
+
 void EnergizerBus::notePoll(Station& station, qint64 now)
 {
     if (station.m_lastPollAt >= 0 && station.m_backoffMs == 0)
@@ -302,6 +338,8 @@ void EnergizerBus::pump()
         } else if (m_pollIntervalMs > 0) {
             qint64 wait = -1;
             Station* s = duePoll(now(), &wait);
+            if (!s)
+                s = spareTimePoll(now(), &wait);
             if (!s) {
                 if (wait >= 0)
                     m_pollTimer.start(int(qMin<qint64>(wait, 60000)));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/bustiming.h"
 #include "link/linkspec.h"
 #include "link/linkstatus.h"
 #include "link/station.h"
@@ -20,20 +21,15 @@ class LinkTransport;
 // through the bus's queue; a request that expects a reply stays outstanding
 // until the reply that answers it, or its own timeout. Replies that answer
 // nothing outstanding are dropped, so a late or stray reply is never shown as
-// another energizer's. Commands go before polls; polls take turns, and an
-// energizer that stopped answering is polled less and less often, unless
-// back-off is off. Every status poll ends in one Station::polled() outcome.
+// another energizer's. Commands go before polls; polls take turns. An
+// energizer that stopped answering is asked in the time the others leave
+// free, and otherwise less and less often, unless back-off is off. Every
+// status poll ends in one Station::polled() outcome.
 class EnergizerBus : public QObject
 {
     Q_OBJECT
 public:
-    struct Timing
-    {
-        int networkTimeoutMs = 300;
-        int serialMarginMs = 100; // turnaround on top of the frames' time on the wire
-        int guardGapMs = 30;      // after a frame that gets no reply
-        int replyTimeoutMs = 0;   // one wait for every reply, whatever the line; 0: from the line
-    };
+    using Timing = BusTiming;
     static constexpr int ReconnectPauseMs = 1000; // own polling while the line is down
 
     explicit EnergizerBus(QObject* parent = nullptr);
@@ -43,7 +39,9 @@ public:
     // Applies at the next open().
     void setLink(const LinkSpec& lineSpec);
     const LinkSpec& link() const;
+    // Takes effect with the next frame, also while the line runs.
     void setTiming(const Timing& timing) { m_timing = timing; }
+    const Timing& timing() const { return m_timing; }
 
     // Owned by the bus. The energizer object is used as it is, or the station
     // makes its own when none is given.
@@ -69,6 +67,9 @@ public:
     // Off: a silent energizer is still asked every interval (a log of every poll).
     void setBackOff(bool on) { m_backOff = on; }
     bool backsOff() const { return m_backOff; }
+    // Off: an off-line energizer waits for its back-off even on an idle line
+    // (what the bus did before it used the spare time).
+    void setAskInSpareTime(bool on) { m_askInSpareTime = on; }
 
     // How long a request waits for its reply on this line.
     int replyTimeoutMs(int requestLength, int replyLength) const;
@@ -105,6 +106,7 @@ private:
     void pump();
     bool transmit(const Request& request);
     Station* duePoll(qint64 now, qint64* wait) const;
+    Station* spareTimePoll(qint64 now, qint64* wait) const;
     void notePoll(Station& station, qint64 now);
     void dropQueued();
     void notSent(const Request& request);
@@ -130,4 +132,5 @@ private:
     qint64 m_lastCycleMs = 0;
     bool m_pumping = false;
     bool m_backOff = true;
+    bool m_askInSpareTime = true;
 };

@@ -163,7 +163,11 @@ bool SerialTransport::send(const QByteArray& frame)
         open();
         return false;
     }
-    return m_port->write(frame) == frame.size();
+    if (m_port->write(frame) != frame.size())
+        return false;
+    // The port buffers the write until the event loop comes round; send it now.
+    m_port->flush();
+    return true;
 }
 
 void SerialTransport::readData()

@@ -9,19 +9,10 @@
 #include <QHash>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
-
-namespace {
-int intervalMs(const Site& site)
-{
-    return static_cast<int>(std::lround(site.gateway.intervalSeconds * 1000));
-}
-}
 
 SiteBuses::SiteBuses(const Site& site, QObject* parent)
     : QObject(parent)
-    , m_intervalMs(intervalMs(site))
 {
     for (const SiteLink& siteLink : site.links)
         m_links.append(makeLink(siteLink));
@@ -31,6 +22,7 @@ SiteBuses::Link SiteBuses::makeLink(const SiteLink& siteLink)
 {
     auto* bus = new EnergizerBus(this);
     bus->setLink(siteLink.lineSpec);
+    bus->setTiming(siteLink.timing);
     const QString name = siteLink.name;
     for (int address : siteLink.addresses) {
         Station* station = bus->addStation(address);
@@ -63,7 +55,7 @@ SiteBuses::Link SiteBuses::makeLink(const SiteLink& siteLink)
             break;
         }
     });
-    bus->setPollInterval(m_intervalMs);
+    bus->setPollInterval(siteLink.intervalMs);
     const Link link{name, bus, siteLink.displayNames, siteLink};
     if (m_tracing)
         trace(link);
@@ -112,7 +104,6 @@ void SiteBuses::trace(const Link& link)
 SiteBuses::Changes SiteBuses::apply(const Site& site)
 {
     Changes changes;
-    m_intervalMs = intervalMs(site);
     QHash<QString, Link> before;
     for (const Link& link : qAsConst(m_links))
         before.insert(link.name, link);
@@ -120,8 +111,11 @@ SiteBuses::Changes SiteBuses::apply(const Site& site)
     for (const SiteLink& siteLink : site.links) {
         const auto old = before.constFind(siteLink.name);
         if (old != before.constEnd() && old->config == siteLink) {
+            // Its pace changes while it runs.
             m_links.append(*old);
-            old->bus->setPollInterval(m_intervalMs);
+            m_links.last().config = siteLink;
+            old->bus->setPollInterval(siteLink.intervalMs);
+            old->bus->setTiming(siteLink.timing);
         } else {
             (old == before.constEnd() ? changes.added : changes.changed) << siteLink.name;
             m_links.append(makeLink(siteLink));

@@ -53,7 +53,6 @@ private:
     void trace(const Link& link);
 
     QVector<Link> m_links;
-    int m_intervalMs = 0;
     bool m_opened = false;
     bool m_tracing = false;
     bool m_closing = false;

@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -66,6 +67,41 @@ QString prefixProblem(const QString& prefix)
     return {};
 }
 
+// A link's pace: in [gateway] for every link, in a link's section for that one.
+struct TimingKey
+{
+    const char* name;
+    double minSeconds;
+    double maxSeconds;
+};
+const TimingKey TimingKeys[] = {
+    {"interval", MinPollIntervalSeconds, MaxPollIntervalSeconds},
+    {"timeout", 0.01, 60.0},
+    {"guard", 0.0, 10.0},
+    {"pause-after-connect", 0.0, 60.0},
+};
+
+const TimingKey* timingKey(const QString& key)
+{
+    for (const TimingKey& t : TimingKeys) {
+        if (key == QLatin1String(t.name))
+            return &t;
+    }
+    return nullptr;
+}
+
+void applyTiming(const QString& key, int ms, int* intervalMs, BusTiming* timing)
+{
+    if (key == QLatin1String("interval"))
+        *intervalMs = ms;
+    else if (key == QLatin1String("timeout"))
+        timing->replyTimeoutMs = ms;
+    else if (key == QLatin1String("guard"))
+        timing->guardGapMs = ms;
+    else
+        timing->pauseAfterConnectMs = ms;
+}
+
 bool toBool(const QString& text, bool* value)
 {
     const QString t = text.toLower();
@@ -105,6 +141,7 @@ private:
         QHash<QString, int> keys; // key -> line
         QHash<int, int> nameLines; // address -> line of its name.N
         SiteLink link;
+        QVector<QPair<QString, int>> timing; // its own pace: key, ms
     };
 
     bool fail(int line, const QString& why)
@@ -121,12 +158,15 @@ private:
     bool parseLink(int number, const QString& value, SiteLink* link);
     bool claim(int number, const QString& key, const QString& what);
     bool readPassword(int number, const QString& file);
+    bool timingValue(int number, const TimingKey& key, const QString& value, double* seconds);
 
     const QString m_baseDir;
     bool m_inSection = false;
     Section m_section;
     QHash<QString, int> m_sections; // name -> header line
     QHash<QString, QString> m_endpoints; // socket or device -> section that uses it
+    QVector<QPair<QString, int>> m_gatewayTiming; // key, ms; but the interval
+    QVector<QVector<QPair<QString, int>>> m_linkTimings; // of site.links, by index
 };
 
 bool Parser::run(const QByteArray& text)
@@ -151,6 +191,13 @@ bool Parser::run(const QByteArray& text)
     const int lastLine = qMax(1, text.endsWith('\n') ? number - 1 : number);
     if (site.links.isEmpty())
         return fail(lastLine, QStringLiteral("no link section: nothing to serve"));
+    // [gateway] may come last: its pace is known only now.
+    for (int i = 0; i < site.links.size(); ++i) {
+        SiteLink& link = site.links[i];
+        link.intervalMs = static_cast<int>(std::lround(site.gateway.intervalSeconds * 1000));
+        for (const auto& pace : m_gatewayTiming + m_linkTimings.at(i))
+            applyTiming(pace.first, pace.second, &link.intervalMs, &link.timing);
+    }
     return true;
 }
 
@@ -226,6 +273,7 @@ bool Parser::closeSection()
             return fail(it.value(), QStringLiteral("name.%1: address %1 is not in this link's energizers").arg(it.key()));
     }
     site.links.append(s.link);
+    m_linkTimings.append(s.timing);
     return true;
 }
 
@@ -260,18 +308,30 @@ bool Parser::gatewayKey(int number, const QString& key, const QString& value)
         g.username = value;
     } else if (key == QLatin1String("password-file")) {
         return readPassword(number, value);
-    } else if (key == QLatin1String("interval")) {
-        bool ok = false;
-        const double seconds = value.toDouble(&ok);
-        if (!ok || !(seconds >= MinPollIntervalSeconds && seconds <= MaxPollIntervalSeconds))
-            return fail(number, QStringLiteral("interval must be %1..%2 seconds, not %3")
-                                    .arg(MinPollIntervalSeconds).arg(MaxPollIntervalSeconds).arg(quoted(value)));
-        g.intervalSeconds = seconds;
+    } else if (const TimingKey* t = timingKey(key)) {
+        double seconds = 0;
+        if (!timingValue(number, *t, value, &seconds))
+            return false;
+        if (key == QLatin1String("interval"))
+            g.intervalSeconds = seconds;
+        else
+            m_gatewayTiming.append({key, static_cast<int>(std::lround(seconds * 1000))});
     } else {
         return fail(number, QStringLiteral("unknown key %1 (known in [gateway]: mqtt, topic, discovery, discovery-prefix, "
-                                           "allow-zone-commands, username, password-file, metrics, web-config, interval)")
+                                           "allow-zone-commands, username, password-file, metrics, web-config, interval, timeout, "
+                                           "guard, pause-after-connect)")
                                 .arg(quoted(key)));
     }
+    return true;
+}
+
+bool Parser::timingValue(int number, const TimingKey& key, const QString& value, double* seconds)
+{
+    bool ok = false;
+    *seconds = value.toDouble(&ok);
+    if (!ok || !(*seconds >= key.minSeconds && *seconds <= key.maxSeconds))
+        return fail(number, QStringLiteral("%1 must be %2..%3 seconds, not %4")
+                                .arg(QLatin1String(key.name)).arg(key.minSeconds).arg(key.maxSeconds).arg(quoted(value)));
     return true;
 }
 
@@ -307,7 +367,15 @@ bool Parser::linkKey(int number, const QString& key, const QString& value)
         m_section.nameLines.insert(address, number);
         return true;
     }
-    return fail(number, QStringLiteral("unknown key %1 in link section [%2] (known: link, energizers, name.N)")
+    if (const TimingKey* t = timingKey(key)) {
+        double seconds = 0;
+        if (!timingValue(number, *t, value, &seconds))
+            return false;
+        m_section.timing.append({key, static_cast<int>(std::lround(seconds * 1000))});
+        return true;
+    }
+    return fail(number, QStringLiteral("unknown key %1 in link section [%2] (known: link, energizers, name.N, interval, "
+                                       "timeout, guard, pause-after-connect)")
                             .arg(quoted(key), m_section.name));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/bustiming.h"
 #include "link/linkspec.h"
 #include "services/webconfig.h"
 
@@ -21,6 +22,9 @@ struct SiteLink
     LinkSpec lineSpec;
     QVector<int> addresses; // ascending
     QMap<int, QString> displayNames; // address -> "North gate"
+    // Its own pace, or the [gateway] section's.
+    int intervalMs = 1000;
+    BusTiming timing;
 };
 
 struct GatewayOptions
@@ -65,8 +69,14 @@ inline auto reloadFields(const SiteLink& l)
     // Not the line: it moves when a section above changes.
     return std::make_tuple(l.name, l.lineSpec.text(), l.addresses, l.displayNames);
 }
-static_assert(fieldcount::of<SiteLink>(0) == std::tuple_size<decltype(reloadFields(SiteLink{}))>::value + 1,
-              "a new SiteLink field belongs in reloadFields()");
+// What a running link takes without being opened again.
+inline auto paceFields(const SiteLink& l)
+{
+    return std::tie(l.intervalMs, l.timing);
+}
+static_assert(fieldcount::of<SiteLink>(0) == std::tuple_size<decltype(reloadFields(SiteLink{}))>::value
+                                                 + std::tuple_size<decltype(paceFields(SiteLink{}))>::value + 1,
+              "a new SiteLink field belongs in reloadFields() or paceFields()");
 inline bool operator==(const SiteLink& a, const SiteLink& b) { return reloadFields(a) == reloadFields(b); }
 
 inline auto reloadFields(const GatewayOptions& g)

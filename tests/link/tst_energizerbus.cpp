@@ -82,12 +82,13 @@ struct TestBus
 {
     EnergizerBus bus;
     QVector<Station*> stations;
-    TestBus(const QString& link, const QVector<int>& addresses)
+    TestBus(const QString& link, const QVector<int>& addresses, const BusTiming& timing = {})
     {
         LinkSpec s;
         QString error;
         LinkSpec::parse(link, &s, &error);
         bus.setLink(s);
+        bus.setTiming(timing);
         for (int a : addresses)
             stations << bus.addStation(a);
         bus.open();
@@ -151,9 +152,10 @@ private slots:
 
     void silentAddressBacksOff()
     {
-        // Five energizers, 3 silent: the others keep their rate but for one
-        // timeout a round, 3 is asked less and less often (or at the same rate
-        // with back-off off), and is back as soon as it answers.
+        // Five energizers, 3 silent, on a line with no time to spare for a
+        // timeout: the others keep their rate but for one timeout a round, 3 is
+        // asked less and less often (or at the same rate with back-off off),
+        // and is back as soon as it answers.
         QFETCH(bool, backOff);
         const int intervalMs = 200;
         const int timeoutMs = EnergizerBus::Timing().networkTimeoutMs;
@@ -189,6 +191,44 @@ private slots:
         const int answeredAt = peer.polls.value(3).size();
         QTRY_VERIFY_WITH_TIMEOUT(peer.polls.value(3).size() >= answeredAt + 2, 4 * (intervalMs + timeoutMs));
         QCOMPARE(silent->energizer().batteryVoltage, 3.0);
+    }
+
+    void silentAddressAskedInSpareTime()
+    {
+        // A line with time to spare asks an off-line energizer every interval
+        // however far it backed off: one that answers again is back within two.
+        const int intervalMs = 500;
+        FakeBusPeer peer;
+        peer.answers = {{1, Answer::Normal}, {2, Answer::Silent}};
+        TestBus t(udpLink(peer.socket.localPort()), {1, 2});
+        Station* silent = t.stations[1];
+        t.bus.setPollInterval(intervalMs);
+        QTRY_VERIFY_WITH_TIMEOUT(silent->availability() == Station::Availability::Offline, 6000);
+        // Four more misses: backed off to 16 intervals.
+        const int offlineAt = silent->missedPolls();
+        QTRY_VERIFY_WITH_TIMEOUT(silent->missedPolls() >= offlineAt + 4, 16 * intervalMs);
+        QSignalSpy back(silent, &Station::availabilityChanged);
+        QElapsedTimer clock;
+        clock.start();
+        peer.answers[2] = Answer::Normal;
+        QVERIFY(back.wait(4 * intervalMs));
+        QVERIFY2(silent->isOnline() && clock.elapsed() <= 2 * intervalMs, qPrintable(QString::number(clock.elapsed())));
+    }
+
+    void pauseAfterConnect()
+    {
+        // Nothing goes out before the pause after the line came up is over.
+        FakeBusPeer peer;
+        peer.answers = {{1, Answer::Normal}};
+        BusTiming timing;
+        timing.pauseAfterConnectMs = 400;
+        QElapsedTimer clock;
+        clock.start();
+        TestBus t(udpLink(peer.socket.localPort()), {1}, timing);
+        QSignalSpy replied(t.stations[0], &Station::statusReceived);
+        t.bus.setPollInterval(100);
+        QVERIFY(replied.wait(2000));
+        QVERIFY2(clock.elapsed() >= timing.pauseAfterConnectMs, qPrintable(QString::number(clock.elapsed())));
     }
 
     void otherResponseKeepsRequest()

@@ -89,6 +89,9 @@ void TestSiteFile::refused_data()
     QTest::newRow("metrics without port") << "[gateway]\nmetrics = 127.0.0.1\n" + okLink << 2 << "HOST:PORT";
     QTest::newRow("IPv6 without brackets") << "[gateway]\nmqtt = ::1:1883\n" + okLink << 2 << "brackets";
     QTest::newRow("interval zero") << "[gateway]\ninterval = 0\n" + okLink << 2 << "interval";
+    QTest::newRow("link's timeout too long") << okLink + "timeout = 61\n" << 4 << "timeout must be 0.01..60 seconds";
+    QTest::newRow("guard negative") << "[gateway]\nguard = -0.1\n" + okLink << 2 << "guard";
+    QTest::newRow("pause not a number") << okLink + "pause-after-connect = 1s\n" << 4 << "pause-after-connect";
     QTest::newRow("topic wildcard") << "[gateway]\ntopic = farm/+\n" + okLink << 2 << "'+'";
     QTest::newRow("key before section") << QByteArray("mqtt = 127.0.0.1\n") << 1 << "before any section";
     QTest::newRow("no equals sign") << okLink + "energizers 4\n" << 4 << "key = value";
@@ -113,7 +116,13 @@ void TestSiteFile::example()
     const QString path = m_dir.filePath(QStringLiteral("site.conf"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[gateway]\r\n"
+    file.write("[south]\r\n"
+               "guard = 0.05\n"
+               "link = tcp:127.0.0.1:4001\n"
+               "energizers = 1\n"
+               "interval = 2\n"
+               "pause-after-connect = 1.5\n"
+               "[gateway]\r\n"
                "# the broker\n"
                "mqtt = 127.0.0.1:1883\n"
                "topic = farm\n"
@@ -123,12 +132,14 @@ void TestSiteFile::example()
                "password-file = mqtt.password\n"
                "metrics = [::1]:9817\n"
                "interval = 0.5\n"
+               "timeout = 0.25\n"
                "\n"
                "; one section per link\n"
                "[north]\n"
                "link = serial:/dev/ttyUSB0@38400\n"
                "energizers = 1-12,15\n"
-               "name.3 = North gate\n");
+               "name.3 = North gate\n"
+               "timeout = 0.5\n");
     file.close();
 
     const SiteFile::Result result = SiteFile::read(path);
@@ -144,12 +155,18 @@ void TestSiteFile::example()
     QCOMPARE(g.metricsWarning(), QString()); // loopback
     QCOMPARE(g.intervalSeconds, 0.5);
 
-    QCOMPARE(result.site.links.size(), 1);
-    const SiteLink& north = result.site.links.constFirst();
+    QCOMPARE(result.site.links.size(), 2);
+    const SiteLink& north = result.site.links.constLast();
     QCOMPARE(north.name, QStringLiteral("north"));
     QCOMPARE(north.lineSpec.text(), QStringLiteral("serial:/dev/ttyUSB0@38400"));
     QCOMPARE(north.addresses, (QVector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 15}));
     QCOMPARE(north.displayNames.value(3), QStringLiteral("North gate"));
+    // Each link's own pace over the [gateway] one, which comes after it here.
+    const SiteLink& south = result.site.links.constFirst();
+    QCOMPARE(QVector<int>({north.intervalMs, north.timing.replyTimeoutMs, north.timing.guardGapMs, north.timing.pauseAfterConnectMs}),
+             QVector<int>({500, 500, 30, 0}));
+    QCOMPARE(QVector<int>({south.intervalMs, south.timing.replyTimeoutMs, south.timing.guardGapMs, south.timing.pauseAfterConnectMs}),
+             QVector<int>({2000, 250, 50, 1500}));
 }
 
 void TestSiteFile::defaults()
