@@ -4,6 +4,7 @@
 #include "app/globals.h"
 #include "app/linkstatustext.h"
 #include "app/manualpath.h"
+#include "widgets/choicebuttons.h"
 #include "widgets/configdlg.h"
 #include "services/configmodel.h"
 #include "services/configpush.h"
@@ -44,9 +45,7 @@ MainWindow::MainWindow(HistoryStore* history, QWidget* parent)
                    + QCoreApplication::applicationVersion());
 
     settingsDlg = new SettingsDlg(this);
-    const auto settingsButtons = settingsDlg->findChildren<QPushButton*>();
-    for (QPushButton* button : settingsButtons)
-        button->setStyleSheet(buttonStyleSheet());
+    styleButtons(settingsDlg, buttonStyleSheet());
 
     mainWindow = this;
 

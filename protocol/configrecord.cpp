@@ -160,23 +160,16 @@ void writePin(ConfigBlock& block, const ParamInfo& info, const QString& text)
 
 ConfigBlock makeDefaultBlock()
 {
+    static const quint8 head[6] = { 0x00, 0x01, 0x82, 0x03, 0x53, 0x08 };
     static const quint8 zone[10] = { 0x7A, 0x08, 0x30, 0x17, 0x11, 0x04, 0xC3, 0x16, 0x52, 0x51 };
     static const quint8 tail[17] = { 0x04, 0x3C, 0x00, 0x00, 0x00, 0x00,       // 34..39
                                      0xC0, 0x21, 0x78, 0xB4, 0x03, 0x00, 0x0F, // 40..46
                                      0xA7, 0x00, 0x00, 0x01 };                 // 47..50
     ConfigBlock block{};
-    block[0] = 0x00;
-    block[1] = 0x01;
-    block[2] = 0x82;
-    block[3] = 0x03;
-    block[4] = 0x53;
-    block[5] = 0x08;
-    for (int i = 0; i < 10; ++i) {
-        block[static_cast<std::size_t>(Zone1 + i)] = zone[i];
-        block[static_cast<std::size_t>(Zone2 + i)] = zone[i];
-    }
-    for (int i = 0; i < 17; ++i)
-        block[static_cast<std::size_t>(34 + i)] = tail[i];
+    std::copy(std::begin(head), std::end(head), block.begin());
+    std::copy(std::begin(zone), std::end(zone), block.begin() + Zone1);
+    std::copy(std::begin(zone), std::end(zone), block.begin() + Zone2);
+    std::copy(std::begin(tail), std::end(tail), block.begin() + 34);
     writePin(block, params[20], QString::fromLatin1(DefaultInstallerPin));
     writePin(block, params[21], QString::fromLatin1(DefaultMasterPin));
     writePin(block, params[22], QString::fromLatin1(DefaultResetPin));

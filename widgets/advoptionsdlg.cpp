@@ -3,6 +3,7 @@
 
 #include "widgets/choicebuttons.h"
 #include "services/configmodel.h"
+#include "protocol/configrecord.h"
 
 #include <QFontMetrics>
 #include <QTime>
@@ -39,22 +40,14 @@ int twoLineWidth(const QFontMetrics& metrics, const QString& text)
 
 } // namespace
 
-// The widgets of one zone; params are offsets from the zone's first index.
-struct AdvOptionsDlg::Zone
+// A zone parameter's widget is named after the parameter and the zone
+// (spnFncAlmDelay2); three are radio buttons, one per value from first.
+struct AdvOptionsDlg::ZoneWidget
 {
-    int first; // FncInterferenceAlarm: 30 for zone 1, 45 for zone 2
-    QCheckBox* interferenceAlarm;
-    QDoubleSpinBox* storageCap;
-    QSpinBox* alarmDelay;
-    QSpinBox* arcingThreshold;
-    QSpinBox* arcingFilter;
-    QSpinBox* releaseFilter;
-    QSpinBox* volts[5]; // FncHighVltgChkThreshold .. FncHighPwrVltg
-    ChoiceButtons conditionLevel; // levels 3..6
-    ChoiceButtons stateAtPowerOn;
-    ChoiceButtons controlMethod;
-
-    int param(int zone1Index) const { return first + zone1Index - 30; }
+    int param;
+    QWidget* widget; // check box or spin box; null for radio buttons
+    ChoiceButtons buttons;
+    int first;
 };
 
 AdvOptionsDlg::AdvOptionsDlg(ConfigModel& model, const QString& buttonStyle, QWidget* parent)
@@ -63,11 +56,8 @@ AdvOptionsDlg::AdvOptionsDlg(ConfigModel& model, const QString& buttonStyle, QWi
     , m_model(model)
 {
     ui->setupUi(this);
-    if (!buttonStyle.isEmpty()) {
-        const auto buttons = findChildren<QPushButton*>();
-        for (QPushButton* button : buttons)
-            button->setStyleSheet(buttonStyle);
-    }
+    if (!buttonStyle.isEmpty())
+        styleButtons(this, buttonStyle);
     // Not for the installer, but still read and written with full range.
     const QList<QWidget*> hidden = {
         ui->lblFncArcingReleaseFilter1, ui->spnFncArcingReleaseFilter1, ui->lblFncArcingDtctFilter1,
@@ -87,15 +77,16 @@ AdvOptionsDlg::AdvOptionsDlg(ConfigModel& model, const QString& buttonStyle, QWi
     }
 
     // The block stores volts in steps of 170 V: offer only the steps inside each range.
-    for (int number : {1, 2}) {
-        for (QSpinBox* volts : zone(number).volts) {
-            volts->setRange((volts->minimum() + VoltsPerStep - 1) / VoltsPerStep * VoltsPerStep,
-                            volts->maximum() / VoltsPerStep * VoltsPerStep);
-            volts->setSingleStep(VoltsPerStep);
-            connect(volts, &QSpinBox::editingFinished, volts, [volts] {
-                volts->setValue(qRound(volts->value() / double(VoltsPerStep)) * VoltsPerStep);
-            });
-        }
+    for (const ZoneWidget& z : zoneWidgets()) {
+        auto* volts = qobject_cast<QSpinBox*>(z.widget);
+        if (!volts || paramInfo(z.param)->kind != ParamKind::Voltage)
+            continue;
+        volts->setRange((volts->minimum() + VoltsPerStep - 1) / VoltsPerStep * VoltsPerStep,
+                        volts->maximum() / VoltsPerStep * VoltsPerStep);
+        volts->setSingleStep(VoltsPerStep);
+        connect(volts, &QSpinBox::editingFinished, volts, [volts] {
+            volts->setValue(qRound(volts->value() / double(VoltsPerStep)) * VoltsPerStep);
+        });
     }
 
     ui->spnDaySirenReArm->setMaximum(MaxRearmMinutes / MinutesPerDay);
@@ -108,24 +99,29 @@ AdvOptionsDlg::~AdvOptionsDlg()
     delete ui;
 }
 
-AdvOptionsDlg::Zone AdvOptionsDlg::zone(int number) const
+QVector<AdvOptionsDlg::ZoneWidget> AdvOptionsDlg::zoneWidgets() const
 {
-    if (number == 1) {
-        return {30, ui->chkFncInterferenceAlarm1, ui->spnStrgCapMaxAlldPwr1, ui->spnFncAlmDelay1,
-                ui->spnFncArcingDtctTreshold1, ui->spnFncArcingDtctFilter1, ui->spnFncArcingReleaseFilter1,
-                {ui->spnFncHighVltgChkThreshold1, ui->spnFncHighVltgAlrmThreshold1, ui->spnFncLowVltgAlrmThreshold1,
-                 ui->spnFncLowPwrVltg1, ui->spnFncHighPwrVltg1},
-                {ui->rBtnCondLvl1_3, ui->rBtnCondLvl1_4, ui->rBtnCondLvl1_5, ui->rBtnCondLvl1_6},
-                {ui->rBtnFncStateAtPowerOn1_1, ui->rBtnFncStateAtPowerOn1_2, ui->rBtnFncStateAtPowerOn1_3},
-                {ui->rBtnFncControlMethod1_1, ui->rBtnFncControlMethod1_2}};
+    // The radio buttons' names: the group, the zone, the value's place counted from firstName.
+    const struct { int offset; const char* name; int first; int firstName; } choices[] = {
+        {4, "rBtnCondLvl%1_%2", 3, 3}, {9, "rBtnFncStateAtPowerOn%1_%2", 0, 1}, {8, "rBtnFncControlMethod%1_%2", 0, 1}};
+    QVector<ZoneWidget> list;
+    for (int zone : {1, 2}) {
+        const int first = zone == 1 ? Zone1FirstParam : Zone2FirstParam;
+        for (int param = first; param < first + 15; ++param) {
+            const QString name = QLatin1String(paramInfo(param)->name) + QString::number(zone);
+            if (QWidget* w = findChild<QWidget*>(QStringLiteral("spn") + name))
+                list.push_back({param, w, {}, 0});
+            else if (QWidget* w = findChild<QWidget*>(QStringLiteral("chk") + name))
+                list.push_back({param, w, {}, 0});
+        }
+        for (const auto& c : choices) {
+            ChoiceButtons buttons;
+            while (auto* b = findChild<QAbstractButton*>(QString::fromLatin1(c.name).arg(zone).arg(c.firstName + buttons.size())))
+                buttons << b;
+            list.push_back({first + c.offset, nullptr, buttons, c.first});
+        }
     }
-    return {45, ui->chkFncInterferenceAlarm2, ui->spnStrgCapMaxAlldPwr2, ui->spnFncAlmDelay2,
-            ui->spnFncArcingDtctTreshold2, ui->spnFncArcingDtctFilter2, ui->spnFncArcingReleaseFilter2,
-            {ui->spnFncHighVltgChkThreshold2, ui->spnFncHighVltgAlrmThreshold2, ui->spnFncLowVltgAlrmThreshold2,
-             ui->spnFncLowPwrVltg2, ui->spnFncHighPwrVltg2},
-            {ui->rBtnCondLvl2_3, ui->rBtnCondLvl2_4, ui->rBtnCondLvl2_5, ui->rBtnCondLvl2_6},
-            {ui->rBtnFncStateAtPowerOn2_1, ui->rBtnFncStateAtPowerOn2_2, ui->rBtnFncStateAtPowerOn2_3},
-            {ui->rBtnFncControlMethod2_1, ui->rBtnFncControlMethod2_2}};
+    return list;
 }
 
 // A count above 0xFFFF units cannot be stored, so on the last day the
@@ -149,19 +145,16 @@ void AdvOptionsDlg::updateUi()
 
     ui->spnEventsBeforeRearm->setValue(m_model.param(27).toInt());
 
-    for (int number : {1, 2}) {
-        const Zone z = zone(number);
-        z.interferenceAlarm->setChecked(m_model.param(z.param(30)).toBool());
-        z.storageCap->setValue(m_model.param(z.param(32)).toDouble());
-        z.alarmDelay->setValue(m_model.param(z.param(33)).toInt());
-        z.arcingThreshold->setValue(m_model.param(z.param(35)).toInt());
-        z.arcingFilter->setValue(m_model.param(z.param(36)).toInt());
-        z.releaseFilter->setValue(m_model.param(z.param(37)).toInt());
-        for (int i = 0; i < 5; ++i)
-            z.volts[i]->setValue(static_cast<int>(m_model.param(z.param(40 + i)).toDouble()));
-        showChoice(z.conditionLevel, m_model.param(z.param(34)).toInt(), 3);
-        showChoice(z.stateAtPowerOn, m_model.param(z.param(39)).toInt());
-        showChoice(z.controlMethod, m_model.param(z.param(38)).toInt());
+    for (const ZoneWidget& z : zoneWidgets()) {
+        const QVariant value = m_model.param(z.param);
+        if (auto* check = qobject_cast<QCheckBox*>(z.widget))
+            check->setChecked(value.toBool());
+        else if (auto* spin = qobject_cast<QDoubleSpinBox*>(z.widget))
+            spin->setValue(value.toDouble());
+        else if (auto* spin = qobject_cast<QSpinBox*>(z.widget))
+            spin->setValue(static_cast<int>(value.toDouble()));
+        else
+            showChoice(z.buttons, value.toInt(), z.first);
     }
 }
 
@@ -179,25 +172,15 @@ void AdvOptionsDlg::updateRecord()
 
     values.insert(27, ui->spnEventsBeforeRearm->value());
 
-    // A group without a checked button keeps the stored value.
-    const auto storeChoice = [&values](const ChoiceButtons& buttons, int param, int first = 0) {
-        const int value = checkedChoice(buttons, first);
-        if (value >= 0)
-            values.insert(param, value);
-    };
-    for (int number : {1, 2}) {
-        const Zone z = zone(number);
-        values.insert(z.param(30), z.interferenceAlarm->isChecked());
-        values.insert(z.param(32), z.storageCap->value());
-        values.insert(z.param(33), z.alarmDelay->value());
-        values.insert(z.param(35), z.arcingThreshold->value());
-        values.insert(z.param(36), z.arcingFilter->value());
-        values.insert(z.param(37), z.releaseFilter->value());
-        for (int i = 0; i < 5; ++i)
-            values.insert(z.param(40 + i), z.volts[i]->value());
-        storeChoice(z.conditionLevel, z.param(34), 3);
-        storeChoice(z.stateAtPowerOn, z.param(39));
-        storeChoice(z.controlMethod, z.param(38));
+    for (const ZoneWidget& z : zoneWidgets()) {
+        if (auto* check = qobject_cast<QCheckBox*>(z.widget))
+            values.insert(z.param, check->isChecked());
+        else if (auto* spin = qobject_cast<QDoubleSpinBox*>(z.widget))
+            values.insert(z.param, spin->value());
+        else if (auto* spin = qobject_cast<QSpinBox*>(z.widget))
+            values.insert(z.param, spin->value());
+        else if (checkedChoice(z.buttons, z.first) >= 0) // none checked: the stored value stays
+            values.insert(z.param, checkedChoice(z.buttons, z.first));
     }
     m_model.setBlock(applyParams(m_model.block(), values));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QVector>
 
 class ConfigModel;
 
@@ -21,8 +22,8 @@ public:
     void updateRecord();
 
 private:
-    struct Zone;
-    Zone zone(int number) const;
+    struct ZoneWidget;
+    QVector<ZoneWidget> zoneWidgets() const;
     void limitRearmTime(int days);
 
     Ui::AdvOptionsDlg* ui;

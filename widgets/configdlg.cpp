@@ -70,11 +70,8 @@ ConfigDlg::ConfigDlg(ConfigModel& model, Station& station, ConfigTransfer& trans
 {
     ui->setupUi(this);
     setWindowTitle(tr("Configuration"));
-    if (!buttonStyle.isEmpty()) {
-        const auto buttons = findChildren<QPushButton*>();
-        for (QPushButton* button : buttons)
-            button->setStyleSheet(buttonStyle);
-    }
+    if (!buttonStyle.isEmpty())
+        styleButtons(this, buttonStyle);
     ui->gbPainc->hide();
 
     using B = Binding;

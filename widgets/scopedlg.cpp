@@ -3,6 +3,7 @@
 
 #include "protocol/energizer.h"
 #include "link/station.h"
+#include "widgets/choicebuttons.h"
 #include "widgets/scopeunit.h"
 
 #include <QPixmap>
@@ -18,9 +19,7 @@ ScopeDlg::ScopeDlg(const ConfigModel& config, const Station& station, const QStr
     ui->tabWidget->addTab(new ScopeUnit(1, config, station), tr("Zone 1"));
     ui->tabWidget->addTab(new ScopeUnit(2, config, station), tr("Zone 2"));
 
-    const auto buttons = findChildren<QPushButton*>();
-    for (QPushButton* button : buttons)
-        button->setStyleSheet(buttonStyle);
+    styleButtons(this, buttonStyle);
 
     connect(ui->btnClose, &QPushButton::clicked, this, &ScopeDlg::close);
     // The stone stays red until the next status refresh.
