@@ -14,14 +14,14 @@ Gateway::Gateway(const Site& site, const QString& version, QObject* parent)
     , m_buses(new SiteBuses(site, this))
 {
     if (site.gateway.hasMqtt()) {
-        m_mqtt = new GatewayMqtt(GatewayMqtt::siteOptions(site.gateway), m_buses->links(), this);
+        m_mqtt = new GatewayMqtt(GatewayMqtt::siteOptions(site), m_buses->links(), this);
         connect(m_mqtt, &GatewayMqtt::stopped, this, [this] {
             m_buses->close();
             emit stopped();
         });
     }
     if (site.gateway.hasMetrics()) {
-        m_metrics = std::make_unique<GatewayMetrics>(*m_buses, version);
+        m_metrics = std::make_unique<GatewayMetrics>(*m_buses, m_mqtt, version);
         m_metricsServer = new MetricsServer(this);
         m_metricsServer->setBodySource([this] { return m_metrics->body(); });
     }

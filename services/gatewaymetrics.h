@@ -3,17 +3,20 @@
 #include <QByteArray>
 #include <QString>
 
+class GatewayMqtt;
 class SiteBuses;
 
 // The metrics body from what the buses last polled; never waits for a poll.
 class GatewayMetrics
 {
 public:
-    GatewayMetrics(const SiteBuses& buses, const QString& version);
+    // mqtt: none without a broker.
+    GatewayMetrics(const SiteBuses& buses, const GatewayMqtt* mqtt, const QString& version);
 
     QByteArray body() const;
 
 private:
     const SiteBuses& m_buses;
+    const GatewayMqtt* m_mqtt;
     QString m_version;
 };

@@ -22,6 +22,10 @@ struct GatewayOptions
 {
     QString mqttHost; // empty: no MQTT
     quint16 mqttPort = 1883;
+    bool mqttTls = false;
+    QString mqttCa; // absolute; empty: the system's CA store
+    QString mqttCert; // absolute; with mqttKey, a client certificate
+    QString mqttKey;
     QString topicPrefix = QStringLiteral("energizer");
     bool discovery = false;
     QString discoveryPrefix = QStringLiteral("homeassistant");
@@ -39,6 +43,7 @@ struct GatewayOptions
 
 struct Site
 {
+    QString path; // absolute; empty for text parsed in memory
     GatewayOptions gateway;
     QVector<SiteLink> links; // in file order
 };
