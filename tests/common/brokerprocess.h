@@ -35,13 +35,7 @@ public:
 
     // A second listener, with TLS, for the next start(): the broker's
     // certificate and key, and the CA that clients' certificates must have.
-    struct Tls
-    {
-        QString certFile;
-        QString keyFile;
-        QString caFile;
-        bool requireCertificate = false;
-    };
+    struct Tls { QString certFile, keyFile, caFile; bool requireCertificate = false; };
     void setTls(const Tls& tls) { tls_ = tls; }
     quint16 tlsPort() const { return tlsPort_; }
 

@@ -3,7 +3,9 @@
 #include <QFile>
 #include <QProcess>
 
-bool TestCa::openssl(const QStringList& args)
+namespace {
+
+bool openssl(const QStringList& args)
 {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
@@ -14,25 +16,23 @@ bool TestCa::openssl(const QStringList& args)
     return ok;
 }
 
+const QStringList newKey{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes", "-keyout"};
+
+} // namespace
+
 bool TestCa::create()
 {
     QFile::setPermissions(dir_.path(), QFile::permissions(dir_.path()) | QFile::ReadOther | QFile::ExeOther);
-    return openssl({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes", "-keyout", file("ca.key"),
-                    "-out", caFile(), "-days", "2", "-subj", "/CN=Test CA"});
+    return openssl(QStringList{"req", "-x509"} + newKey + QStringList{file("ca.key"), "-out", file("ca.pem"), "-days", "2", "-subj", "/CN=Test CA"});
 }
 
 bool TestCa::issue(const QString& name, const QString& altNames, int days)
 {
-    const QString request = file(name + ".csr");
-    const QString extensions = file(name + ".ext");
-    QFile ext(extensions);
-    if (!ext.open(QIODevice::WriteOnly) || ext.write("subjectAltName=" + altNames.toUtf8() + '\n') < 0 || !ext.flush())
-        return false;
-    // A negative -days ends the validity before it starts: expired from the first second.
-    const bool ok = openssl({"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes", "-keyout", keyFile(name),
-                             "-out", request, "-subj", "/CN=" + name})
-                    && openssl({"x509", "-req", "-in", request, "-CA", caFile(), "-CAkey", file("ca.key"), "-CAcreateserial",
-                                "-days", QString::number(days), "-extfile", extensions, "-out", certFile(name)});
-    QFile::setPermissions(keyFile(name), QFile::permissions(keyFile(name)) | QFile::ReadOther);
+    QFile ext(file(name + ".ext"));
+    const bool ok = ext.open(QIODevice::WriteOnly) && ext.write("subjectAltName=" + altNames.toUtf8() + '\n') > 0 && ext.flush()
+                    && openssl(QStringList{"req"} + newKey + QStringList{file(name + ".key"), "-out", file(name + ".csr"), "-subj", "/CN=" + name})
+                    && openssl({"x509", "-req", "-in", file(name + ".csr"), "-CA", file("ca.pem"), "-CAkey", file("ca.key"), "-CAcreateserial",
+                                "-days", QString::number(days), "-extfile", ext.fileName(), "-out", file(name + ".pem")});
+    QFile::setPermissions(file(name + ".key"), QFile::permissions(file(name + ".key")) | QFile::ReadOther);
     return ok;
 }

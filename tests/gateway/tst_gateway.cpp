@@ -274,20 +274,18 @@ void TestGateway::brokerTls_data()
 {
     QTest::addColumn<QString>("serverNames");
     QTest::addColumn<int>("serverDays");
-    QTest::addColumn<bool>("rightCa");
-    QTest::addColumn<bool>("requireCertificate");
-    QTest::addColumn<bool>("clientCertificate");
+    QTest::addColumn<QString>("setup");    // "other CA": the gateway's; "require": the broker asks for a client certificate
     QTest::addColumn<QString>("expected"); // on stderr
     QTest::addColumn<QString>("failure");  // the metric's reason; empty: connected
     const QString local = "IP:127.0.0.1";
-    QTest::newRow("right CA") << local << 2 << true << false << false << "connected to broker" << "";
-    QTest::newRow("wrong CA") << local << 2 << false << false << false << "unknown CA: the broker's certificate" << "unknown_ca";
-    QTest::newRow("wrong host name") << "DNS:other.example" << 2 << true << false << false
+    QTest::newRow("right CA") << local << 2 << "" << "connected to broker" << "";
+    QTest::newRow("wrong CA") << local << 2 << "other CA" << "unknown CA: the broker's certificate" << "unknown_ca";
+    QTest::newRow("wrong host name") << "DNS:other.example" << 2 << ""
                                      << "host name mismatch: the broker's certificate is not made out to 127.0.0.1" << "host_mismatch";
-    QTest::newRow("expired") << local << -1 << true << false << false << "expired certificate: the broker's certificate has expired" << "expired_certificate";
+    QTest::newRow("expired") << local << -1 << "" << "expired certificate: the broker's certificate has expired" << "expired_certificate";
     // Its key is left readable by others.
-    QTest::newRow("client certificate") << local << 2 << true << true << true << "mqtt-key " << "";
-    QTest::newRow("no client certificate") << local << 2 << true << true << false << "client certificate refused" << "client_certificate_refused";
+    QTest::newRow("client certificate") << local << 2 << "require, client certificate" << "mqtt-key " << "";
+    QTest::newRow("no client certificate") << local << 2 << "require" << "client certificate refused" << "client_certificate_refused";
 }
 
 // mqtts:// to a broker of its own: connected and publishing with the right CA,
@@ -296,19 +294,17 @@ void TestGateway::brokerTls()
 {
     QFETCH(QString, serverNames);
     QFETCH(int, serverDays);
-    QFETCH(bool, rightCa);
-    QFETCH(bool, requireCertificate);
-    QFETCH(bool, clientCertificate);
+    QFETCH(QString, setup);
     QFETCH(QString, expected);
     QFETCH(QString, failure);
     TestCa ca, otherCa;
     QVERIFY(ca.create() && otherCa.create() && ca.issue("broker", serverNames, serverDays) && ca.issue("client", "DNS:client"));
     BrokerProcess tlsBroker;
-    tlsBroker.setTls({ca.certFile("broker"), ca.keyFile("broker"), ca.caFile(), requireCertificate});
+    tlsBroker.setTls({ca.file("broker.pem"), ca.file("broker.key"), ca.file("ca.pem"), setup.startsWith("require")});
     QVERIFY(tlsBroker.start());
-    QByteArray keys = "mqtt-ca = " + (rightCa ? ca : otherCa).caFile().toUtf8() + '\n';
-    if (clientCertificate)
-        keys += "mqtt-cert = " + ca.certFile("client").toUtf8() + "\nmqtt-key = " + ca.keyFile("client").toUtf8() + '\n';
+    QByteArray keys = "mqtt-ca = " + (setup == "other CA" ? otherCa : ca).file("ca.pem").toUtf8() + '\n';
+    if (setup.endsWith("client certificate"))
+        keys += "mqtt-cert = " + ca.file("client.pem").toUtf8() + "\nmqtt-key = " + ca.file("client.key").toUtf8() + '\n';
     const quint16 metrics = BrokerProcess::freePort();
     const QString site = writeSite("tls.conf", QStringLiteral("mqtt = mqtts://127.0.0.1:%1\ntopic = tls\nmetrics = 127.0.0.1:%2\n")
                                                    .arg(tlsBroker.tlsPort()).arg(metrics).toUtf8() + keys,
