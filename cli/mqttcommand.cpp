@@ -1,13 +1,13 @@
 #include "cli/mqttcommand.h"
 
 #include "cli/exitstatus.h"
+#include "services/brokersettings.h"
 #include "services/gatewaymqtt.h"
 #include "services/mqttdiscovery.h"
 #include "services/servicenotifier.h"
 #include "link/energizerbus.h"
 #include "link/energizerlink.h"
 #include "link/station.h"
-#include "link/hostport.h"
 #include "link/pollinterval.h"
 #include "link/quitsignals.h"
 #include "protocol/settingsfile.h"
@@ -24,8 +24,9 @@
 namespace {
 
 const char UsageText[] =
-    "usage: energizer-cli [CONNECTION] mqtt --broker HOST[:PORT] [--topic PREFIX] [--interval S]\n"
-    "         [--username U --password-file FILE] [--cafile FILE] [--client-id ID]\n"
+    "usage: energizer-cli [CONNECTION] mqtt --broker [mqtts://]HOST[:PORT] [--topic PREFIX] [--interval S]\n"
+    "         [--username U --password-file FILE] [--tls] [--cafile FILE] [--cert FILE --key FILE]\n"
+    "         [--client-id ID]\n"
     "         [--discovery [--discovery-prefix homeassistant]] [--allow-zone-commands]\n"
     "Default PREFIX: energizer/HOST/LINK/ADDRESS (LINK: serial port name, or udp-IP-PORT, tcp-IP-PORT).\n";
 
@@ -53,14 +54,11 @@ QString defaultPrefix(const EnergizerLink& link)
         .arg(link.station().address());
 }
 
-bool parseBroker(const QString& text, bool tls, QString* host, int* port)
+// Differs per host, link and energizer, so two bridges never knock each other off the broker.
+QString defaultClientId(const EnergizerLink& link, const QString& prefix)
 {
-    quint16 p = 0;
-    QString error;
-    if (!parseHostPort(text, tls ? 8883 : 1883, host, &p, &error))
-        return false;
-    *port = p;
-    return true;
+    const QString key = QStringLiteral("%1\n%2\n%3").arg(prefix, link.link().name()).arg(link.station().address());
+    return hostClientId(QStringLiteral("energizer-cli"), key);
 }
 
 } // namespace
@@ -73,12 +71,15 @@ int runMqttCommand(EnergizerLink& link, const QStringList& args, int timeoutMs)
     const QCommandLineOption interval(QStringLiteral("interval"), QString(), QStringLiteral("S"));
     const QCommandLineOption username(QStringLiteral("username"), QString(), QStringLiteral("U"));
     const QCommandLineOption passwordFile(QStringLiteral("password-file"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption tls(QStringLiteral("tls"));
     const QCommandLineOption caFile(QStringLiteral("cafile"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption certFile(QStringLiteral("cert"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption keyFile(QStringLiteral("key"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption clientId(QStringLiteral("client-id"), QString(), QStringLiteral("ID"));
     const QCommandLineOption discovery(QStringLiteral("discovery"));
     const QCommandLineOption discoveryPrefix(QStringLiteral("discovery-prefix"), QString(), QStringLiteral("PREFIX"));
     const QCommandLineOption allowZone(QStringLiteral("allow-zone-commands"));
-    parser.addOptions({broker, topic, interval, username, passwordFile, caFile, clientId, discovery, discoveryPrefix, allowZone});
+    parser.addOptions({broker, topic, interval, username, passwordFile, tls, caFile, certFile, keyFile, clientId, discovery, discoveryPrefix, allowZone});
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help(QStringLiteral("help"));
     parser.addOption(help);
@@ -95,10 +96,20 @@ int runMqttCommand(EnergizerLink& link, const QStringList& args, int timeoutMs)
     options.oneEnergizer = true;
     MqttClient::Options& b = options.broker;
     b.caFile = parser.value(caFile);
+    b.certFile = parser.value(certFile);
+    b.keyFile = parser.value(keyFile);
     if (!parser.isSet(broker))
         return usageError(QStringLiteral("--broker is required"));
-    if (!parseBroker(parser.value(broker), !b.caFile.isEmpty(), &b.host, &b.port))
-        return usageError(QStringLiteral("bad --broker %1 (HOST or HOST:PORT)").arg(parser.value(broker)));
+    const QString certProblem = clientCertificateProblem(b.certFile, b.keyFile);
+    if (!certProblem.isEmpty())
+        return usageError(QStringLiteral("%1 (--cert and --key go together)").arg(certProblem));
+    BrokerAddress address;
+    QString reason;
+    if (!parseBrokerAddress(parser.value(broker), parser.isSet(tls) || !b.caFile.isEmpty() || !b.certFile.isEmpty(), &address, &reason))
+        return usageError(QStringLiteral("bad --broker %1 ([mqtts://]HOST or HOST:PORT)").arg(parser.value(broker)));
+    b.host = address.host;
+    b.port = address.port;
+    b.tls = address.tls;
 
     options.prefix = parser.isSet(topic) ? parser.value(topic) : defaultPrefix(link);
     if (options.prefix.isEmpty() || options.prefix.contains(QLatin1Char('+')) || options.prefix.contains(QLatin1Char('#'))
@@ -120,17 +131,23 @@ int runMqttCommand(EnergizerLink& link, const QStringList& args, int timeoutMs)
     if (parser.isSet(discoveryPrefix) && !parser.isSet(discovery))
         return usageError(QStringLiteral("--discovery-prefix needs --discovery"));
     b.username = parser.value(username);
-    QString reason;
     if (parser.isSet(passwordFile) && !readPasswordFile(parser.value(passwordFile), &b.password, &reason)) {
         std::fprintf(stderr, "energizer-cli mqtt: bad password file: %s\n", qUtf8Printable(reason));
         return BadFile;
     }
-    if (!b.caFile.isEmpty() && !QFileInfo(b.caFile).isReadable()) {
-        std::fprintf(stderr, "energizer-cli mqtt: cannot read CA file %s\n", qUtf8Printable(b.caFile));
-        return BadFile;
+    for (const auto& file : {qMakePair(QStringLiteral("CA file"), b.caFile), qMakePair(QStringLiteral("certificate"), b.certFile),
+                             qMakePair(QStringLiteral("key"), b.keyFile)}) {
+        if (!file.second.isEmpty() && !QFileInfo(file.second).isReadable()) {
+            std::fprintf(stderr, "energizer-cli mqtt: cannot read %s %s\n", qUtf8Printable(file.first), qUtf8Printable(file.second));
+            return BadFile;
+        }
     }
-    b.clientId = parser.isSet(clientId) ? parser.value(clientId)
-                                        : QStringLiteral("energizer-cli-") + discoveryNodeId(options.prefix);
+    for (const QString& warning : {exposedSecretWarning(QStringLiteral("password file"), parser.value(passwordFile)),
+                                   exposedSecretWarning(QStringLiteral("key file"), b.keyFile)}) {
+        if (!warning.isEmpty())
+            std::fprintf(stderr, "energizer-cli mqtt: warning: %s\n", qUtf8Printable(warning));
+    }
+    b.clientId = parser.isSet(clientId) ? parser.value(clientId) : defaultClientId(link, options.prefix);
     options.discovery = parser.isSet(discovery);
     options.discoveryPrefix = parser.isSet(discoveryPrefix) ? parser.value(discoveryPrefix) : QStringLiteral("homeassistant");
     options.allowZoneCommands = parser.isSet(allowZone);

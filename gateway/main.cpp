@@ -1,4 +1,5 @@
 // energizer-gateway: every energizer of a site on MQTT and Prometheus.
+#include "services/brokersettings.h"
 #include "services/gateway.h"
 #include "services/gatewaymqtt.h"
 #include "link/hostport.h"
@@ -65,9 +66,16 @@ void printSite(const Site& site)
         energizers += link.addresses.size();
     std::printf("%d links, %d energizers, polled every %g s\n", site.links.size(), energizers, g.intervalSeconds);
     if (g.hasMqtt()) {
-        std::printf("mqtt %s%s, client id %s\n", qUtf8Printable(hostPortText(g.mqttHost, g.mqttPort)),
+        QString tls;
+        if (g.mqttTls) {
+            tls = QStringLiteral("mqtts://");
+            tls += QStringLiteral("%1 (CA %2%3)").arg(hostPortText(g.mqttHost, g.mqttPort),
+                                                     g.mqttCa.isEmpty() ? QStringLiteral("the system's") : g.mqttCa,
+                                                     g.mqttCert.isEmpty() ? QString() : QStringLiteral(", client certificate ") + g.mqttCert);
+        }
+        std::printf("mqtt %s%s, client id %s\n", qUtf8Printable(g.mqttTls ? tls : hostPortText(g.mqttHost, g.mqttPort)),
                     g.username.isEmpty() ? "" : qUtf8Printable(QStringLiteral(" as ") + g.username),
-                    qUtf8Printable(GatewayMqtt::clientId(g.topicPrefix)));
+                    qUtf8Printable(GatewayMqtt::clientId(site.path, g.topicPrefix)));
         std::printf("  %s/bridge/state\n", qUtf8Printable(g.topicPrefix));
         if (g.discovery)
             std::printf("  discovery under %s/, again when %s/status says online\n", qUtf8Printable(g.discoveryPrefix),
@@ -139,6 +147,11 @@ int main(int argc, char** argv)
     if (!read.ok()) {
         std::fprintf(stderr, "%s\n", qUtf8Printable(read.error));
         return BadSite;
+    }
+    for (const QString& warning : {exposedSecretWarning(QStringLiteral("password-file"), read.site.gateway.passwordFile),
+                                   exposedSecretWarning(QStringLiteral("mqtt-key"), read.site.gateway.mqttKey)}) {
+        if (!warning.isEmpty())
+            std::fprintf(stderr, "energizer-gateway: warning: %s\n", qUtf8Printable(warning));
     }
     if (parser.isSet(checkOption)) {
         printSite(read.site);

@@ -52,7 +52,8 @@ Gateway::Gateway(const Site& site, const QString& version, QObject* parent)
     , m_metrics(std::make_unique<GatewayMetrics>(*m_buses, version))
 {
     if (site.gateway.hasMqtt())
-        m_mqtt = makeMqtt(site.gateway, m_buses->links());
+        m_mqtt = makeMqtt(site, m_buses->links());
+    m_metrics->setMqtt(m_mqtt);
     connect(m_buses, &SiteBuses::linksChanged, this, [this] {
         if (m_mqtt)
             m_mqtt->setLinks(m_buses->links());
@@ -61,9 +62,9 @@ Gateway::Gateway(const Site& site, const QString& version, QObject* parent)
 
 Gateway::~Gateway() = default;
 
-GatewayMqtt* Gateway::makeMqtt(const GatewayOptions& options, const QVector<SiteBuses::Link>& links)
+GatewayMqtt* Gateway::makeMqtt(const Site& site, const QVector<SiteBuses::Link>& links)
 {
-    auto* mqtt = new GatewayMqtt(GatewayMqtt::siteOptions(options), links, this);
+    auto* mqtt = new GatewayMqtt(GatewayMqtt::siteOptions(site), links, this);
     connect(mqtt, &GatewayMqtt::connectionTried, this, &Gateway::markReady);
     connect(mqtt, &GatewayMqtt::stopped, this, [this, mqtt] {
         if (mqtt != m_mqtt) {
@@ -149,7 +150,7 @@ bool Gateway::reload(const Site& site, QString* error)
     // What can fail comes first, so that a refusal leaves everything running as it was.
     GatewayMqtt* nextMqtt = nullptr;
     if (brokerChanged && after.hasMqtt()) {
-        nextMqtt = makeMqtt(after, {});
+        nextMqtt = makeMqtt(site, {});
         QString reason;
         if (!nextMqtt->setup(&reason)) {
             *error = QStringLiteral("broker %1: %2").arg(brokerText(after), reason);
@@ -183,6 +184,7 @@ bool Gateway::reload(const Site& site, QString* error)
     if (brokerChanged) {
         GatewayMqtt* old = m_mqtt;
         m_mqtt = nextMqtt;
+        m_metrics->setMqtt(m_mqtt);
         if (m_mqtt)
             m_mqtt->setLinks(m_buses->links());
         if (old) {

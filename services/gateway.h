@@ -47,7 +47,7 @@ signals:
     void ready();
 
 private:
-    GatewayMqtt* makeMqtt(const GatewayOptions& options, const QVector<SiteBuses::Link>& links);
+    GatewayMqtt* makeMqtt(const Site& site, const QVector<SiteBuses::Link>& links);
     MetricsServer* makeMetricsServer(const GatewayOptions& options, QString* error);
     void markReady();
 

@@ -1,6 +1,7 @@
 #include "services/gatewaymetrics.h"
 
 #include "services/energizerreading.h"
+#include "services/gatewaymqtt.h"
 #include "services/metricstext.h"
 #include "services/sitebuses.h"
 #include "link/energizerbus.h"
@@ -21,5 +22,11 @@ QByteArray GatewayMetrics::body() const
             energizers.append(energizerReading(link.name, *station));
         links.append({link.name, link.bus->requestsTotal(), link.bus->timeoutsTotal(), link.bus->lastCycleMs() / 1000.0});
     }
-    return metricsText(energizers, links, m_version);
+    BrokerReading broker;
+    if (m_mqtt) {
+        broker.connected = m_mqtt->isConnected();
+        broker.failure = MqttClient::failureName(m_mqtt->lastFailure());
+        broker.otherGateways = m_mqtt->otherGateways();
+    }
+    return metricsText(energizers, links, m_version, m_mqtt ? &broker : nullptr);
 }

@@ -1,5 +1,6 @@
 #include "services/gatewaymqtt.h"
 
+#include "services/brokersettings.h"
 #include "services/sitebuses.h"
 #include "link/energizerbus.h"
 #include "link/station.h"
@@ -9,18 +10,25 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 namespace {
 const QByteArray Online = QByteArrayLiteral("online");
 const QByteArray Offline = QByteArrayLiteral("offline");
 }
 
-GatewayMqtt::Options GatewayMqtt::siteOptions(const GatewayOptions& site)
+GatewayMqtt::Options GatewayMqtt::siteOptions(const Site& s)
 {
+    const GatewayOptions& site = s.gateway;
     Options options;
     options.broker.host = site.mqttHost;
     options.broker.port = site.mqttPort;
-    options.broker.clientId = clientId(site.topicPrefix);
+    options.broker.tls = site.mqttTls;
+    options.broker.caFile = site.mqttCa;
+    options.broker.certFile = site.mqttCert;
+    options.broker.keyFile = site.mqttKey;
+    options.broker.clientId = clientId(s.path, site.topicPrefix);
     options.broker.username = site.username;
     options.broker.password = site.password;
     options.prefix = site.topicPrefix;
@@ -107,9 +115,9 @@ QString GatewayMqtt::bridgeTopic() const
     return m_options.oneEnergizer ? QString() : m_options.prefix + QStringLiteral("/bridge/state");
 }
 
-QString GatewayMqtt::clientId(const QString& prefix)
+QString GatewayMqtt::clientId(const QString& siteFile, const QString& prefix)
 {
-    return QStringLiteral("energizer-gateway-") + discoveryNodeId(prefix);
+    return hostClientId(QStringLiteral("energizer-gateway"), siteFile + QLatin1Char('\n') + prefix);
 }
 
 QString GatewayMqtt::nodeId(const QString& prefix, const QString& link, int address)
@@ -179,8 +187,12 @@ void GatewayMqtt::brokerConnected()
         m_mqtt.subscribe(m_options.prefix + (m_options.oneEnergizer ? QStringLiteral("/zone/+/set") : QStringLiteral("/+/+/zone/+/set")), 1);
     if (m_options.discovery)
         m_mqtt.subscribe(m_options.discoveryPrefix + QStringLiteral("/status"), 1);
-    if (!bridgeTopic().isEmpty())
+    if (!bridgeTopic().isEmpty()) {
         m_mqtt.publish(bridgeTopic(), Online, 1, true);
+        // Another gateway on this prefix answers our hello, and we answer its.
+        m_mqtt.subscribe(m_options.prefix + QStringLiteral("/bridge/hello"), 1);
+        m_mqtt.publish(m_options.prefix + QStringLiteral("/bridge/hello"), hello(false), 1, false);
+    }
     // The broker may have restarted without its retained messages: all again.
     m_pending.clear();
     m_order.clear();
@@ -198,10 +210,12 @@ void GatewayMqtt::brokerProblem(const QString& reason)
     if (m_stopping)
         return;
     emit connectionTried();
-    // Retries repeat the same reason; say it once.
-    if (reason == m_lastProblem)
+    // Retries repeat the same reason, a TLS refusal with varying details; say it once.
+    const MqttClient::Failure failure = m_mqtt.lastFailure();
+    const QString key = failure == MqttClient::Failure::Unreachable ? reason : MqttClient::failureName(failure);
+    if (key == m_lastProblem)
         return;
-    m_lastProblem = reason;
+    m_lastProblem = key;
     qCWarning(lcMqtt, "%s", qUtf8Printable(reason));
 }
 
@@ -209,6 +223,10 @@ void GatewayMqtt::messageArrived(const QString& topic, const QByteArray& payload
 {
     if (m_stopping)
         return;
+    if (!bridgeTopic().isEmpty() && topic == m_options.prefix + QStringLiteral("/bridge/hello")) {
+        helloArrived(payload, retained);
+        return;
+    }
     if (m_options.discovery && topic == m_options.discoveryPrefix + QStringLiteral("/status")) {
         // Home Assistant restarted and forgot its devices.
         if (payload.trimmed() == Online)
@@ -217,6 +235,31 @@ void GatewayMqtt::messageArrived(const QString& topic, const QByteArray& payload
     }
     if (m_options.allowZoneCommands)
         zoneCommand(topic, payload, retained);
+}
+
+QByteArray GatewayMqtt::hello(bool answer) const
+{
+    QJsonObject o{{QStringLiteral("client_id"), m_options.broker.clientId}};
+    if (answer)
+        o.insert(QStringLiteral("answer"), true);
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+// Two gateways on one prefix overwrite each other's topics; each is told of
+// the other, and only hellos are answered, so the exchange ends.
+void GatewayMqtt::helloArrived(const QByteArray& payload, bool retained)
+{
+    const QJsonObject o = QJsonDocument::fromJson(payload).object();
+    const QString id = o.value(QStringLiteral("client_id")).toString();
+    if (retained || id.isEmpty() || id == m_options.broker.clientId)
+        return;
+    if (!m_otherGateways.contains(id)) {
+        m_otherGateways.insert(id);
+        qCWarning(lcMqtt, "another gateway (client id %s) publishes under %s on this broker: give each site a topic of its own",
+                  qUtf8Printable(id), qUtf8Printable(m_options.prefix));
+    }
+    if (!o.value(QStringLiteral("answer")).toBool())
+        m_mqtt.publish(m_options.prefix + QStringLiteral("/bridge/hello"), hello(true), 1, false);
 }
 
 void GatewayMqtt::zoneCommand(const QString& topic, const QByteArray& payload, bool retained)

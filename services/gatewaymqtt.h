@@ -8,6 +8,7 @@
 #include <QLoggingCategory>
 #include <QObject>
 #include <QQueue>
+#include <QSet>
 #include <QString>
 #include <QTimer>
 #include <QVector>
@@ -41,7 +42,7 @@ public:
         bool allowZoneCommands = false;
         int zoneTimeoutMs = 5000;
     };
-    static Options siteOptions(const GatewayOptions& site);
+    static Options siteOptions(const Site& site);
 
     GatewayMqtt(const Options& options, const QVector<SiteBuses::Link>& links, QObject* parent = nullptr);
 
@@ -58,7 +59,12 @@ public:
 
     // Empty for one energizer alone.
     QString bridgeTopic() const;
-    static QString clientId(const QString& prefix);
+    // Differs per site file, prefix and host.
+    static QString clientId(const QString& siteFile, const QString& prefix);
+    bool isConnected() const { return m_mqtt.isConnected(); }
+    MqttClient::Failure lastFailure() const { return m_mqtt.lastFailure(); }
+    // Other gateways seen publishing under the same prefix on this broker.
+    int otherGateways() const { return m_otherGateways.size(); }
     // Stable across restarts and distinct for every prefix, link and address.
     static QString nodeId(const QString& prefix, const QString& link, int address);
 
@@ -87,6 +93,8 @@ private:
     void brokerConnected();
     void brokerProblem(const QString& reason);
     void messageArrived(const QString& topic, const QByteArray& payload, bool retained);
+    QByteArray hello(bool answer) const;
+    void helloArrived(const QByteArray& payload, bool retained);
     void zoneCommand(const QString& topic, const QByteArray& payload, bool retained);
     void statusArrived(int index);
     void availabilityChanged(int index);
@@ -106,5 +114,6 @@ private:
     QTimer m_drainTimer;
     QTimer m_stopTimeout;
     QString m_lastProblem;
+    QSet<QString> m_otherGateways; // their client ids
     bool m_stopping = false;
 };

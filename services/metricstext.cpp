@@ -94,7 +94,7 @@ QString escapeLabelValue(const QString& value)
 }
 
 QByteArray metricsText(const QVector<EnergizerReading>& energizers, const QVector<LinkReading>& links,
-                       const QString& version)
+                       const QString& version, const BrokerReading* broker)
 {
     Writer w;
     auto perEnergizer = [&](bool upOnly, auto add) {
@@ -140,6 +140,15 @@ QByteArray metricsText(const QVector<EnergizerReading>& energizers, const QVecto
     for (const LinkReading& l : links)
         w.sample({Link, l.link}, number(l.cycleSeconds));
 
+    if (broker) {
+        w.family("energizer_mqtt_connected", "gauge", "1 while the gateway is connected to the broker.");
+        w.sample({}, flag(broker->connected));
+        w.family("energizer_mqtt_failure", "gauge", "1 for why the last try to reach the broker failed, while not connected.");
+        if (!broker->connected && !broker->failure.isEmpty())
+            w.sample({QStringLiteral("reason"), broker->failure}, QStringLiteral("1"));
+        w.family("energizer_mqtt_other_gateways", "gauge", "Other gateways seen publishing under the same topic prefix.");
+        w.sample({}, QString::number(broker->otherGateways));
+    }
     w.family("energizer_gateway_info", "gauge", "The gateway's version; always 1.");
     w.sample({QStringLiteral("version"), version}, QStringLiteral("1"));
     return w.text();

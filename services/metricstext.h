@@ -34,11 +34,18 @@ struct LinkReading
     double cycleSeconds = 0; // last full round over the link's energizers
 };
 
+struct BrokerReading
+{
+    bool connected = false;
+    QString failure; // why the last try failed, a label value; empty: none
+    int otherGateways = 0;
+};
+
 // Prometheus text exposition format 0.0.4. Every family gets its HELP and TYPE
 // lines even without samples. An energizer that is down reports only
 // energizer_up and its last reply time: stale voltages would look current.
 QByteArray metricsText(const QVector<EnergizerReading>& energizers, const QVector<LinkReading>& links,
-                       const QString& version);
+                       const QString& version, const BrokerReading* broker = nullptr);
 
 // A label value inside the double quotes: backslash, quote and newline escaped.
 QString escapeLabelValue(const QString& value);

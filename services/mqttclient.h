@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 Q_DECLARE_LOGGING_CATEGORY(lcMqtt)
@@ -31,11 +32,29 @@ public:
         QString clientId;
         QString username;
         QString password;
-        QString caFile;             // TLS when set
+        bool tls = false;
+        QString caFile;             // with tls; empty: the system's CA store
+        QString certFile;           // a client certificate and its key, both or neither
+        QString keyFile;
         QString willTopic;          // no will when empty
         QByteArray willPayload;
         int keepAliveSeconds = 15;
     };
+
+    // Why the last try failed; the gateway's metrics name it.
+    enum class Failure {
+        None,
+        Unreachable,
+        UnknownCa,
+        HostMismatch,
+        ExpiredCertificate,
+        ClientCertificateRefused,
+        WrongPassword,
+        Refused, // any other CONNACK refusal
+        Tls,     // any other TLS failure
+    };
+    // Its metric label: "unknown_ca", ...
+    static QString failureName(Failure failure);
 
     explicit MqttClient(QObject* parent = nullptr);
     ~MqttClient() override;
@@ -47,6 +66,7 @@ public:
     // Sends a clean DISCONNECT (no will); emits disconnected() when done.
     void disconnectFromBroker();
     bool isConnected() const { return m_connected; }
+    Failure lastFailure() const { return m_failure; }
 
     bool publish(const QString& topic, const QByteArray& payload, int qos, bool retain);
     // QoS 1 messages the broker has not acknowledged yet (queued ones included).
@@ -67,11 +87,19 @@ private:
     static void onDisconnect(mosquitto*, void* self, int rc);
     static void onMessage(mosquitto*, void* self, const mosquitto_message* message);
     static void onPublish(mosquitto*, void* self, int mid);
+    static void onLog(mosquitto*, void* self, int level, const char* text);
 
     void attempt();
     void scheduleRetry();
-    void abandonAttempt(const QString& reason);
+    bool setupTls(QString* error);
+    void fail(Failure failure, const QString& reason);
+    // Says why the try failed: the library's own errors when it logged any.
+    void tryFailed(const QString& why);
+    // reason as it stands; why (the cause alone) when the library's errors tell more.
+    void abandonAttempt(Failure failure, const QString& reason, const QString& why);
     bool attemptFailed();
+    // After a library call: true when it gave up on the try by itself.
+    bool libraryGaveUp(int rc);
     void readable();
     void writable();
     void misc();
@@ -86,6 +114,9 @@ private:
     bool m_wanted = false;
     bool m_connected = false;
     bool m_refused = false;
+    Failure m_failure = Failure::None;
+    bool m_handshakeDone = false; // TLS, in this try
+    QStringList m_libraryErrors; // of the current try, for the reason
     int m_retryMs = FirstRetryMs;
     int m_fd = -1;
     QSocketNotifier* m_readNotifier = nullptr;

@@ -1,5 +1,6 @@
 #include "services/sitefile.h"
 
+#include "services/brokersettings.h"
 #include "protocol/addresslist.h"
 #include "link/pollinterval.h"
 #include "link/hostport.h"
@@ -159,8 +160,11 @@ private:
     bool claim(int number, const QString& key, const QString& what);
     bool readPassword(int number, const QString& file);
     bool timingValue(int number, const TimingKey& key, const QString& value, double* seconds);
+    bool tlsFile(int number, const QString& key, const QString& file);
+    bool closeGateway();
 
     const QString m_baseDir;
+    QString m_mqtt; // the mqtt key's value
     bool m_inSection = false;
     Section m_section;
     QHash<QString, int> m_sections; // name -> header line
@@ -255,15 +259,8 @@ bool Parser::closeSection()
 {
     m_inSection = false;
     const Section& s = m_section;
-    if (s.gateway) {
-        const auto webLine = s.keys.constFind(QStringLiteral("web-config"));
-        if (webLine != s.keys.constEnd() && !site.gateway.hasMetrics())
-            return fail(*webLine, QStringLiteral("web-config needs metrics"));
-        const auto passwordLine = s.keys.constFind(QStringLiteral("password-file"));
-        if (passwordLine != s.keys.constEnd() && site.gateway.username.isEmpty())
-            return fail(*passwordLine, QStringLiteral("password-file needs username"));
-        return true;
-    }
+    if (s.gateway)
+        return closeGateway();
     if (!s.keys.contains(QStringLiteral("link")))
         return fail(s.line, QStringLiteral("link section [%1] has no 'link' key (e.g. link = serial:/dev/ttyUSB0)").arg(s.name));
     if (!s.keys.contains(QStringLiteral("energizers")))
@@ -277,13 +274,61 @@ bool Parser::closeSection()
     return true;
 }
 
+bool Parser::closeGateway()
+{
+    const Section& s = m_section;
+    GatewayOptions& g = site.gateway;
+    const auto webLine = s.keys.constFind(QStringLiteral("web-config"));
+    if (webLine != s.keys.constEnd() && !g.hasMetrics())
+        return fail(*webLine, QStringLiteral("web-config needs metrics"));
+    const auto passwordLine = s.keys.constFind(QStringLiteral("password-file"));
+    if (passwordLine != s.keys.constEnd() && g.username.isEmpty())
+        return fail(*passwordLine, QStringLiteral("password-file needs username"));
+    const int tlsLine = s.keys.value(QStringLiteral("mqtt-tls"));
+    const QStringList files{QStringLiteral("mqtt-ca"), QStringLiteral("mqtt-cert"), QStringLiteral("mqtt-key")};
+    for (const QString& key : files) {
+        if (!s.keys.contains(key))
+            continue;
+        if (tlsLine > 0 && !g.mqttTls)
+            return fail(tlsLine, QStringLiteral("mqtt-tls = false, but %1 asks for TLS").arg(key));
+        g.mqttTls = true;
+    }
+    const QString certProblem = clientCertificateProblem(g.mqttCert, g.mqttKey);
+    if (!certProblem.isEmpty())
+        return fail(s.keys.value(g.mqttCert.isEmpty() ? QStringLiteral("mqtt-key") : QStringLiteral("mqtt-cert")),
+                    QStringLiteral("%1 (mqtt-cert and mqtt-key go together)").arg(certProblem));
+    const int mqttLine = s.keys.value(QStringLiteral("mqtt"));
+    if (mqttLine == 0) {
+        for (const QString& key : files + QStringList{QStringLiteral("mqtt-tls")}) {
+            if (s.keys.contains(key))
+                return fail(s.keys.value(key), QStringLiteral("%1 needs mqtt").arg(key));
+        }
+        return true;
+    }
+    BrokerAddress broker;
+    QString error;
+    if (!parseBrokerAddress(m_mqtt, g.mqttTls, &broker, &error))
+        return fail(mqttLine, QStringLiteral("mqtt: %1").arg(error));
+    if (broker.tls && tlsLine > 0 && !g.mqttTls)
+        return fail(tlsLine, QStringLiteral("mqtt-tls = false, but mqtt is mqtts://"));
+    g.mqttHost = broker.host;
+    g.mqttPort = broker.port;
+    g.mqttTls = broker.tls;
+    return true;
+}
+
 bool Parser::gatewayKey(int number, const QString& key, const QString& value)
 {
     GatewayOptions& g = site.gateway;
     QString error;
     if (key == QLatin1String("mqtt")) {
-        if (!parseHostPort(value, 1883, &g.mqttHost, &g.mqttPort, &error))
-            return fail(number, QStringLiteral("mqtt: %1").arg(error));
+        // Its default port waits for the TLS keys, which may follow.
+        m_mqtt = value;
+    } else if (key == QLatin1String("mqtt-tls")) {
+        if (!toBool(value, &g.mqttTls))
+            return fail(number, QStringLiteral("%1 must be true or false, not %2").arg(key, quoted(value)));
+    } else if (key == QLatin1String("mqtt-ca") || key == QLatin1String("mqtt-cert") || key == QLatin1String("mqtt-key")) {
+        return tlsFile(number, key, value);
     } else if (key == QLatin1String("metrics")) {
         QString host;
         if (!parseHostPort(value, 0, &host, &g.metricsPort, &error))
@@ -318,8 +363,8 @@ bool Parser::gatewayKey(int number, const QString& key, const QString& value)
             m_gatewayTiming.append({key, static_cast<int>(std::lround(seconds * 1000))});
     } else {
         return fail(number, QStringLiteral("unknown key %1 (known in [gateway]: mqtt, topic, discovery, discovery-prefix, "
-                                           "allow-zone-commands, username, password-file, metrics, web-config, interval, timeout, "
-                                           "guard, pause-after-connect)")
+                                           "allow-zone-commands, username, password-file, mqtt-tls, mqtt-ca, mqtt-cert, mqtt-key, "
+                                           "metrics, web-config, interval, timeout, guard, pause-after-connect)")
                                 .arg(quoted(key)));
     }
     return true;
@@ -342,6 +387,17 @@ bool Parser::readPassword(int number, const QString& file)
     if (!readPasswordFile(path, &site.gateway.password, &reason))
         return fail(number, QStringLiteral("password-file %1").arg(reason));
     site.gateway.passwordFile = path;
+    return true;
+}
+
+bool Parser::tlsFile(int number, const QString& key, const QString& file)
+{
+    const QString path = QDir(m_baseDir).absoluteFilePath(file);
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isReadable())
+        return fail(number, QStringLiteral("%1 %2 is no readable file").arg(key, path));
+    GatewayOptions& g = site.gateway;
+    (key == QLatin1String("mqtt-ca") ? g.mqttCa : key == QLatin1String("mqtt-cert") ? g.mqttCert : g.mqttKey) = path;
     return true;
 }
 
@@ -427,7 +483,10 @@ SiteFile::Result SiteFile::read(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return refuse(QStringLiteral("cannot be read: %1").arg(file.errorString()));
-    return parse(file.read(MaxSiteFileBytes + 1), path, info.absolutePath());
+    result = parse(file.read(MaxSiteFileBytes + 1), path, info.absolutePath());
+    if (result.ok())
+        result.site.path = info.absoluteFilePath();
+    return result;
 }
 
 SiteFile::Result SiteFile::parse(const QByteArray& text, const QString& fileName, const QString& baseDir)

@@ -31,6 +31,10 @@ struct GatewayOptions
 {
     QString mqttHost; // empty: no MQTT
     quint16 mqttPort = 1883;
+    bool mqttTls = false;
+    QString mqttCa; // absolute; empty: the system's CA store
+    QString mqttCert; // absolute; with mqttKey, a client certificate
+    QString mqttKey;
     QString topicPrefix = QStringLiteral("energizer");
     bool discovery = false;
     QString discoveryPrefix = QStringLiteral("homeassistant");
@@ -81,7 +85,7 @@ inline bool operator==(const SiteLink& a, const SiteLink& b) { return reloadFiel
 
 inline auto reloadFields(const GatewayOptions& g)
 {
-    return std::tie(g.mqttHost, g.mqttPort, g.topicPrefix, g.discovery, g.discoveryPrefix, g.allowZoneCommands, g.username,
+    return std::tie(g.mqttHost, g.mqttPort, g.mqttTls, g.mqttCa, g.mqttCert, g.mqttKey, g.topicPrefix, g.discovery, g.discoveryPrefix, g.allowZoneCommands, g.username,
                     g.passwordFile, g.password, g.metricsHost, g.metricsPort, g.web, g.intervalSeconds);
 }
 static_assert(fieldcount::of<GatewayOptions>(0) == std::tuple_size<decltype(reloadFields(GatewayOptions{}))>::value,
@@ -90,6 +94,7 @@ inline bool operator==(const GatewayOptions& a, const GatewayOptions& b) { retur
 
 struct Site
 {
+    QString path; // absolute; empty for text parsed in memory
     GatewayOptions gateway;
     QVector<SiteLink> links; // in file order
 };

@@ -51,7 +51,12 @@ bool BrokerProcess::start(quint16 port, const QString& user, const QString& pass
     stop();
     port_ = port ? port : freePort();
     const QString passwords = dir_.filePath(QStringLiteral("passwords"));
-    QString conf = QStringLiteral("listener %1 127.0.0.1\npersistence false\nlog_dest stderr\nlog_type all\n").arg(port_);
+    QString conf = QStringLiteral("persistence false\nlog_dest stderr\nlog_type all\nlistener %1 127.0.0.1\n").arg(port_);
+    if (!tls_.certFile.isEmpty()) {
+        tlsPort_ = freePort();
+        conf += QStringLiteral("listener %1 127.0.0.1\ncertfile %2\nkeyfile %3\ncafile %4\nrequire_certificate %5\n")
+                    .arg(tlsPort_).arg(tls_.certFile, tls_.keyFile, tls_.caFile, tls_.requireCertificate ? "true" : "false");
+    }
     if (user.isEmpty())
         conf += QStringLiteral("allow_anonymous true\n");
     else if (QProcess::execute(QStringLiteral("mosquitto_passwd"), {QStringLiteral("-c"), QStringLiteral("-b"), passwords, user, password}) != 0)

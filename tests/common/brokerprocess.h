@@ -30,6 +30,12 @@ public:
     BrokerProcess();
     ~BrokerProcess() { stop(); }
 
+    // A second listener, with TLS, for the next start(): the broker's
+    // certificate and key, and the CA that clients' certificates must have.
+    struct Tls { QString certFile, keyFile, caFile; bool requireCertificate = false; };
+    void setTls(const Tls& tls) { tls_ = tls; }
+    quint16 tlsPort() const { return tlsPort_; }
+
     // Starts on this port (0: a free one), anonymous or with one user, and
     // waits until it accepts connections; false when it did not start.
     bool start(quint16 port = 0, const QString& user = QString(), const QString& password = QString());
@@ -44,4 +50,6 @@ private:
     ChildProcess process_;
     QByteArray log_;
     quint16 port_ = 0;
+    Tls tls_;
+    quint16 tlsPort_ = 0;
 };

@@ -5,6 +5,7 @@
 #include "brokerprocess.h"
 #include "mqttsubscriber.h"
 #include "simprocess.h"
+#include "testca.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
@@ -94,6 +95,9 @@ private slots:
     void zoneCommands();
     void missingSerialPortSaidOnce();
     void underSystemd();
+    void brokerTls_data();
+    void brokerTls();
+    void secondGatewayOnPrefix();
     void gatewayEnds_data();
     void gatewayEnds();
     void cliHelpNeedsNoSettings();
@@ -105,7 +109,7 @@ private slots:
 
 private:
     QString writeSite(const QString& name, const QByteArray& gatewaySection, const QByteArray& links);
-    QByteArray scrape(int* status = nullptr);
+    QByteArray scrape(int* status = nullptr, quint16 port = 0);
 
     QTemporaryDir dir;
     BrokerProcess broker;
@@ -204,9 +208,10 @@ void TestGateway::servesEveryEnergizer()
     QCOMPARE(c.value("availability").toArray().at(1).toObject().value("topic").toString(), QStringLiteral("farm/tcp/7/availability"));
 }
 
-QByteArray TestGateway::scrape(int* status)
+QByteArray TestGateway::scrape(int* status, quint16 port)
 {
-    std::unique_ptr<QNetworkReply> reply(manager.get(QNetworkRequest(QUrl(QStringLiteral("http://127.0.0.1:%1/metrics").arg(metricsPort)))));
+    const QUrl url(QStringLiteral("http://127.0.0.1:%1/metrics").arg(port ? port : metricsPort));
+    std::unique_ptr<QNetworkReply> reply(manager.get(QNetworkRequest(url)));
     QSignalSpy finished(reply.get(), &QNetworkReply::finished);
     if (!finished.wait(5000))
         return QByteArray();
@@ -332,6 +337,75 @@ void TestGateway::underSystemd()
     own.signal(SIGHUP);
     QVERIFY(own.waitForStderr("reload refused, serving the site as before: " + site + ":5: unknown key"));
     QVERIFY(sub.waitFor("sysd/b/5/state", &isOnline, b + 1) >= 0);
+}
+
+void TestGateway::brokerTls_data()
+{
+    QTest::addColumn<QString>("serverNames");
+    QTest::addColumn<int>("serverDays");
+    QTest::addColumn<QString>("setup");    // "other CA": the gateway's; "require": the broker asks for a client certificate
+    QTest::addColumn<QString>("expected"); // on stderr
+    QTest::addColumn<QString>("failure");  // the metric's reason; empty: connected
+    const QString local = "IP:127.0.0.1";
+    QTest::newRow("right CA") << local << 2 << "" << "connected to broker" << "";
+    QTest::newRow("wrong CA") << local << 2 << "other CA" << "unknown CA: the broker's certificate" << "unknown_ca";
+    QTest::newRow("wrong host name") << "DNS:other.example" << 2 << ""
+                                     << "host name mismatch: the broker's certificate is not made out to 127.0.0.1" << "host_mismatch";
+    QTest::newRow("expired") << local << -1 << "" << "expired certificate: the broker's certificate has expired" << "expired_certificate";
+    // Its key is left readable by others.
+    QTest::newRow("client certificate") << local << 2 << "require, client certificate" << "mqtt-key " << "";
+    QTest::newRow("no client certificate") << local << 2 << "require" << "client certificate refused" << "client_certificate_refused";
+}
+
+// mqtts:// to a broker of its own: connected and publishing with the right CA,
+// else refused with a reason of its own, on stderr and in the metrics.
+void TestGateway::brokerTls()
+{
+    QFETCH(QString, serverNames);
+    QFETCH(int, serverDays);
+    QFETCH(QString, setup);
+    QFETCH(QString, expected);
+    QFETCH(QString, failure);
+    TestCa ca, otherCa;
+    QVERIFY(ca.create() && otherCa.create() && ca.issue("broker", serverNames, serverDays) && ca.issue("client", "DNS:client"));
+    BrokerProcess tlsBroker;
+    tlsBroker.setTls({ca.file("broker.pem"), ca.file("broker.key"), ca.file("ca.pem"), setup.startsWith("require")});
+    QVERIFY(tlsBroker.start());
+    QByteArray keys = "mqtt-ca = " + (setup == "other CA" ? otherCa : ca).file("ca.pem").toUtf8() + '\n';
+    if (setup.endsWith("client certificate"))
+        keys += "mqtt-cert = " + ca.file("client.pem").toUtf8() + "\nmqtt-key = " + ca.file("client.key").toUtf8() + '\n';
+    const quint16 metrics = BrokerProcess::freePort();
+    const QString site = writeSite("tls.conf", QStringLiteral("mqtt = mqtts://127.0.0.1:%1\ntopic = tls\nmetrics = 127.0.0.1:%2\n")
+                                                   .arg(tlsBroker.tlsPort()).arg(metrics).toUtf8() + keys,
+                                   "[dead]\nlink = udp:127.0.0.1:9\nenergizers = 1\n");
+    MqttSubscriber sub(tlsBroker.port(), {"tls/bridge/state"});
+    GatewayProcess own({"--site", site});
+    QVERIFY2(own.waitForStderr(expected), own.err);
+    if (failure.isEmpty()) {
+        QVERIFY(sub.waitFor("tls/bridge/state", is("online")) >= 0);
+        QTRY_VERIFY_WITH_TIMEOUT(scrape(nullptr, metrics).contains("energizer_mqtt_connected 1\n"), WaitMs);
+        return;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(scrape(nullptr, metrics).contains("energizer_mqtt_failure{reason=\"" + failure.toUtf8() + "\"} 1\n"), WaitMs);
+    // Said once, while the retries go on.
+    QVERIFY(QTest::qWaitFor([&] { return tlsBroker.log().count("New connection from 127.0.0.1") >= 3; }, WaitMs));
+    QVERIFY2(own.err.count("no connection to broker") == 1, own.err);
+}
+
+// Two sites on one prefix: each gateway has a client id of its own, so both
+// stay connected, and each says that the other is there.
+void TestGateway::secondGatewayOnPrefix()
+{
+    QByteArray gatewaySection = QStringLiteral("mqtt = 127.0.0.1:%1\ntopic = twice\n").arg(broker.port()).toUtf8();
+    const QByteArray link = "[dead]\nlink = udp:127.0.0.1:9\nenergizers = 1\n";
+    GatewayProcess first({"--site", writeSite("first.conf", gatewaySection, link)});
+    QVERIFY(first.waitForStderr("connected to broker"));
+    const quint16 metrics = BrokerProcess::freePort();
+    GatewayProcess second({"--site", writeSite("second.conf", gatewaySection + QStringLiteral("metrics = 127.0.0.1:%1\n").arg(metrics).toUtf8(), link)});
+    for (GatewayProcess* g : {&first, &second})
+        QVERIFY2(g->waitForStderr("another gateway (client id energizer-gateway-"), g->err);
+    QTRY_VERIFY_WITH_TIMEOUT(scrape(nullptr, metrics).contains("energizer_mqtt_other_gateways 1\n"), WaitMs);
+    QVERIFY(!first.err.contains("lost the connection") && !second.err.contains("lost the connection"));
 }
 
 void TestGateway::gatewayEnds_data()
@@ -468,7 +542,7 @@ void TestGateway::cliBrokerPassword()
         QVERIFY(right ? bridge.waitForStderr("connected to broker")
                       : QTest::qWaitFor([&] { return broker.log().count("disconnected, not authorised") >= 3; }, 8000));
         QCOMPARE(bridge.err.count("refused"), right ? 0 : 1);
-        QVERIFY(right || bridge.err.contains("refused the connection: Connection Refused: not authorised"));
+        QVERIFY(right || bridge.err.contains("refused the connection: wrong user name or password: Connection Refused: not authorised"));
     }
 }
 

@@ -71,6 +71,9 @@ void TestSiteFile::refused_data()
     QTest::newRow("password file missing") << "[gateway]\nusername = u\npassword-file = missing.password\n" + okLink << 3 << "does not exist";
     QTest::newRow("password file a folder") << "[gateway]\nusername = u\npassword-file = .\n" + okLink << 3 << "regular file";
     QTest::newRow("password file, no user") << "[gateway]\npassword-file = mqtt.password\n" + okLink << 2 << "username";
+    QTest::newRow("certificate without key") << "[gateway]\nmqtt = h\nmqtt-cert = mqtt.password\n" + okLink << 3 << "private key";
+    QTest::newRow("TLS off, CA given") << "[gateway]\nmqtt = h\nmqtt-tls = false\nmqtt-ca = mqtt.password\n" + okLink << 3 << "asks for TLS";
+    QTest::newRow("CA file missing") << "[gateway]\nmqtt = h\nmqtt-ca = missing.pem\n" + okLink << 3 << "no readable file";
     QTest::newRow("password in the file") << "[gateway]\npassword = hunter2\n" + okLink << 2 << "password-file";
     QTest::newRow("section with +") << QByteArray("[no+rth]\n") << 1 << "'+'";
     QTest::newRow("section with #") << QByteArray("[no#rth]\n") << 1 << "'#'";
@@ -181,6 +184,14 @@ void TestSiteFile::defaults()
     QVERIFY(!g.discovery);
     QVERIFY(g.metricsWarning().endsWith(QStringLiteral("anyone on the network can read it"))); // no web-config
     QCOMPARE(g.intervalSeconds, 1.0);
+
+    // A CA file asks for TLS, whose port is the default even when the key comes later.
+    const SiteFile::Result tls =
+        SiteFile::parse("[gateway]\nmqtt = broker.local\nmqtt-ca = mqtt.password\n" + okLink, QStringLiteral("site.conf"), m_dir.path());
+    QVERIFY2(tls.ok(), qPrintable(tls.error));
+    QVERIFY(tls.site.gateway.mqttTls);
+    QCOMPARE(tls.site.gateway.mqttPort, quint16(8883));
+    QCOMPARE(tls.site.gateway.mqttCa, m_dir.filePath(QStringLiteral("mqtt.password")));
 }
 
 namespace {
