@@ -14,7 +14,9 @@ Gateway::Gateway(const Site& site, const QString& version, QObject* parent)
     , m_buses(new SiteBuses(site, this))
 {
     if (site.gateway.hasMqtt()) {
-        m_mqtt = new GatewayMqtt(GatewayMqtt::siteOptions(site.gateway), m_buses->links(), this);
+        GatewayMqtt::Options mqttOptions = GatewayMqtt::siteOptions(site.gateway);
+        mqttOptions.version = version;
+        m_mqtt = new GatewayMqtt(mqttOptions, m_buses->links(), this);
         connect(m_mqtt, &GatewayMqtt::stopped, this, [this] {
             m_buses->close();
             emit stopped();

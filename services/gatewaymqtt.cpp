@@ -13,6 +13,7 @@
 namespace {
 const QByteArray Online = QByteArrayLiteral("online");
 const QByteArray Offline = QByteArrayLiteral("offline");
+const QByteArray DeviceDiscovery = QByteArrayLiteral("device");
 }
 
 GatewayMqtt::Options GatewayMqtt::siteOptions(const GatewayOptions& site)
@@ -33,6 +34,7 @@ GatewayMqtt::Options GatewayMqtt::siteOptions(const GatewayOptions& site)
 GatewayMqtt::GatewayMqtt(const Options& options, const QVector<SiteBuses::Link>& links, QObject* parent)
     : QObject(parent)
     , m_options(options)
+    , m_links(links)
 {
     for (const SiteBuses::Link& link : links) {
         for (Station* station : link.bus->stations()) {
@@ -54,6 +56,14 @@ GatewayMqtt::GatewayMqtt(const Options& options, const QVector<SiteBuses::Link>&
 
     m_drainTimer.setSingleShot(true);
     connect(&m_drainTimer, &QTimer::timeout, this, &GatewayMqtt::drain);
+    m_discoveryTimer.setSingleShot(true);
+    connect(&m_discoveryTimer, &QTimer::timeout, this, [this] {
+        if (m_discoveryNext >= 0)
+            discoverySlice();
+        else
+            startDiscovery();
+    });
+    connect(&m_healthTimer, &QTimer::timeout, this, &GatewayMqtt::publishHealth);
     m_stopTimeout.setSingleShot(true);
     connect(&m_stopTimeout, &QTimer::timeout, this, [this] {
         qCWarning(lcMqtt, "the broker did not acknowledge every offline within %d ms", StopTimeoutMs);
@@ -77,6 +87,21 @@ GatewayMqtt::GatewayMqtt(const Options& options, const QVector<SiteBuses::Link>&
 QString GatewayMqtt::bridgeTopic() const
 {
     return m_options.oneEnergizer ? QString() : m_options.prefix + QStringLiteral("/bridge/state");
+}
+
+QString GatewayMqtt::healthTopic() const
+{
+    return m_options.prefix + QStringLiteral("/bridge/health");
+}
+
+QString GatewayMqtt::discoveryMarkerTopic() const
+{
+    return m_options.prefix + QStringLiteral("/bridge/discovery");
+}
+
+QString GatewayMqtt::gatewayDeviceId() const
+{
+    return discoveryNodeId(m_options.prefix) + QStringLiteral("_gateway");
 }
 
 QString GatewayMqtt::clientId(const QString& prefix)
@@ -113,6 +138,8 @@ void GatewayMqtt::stop()
         return;
     m_stopping = true;
     m_drainTimer.stop();
+    m_discoveryTimer.stop();
+    m_healthTimer.stop();
     m_pending.clear();
     m_order.clear();
     for (Served& served : m_served) {
@@ -148,19 +175,32 @@ void GatewayMqtt::brokerConnected()
     // Before any publication, so whoever sees our state can command us.
     if (m_options.allowZoneCommands)
         m_mqtt.subscribe(m_options.prefix + (m_options.oneEnergizer ? QStringLiteral("/zone/+/set") : QStringLiteral("/+/+/zone/+/set")), 1);
-    if (m_options.discovery)
-        m_mqtt.subscribe(m_options.discoveryPrefix + QStringLiteral("/status"), 1);
     if (!bridgeTopic().isEmpty())
         m_mqtt.publish(bridgeTopic(), Online, 1, true);
-    // The broker may have restarted without its retained messages: all again.
+    // The broker may have restarted without its retained messages: all again,
+    // availability first, so that no energizer reads online from an earlier run.
     m_pending.clear();
     m_order.clear();
-    if (m_options.discovery)
-        queueDiscovery();
+    for (const Served& served : qAsConst(m_served))
+        queueAvailability(served, true);
     for (const Served& served : qAsConst(m_served)) {
-        queueAvailability(served);
         if (!served.state.isEmpty())
             queue(served.topic + QStringLiteral("/state"), served.state, 0);
+    }
+    publishHealth();
+    m_healthTimer.start(HealthMs);
+    m_discoveryTimer.stop();
+    m_discoveryNext = -1;
+    m_republishPending = false;
+    if (m_options.discovery) {
+        m_mqtt.subscribe(m_options.discoveryPrefix + QStringLiteral("/status"), 1);
+        // Our own live message on the marker's topic comes back after its
+        // retained value, if the broker has one: then we know whether the
+        // per-entity topics were cleared.
+        m_migrationChecked = false;
+        m_migrated = false;
+        m_mqtt.subscribe(discoveryMarkerTopic(), 1);
+        m_mqtt.publish(discoveryMarkerTopic(), QByteArray(), 1, false);
     }
 }
 
@@ -180,7 +220,16 @@ void GatewayMqtt::messageArrived(const QString& topic, const QByteArray& payload
     if (m_options.discovery && topic == m_options.discoveryPrefix + QStringLiteral("/status")) {
         // Home Assistant restarted and forgot its devices.
         if (payload.trimmed() == Online)
-            queueDiscovery();
+            republishAsked();
+        return;
+    }
+    if (m_options.discovery && topic == discoveryMarkerTopic()) {
+        if (retained) {
+            m_migrated = payload == DeviceDiscovery;
+        } else if (!m_migrationChecked) {
+            m_migrationChecked = true;
+            startDiscovery();
+        }
         return;
     }
     if (m_options.allowZoneCommands)
@@ -221,43 +270,136 @@ void GatewayMqtt::availabilityChanged(int index)
     queueAvailability(m_served[index]);
 }
 
-void GatewayMqtt::queueAvailability(const Served& served)
+void GatewayMqtt::queueAvailability(const Served& served, bool atConnect)
 {
     const Station::Availability a = served.station->availability();
-    if (a == Station::Availability::Unknown)
+    if (a == Station::Availability::Unknown && !atConnect)
         return;
     queue(served.topic + QStringLiteral("/availability"), a == Station::Availability::Online ? Online : Offline, 1);
 }
 
-void GatewayMqtt::queueDiscovery()
+void GatewayMqtt::republishAsked()
 {
-    for (const Served& served : qAsConst(m_served)) {
-        DiscoveryDevice device;
-        device.prefix = served.topic;
-        device.discoveryPrefix = m_options.discoveryPrefix;
-        device.zoneCommands = m_options.allowZoneCommands;
-        device.bridgeTopic = bridgeTopic();
-        device.name = served.displayName;
-        // One energizer alone keeps the prefix's node id and name.
-        if (!m_options.oneEnergizer) {
-            device.nodeId = nodeId(m_options.prefix, served.link, served.station->address());
-            if (device.name.isEmpty())
-                device.name = QStringLiteral("Energizer %1 %2").arg(served.link).arg(served.station->address());
-        }
-        for (const MqttMessage& m : discoveryMessages(device))
-            queue(m.topic, m.payload, 1);
+    // Twenty "online" in a row are one republish, and never more than one per RepublishMs.
+    if (m_discoveryNext >= 0 || !m_migrationChecked || m_discoveryTimer.isActive()) {
+        m_republishPending = true;
+        return;
+    }
+    if (m_lastRepublish.isValid() && m_lastRepublish.elapsed() < RepublishMs) {
+        m_discoveryTimer.start(int(RepublishMs - m_lastRepublish.elapsed()));
+        return;
+    }
+    m_lastRepublish.start();
+    startDiscovery();
+}
+
+DiscoveryOrigin GatewayMqtt::origin() const
+{
+    return {m_options.oneEnergizer ? QStringLiteral("energizer-cli") : QStringLiteral("energizer-gateway"), m_options.version};
+}
+
+DiscoveryDevice GatewayMqtt::discoveryDevice(const Served& served) const
+{
+    DiscoveryDevice device;
+    device.prefix = served.topic;
+    device.discoveryPrefix = m_options.discoveryPrefix;
+    device.zoneCommands = m_options.allowZoneCommands;
+    device.bridgeTopic = bridgeTopic();
+    device.name = served.displayName;
+    device.viaDevice = gatewayDeviceId();
+    device.origin = origin();
+    // One energizer alone keeps the prefix's node id and name.
+    if (!m_options.oneEnergizer) {
+        device.nodeId = nodeId(m_options.prefix, served.link, served.station->address());
+        if (device.name.isEmpty())
+            device.name = QStringLiteral("Energizer %1 %2").arg(served.link).arg(served.station->address());
+    }
+    return device;
+}
+
+void GatewayMqtt::startDiscovery()
+{
+    if (!m_mqtt.isConnected() || m_stopping)
+        return;
+    m_republishPending = false;
+    DiscoveryGateway gateway;
+    gateway.id = gatewayDeviceId();
+    gateway.name = QStringLiteral("%1 %2").arg(m_options.oneEnergizer ? QStringLiteral("Energizer bridge") : QStringLiteral("Energizer gateway"), m_options.prefix);
+    gateway.discoveryPrefix = m_options.discoveryPrefix;
+    gateway.bridgeTopic = bridgeTopic();
+    gateway.healthTopic = healthTopic();
+    for (const SiteBuses::Link& link : qAsConst(m_links))
+        gateway.links << link.name;
+    gateway.origin = origin();
+    const MqttMessage own = gatewayDiscovery(gateway);
+    queue(own.topic, own.payload, 1);
+    m_discoveryBytes = own.payload.size();
+    m_longestSliceNs = 0;
+    m_discoveryNext = 0;
+    discoverySlice();
+}
+
+void GatewayMqtt::discoverySlice()
+{
+    QElapsedTimer slice;
+    slice.start();
+    // Waits while the queue is full, so that memory holds one batch, not the whole site.
+    while (m_discoveryNext < m_served.size() && m_order.size() < BatchSize && slice.elapsed() < SliceMs && m_mqtt.isConnected()) {
+        const DiscoveryDevice device = discoveryDevice(m_served[m_discoveryNext++]);
+        // Before the per-entity topics are cleared, Home Assistant is told to
+        // keep their entities for the device that follows.
+        const QStringList legacy = m_migrated ? QStringList() : legacyDiscoveryTopics(device);
+        for (const QString& topic : legacy)
+            queue(topic, legacyMigrationPayload(), 1);
+        const MqttMessage m = deviceDiscovery(device);
+        queue(m.topic, m.payload, 1);
+        m_discoveryBytes += m.payload.size();
+        // Then cleared: a key of its own keeps the migration from being overwritten in the queue.
+        for (const QString& topic : legacy)
+            queue(topic, QByteArray(), 1, topic + QStringLiteral(" cleared"));
+    }
+    m_longestSliceNs = qMax(m_longestSliceNs, slice.nsecsElapsed());
+    if (!m_mqtt.isConnected())
+        return;
+    if (m_discoveryNext < m_served.size()) {
+        m_discoveryTimer.start(BatchPauseMs);
+        return;
+    }
+    qCDebug(lcMqtt, "discovery: %d energizers, %lld bytes, longest slice %.2f ms", int(m_served.size()), m_discoveryBytes,
+            m_longestSliceNs / 1e6);
+    m_discoveryNext = -1;
+    if (!m_migrated) {
+        m_migrated = true;
+        queue(discoveryMarkerTopic(), DeviceDiscovery, 1);
+    }
+    if (m_republishPending) {
+        m_republishPending = false;
+        republishAsked();
     }
 }
 
-void GatewayMqtt::queue(const QString& topic, const QByteArray& payload, int qos)
+void GatewayMqtt::publishHealth()
+{
+    int online = 0;
+    int offline = 0;
+    QVector<LinkHealth> links;
+    for (const SiteBuses::Link& link : qAsConst(m_links))
+        links.append({link.name, link.bus->requestsTotal(), link.bus->timeoutsTotal()});
+    for (const Served& served : qAsConst(m_served))
+        ++(served.station->isOnline() ? online : offline);
+    queue(healthTopic(), gatewayHealth(online, offline, links), 0);
+}
+
+void GatewayMqtt::queue(const QString& topic, const QByteArray& payload, int qos, const QString& key)
 {
     // Everything is queued again at the next connection anyway.
     if (!m_mqtt.isConnected() || m_stopping)
         return;
-    auto it = m_pending.find(topic);
+    const QString& k = key.isEmpty() ? topic : key;
+    auto it = m_pending.find(k);
     if (it == m_pending.end()) {
-        m_pending.insert(topic, {payload, qos, true});
-        m_order.enqueue(topic);
+        m_pending.insert(k, {topic, payload, qos, true});
+        m_order.enqueue(k);
     } else {
         it->payload = payload;
         it->qos = qMax(it->qos, qos);
@@ -268,10 +410,11 @@ void GatewayMqtt::queue(const QString& topic, const QByteArray& payload, int qos
 
 void GatewayMqtt::drain()
 {
-    for (int n = 0; n < BatchSize && !m_order.isEmpty() && m_mqtt.isConnected(); ++n) {
-        const QString topic = m_order.dequeue();
-        const Outgoing out = m_pending.take(topic);
-        m_mqtt.publish(topic, out.payload, out.qos, out.retain);
+    QElapsedTimer pass;
+    pass.start();
+    for (int n = 0; n < BatchSize && !m_order.isEmpty() && m_mqtt.isConnected() && pass.elapsed() < SliceMs; ++n) {
+        const Outgoing out = m_pending.take(m_order.dequeue());
+        m_mqtt.publish(out.topic, out.payload, out.qos, out.retain);
     }
     if (!m_order.isEmpty() && m_mqtt.isConnected())
         m_drainTimer.start(BatchPauseMs);

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "services/mqttclient.h"
+#include "services/mqttdiscovery.h"
 #include "services/sitebuses.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QLoggingCategory>
 #include <QObject>
@@ -23,6 +25,9 @@ class ZoneCommands;
 // Publishing goes through a queue drained in batches, so a start or a
 // reconnection with a thousand energizers does not flood the broker; a topic
 // that changes again while queued is sent once, with its latest payload.
+// Discovery is one retained message per energizer plus one for the publisher
+// itself, built in slices of at most SliceMs from the event loop; Home
+// Assistant's "online" asks for it again at most once per RepublishMs.
 class GatewayMqtt : public QObject
 {
     Q_OBJECT
@@ -30,6 +35,9 @@ public:
     static constexpr int BatchSize = 200;     // messages per pass
     static constexpr int BatchPauseMs = 10;   // between passes while more wait
     static constexpr int StopTimeoutMs = 3000;
+    static constexpr int SliceMs = 4;          // the longest the publisher holds the loop
+    static constexpr int RepublishMs = 30000;  // between two discoveries Home Assistant asked for
+    static constexpr int HealthMs = 10000;     // PREFIX/bridge/health
 
     struct Options
     {
@@ -40,6 +48,7 @@ public:
         QString discoveryPrefix = QStringLiteral("homeassistant");
         bool allowZoneCommands = false;
         int zoneTimeoutMs = 5000;
+        QString version; // Home Assistant's "origin"
     };
     static Options siteOptions(const GatewayOptions& site);
 
@@ -53,6 +62,10 @@ public:
 
     // Empty for one energizer alone.
     QString bridgeTopic() const;
+    // The counts and link counters, as JSON; retained.
+    QString healthTopic() const;
+    // Retained "device" once the per-entity discovery topics are cleared.
+    QString discoveryMarkerTopic() const;
     static QString clientId(const QString& prefix);
     // Stable across restarts and distinct for every prefix, link and address.
     static QString nodeId(const QString& prefix, const QString& link, int address);
@@ -72,6 +85,7 @@ private:
     };
     struct Outgoing
     {
+        QString topic;
         QByteArray payload;
         int qos = 0;
         bool retain = true;
@@ -83,9 +97,17 @@ private:
     void zoneCommand(const QString& topic, const QByteArray& payload, bool retained);
     void statusArrived(int index);
     void availabilityChanged(int index);
-    void queueAvailability(const Served& served);
-    void queueDiscovery();
-    void queue(const QString& topic, const QByteArray& payload, int qos);
+    void queueAvailability(const Served& served, bool atConnect = false);
+    void republishAsked();
+    void startDiscovery();
+    void discoverySlice();
+    DiscoveryDevice discoveryDevice(const Served& served) const;
+    DiscoveryOrigin origin() const;
+    QString gatewayDeviceId() const;
+    void publishHealth();
+    // A topic queued again before it is sent goes once, with its latest payload;
+    // a key of its own queues a second message on the same topic.
+    void queue(const QString& topic, const QByteArray& payload, int qos, const QString& key = QString());
     void drain();
     void disconnectNow();
 
@@ -93,9 +115,19 @@ private:
     MqttClient m_mqtt;
     QVector<Served> m_served;
     QHash<QString, int> m_byTopic; // PREFIX/LINK/ADDRESS -> index
-    QHash<QString, Outgoing> m_pending;
+    QHash<QString, Outgoing> m_pending; // by key, usually the topic
     QQueue<QString> m_order;
+    QVector<SiteBuses::Link> m_links;
     QTimer m_drainTimer;
+    QTimer m_discoveryTimer;
+    QTimer m_healthTimer;
+    int m_discoveryNext = -1;        // the next energizer of a running discovery; -1: none
+    bool m_republishPending = false;
+    bool m_migrationChecked = false; // the marker's retained value, if any, has arrived
+    bool m_migrated = false;
+    QElapsedTimer m_lastRepublish;   // invalid before Home Assistant first asked
+    qint64 m_discoveryBytes = 0;
+    qint64 m_longestSliceNs = 0;
     QTimer m_stopTimeout;
     QString m_lastProblem;
     bool m_stopping = false;
