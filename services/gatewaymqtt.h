@@ -128,6 +128,7 @@ private:
     QElapsedTimer m_lastRepublish;   // invalid before Home Assistant first asked
     qint64 m_discoveryBytes = 0;
     qint64 m_longestSliceNs = 0;
+    qint64 m_longestSliceCpuNs = 0;
     QTimer m_stopTimeout;
     QString m_lastProblem;
     bool m_stopping = false;
