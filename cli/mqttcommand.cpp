@@ -152,6 +152,7 @@ int runMqttCommand(EnergizerLink& link, const QStringList& args, int timeoutMs)
     options.discoveryPrefix = parser.isSet(discoveryPrefix) ? parser.value(discoveryPrefix) : QStringLiteral("homeassistant");
     options.allowZoneCommands = parser.isSet(allowZone);
     options.zoneTimeoutMs = timeoutMs;
+    options.version = QCoreApplication::applicationVersion();
 
     // A site of one link and one energizer; its bus polls it.
     GatewayMqtt publisher(options, {{link.link().name(), &link.bus(), {}}});

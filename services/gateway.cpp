@@ -50,6 +50,7 @@ Gateway::Gateway(const Site& site, const QString& version, QObject* parent)
     , m_site(site)
     , m_buses(new SiteBuses(site, this))
     , m_metrics(std::make_unique<GatewayMetrics>(*m_buses, version))
+    , m_version(version)
 {
     if (site.gateway.hasMqtt())
         m_mqtt = makeMqtt(site, m_buses->links());
@@ -64,7 +65,9 @@ Gateway::~Gateway() = default;
 
 GatewayMqtt* Gateway::makeMqtt(const Site& site, const QVector<SiteBuses::Link>& links)
 {
-    auto* mqtt = new GatewayMqtt(GatewayMqtt::siteOptions(site), links, this);
+    GatewayMqtt::Options options = GatewayMqtt::siteOptions(site);
+    options.version = m_version;
+    auto* mqtt = new GatewayMqtt(options, links, this);
     connect(mqtt, &GatewayMqtt::connectionTried, this, &Gateway::markReady);
     connect(mqtt, &GatewayMqtt::stopped, this, [this, mqtt] {
         if (mqtt != m_mqtt) {

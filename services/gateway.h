@@ -56,6 +56,7 @@ private:
     GatewayMqtt* m_mqtt = nullptr;
     MetricsServer* m_metricsServer = nullptr;
     std::unique_ptr<GatewayMetrics> m_metrics;
+    QString m_version; // Home Assistant's origin
     bool m_stopping = false;
     bool m_ready = false;
 };

@@ -13,9 +13,20 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <ctime>
+
 namespace {
 const QByteArray Online = QByteArrayLiteral("online");
 const QByteArray Offline = QByteArrayLiteral("offline");
+const QByteArray DeviceDiscovery = QByteArrayLiteral("device");
+
+// This thread's CPU time: a slice's wall time also counts the time other processes had the core.
+qint64 threadCpuNs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
 }
 
 GatewayMqtt::Options GatewayMqtt::siteOptions(const Site& s)
@@ -45,6 +56,14 @@ GatewayMqtt::GatewayMqtt(const Options& options, const QVector<SiteBuses::Link>&
     setLinks(links);
     m_drainTimer.setSingleShot(true);
     connect(&m_drainTimer, &QTimer::timeout, this, &GatewayMqtt::drain);
+    m_discoveryTimer.setSingleShot(true);
+    connect(&m_discoveryTimer, &QTimer::timeout, this, [this] {
+        if (m_discoveryNext >= 0)
+            discoverySlice();
+        else
+            startDiscovery();
+    });
+    connect(&m_healthTimer, &QTimer::timeout, this, &GatewayMqtt::publishHealth);
     m_stopTimeout.setSingleShot(true);
     connect(&m_stopTimeout, &QTimer::timeout, this, [this] {
         qCWarning(lcMqtt, "the broker did not acknowledge every offline within %d ms", StopTimeoutMs);
@@ -67,6 +86,7 @@ GatewayMqtt::GatewayMqtt(const Options& options, const QVector<SiteBuses::Link>&
 
 void GatewayMqtt::setLinks(const QVector<SiteBuses::Link>& links)
 {
+    m_links = links;
     QHash<QString, Served> before;
     for (const Served& served : qAsConst(m_served)) {
         disconnect(served.station, nullptr, this, nullptr);
@@ -96,8 +116,8 @@ void GatewayMqtt::setLinks(const QVector<SiteBuses::Link>& links)
             m_served.append(served);
             connect(station, &Station::statusReceived, this, [this, index] { statusArrived(index); });
             connect(station, &Station::availabilityChanged, this, [this, index] { availabilityChanged(index); });
-            if (old.station != station && m_options.discovery)
-                queueDiscovery(served, false);
+            if (old.station != station && m_options.discovery && m_discoveryNext < 0)
+                queueDevice(served, false);
         }
     }
     // Served no more: their retained messages go, so nothing shows them as still there.
@@ -106,13 +126,31 @@ void GatewayMqtt::setLinks(const QVector<SiteBuses::Link>& links)
         queue(gone.topic + QStringLiteral("/state"), QByteArray(), 1);
         queue(gone.topic + QStringLiteral("/availability"), QByteArray(), 1);
         if (m_options.discovery)
-            queueDiscovery(gone, true);
+            queueDevice(gone, true);
     }
+    // Its links are the gateway device's entities.
+    if (m_options.discovery && m_discoveryNext < 0 && m_migrationChecked)
+        queueGatewayDevice();
 }
 
 QString GatewayMqtt::bridgeTopic() const
 {
     return m_options.oneEnergizer ? QString() : m_options.prefix + QStringLiteral("/bridge/state");
+}
+
+QString GatewayMqtt::healthTopic() const
+{
+    return m_options.prefix + QStringLiteral("/bridge/health");
+}
+
+QString GatewayMqtt::discoveryMarkerTopic() const
+{
+    return m_options.prefix + QStringLiteral("/bridge/discovery");
+}
+
+QString GatewayMqtt::gatewayDeviceId() const
+{
+    return discoveryNodeId(m_options.prefix) + QStringLiteral("_gateway");
 }
 
 QString GatewayMqtt::clientId(const QString& siteFile, const QString& prefix)
@@ -149,6 +187,8 @@ void GatewayMqtt::stop()
         return;
     m_stopping = true;
     m_drainTimer.stop();
+    m_discoveryTimer.stop();
+    m_healthTimer.stop();
     m_pending.clear();
     m_order.clear();
     for (Served& served : m_served) {
@@ -185,23 +225,36 @@ void GatewayMqtt::brokerConnected()
     // Before any publication, so whoever sees our state can command us.
     if (m_options.allowZoneCommands)
         m_mqtt.subscribe(m_options.prefix + (m_options.oneEnergizer ? QStringLiteral("/zone/+/set") : QStringLiteral("/+/+/zone/+/set")), 1);
-    if (m_options.discovery)
-        m_mqtt.subscribe(m_options.discoveryPrefix + QStringLiteral("/status"), 1);
     if (!bridgeTopic().isEmpty()) {
         m_mqtt.publish(bridgeTopic(), Online, 1, true);
         // Another gateway on this prefix answers our hello, and we answer its.
         m_mqtt.subscribe(m_options.prefix + QStringLiteral("/bridge/hello"), 1);
         m_mqtt.publish(m_options.prefix + QStringLiteral("/bridge/hello"), hello(false), 1, false);
     }
-    // The broker may have restarted without its retained messages: all again.
+    // The broker may have restarted without its retained messages: all again,
+    // availability first, so that no energizer reads online from an earlier run.
     m_pending.clear();
     m_order.clear();
-    if (m_options.discovery)
-        queueDiscovery();
+    for (const Served& served : qAsConst(m_served))
+        queueAvailability(served, true);
     for (const Served& served : qAsConst(m_served)) {
-        queueAvailability(served);
         if (!served.state.isEmpty())
             queue(served.topic + QStringLiteral("/state"), served.state, 0);
+    }
+    publishHealth();
+    m_healthTimer.start(HealthMs);
+    m_discoveryTimer.stop();
+    m_discoveryNext = -1;
+    m_republishPending = false;
+    if (m_options.discovery) {
+        m_mqtt.subscribe(m_options.discoveryPrefix + QStringLiteral("/status"), 1);
+        // Our own live message on the marker's topic comes back after its
+        // retained value, if the broker has one: then we know whether the
+        // per-entity topics were cleared.
+        m_migrationChecked = false;
+        m_migrated = false;
+        m_mqtt.subscribe(discoveryMarkerTopic(), 1);
+        m_mqtt.publish(discoveryMarkerTopic(), QByteArray(), 1, false);
     }
 }
 
@@ -230,7 +283,16 @@ void GatewayMqtt::messageArrived(const QString& topic, const QByteArray& payload
     if (m_options.discovery && topic == m_options.discoveryPrefix + QStringLiteral("/status")) {
         // Home Assistant restarted and forgot its devices.
         if (payload.trimmed() == Online)
-            queueDiscovery();
+            republishAsked();
+        return;
+    }
+    if (m_options.discovery && topic == discoveryMarkerTopic()) {
+        if (retained) {
+            m_migrated = payload == DeviceDiscovery;
+        } else if (!m_migrationChecked) {
+            m_migrationChecked = true;
+            startDiscovery();
+        }
         return;
     }
     if (m_options.allowZoneCommands)
@@ -296,22 +358,35 @@ void GatewayMqtt::availabilityChanged(int index)
     queueAvailability(m_served[index]);
 }
 
-void GatewayMqtt::queueAvailability(const Served& served)
+void GatewayMqtt::queueAvailability(const Served& served, bool atConnect)
 {
     const Station::Availability a = served.station->availability();
-    if (a == Station::Availability::Unknown)
+    if (a == Station::Availability::Unknown && !atConnect)
         return;
     queue(served.topic + QStringLiteral("/availability"), a == Station::Availability::Online ? Online : Offline, 1);
 }
 
-void GatewayMqtt::queueDiscovery()
+void GatewayMqtt::republishAsked()
 {
-    for (const Served& served : qAsConst(m_served))
-        queueDiscovery(served, false);
+    // Twenty "online" in a row are one republish, and never more than one per RepublishMs.
+    if (m_discoveryNext >= 0 || !m_migrationChecked || m_discoveryTimer.isActive()) {
+        m_republishPending = true;
+        return;
+    }
+    if (m_lastRepublish.isValid() && m_lastRepublish.elapsed() < RepublishMs) {
+        m_discoveryTimer.start(int(RepublishMs - m_lastRepublish.elapsed()));
+        return;
+    }
+    m_lastRepublish.start();
+    startDiscovery();
 }
 
-// Cleared: an empty retained message on each topic, which Home Assistant takes as a removal.
-void GatewayMqtt::queueDiscovery(const Served& served, bool clear)
+DiscoveryOrigin GatewayMqtt::origin() const
+{
+    return {m_options.oneEnergizer ? QStringLiteral("energizer-cli") : QStringLiteral("energizer-gateway"), m_options.version};
+}
+
+DiscoveryDevice GatewayMqtt::discoveryDevice(const Served& served) const
 {
     DiscoveryDevice device;
     device.prefix = served.topic;
@@ -319,25 +394,116 @@ void GatewayMqtt::queueDiscovery(const Served& served, bool clear)
     device.zoneCommands = m_options.allowZoneCommands;
     device.bridgeTopic = bridgeTopic();
     device.name = served.displayName;
+    device.viaDevice = gatewayDeviceId();
+    device.origin = origin();
     // One energizer alone keeps the prefix's node id and name.
     if (!m_options.oneEnergizer) {
         device.nodeId = nodeId(m_options.prefix, served.link, served.station->address());
         if (device.name.isEmpty())
             device.name = QStringLiteral("Energizer %1 %2").arg(served.link).arg(served.station->address());
     }
-    for (const MqttMessage& m : discoveryMessages(device))
-        queue(m.topic, clear ? QByteArray() : m.payload, 1);
+    return device;
 }
 
-void GatewayMqtt::queue(const QString& topic, const QByteArray& payload, int qos)
+void GatewayMqtt::startDiscovery()
+{
+    if (!m_mqtt.isConnected() || m_stopping)
+        return;
+    m_republishPending = false;
+    m_discoveryBytes = queueGatewayDevice();
+    m_longestSliceNs = 0;
+    m_longestSliceCpuNs = 0;
+    m_discoveryNext = 0;
+    discoverySlice();
+}
+
+// Its size in bytes.
+qint64 GatewayMqtt::queueGatewayDevice()
+{
+    DiscoveryGateway gateway;
+    gateway.id = gatewayDeviceId();
+    gateway.name = QStringLiteral("%1 %2").arg(m_options.oneEnergizer ? QStringLiteral("Energizer bridge") : QStringLiteral("Energizer gateway"), m_options.prefix);
+    gateway.discoveryPrefix = m_options.discoveryPrefix;
+    gateway.bridgeTopic = bridgeTopic();
+    gateway.healthTopic = healthTopic();
+    for (const SiteBuses::Link& link : qAsConst(m_links))
+        gateway.links << link.name;
+    gateway.origin = origin();
+    const MqttMessage own = gatewayDiscovery(gateway);
+    queue(own.topic, own.payload, 1);
+    return own.payload.size();
+}
+
+void GatewayMqtt::discoverySlice()
+{
+    QElapsedTimer slice;
+    slice.start();
+    const qint64 cpuAtStart = threadCpuNs();
+    // Waits while the queue is full, so that memory holds one batch, not the whole site.
+    while (m_discoveryNext < m_served.size() && m_order.size() < BatchSize && slice.elapsed() < SliceMs && m_mqtt.isConnected()) {
+        const DiscoveryDevice device = discoveryDevice(m_served[m_discoveryNext++]);
+        // Before the per-entity topics are cleared, Home Assistant is told to
+        // keep their entities for the device that follows.
+        const QStringList legacy = m_migrated ? QStringList() : legacyDiscoveryTopics(device);
+        for (const QString& topic : legacy)
+            queue(topic, legacyMigrationPayload(), 1);
+        const MqttMessage m = deviceDiscovery(device);
+        queue(m.topic, m.payload, 1);
+        m_discoveryBytes += m.payload.size();
+        // Then cleared: a key of its own keeps the migration from being overwritten in the queue.
+        for (const QString& topic : legacy)
+            queue(topic, QByteArray(), 1, topic + QStringLiteral(" cleared"));
+    }
+    m_longestSliceNs = qMax(m_longestSliceNs, slice.nsecsElapsed());
+    m_longestSliceCpuNs = qMax(m_longestSliceCpuNs, threadCpuNs() - cpuAtStart);
+    if (!m_mqtt.isConnected())
+        return;
+    if (m_discoveryNext < m_served.size()) {
+        m_discoveryTimer.start(BatchPauseMs);
+        return;
+    }
+    qCDebug(lcMqtt, "discovery: %d energizers, %lld bytes, longest slice %.2f ms (%.2f ms of CPU)", int(m_served.size()),
+            m_discoveryBytes, m_longestSliceNs / 1e6, m_longestSliceCpuNs / 1e6);
+    m_discoveryNext = -1;
+    if (!m_migrated) {
+        m_migrated = true;
+        queue(discoveryMarkerTopic(), DeviceDiscovery, 1);
+    }
+    if (m_republishPending) {
+        m_republishPending = false;
+        republishAsked();
+    }
+}
+
+// Cleared: an empty retained message, which Home Assistant takes as a removal.
+void GatewayMqtt::queueDevice(const Served& served, bool clear)
+{
+    const MqttMessage m = deviceDiscovery(discoveryDevice(served));
+    queue(m.topic, clear ? QByteArray() : m.payload, 1);
+}
+
+void GatewayMqtt::publishHealth()
+{
+    int online = 0;
+    int offline = 0;
+    QVector<LinkHealth> links;
+    for (const SiteBuses::Link& link : qAsConst(m_links))
+        links.append({link.name, link.bus->requestsTotal(), link.bus->timeoutsTotal()});
+    for (const Served& served : qAsConst(m_served))
+        ++(served.station->isOnline() ? online : offline);
+    queue(healthTopic(), gatewayHealth(online, offline, links), 0);
+}
+
+void GatewayMqtt::queue(const QString& topic, const QByteArray& payload, int qos, const QString& key)
 {
     // Everything is queued again at the next connection anyway.
     if (!m_mqtt.isConnected() || m_stopping)
         return;
-    auto it = m_pending.find(topic);
+    const QString& k = key.isEmpty() ? topic : key;
+    auto it = m_pending.find(k);
     if (it == m_pending.end()) {
-        m_pending.insert(topic, {payload, qos, true});
-        m_order.enqueue(topic);
+        m_pending.insert(k, {topic, payload, qos, true});
+        m_order.enqueue(k);
     } else {
         it->payload = payload;
         it->qos = qMax(it->qos, qos);
@@ -348,10 +514,11 @@ void GatewayMqtt::queue(const QString& topic, const QByteArray& payload, int qos
 
 void GatewayMqtt::drain()
 {
-    for (int n = 0; n < BatchSize && !m_order.isEmpty() && m_mqtt.isConnected(); ++n) {
-        const QString topic = m_order.dequeue();
-        const Outgoing out = m_pending.take(topic);
-        m_mqtt.publish(topic, out.payload, out.qos, out.retain);
+    QElapsedTimer pass;
+    pass.start();
+    for (int n = 0; n < BatchSize && !m_order.isEmpty() && m_mqtt.isConnected() && pass.elapsed() < SliceMs; ++n) {
+        const Outgoing out = m_pending.take(m_order.dequeue());
+        m_mqtt.publish(out.topic, out.payload, out.qos, out.retain);
     }
     if (!m_order.isEmpty() && m_mqtt.isConnected())
         m_drainTimer.start(BatchPauseMs);

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "services/mqttclient.h"
+#include "services/mqttdiscovery.h"
 #include "services/sitebuses.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QLoggingCategory>
 #include <QObject>
@@ -24,6 +26,9 @@ class ZoneCommands;
 // Publishing goes through a queue drained in batches, so a start or a
 // reconnection with a thousand energizers does not flood the broker; a topic
 // that changes again while queued is sent once, with its latest payload.
+// Discovery is one retained message per energizer plus one for the publisher
+// itself, built in slices of at most SliceMs from the event loop; Home
+// Assistant's "online" asks for it again at most once per RepublishMs.
 class GatewayMqtt : public QObject
 {
     Q_OBJECT
@@ -31,6 +36,9 @@ public:
     static constexpr int BatchSize = 200;     // messages per pass
     static constexpr int BatchPauseMs = 10;   // between passes while more wait
     static constexpr int StopTimeoutMs = 3000;
+    static constexpr int SliceMs = 4;          // the longest the publisher holds the loop
+    static constexpr int RepublishMs = 30000;  // between two discoveries Home Assistant asked for
+    static constexpr int HealthMs = 10000;     // PREFIX/bridge/health
 
     struct Options
     {
@@ -41,6 +49,7 @@ public:
         QString discoveryPrefix = QStringLiteral("homeassistant");
         bool allowZoneCommands = false;
         int zoneTimeoutMs = 5000;
+        QString version; // Home Assistant's "origin"
     };
     static Options siteOptions(const Site& site);
 
@@ -59,6 +68,10 @@ public:
 
     // Empty for one energizer alone.
     QString bridgeTopic() const;
+    // The counts and link counters, as JSON; retained.
+    QString healthTopic() const;
+    // Retained "device" once the per-entity discovery topics are cleared.
+    QString discoveryMarkerTopic() const;
     // Differs per site file, prefix and host.
     static QString clientId(const QString& siteFile, const QString& prefix);
     bool isConnected() const { return m_mqtt.isConnected(); }
@@ -85,6 +98,7 @@ private:
     };
     struct Outgoing
     {
+        QString topic;
         QByteArray payload;
         int qos = 0;
         bool retain = true;
@@ -98,10 +112,19 @@ private:
     void zoneCommand(const QString& topic, const QByteArray& payload, bool retained);
     void statusArrived(int index);
     void availabilityChanged(int index);
-    void queueAvailability(const Served& served);
-    void queueDiscovery();
-    void queueDiscovery(const Served& served, bool clear);
-    void queue(const QString& topic, const QByteArray& payload, int qos);
+    void queueAvailability(const Served& served, bool atConnect = false);
+    void republishAsked();
+    void startDiscovery();
+    void discoverySlice();
+    DiscoveryDevice discoveryDevice(const Served& served) const;
+    DiscoveryOrigin origin() const;
+    QString gatewayDeviceId() const;
+    void publishHealth();
+    void queueDevice(const Served& served, bool clear);
+    qint64 queueGatewayDevice();
+    // A topic queued again before it is sent goes once, with its latest payload;
+    // a key of its own queues a second message on the same topic.
+    void queue(const QString& topic, const QByteArray& payload, int qos, const QString& key = QString());
     void drain();
     void disconnectNow();
 
@@ -109,9 +132,20 @@ private:
     MqttClient m_mqtt;
     QVector<Served> m_served;
     QHash<QString, int> m_byTopic; // PREFIX/LINK/ADDRESS -> index
-    QHash<QString, Outgoing> m_pending;
+    QHash<QString, Outgoing> m_pending; // by key, usually the topic
     QQueue<QString> m_order;
+    QVector<SiteBuses::Link> m_links;
     QTimer m_drainTimer;
+    QTimer m_discoveryTimer;
+    QTimer m_healthTimer;
+    int m_discoveryNext = -1;        // the next energizer of a running discovery; -1: none
+    bool m_republishPending = false;
+    bool m_migrationChecked = false; // the marker's retained value, if any, has arrived
+    bool m_migrated = false;
+    QElapsedTimer m_lastRepublish;   // invalid before Home Assistant first asked
+    qint64 m_discoveryBytes = 0;
+    qint64 m_longestSliceNs = 0;
+    qint64 m_longestSliceCpuNs = 0;
     QTimer m_stopTimeout;
     QString m_lastProblem;
     QSet<QString> m_otherGateways; // their client ids

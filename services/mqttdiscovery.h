@@ -2,12 +2,20 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 struct MqttMessage
 {
     QString topic;
     QByteArray payload;
+};
+
+// Who publishes: Home Assistant's "origin" of every device and its software version.
+struct DiscoveryOrigin
+{
+    QString name;
+    QString version;
 };
 
 // One energizer as Home Assistant sees it. Its state, availability and zone
@@ -22,13 +30,43 @@ struct DiscoveryDevice
     // A gateway's own availability topic: both must say online
     // (availability_mode all). Empty: the energizer's alone.
     QString bridgeTopic;
+    QString viaDevice; // the publisher's own device; empty: none
+    DiscoveryOrigin origin;
 };
 
-// Home Assistant discovery configurations for one energizer: one entity per
-// status field, all of one device; with zoneCommands also a switch per zone
-// and per zone's high voltage, commanding PREFIX/zone/N/set.
-QVector<MqttMessage> discoveryMessages(const DiscoveryDevice& device);
-QVector<MqttMessage> discoveryMessages(const QString& prefix, const QString& discoveryPrefix, bool zoneCommands);
+// The publisher as a device of its own, with its health as diagnostic entities.
+struct DiscoveryGateway
+{
+    QString id; // [A-Za-z0-9_-]
+    QString name;
+    QString discoveryPrefix = QStringLiteral("homeassistant");
+    QString bridgeTopic; // online/offline; empty: no connectivity entity
+    QString healthTopic; // gatewayHealth() JSON
+    QStringList links;
+    DiscoveryOrigin origin;
+};
+
+// The one retained device-based configuration of an energizer,
+// DISCOVERY_PREFIX/device/energizer-NODE/config: one component per status field and,
+// with zoneCommands, a switch per zone and per zone's high voltage,
+// commanding PREFIX/zone/N/set.
+MqttMessage deviceDiscovery(const DiscoveryDevice& device);
+// The per-entity topics the same energizer had before device-based discovery
+// (DISCOVERY_PREFIX/COMPONENT/NODE/KEY/config), to be cleared once.
+QStringList legacyDiscoveryTopics(const DiscoveryDevice& device);
+// Asks Home Assistant to keep an entity of a legacy topic (its id and history)
+// for the device-based configuration that follows.
+QByteArray legacyMigrationPayload();
+
+MqttMessage gatewayDiscovery(const DiscoveryGateway& gateway);
+// The health payload gatewayDiscovery()'s entities read.
+struct LinkHealth
+{
+    QString name;
+    quint64 requests = 0;
+    quint64 timeouts = 0;
+};
+QByteArray gatewayHealth(int online, int offline, const QVector<LinkHealth>& links);
 
 // The prefix as a discovery node id ([A-Za-z0-9_-] only).
 QString discoveryNodeId(const QString& prefix);

@@ -21,6 +21,8 @@ namespace {
 // Far above any real site; keeps a wrong path (a disk image, /dev/zero) from being read whole.
 constexpr qint64 MaxSiteFileBytes = 1 << 20;
 constexpr qint64 MaxPasswordFileBytes = 4096;
+// A topic may hold 65535 bytes; a name far below that leaves room for the prefix and the rest.
+constexpr int MaxNameBytes = 1024;
 const char GatewaySection[] = "gateway";
 
 QString quoted(const QString& text)
@@ -40,6 +42,13 @@ QString nameProblem(const QString& name)
 {
     if (name.isEmpty())
         return QStringLiteral("is empty");
+    if (name.toUtf8().size() > MaxNameBytes)
+        return QStringLiteral("is longer than %1 bytes").arg(MaxNameBytes);
+    // Brokers drop a topic with a non-character (U+FFFE, U+FDD0 ...) as malformed.
+    for (const uint c : name.toUcs4()) {
+        if (QChar::isNonCharacter(c))
+            return QStringLiteral("contains the non-character U+%1").arg(QString::number(c, 16).toUpper().rightJustified(4, QLatin1Char('0')));
+    }
     for (const QChar c : name) {
         if (forbiddenChar(c)) {
             if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)

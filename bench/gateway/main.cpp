@@ -3,6 +3,7 @@
 // scraped every 5 s; then the same per energizer for one energizer-cli mqtt
 // process per energizer, the baseline.
 #include "services/mqttclient.h"
+#include "services/mqttdiscovery.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -159,7 +160,7 @@ int main(int argc, char** argv)
 
     // The site file.
     const quint16 metricsPort = freePort();
-    QByteArray site = QStringLiteral("[gateway]\nmqtt = 127.0.0.1:%1\ntopic = bench\nmetrics = 127.0.0.1:%2\ninterval = 1\n")
+    QByteArray site = QStringLiteral("[gateway]\nmqtt = 127.0.0.1:%1\ntopic = bench\ndiscovery = true\nmetrics = 127.0.0.1:%2\ninterval = 1\n")
                           .arg(brokerPort).arg(metricsPort).toUtf8();
     for (size_t i = 0; i < sims.size(); ++i)
         site += QStringLiteral("[e%1]\nlink = udp:127.0.0.1:%2\nenergizers = %3\n").arg(i).arg(sims[i].port).arg(lists[i]).toUtf8();
@@ -179,9 +180,25 @@ int main(int argc, char** argv)
     options.clientId = QStringLiteral("bench-subscriber");
     QString error;
     subscriber.setup(options, &error);
-    QObject::connect(&subscriber, &MqttClient::connected, [&] { subscriber.subscribe(QStringLiteral("bench/+/+/state"), 0); });
-    QObject::connect(&subscriber, &MqttClient::messageReceived, [&](const QString& topic, const QByteArray&, bool retained) {
+    // Home Assistant's view: discovery messages and bytes, device configurations seen.
+    int legacyMessages = 0; // the one-time hand-over of per-entity topics
+    qint64 discoveryBytes = 0;
+    int deviceConfigs = 0;
+    QObject::connect(&subscriber, &MqttClient::connected, [&] {
+        subscriber.subscribe(QStringLiteral("bench/+/+/state"), 0);
+        subscriber.subscribe(QStringLiteral("homeassistant/#"), 0);
+    });
+    QObject::connect(&subscriber, &MqttClient::messageReceived, [&](const QString& topic, const QByteArray& payload, bool retained) {
         const qint64 now = clockNs.nsecsElapsed();
+        if (topic.startsWith(QLatin1String("homeassistant/"))) {
+            if (!topic.startsWith(QLatin1String("homeassistant/device/"))) {
+                ++legacyMessages;
+                return;
+            }
+            ++deviceConfigs;
+            discoveryBytes += payload.size();
+            return;
+        }
         const size_t sim = topic.section(QLatin1Char('/'), 1, 1).mid(1).toUInt();
         const int address = topic.section(QLatin1Char('/'), 2, 2).toInt() & 63;
         if (retained || sim >= sims.size())
@@ -196,6 +213,9 @@ int main(int argc, char** argv)
 
     QProcess gateway;
     gateway.setStandardErrorFile(dir.filePath(QStringLiteral("gateway.log")));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("energizer.mqtt.debug=true")); // its discovery figures
+    gateway.setProcessEnvironment(environment);
     QElapsedTimer startup;
     startup.start();
     gateway.start(bin + QStringLiteral("/energizer-gateway"), {QStringLiteral("--site"), siteFile.fileName()});
@@ -203,6 +223,12 @@ int main(int argc, char** argv)
     waitUntil(30000, [&] { return seen() >= total; });
     const double startupSeconds = startup.elapsed() / 1000.0;
     const int startedCount = seen();
+    // Discovery at start, the hand-over of the old topics included, before measuring.
+    waitUntil(60000, [&] { return deviceConfigs >= total + 1; });
+    const int startMessages = deviceConfigs;
+    const qint64 startBytes = discoveryBytes;
+    const int legacyExpected = 2 * total * legacyDiscoveryTopics(DiscoveryDevice()).size(); // handed over, then cleared
+    waitUntil(60000, [&] { return legacyMessages >= legacyExpected; });
 
     // Scrapes every 5 s, as Prometheus would.
     QNetworkAccessManager manager;
@@ -252,6 +278,21 @@ int main(int argc, char** argv)
     int messages = 0;
     for (int n : states)
         messages += n;
+    // One republish Home Assistant asks for.
+    const int configsBefore = deviceConfigs;
+    const qint64 republishTicks0 = cpuTicks(gateway.processId());
+    QElapsedTimer republishing;
+    republishing.start();
+    subscriber.publish(QStringLiteral("homeassistant/status"), QByteArrayLiteral("online"), 1, false);
+    waitUntil(30000, [&] { return deviceConfigs - configsBefore >= total + 1; });
+    const double republishMs = republishing.nsecsElapsed() / 1e6;
+    const double republishCpu = (cpuTicks(gateway.processId()) - republishTicks0) / double(sysconf(_SC_CLK_TCK));
+    QFile log(dir.filePath(QStringLiteral("gateway.log")));
+    log.open(QIODevice::ReadOnly);
+    const QByteArray logText = log.readAll();
+    const int slice = logText.lastIndexOf("longest slice ");
+    const QByteArray longestSlice = slice < 0 ? QByteArray("?") : logText.mid(slice + 14, logText.indexOf(" CPU)", slice) - slice - 14);
+
     // SIGTERM: the time to exit, then a newcomer's count of the retained availabilities that read offline.
     QElapsedTimer stopping;
     stopping.start();
@@ -338,6 +379,11 @@ int main(int argc, char** argv)
                 percentile(latencies, 0.5), percentile(latencies, 0.99), percentile(latencies, 1.0), latencies.size());
     std::printf("  scrapes            %zu, slowest %.1f ms\n", scrapes.size(), worstScrape);
     std::printf("  SIGTERM to exit    %.0f ms; then %d of %d availability topics retained offline\n", stopMs, offlineCount, total);
+    std::printf("  discovery at start %d messages, %.1f kB, per energizer %.2f messages, %.2f kB   (before: 48, 22.4 kB; goal 1, <= 10 kB)\n"
+                "                     (the gateway's own device included; once after the upgrade also %d hand-over messages of the old topics)\n",
+                startMessages, startBytes / 1024.0, double(startMessages) / total, startBytes / 1024.0 / total, legacyMessages);
+    std::printf("  one HA 'online'    republished %d device messages in %.0f ms, %.2f s of CPU, longest slice %s CPU)   (before: 1.9 s CPU; goal <= 5 ms)\n",
+                deviceConfigs - configsBefore, republishMs, republishCpu, longestSlice.constData());
     std::printf("  (reply to MQTT: from the simulator's TX line of the reply reaching this process's pipe to the state\n"
                 "   message at this process's subscriber; the line leaves just after the reply, so it may read slightly low)\n");
     std::printf("  (%d state messages seen; expected about %.0f)\n", messages, total * elapsed);

@@ -76,6 +76,11 @@ struct NotifySocket
     QList<QByteArray> messages;
 };
 
+// Per-entity discovery as versions before device-based discovery left it.
+const QString legacyTopic = QStringLiteral("homeassistant/sensor/farm_tcp_7/batteryVoltage/config");
+const QString deviceTopic = QStringLiteral("homeassistant/device/energizer-farm_tcp_7/config");
+const auto any = [](const QByteArray&) { return true; };
+
 const QList<QPair<QString, int>> energizers{{"bus", 1}, {"bus", 2}, {"bus", 3}, {"bus", 4}, {"bus", 5},
                                             {"udp", 1}, {"udp", 2}, {"udp", 3}, {"tcp", 7}};
 
@@ -91,6 +96,9 @@ private slots:
     void check();
     void servesEveryEnergizer();
     void silencedAddressAloneGoesOffline();
+    void deviceDiscovery();
+    void legacyDiscoveryCleared();
+    void republishCoalesced();
     void metricsPassPromtool();
     void zoneCommands();
     void missingSerialPortSaidOnce();
@@ -100,6 +108,7 @@ private slots:
     void secondGatewayOnPrefix();
     void gatewayEnds_data();
     void gatewayEnds();
+    void availabilityFirstAtConnect();
     void cliHelpNeedsNoSettings();
     void cliEnergizerComesAndGoes();
     void cliBrokerDownAtStartThenRestarted();
@@ -154,7 +163,8 @@ void TestGateway::initTestCase()
 
     // Left from an earlier session: must not switch the fence when the gateway connects.
     publish(broker.port(), "farm/udp/1/zone/1/set", "on", true);
-    sub = std::make_unique<MqttSubscriber>(broker.port(), QStringList{"farm/#"});
+    publish(broker.port(), legacyTopic, "{\"name\":\"Battery voltage\"}", true);
+    sub = std::make_unique<MqttSubscriber>(broker.port(), QStringList{"farm/#", "homeassistant/#"});
     gateway = std::make_unique<GatewayProcess>(QStringList{"--site", site});
     QVERIFY(sub->waitFor("farm/bridge/state", MqttSubscriber::is("online"), 0, WaitMs) >= 0);
 }
@@ -195,17 +205,57 @@ void TestGateway::servesEveryEnergizer()
         QVERIFY2(state >= 0, qPrintable(topic));
         QCOMPARE(json(sub->messages[state].payload).value("address").toInt(), e.second);
     }
-    // One Home Assistant device per energizer, available only with the gateway.
-    MqttSubscriber discovery(broker.port(), {"homeassistant/sensor/+/batteryVoltage/config"});
-    const int config = discovery.waitFor("homeassistant/sensor/farm_tcp_7/batteryVoltage/config", [](const QByteArray&) { return true; });
-    QVERIFY(config >= 0);
-    const QJsonObject c = json(discovery.messages[config].payload);
-    QCOMPARE(c.value("availability_mode").toString(), QStringLiteral("all"));
-    // Name and unit from the status table.
-    QCOMPARE(c.value("name").toString(), QStringLiteral("Battery voltage"));
-    QCOMPARE(c.value("unit_of_measurement").toString(), QStringLiteral("V"));
-    QCOMPARE(c.value("availability").toArray().size(), 2);
-    QCOMPARE(c.value("availability").toArray().at(1).toObject().value("topic").toString(), QStringLiteral("farm/tcp/7/availability"));
+}
+
+// One message per energizer, under 10 kB, its entities' unique ids as before,
+// behind the gateway's own device, which reads the gateway's health.
+void TestGateway::deviceDiscovery()
+{
+    const int at = sub->waitFor(deviceTopic, any);
+    QVERIFY(at >= 0);
+    QVERIFY(sub->messages[at].payload.size() <= 10 * 1024);
+    const QJsonObject c = json(sub->messages[at].payload);
+    QCOMPARE(c.value("dev").toObject().value("via_device").toString(), QStringLiteral("farm_gateway"));
+    QCOMPARE(c.value("avty").toArray().at(1).toObject().value("t").toString(), QStringLiteral("farm/tcp/7/availability"));
+    const QJsonObject cmps = c.value("cmps").toObject();
+    QCOMPARE(cmps.value("batteryVoltage").toObject().value("uniq_id").toString(), QStringLiteral("farm_tcp_7_batteryVoltage"));
+    QCOMPARE(cmps.value("fenceCondition1").toObject().value("ops").toArray(), QJsonArray({"Good", "Check", "Bad"}));
+    QCOMPARE(cmps.value("capVoltage1").toObject().value("ent_cat").toString(), QStringLiteral("diagnostic"));
+    QVERIFY(!cmps.value("outputVoltage1").toObject().contains("ent_cat"));
+
+    const int gw = sub->waitFor("homeassistant/device/farm_gateway/config", any);
+    QVERIFY(gw >= 0);
+    const QJsonObject own = json(sub->messages[gw].payload).value("cmps").toObject();
+    QCOMPARE(own.value("farm_gateway_connectivity").toObject().value("stat_t").toString(), QStringLiteral("farm/bridge/state"));
+    QCOMPARE(own.value("farm_gateway_timeouts_tcp").toObject().value("val_tpl").toString(), QStringLiteral("{{ value_json.links[2].timeouts }}"));
+    const int health = sub->waitFor("farm/bridge/health", [](const QByteArray& p) { return json(p).value("online").toInt() == 9; }, 0, 12000);
+    QVERIFY(health >= 0);
+    QCOMPARE(json(sub->messages[health].payload).value("links").toArray().at(2).toObject().value("name").toString(), QStringLiteral("tcp"));
+}
+
+// Home Assistant is asked to keep the old entity, gets the device, then the old topic is cleared, once.
+void TestGateway::legacyDiscoveryCleared()
+{
+    const int migrate = sub->waitFor(legacyTopic, [](const QByteArray& p) { return json(p).value("migrate_discovery").toBool(); });
+    const int device = sub->waitFor(deviceTopic, any, migrate);
+    const int cleared = sub->waitFor(legacyTopic, is("(null)"), device); // mosquitto_sub's empty payload
+    QVERIFY(migrate >= 0 && device >= 0 && cleared >= 0);
+    QVERIFY(sub->waitFor("farm/bridge/discovery", is("device"), cleared) >= 0);
+}
+
+// Twenty "online" in a row: one republish, not twenty.
+void TestGateway::republishCoalesced()
+{
+    QVERIFY(sub->waitFor("farm/bridge/discovery", is("device")) >= 0);
+    const int from = sub->messages.size();
+    for (int i = 0; i < 20; ++i)
+        publish(broker.port(), "homeassistant/status", "online", false);
+    int seen = sub->waitFor(deviceTopic, any, from);
+    QVERIFY(seen >= 0);
+    for (int i = 0; i < 5 && seen >= 0; ++i)
+        seen = sub->waitFor("farm/tcp/7/state", any, seen + 1);
+    QVERIFY(seen >= 0);
+    QCOMPARE(std::count_if(sub->messages.begin() + from, sub->messages.end(), [](const MqttSubscriber::Message& m) { return m.topic == deviceTopic; }), 1);
 }
 
 QByteArray TestGateway::scrape(int* status, quint16 port)
@@ -442,6 +492,21 @@ void TestGateway::gatewayEnds()
     QVERIFY2(sig == SIGKILL || offline.count(" offline\n") == 8, offline);
 }
 
+// An energizer that was on line in an earlier run reads offline at once, before any state.
+void TestGateway::availabilityFirstAtConnect()
+{
+    SimProcess two;
+    QVERIFY(!two.start({"--udp", "0", "--addresses", "1-2"}).isEmpty());
+    const QString site = writeSite("restart.conf", QStringLiteral("mqtt = 127.0.0.1:%1\ntopic = again\ninterval = 0.2\n").arg(broker.port()).toUtf8(),
+                                   QStringLiteral("[udp]\nlink = udp:127.0.0.1:%1\nenergizers = 1-3\n").arg(two.port()).toUtf8());
+    publish(broker.port(), "again/udp/3/availability", "online", true);
+    MqttSubscriber sub(broker.port(), {"again/#"});
+    GatewayProcess own({"--site", site});
+    const int offline = sub.waitFor("again/udp/3/availability", is("offline"));
+    QVERIFY(offline >= 0);
+    QVERIFY(sub.waitFor("again/udp/1/state", any) > offline);
+}
+
 // In a folder of its own, with no setting.ini anywhere near.
 void TestGateway::cliHelpNeedsNoSettings()
 {
@@ -555,16 +620,14 @@ void TestGateway::cliDiscovery()
         MqttSubscriber first(broker.port(), {"cli/e5/state"});
         QVERIFY(first.waitFor("cli/e5/state", &isOnline) >= 0);
     }
-    // The retained configurations, up to the first live state.
-    MqttSubscriber sub(broker.port(), {"homeassistant/+/cli_e5/#", "cli/e5/state"}, {"--retained-only"});
+    // The retained configuration, with the bridge's own topics.
+    MqttSubscriber sub(broker.port(), {"homeassistant/device/energizer-cli_e5/config"}, {"--retained-only", "-C", "1"});
     QVERIFY(sub.waitForExit());
-    QVERIFY(sub.waitFor("homeassistant/switch/cli_e5/zone2/config", [](const QByteArray&) { return true; }, 0, 0) >= 0);
-    for (const auto& m : sub.messages) {
-        if (m.topic == "cli/e5/state")
-            continue;
-        QCOMPARE(json(m.payload).value("state_topic").toString(), QStringLiteral("cli/e5/state"));
-        QCOMPARE(json(m.payload).value("availability_topic").toString(), QStringLiteral("cli/e5/availability"));
-    }
+    QCOMPARE(sub.messages.size(), 1);
+    const QJsonObject c = json(sub.messages[0].payload);
+    QCOMPARE(c.value("stat_t").toString(), QStringLiteral("cli/e5/state"));
+    QCOMPARE(c.value("avty_t").toString(), QStringLiteral("cli/e5/availability"));
+    QCOMPARE(c.value("cmps").toObject().value("zone2").toObject().value("cmd_t").toString(), QStringLiteral("cli/e5/zone/2/set"));
 }
 
 QTEST_GUILESS_MAIN(TestGateway)

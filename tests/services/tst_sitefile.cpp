@@ -79,6 +79,8 @@ void TestSiteFile::refused_data()
     QTest::newRow("section with #") << QByteArray("[no#rth]\n") << 1 << "'#'";
     QTest::newRow("section with /") << QByteArray("[no/rth]\n") << 1 << "'/'";
     QTest::newRow("section with control") << QByteArray("[no\x01rth]\n") << 1 << "control";
+    QTest::newRow("section with a non-character") << QByteArray("[no\xEF\xBF\xBErth]\n") << 1 << "U+FFFE";
+    QTest::newRow("section of 64 KB") << "[" + QByteArray(65536, 'n') + "]\n" << 1 << "longer than";
     QTest::newRow("display name with /") << okLink + "name.2 = gate 1/2\n" << 4 << "'/'";
     QTest::newRow("display name with tab") << okLink + "name.2 = gate\t2\n" << 4 << "control";
     QTest::newRow("name of an address not served") << okLink + "name.7 = shed\n" << 4 << "not in";
