@@ -5,6 +5,7 @@
 #include "link/hostport.h"
 #include "services/metricsserver.h"
 #include "services/sitebuses.h"
+#include "services/timelinerecorder.h"
 
 #include <QHostAddress>
 
@@ -20,6 +21,9 @@ Gateway::Gateway(const Site& site, const QString& version, QObject* parent)
             emit stopped();
         });
     }
+    const GatewayOptions& g = site.gateway;
+    m_timeline = std::make_unique<TimelineStore>(g.timelineFile.isEmpty() ? TimelineStore::servicePath() : g.timelineFile);
+    m_recorder = TimelineRecorder::forSite(*m_buses, m_timeline.get(), g, this);
     if (site.gateway.hasMetrics()) {
         m_metrics = std::make_unique<GatewayMetrics>(*m_buses, version);
         m_metricsServer = new MetricsServer(this);
@@ -27,7 +31,11 @@ Gateway::Gateway(const Site& site, const QString& version, QObject* parent)
     }
 }
 
-Gateway::~Gateway() = default;
+Gateway::~Gateway()
+{
+    // Before the store goes.
+    m_recorder->stop();
+}
 
 bool Gateway::start(QString* error)
 {
@@ -57,6 +65,8 @@ void Gateway::stop()
     if (m_stopping)
         return;
     m_stopping = true;
+    // Closing the links takes every station off line: that is no event.
+    m_recorder->stop();
     if (m_metricsServer)
         m_metricsServer->close();
     if (m_mqtt) {

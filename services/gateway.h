@@ -11,6 +11,8 @@ class GatewayMetrics;
 class GatewayMqtt;
 class MetricsServer;
 class SiteBuses;
+class TimelineRecorder;
+class TimelineStore;
 
 // A site served: its buses, and the broker and the metrics endpoint when the
 // site file names them.
@@ -38,5 +40,7 @@ private:
     GatewayMqtt* m_mqtt = nullptr;
     MetricsServer* m_metricsServer = nullptr;
     std::unique_ptr<GatewayMetrics> m_metrics;
+    std::unique_ptr<TimelineStore> m_timeline;
+    TimelineRecorder* m_recorder = nullptr;
     bool m_stopping = false;
 };

@@ -32,6 +32,9 @@ struct GatewayOptions
     QString metricsHost; // an IP address; empty: no metrics endpoint
     quint16 metricsPort = 0;
     double intervalSeconds = 1.0;
+    QString timelineFile; // empty: the service's state folder, else the user's data folder
+    int timelineEventDays = 400;
+    int timelineReadingDays = 90;
 
     bool hasMqtt() const { return !mqttHost.isEmpty(); }
     bool hasMetrics() const { return !metricsHost.isEmpty(); }
