@@ -195,6 +195,7 @@ int main(int argc, char** argv)
     waitUntil(5000, [&] { return subscriber.isConnected(); });
 
     QProcess gateway;
+    qputenv("STATE_DIRECTORY", dir.path().toLocal8Bit()); // its timeline
     gateway.setStandardErrorFile(dir.filePath(QStringLiteral("gateway.log")));
     QElapsedTimer startup;
     startup.start();

@@ -1,10 +1,12 @@
 // energizer-cli's configuration history against energizer-sim: backups,
-// verified writes, restore, writes to a list, and a history it cannot use.
+// verified writes, restore, writes to a list, and a history it cannot use;
+// and the timeline's events and trend commands.
 // The store itself (concurrent writers, unusable files) is tst_historystore's.
 #include "simprocess.h"
 
 #include "protocol/configrecord.h"
 #include "protocol/configxml.h"
+#include "services/timelinestore.h"
 
 #include <QFile>
 #include <QSqlDatabase>
@@ -25,6 +27,8 @@ private slots:
     void unusableHistoryGoesOn();
     void shortEntryRefused();
     void writeToList();
+    void timelineCommands_data();
+    void timelineCommands();
 
 private:
     Run cli(const QStringList& args);
@@ -35,6 +39,7 @@ private:
 
     QTemporaryDir m_dir;
     QString m_history;
+    QString m_timeline;
     QString m_partial; // sets two parameters
 };
 
@@ -56,12 +61,14 @@ void TestCliHistory::init()
     // A fresh history for each test.
     static int n = 0;
     m_history = m_dir.filePath(QStringLiteral("history-%1.sqlite").arg(++n));
+    // The timeline commands' rows share one file.
+    m_timeline = m_dir.filePath(QStringLiteral("timeline-%1.sqlite").arg(QTest::currentDataTag() ? 0 : n));
 }
 
 Run TestCliHistory::cli(const QStringList& args)
 {
     QProcess p;
-    p.start(qEnvironmentVariable("EC_CLI"), QStringList{"--history", m_history} + args);
+    p.start(qEnvironmentVariable("EC_CLI"), QStringList{"--history", m_history, "--timeline", m_timeline} + args);
     const bool ended = p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit;
     return {ended ? p.exitCode() : -1, p.readAllStandardOutput(), p.readAllStandardError()};
 }
@@ -132,6 +139,18 @@ void TestCliHistory::writeThenRestore()
     QCOMPARE(restore.status, 0);
     QCOMPARE(sim.block(), original);
     QCOMPARE(entries().first(), QStringLiteral("restored 1"));
+
+    // Each in the timeline, joined with its history entry, and a zone switched by the CLI.
+    QCOMPARE(cli(link + QStringList{"zone", "2", "on"}).status, 0);
+    const Run events = cli({"events", "--format", "csv"});
+    QCOMPARE(events.status, 0);
+    QStringList kinds;
+    for (const QByteArray& line : events.out.trimmed().split('\n').mid(1))
+        kinds << QString::fromUtf8(line.split(',').mid(2).join(','));
+    const QString b = QString::fromUtf8(backup.at(0)), w = QString::fromUtf8(written.at(0));
+    // The restored block is a new entry: it differs from the written one before it.
+    QCOMPARE(kinds, (QStringList{"1,config_read,,cli,1", "1,config_backup,,cli," + b, "1,config_written,,cli," + w,
+                                 "1,config_backup,,cli," + w, "1,config_restored,,cli,3", "1,zone_on,2,cli,"}));
 }
 
 void TestCliHistory::unconfirmedWriteNamesBackup()
@@ -229,3 +248,54 @@ void TestCliHistory::writeToList()
 
 QTEST_GUILESS_MAIN(TestCliHistory)
 #include "tst_clihistory.moc"
+
+void TestCliHistory::timelineCommands_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out");
+    const QByteArray header = "time,link,address,outputVoltage1Min,outputVoltage1Mean,outputVoltage1Max,returnVoltage1Min,"
+                              "returnVoltage1Mean,returnVoltage1Max,outputVoltage2Min,outputVoltage2Mean,outputVoltage2Max,"
+                              "returnVoltage2Min,returnVoltage2Mean,returnVoltage2Max,batteryVoltageMin,batteryVoltageMean,"
+                              "batteryVoltageMax\n";
+    QTest::newRow("text") << QStringList{"events"} << 0
+                          << QByteArray("2026-01-01T00:00:00.000Z north 1 alarm raised: gate\n"
+                                        "2026-01-01T00:01:00.000Z north,2 2 zone 1 off by web:a,b\n"
+                                        "2026-01-01T00:02:00.000Z north 1 configuration written (history 7) by cli\n");
+    QTest::newRow("csv quoted, address") << QStringList{"events", "--address", "2,5", "--format", "csv"} << 0
+                                         << QByteArray("time,link,address,kind,detail,who,history\n"
+                                                       "2026-01-01T00:01:00.000Z,\"north,2\",2,zone_off,1,\"web:a,b\",\n");
+    QTest::newRow("jsonl since, link") << QStringList{"events", "--link", "north", "--since", "2026-01-01T00:01:30Z", "--format", "jsonl"} << 0
+                                       << QByteArray("{\"address\":1,\"detail\":\"\",\"history\":7,\"kind\":\"config_written\","
+                                                     "\"link\":\"north\",\"time\":\"2026-01-01T00:02:00.000Z\",\"who\":\"cli\"}\n");
+    QTest::newRow("none in the last 2 h") << QStringList{"events", "--since", "-2h"} << 0 << QByteArray();
+    QTest::newRow("until a date") << QStringList{"events", "--until", "2025-12-31"} << 0 << QByteArray();
+    QTest::newRow("bad time") << QStringList{"events", "--since", "-2w"} << 2 << QByteArray();
+    QTest::newRow("trend csv") << QStringList{"trend", "--address", "1", "--until=-7d"} << 0
+                               << header + "2026-01-01T00:00:00.000Z,north,1,8000,8000,8000,7000,7000,7000,0,0,0,0,0,0,13.6,13.6,13.6\n";
+    QTest::newRow("trend jsonl, none") << QStringList{"trend", "--address", "2", "--format", "jsonl"} << 0 << QByteArray();
+    QTest::newRow("trend needs an address") << QStringList{"trend"} << 2 << QByteArray();
+    QTest::newRow("trend has no text") << QStringList{"trend", "--address", "1", "--format", "text"} << 2 << QByteArray();
+}
+
+// Needs no link: no connection is given, and none is looked for.
+void TestCliHistory::timelineCommands()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QByteArray, out);
+    if (!QFile::exists(m_timeline)) {
+        const qint64 t = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC).toMSecsSinceEpoch();
+        TimelineStore store(m_timeline);
+        TimelineReading r{QStringLiteral("north"), 1, t / 60000, {}, {}, {}};
+        r.min = r.mean = r.max = {8000, 7000, 0, 0, 13.6};
+        QCOMPARE(store.write({{0, t, QStringLiteral("north"), 1, TimelineKind::AlarmRaised, QStringLiteral("gate"), {}, 0},
+                              {0, t + 60000, QStringLiteral("north,2"), 2, TimelineKind::ZoneOff, QStringLiteral("1"), QStringLiteral("web:a,b"), 0},
+                              {0, t + 120000, QStringLiteral("north"), 1, TimelineKind::ConfigWritten, {}, QStringLiteral("cli"), 7}},
+                             {r}),
+                 QString());
+    }
+    const Run r = cli(args);
+    QCOMPARE(r.status, status);
+    QCOMPARE(r.out, out);
+}
