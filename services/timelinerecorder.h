@@ -35,7 +35,7 @@ class TimelineRecorder : public QObject
 public:
     static constexpr int FlushMs = 5000;
     static constexpr int MaxReadingsPerFlush = 250;
-    static constexpr int PruneRows = 200;
+    static constexpr int PruneRows = 100;
     static constexpr int DefaultEventDays = 400;
     static constexpr int DefaultReadingDays = 90;
 

@@ -26,9 +26,19 @@ QString readingColumns()
     return columns.join(QStringLiteral(", "));
 }
 
-qint64 decivolts(double volts)
+// Stored as integers: the zones' voltages in volts, as the energizer gives
+// them, the battery's in hundredths; SQLite keeps small integers in 1 to 3 bytes.
+constexpr double Scale[TimelineSeriesCount] = {1, 1, 1, 1, 100};
+
+// The hour table's: sums in place of means, mean = sum / n.
+QString hourColumns()
 {
-    return std::llround(volts * 10);
+    return readingColumns().replace(QStringLiteral("_mean"), QStringLiteral("_sum"));
+}
+
+qint64 stored(double volts, int series)
+{
+    return std::llround(volts * Scale[series]);
 }
 
 // "(?, ?, ?)" for n values.
@@ -117,6 +127,9 @@ QString TimelineStore::open(int busyTimeoutMs)
     const QString problem = m_file.open(busyTimeoutMs, SchemaVersion, &version);
     if (!problem.isEmpty())
         return problem;
+    // A power cut may lose the last seconds, never the file; each flush then
+    // costs no disk sync.
+    QSqlQuery(m_db).exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
     if (version == 0) {
         const QString why = create();
         if (!why.isEmpty())
@@ -124,7 +137,8 @@ QString TimelineStore::open(int busyTimeoutMs)
     }
     QSqlQuery query(m_db);
     if (!query.exec(QStringLiteral("SELECT id, time, link, address, kind, detail, who, history_id FROM events LIMIT 0"))
-        || !query.exec(QStringLiteral("SELECT energizer, minute, %1 FROM readings LIMIT 0").arg(readingColumns())))
+        || !query.exec(QStringLiteral("SELECT energizer, minute, %1 FROM readings LIMIT 0").arg(readingColumns()))
+        || !query.exec(QStringLiteral("SELECT energizer, hour, n, %1 FROM hours LIMIT 0").arg(hourColumns())))
         return m_file.failure(tr("no timeline tables"), query.lastError());
     return {};
 }
@@ -134,9 +148,11 @@ QString TimelineStore::create()
     QSqlQuery query(m_db);
     if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
         return m_file.failure(tr("cannot create the timeline tables"), query.lastError());
-    QStringList columns;
+    QStringList columns, sums;
     for (const QString& c : readingColumns().split(QStringLiteral(", ")))
         columns << c + QStringLiteral(" INTEGER");
+    for (const QString& c : hourColumns().split(QStringLiteral(", ")))
+        sums << c + QStringLiteral(" INTEGER");
     // IF NOT EXISTS: another process may have created them before our lock.
     const QStringList statements{
         QStringLiteral("CREATE TABLE IF NOT EXISTS events (id INTEGER PRIMARY KEY, time INTEGER NOT NULL,"
@@ -148,6 +164,10 @@ QString TimelineStore::create()
         QStringLiteral("CREATE TABLE IF NOT EXISTS readings (energizer INTEGER NOT NULL, minute INTEGER NOT NULL, %1,"
                        " PRIMARY KEY (energizer, minute)) WITHOUT ROWID")
             .arg(columns.join(QStringLiteral(", "))),
+        // Each energizer's hours beside its minutes: a long trend reads 60 times fewer rows.
+        QStringLiteral("CREATE TABLE IF NOT EXISTS hours (energizer INTEGER NOT NULL, hour INTEGER NOT NULL, n INTEGER NOT NULL,"
+                       " %1, PRIMARY KEY (energizer, hour)) WITHOUT ROWID")
+            .arg(sums.join(QStringLiteral(", "))),
         QStringLiteral("PRAGMA user_version = %1").arg(SchemaVersion),
         QStringLiteral("COMMIT")};
     for (const QString& statement : statements) {
@@ -210,6 +230,17 @@ QString TimelineStore::write(const QVector<TimelineEvent>& events, const QVector
         QSqlQuery insert(m_db);
         insert.prepare(QStringLiteral("INSERT OR REPLACE INTO readings (energizer, minute, %1) VALUES (?, ?, %2)")
                            .arg(readingColumns(), marks(3 * TimelineSeriesCount)));
+        QStringList merge{QStringLiteral("n = n + 1")};
+        for (const QString& c : hourColumns().split(QStringLiteral(", "))) {
+            const QString how = c.endsWith(QLatin1String("_sum")) ? QStringLiteral("%1 + excluded.%1")
+                                : c.endsWith(QLatin1String("_min")) ? QStringLiteral("min(%1, excluded.%1)")
+                                                                    : QStringLiteral("max(%1, excluded.%1)");
+            merge << c + QStringLiteral(" = ") + how.arg(c);
+        }
+        QSqlQuery hour(m_db);
+        hour.prepare(QStringLiteral("INSERT INTO hours (energizer, hour, n, %1) VALUES (?, ?, 1, %2)"
+                                    " ON CONFLICT (energizer, hour) DO UPDATE SET %3")
+                         .arg(hourColumns(), marks(3 * TimelineSeriesCount), merge.join(QStringLiteral(", "))));
         for (const TimelineReading& r : readings) {
             const qint64 id = energizerId(r.link, r.address);
             if (id == 0)
@@ -217,12 +248,21 @@ QString TimelineStore::write(const QVector<TimelineEvent>& events, const QVector
             insert.addBindValue(id);
             insert.addBindValue(r.minute);
             for (int s = 0; s < TimelineSeriesCount; ++s) {
-                insert.addBindValue(decivolts(r.min[s]));
-                insert.addBindValue(decivolts(r.mean[s]));
-                insert.addBindValue(decivolts(r.max[s]));
+                insert.addBindValue(stored(r.min[s], s));
+                insert.addBindValue(stored(r.mean[s], s));
+                insert.addBindValue(stored(r.max[s], s));
             }
             if (!insert.exec())
                 return abandon(insert);
+            hour.addBindValue(id);
+            hour.addBindValue(r.minute / 60);
+            for (int s = 0; s < TimelineSeriesCount; ++s) {
+                hour.addBindValue(stored(r.min[s], s));
+                hour.addBindValue(stored(r.mean[s], s));
+                hour.addBindValue(stored(r.max[s], s));
+            }
+            if (!hour.exec())
+                return abandon(hour);
         }
     }
     if (!query.exec(QStringLiteral("COMMIT")))
@@ -266,10 +306,29 @@ StoreResult<QVector<TimelineReading>> TimelineStore::readings(const TimelineFilt
     // Minutes that touch the range.
     const auto minute = [](qint64 ms) { return ms == LLONG_MIN || ms == LLONG_MAX ? ms : ms / 60000 - (ms % 60000 < 0); };
     QVariantList values;
-    const QString conditions = where(filter, QStringLiteral("r.minute"), minute(filter.sinceMs), minute(filter.untilMs), &values);
-    const QString sql = QStringLiteral("SELECT link, address, minute, %1 FROM readings r JOIN energizers e ON e.id = r.energizer"
-                                       " WHERE %2 ORDER BY link, address, minute")
-                            .arg(readingColumns(), conditions);
+    QString conditions = where(filter, QStringLiteral("r.minute"), minute(filter.sinceMs), minute(filter.untilMs), &values);
+    // Longer spans: each bucket's min of the minimums, mean of the means, max
+    // of the maximums; from the hours when the buckets are whole hours.
+    const qint64 bucket = qMax(1, filter.bucketMinutes);
+    const bool hours = bucket % 60 == 0;
+    QStringList columns;
+    const QStringList names = (hours ? hourColumns() : readingColumns()).split(QStringLiteral(", "));
+    for (int i = 0; i < names.size(); ++i) {
+        columns << (i % 3 == 0   ? QStringLiteral("min(%1)")
+                    : i % 3 == 2 ? QStringLiteral("max(%1)")
+                    : hours      ? QStringLiteral("CAST(sum(%1) AS REAL) / sum(n)")
+                                 : QStringLiteral("avg(%1)"))
+                       .arg(names[i]);
+    }
+    const QString start = hours ? QStringLiteral("hour * 60") : QStringLiteral("minute");
+    const QString sql = QStringLiteral("SELECT link, address, %1 / %2 * %2 AS start, %3 FROM %4 r"
+                                       " JOIN energizers e ON e.id = r.energizer WHERE %5"
+                                       " GROUP BY r.energizer, %1 / %2 ORDER BY link, address, start")
+                            .arg(start)
+                            .arg(bucket)
+                            .arg(bucket == 1 ? readingColumns() : columns.join(QStringLiteral(", ")),
+                                 hours ? QStringLiteral("hours") : QStringLiteral("readings"),
+                                 conditions.replace(QStringLiteral("r.minute"), QStringLiteral("(%1)").arg(start)));
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     if (!run(query, sql, values))
@@ -281,9 +340,9 @@ StoreResult<QVector<TimelineReading>> TimelineStore::readings(const TimelineFilt
         r.address = query.value(1).toInt();
         r.minute = query.value(2).toLongLong();
         for (int s = 0; s < TimelineSeriesCount; ++s) {
-            r.min[s] = query.value(3 + 3 * s).toLongLong() / 10.0;
-            r.mean[s] = query.value(4 + 3 * s).toLongLong() / 10.0;
-            r.max[s] = query.value(5 + 3 * s).toLongLong() / 10.0;
+            r.min[s] = query.value(3 + 3 * s).toDouble() / Scale[s];
+            r.mean[s] = query.value(4 + 3 * s).toDouble() / Scale[s];
+            r.max[s] = query.value(5 + 3 * s).toDouble() / Scale[s];
         }
         readings.append(r);
     }
@@ -330,6 +389,8 @@ StoreResult<TimelinePruned> TimelineStore::prune(qint64 eventsBeforeMs, qint64 r
             return {{}, m_file.failure(what, query.lastError())};
         const int removed = query.numRowsAffected();
         pruned.rows += removed;
+        if (removed > 0 && !run(query, QStringLiteral("DELETE FROM hours WHERE energizer = ? AND hour < ?"), {id, beforeMinute / 60}))
+            return {{}, m_file.failure(what, query.lastError())};
         m_roundDeleted = m_roundDeleted || removed > 0;
         // Fewer than asked: nothing old is left there.
         if (removed < maxRows - (pruned.rows - removed))

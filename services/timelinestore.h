@@ -69,15 +69,16 @@ struct TimelineFilter
     QVector<int> addresses; // empty: every address
     qint64 sinceMs = LLONG_MIN;
     qint64 untilMs = LLONG_MAX;
+    int bucketMinutes = 1; // readings(): more, a reading per so many minutes
 };
 
 // The site's timeline in one SQLite file beside the configuration history,
 // by the same rules (SqliteFile). Unusable, every call fails at once with the
 // reason, so a writer says it once and goes on.
 //
-// Readings are kept as tenths of a volt in integer columns, one row per
-// energizer and minute in a table keyed by (energizer, minute) without a
-// rowid: about 60 bytes a row, under 100 kB per energizer and day.
+// Readings are kept in integer columns, one row per energizer and minute in
+// a table keyed by (energizer, minute) without a rowid: under 100 kB per
+// energizer and day.
 class TimelineStore
 {
     Q_DECLARE_TR_FUNCTIONS(TimelineStore)

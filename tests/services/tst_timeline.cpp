@@ -27,7 +27,7 @@ TimelineReading reading(int address, qint64 minute, double volts)
 {
     TimelineReading r{North, address, minute, {}, {}, {}};
     r.min.fill(volts - 100);
-    r.mean.fill(volts + 0.04); // kept to a tenth of a volt
+    r.mean.fill(volts + 0.044); // kept to a volt, the battery to a hundredth
     r.max.fill(volts + 100);
     return r;
 }
@@ -77,8 +77,20 @@ private slots:
         one.sinceMs = now - 60000;
         const QVector<TimelineReading> trend = store.readings(one).value;
         QCOMPARE(trend.size(), 1);
-        QCOMPARE(trend[0].mean[4], 8375.0);
+        QCOMPARE(trend[0].mean[0], 8375.0);
+        QCOMPARE(trend[0].mean[4], 8375.04);
         QCOMPARE(trend[0].max[0], 8475.0);
+        // Whole hours come from the hour table: the minutes' extremes and mean.
+        TimelineFilter hourly;
+        hourly.addresses = {2};
+        hourly.untilMs = now - 99 * Day;
+        hourly.bucketMinutes = 120;
+        const QVector<TimelineReading> hours = store.readings(hourly).value;
+        QVERIFY(hours.size() >= 2 && hours.size() <= 3);
+        QCOMPARE(hours[1].minute % 120, 0);
+        QCOMPARE(hours[1].min[1], 7900.0);
+        QCOMPARE(hours[1].mean[4], 8000.04);
+        QCOMPARE(hours[1].max[2], 8100.0);
 
         // Small steps until nothing old is left; the newest stay.
         int steps = 0;
