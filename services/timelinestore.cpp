@@ -245,24 +245,18 @@ QString TimelineStore::write(const QVector<TimelineEvent>& events, const QVector
             const qint64 id = energizerId(r.link, r.address);
             if (id == 0)
                 return abandon(query);
-            insert.addBindValue(id);
-            insert.addBindValue(r.minute);
-            for (int s = 0; s < TimelineSeriesCount; ++s) {
-                insert.addBindValue(stored(r.min[s], s));
-                insert.addBindValue(stored(r.mean[s], s));
-                insert.addBindValue(stored(r.max[s], s));
+            // The minute's row, then its share of the hour's.
+            for (QSqlQuery* q : {&insert, &hour}) {
+                q->addBindValue(id);
+                q->addBindValue(q == &hour ? r.minute / 60 : r.minute);
+                for (int s = 0; s < TimelineSeriesCount; ++s) {
+                    q->addBindValue(stored(r.min[s], s));
+                    q->addBindValue(stored(r.mean[s], s));
+                    q->addBindValue(stored(r.max[s], s));
+                }
+                if (!q->exec())
+                    return abandon(*q);
             }
-            if (!insert.exec())
-                return abandon(insert);
-            hour.addBindValue(id);
-            hour.addBindValue(r.minute / 60);
-            for (int s = 0; s < TimelineSeriesCount; ++s) {
-                hour.addBindValue(stored(r.min[s], s));
-                hour.addBindValue(stored(r.mean[s], s));
-                hour.addBindValue(stored(r.max[s], s));
-            }
-            if (!hour.exec())
-                return abandon(hour);
         }
     }
     if (!query.exec(QStringLiteral("COMMIT")))
