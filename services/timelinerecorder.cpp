@@ -271,7 +271,7 @@ void TimelineRecorder::flush()
     if (!error.isEmpty())
         fail(error);
     else if (!m_readings.isEmpty() && !m_stopped)
-        QTimer::singleShot(0, this, &TimelineRecorder::flush);
+        QTimer::singleShot(FlushGapMs, this, &TimelineRecorder::flush);
 }
 
 void TimelineRecorder::stop()

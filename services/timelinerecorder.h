@@ -34,7 +34,9 @@ class TimelineRecorder : public QObject
     Q_OBJECT
 public:
     static constexpr int FlushMs = 5000;
-    static constexpr int MaxReadingsPerFlush = 250;
+    // About 4 ms a transaction; the rest follow FlushGapMs apart, so polls go between them.
+    static constexpr int MaxReadingsPerFlush = 100;
+    static constexpr int FlushGapMs = 50;
     static constexpr int PruneRows = 100;
     static constexpr int DefaultEventDays = 400;
     static constexpr int DefaultReadingDays = 90;
