@@ -23,6 +23,8 @@
 #include "protocol/settingsfile.h"
 
 #include <QCoreApplication>
+#include "services/timelinerecorder.h"
+
 #include <QDebug>
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -110,6 +112,9 @@ MainWindow::MainWindow(HistoryStore* history, QWidget* parent)
 MainWindow::~MainWindow()
 {
     pollTimer->stop();
+    // Closing is no off-line event.
+    if (m_recorder)
+        m_recorder->stop();
     closeConnection();
     delete ui;
 }
@@ -181,7 +186,30 @@ void MainWindow::energizerConnecting()
     const Settings& settings = settingsDlg->settings();
     m_link->setLink(linkSpec(settings), settings.energizerAddress);
     m_keeper->setEnergizer(m_link->link().name(), settings.energizerAddress);
+    watchTimeline();
     m_link->open();
+}
+
+void MainWindow::setTimeline(TimelineStore* timeline)
+{
+    m_recorder = new TimelineRecorder(timeline, this);
+    m_recorder->watchHistory(*m_keeper, QStringLiteral("window"));
+    m_recorder->setRetention(TimelineRecorder::DefaultEventDays, TimelineRecorder::DefaultReadingDays);
+    connect(m_recorder, &TimelineRecorder::unavailable, this, [this](const QString& reason) {
+        const QString text = tr("No timeline is kept: %1").arg(reason);
+        statusFiller->setText(statusFiller->text().isEmpty() ? text : statusFiller->text() + QStringLiteral("; ") + text);
+        statusFiller->setToolTip(statusFiller->text());
+    });
+    watchTimeline();
+}
+
+void MainWindow::watchTimeline()
+{
+    if (!m_recorder)
+        return;
+    const QString name = m_link->link().name();
+    m_recorder->watch(m_link->station(), name);
+    m_recorder->watchZoneCommands(m_link->bus(), name, QStringLiteral("window"));
 }
 
 void MainWindow::closeConnection()

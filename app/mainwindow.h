@@ -15,6 +15,8 @@ class ConfigTransfer;
 class HistoryDlg;
 class HistoryKeeper;
 class HistoryStore;
+class TimelineRecorder;
+class TimelineStore;
 class EnergizerLink;
 class QLabel;
 class SettingsDlg;
@@ -26,6 +28,8 @@ public:
     // Configuration blocks are kept in history; without one nothing is kept.
     explicit MainWindow(HistoryStore* history = nullptr, QWidget* parent = nullptr);
     ~MainWindow() override;
+    // Records this window's energizer into timeline while it runs.
+    void setTimeline(TimelineStore* timeline);
 
     QString buttonStyleSheet() const;
 
@@ -66,6 +70,8 @@ private:
     ConfigDlg* m_configDlg = nullptr;
     ConfigTransfer* m_transfer = nullptr;
     HistoryKeeper* m_keeper = nullptr;
+    TimelineRecorder* m_recorder = nullptr;
+    void watchTimeline();
     ConfigPush* m_push = nullptr;
     QPointer<HistoryDlg> m_historyDlg;
 };

@@ -4,16 +4,19 @@
 #include "cli/exitstatus.h"
 #include "cli/historycommand.h"
 #include "cli/pushcommand.h"
+#include "cli/timelinecommand.h"
 #include "cli/watchcommand.h"
 #include "protocol/configrecord.h"
 #include "services/historystore.h"
 #include "services/sitefile.h"
+#include "services/timelinestore.h"
 #include "protocol/addresslist.h"
 #include "link/hostport.h"
 #include "link/pollinterval.h"
 #include "protocol/settingsfile.h"
 
 #include <QCommandLineParser>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
@@ -243,6 +246,13 @@ QString address(const QString& text, int* out, const char* option)
                    QStringLiteral("--%1 must be an address %2..%3").arg(QLatin1String(option)).arg(MinEnergizerAddress).arg(MaxEnergizerAddress));
 }
 
+QString timeOption(const QString& text, qint64* ms, const char* option)
+{
+    return unless(parseTimeArgument(text, QDateTime::currentMSecsSinceEpoch(), ms),
+                  QStringLiteral("--%1 '%2' is no time: ISO 8601 (2026-12-07T22:00:00Z, 2026-12-07) or before now (-30m, -2h, -7d)")
+                      .arg(QLatin1String(option), text));
+}
+
 // Options other than the connection's. Global ones go before or after the
 // command; a command's own ones after it, and only where its row names them.
 struct OptionSpec
@@ -274,6 +284,11 @@ const OptionSpec Options[] = {
          r.historyFileGiven = true;
          return set(r.historyFile, v) + unless(!v.isEmpty(), QStringLiteral("--history needs a file name"));
      }},
+    {"timeline", "FILE", OptionSpec::Global,
+     "the timeline events and trend read (default\n"
+     "$XDG_DATA_HOME/energizer-configurator/timeline.sqlite); zone,\n"
+     "config read, write and restore add their events to it",
+     [](const auto& v, auto& r) { return set(r.timelineFile, v) + unless(!v.isEmpty(), QStringLiteral("--timeline needs a file name")); }},
     {"timeout", "MS", OptionSpec::Global, "how long to wait for a reply (default 2000)",
      [](const auto& v, auto& r) { return inRange(v, 1, 3600000, &r.timeoutMs, QStringLiteral("--timeout must be 1..3600000 ms")); }},
     {"v verbose", nullptr, OptionSpec::Global,
@@ -296,7 +311,10 @@ const OptionSpec Options[] = {
     {"format", "csv|jsonl", OptionSpec::Command, nullptr,
      [](const auto& v, auto& r) {
          r.jsonLines = v == QLatin1String("jsonl");
-         return unless(r.jsonLines || v == QLatin1String("csv"), QStringLiteral("--format must be csv or jsonl"));
+         r.format = v;
+         // text only where the row allows it: takeOptions checks that.
+         return unless(r.jsonLines || v == QLatin1String("csv") || v == QLatin1String("text"),
+                       QStringLiteral("--format must be csv or jsonl"));
      }},
     {"output", "FILE", OptionSpec::Command, nullptr,
      [](const auto& v, auto& r) { return set(r.outputFile, v) + unless(!v.isEmpty(), QStringLiteral("--output needs a file name")); }},
@@ -310,6 +328,8 @@ const OptionSpec Options[] = {
     {"link", "L", OptionSpec::Command, nullptr, [](const auto& v, auto& r) { return set(r.linkFilter, v); }},
     {"limit", "K", OptionSpec::Command, nullptr,
      [](const auto& v, auto& r) { return inRange(v, 1, INT_MAX, &r.limit, QStringLiteral("--limit must be 1 or more")); }},
+    {"since", "T", OptionSpec::Command, nullptr, [](const auto& v, auto& r) { return timeOption(v, &r.sinceMs, "since"); }},
+    {"until", "T", OptionSpec::Command, nullptr, [](const auto& v, auto& r) { return timeOption(v, &r.untilMs, "until"); }},
     {"from", "N", OptionSpec::Command, nullptr, [](const auto& v, auto& r) { return address(v, &r.scanFrom, "from"); }},
     {"to", "M", OptionSpec::Command, nullptr, [](const auto& v, auto& r) { return address(v, &r.scanTo, "to"); }},
 };
@@ -405,6 +425,19 @@ const CommandSpec Commands[] = {
     {"scan", "", "from to", A::Range, 0,
      "asks every address N..M (default 0..63) in turn and\nlists those that answer; exit 3 when none does",
      make<ScanCommand>},
+    {"events", "", "link since until format", A::List, CommandSpec::NoLink | CommandSpec::TextFormat,
+     "the timeline's events oldest first: on and off line,\n"
+     "alarms and faults raised and cleared, zones switched and\n"
+     "by whom, configurations read, backed up, written and\n"
+     "restored (with their history id); text by default, csv or\n"
+     "jsonl. T is ISO 8601 or before now: -30m, -2h, -7d. Needs\n"
+     "no connection",
+     make<TimelineCommand>},
+    {"trend", "", "link since until format", A::One, CommandSpec::NoLink,
+     "the energizer's (--address N) minute readings: min, mean\n"
+     "and max of each zone's output and return voltage and of\n"
+     "the battery voltage, csv or jsonl; needs no connection",
+     make<TimelineCommand>},
     {"mqtt", "...", "", A::One, 0, "publishes the status to an MQTT broker (mqtt --help)", nullptr},
 };
 
@@ -520,6 +553,8 @@ ParseOutcome takeOptions(const Given& given, CliRequest& request)
         if (!reason.isEmpty())
             return usageError(reason);
     }
+    if (request.format == QLatin1String("text") && !(c.flags & CommandSpec::TextFormat))
+        return usageError(QStringLiteral("--format must be csv or jsonl"));
     if (request.scanFrom > request.scanTo)
         return usageError(QStringLiteral("--from %1 is above --to %2").arg(request.scanFrom).arg(request.scanTo));
     if (!request.pinFile.isEmpty() && given.isSet(QCommandLineOption(QStringLiteral("pin"), {}, QStringLiteral("PIN"))))
@@ -592,6 +627,7 @@ ParseOutcome parseCommandLine(const QStringList& arguments, CliRequest& request)
     const Given given{before, own ? nullptr : &after};
     QStringList positional = own ? QStringList() : after.positionalArguments(); // mqtt: parsed by itself
     request.historyFile = HistoryStore::defaultPath();
+    request.timelineFile = TimelineStore::defaultPath();
     ParseOutcome outcome = findCommand(group, positional, request);
     if (outcome.kind == ParseOutcome::Run && !own)
         outcome = takeArguments(positional, request);

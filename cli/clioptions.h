@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include <climits>
 #include <memory>
 
 class CliCommand;
@@ -18,7 +19,8 @@ struct CliRequest;
 struct CommandSpec
 {
     enum class Addresses { One, List, Range }; // Range: --from..--to instead of --address
-    enum Flag { KeepsHistory = 1, NoLink = 2, Default = 4 }; // Default: the group's word alone means it
+    // Default: the group's word alone means it; TextFormat: --format text too.
+    enum Flag { KeepsHistory = 1, NoLink = 2, Default = 4, TextFormat = 8 };
     using Maker = std::unique_ptr<CliCommand> (*)(EnergizerLink&, const CliRequest&, HistoryKeeper&);
 
     const char* name;      // "status", "config write"
@@ -47,10 +49,14 @@ struct CliRequest
     int intervalMs = 1000;
     int count = 0; // watch: 0 runs until stopped
     bool jsonLines = false;
+    QString format; // --format as given; empty: the command's default
     QString outputFile;
     QString file; // config diff/write
     QString historyFile;    // --history, or the user's default store
     bool historyFileGiven = false;
+    QString timelineFile;   // --timeline, or the user's default timeline
+    qint64 sinceMs = LLONG_MIN; // events, trend
+    qint64 untilMs = LLONG_MAX;
     qint64 entryId = 0;     // config restore, history show/diff
     qint64 secondEntryId = 0; // history diff ID ID2; 0: against the energizer now
     bool addressGiven = false;

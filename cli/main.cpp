@@ -4,6 +4,7 @@
 #include "services/historykeeper.h"
 #include "protocol/energizer.h"
 #include "services/historystore.h"
+#include "services/timelinerecorder.h"
 #include "link/energizerbus.h"
 #include "link/energizerlink.h"
 #include "link/linklog.h"
@@ -146,6 +147,15 @@ int main(int argc, char* argv[])
         printLine(stderr, QStringLiteral("energizer-cli: nothing is kept in the history: ") + reason);
     });
 
+    // Zone commands and kept configurations are events of the timeline,
+    // which is opened only when there is one to write.
+    TimelineRecorder timeline(nullptr);
+    timeline.watchHistory(keeper, QStringLiteral("cli"));
+    timeline.watchZoneCommands(link.bus(), request.link.name(), QStringLiteral("cli"));
+    QObject::connect(&timeline, &TimelineRecorder::unavailable, [](const QString& reason) {
+        printLine(stderr, QStringLiteral("energizer-cli: nothing is kept in the timeline: ") + reason);
+    });
+
     std::unique_ptr<CliCommand> command = request.command->make(link, request, keeper);
     QuitSignals quit;
     QObject::connect(&quit, &QuitSignals::quitRequested, command.get(), &CliCommand::interrupt);
@@ -158,5 +168,10 @@ int main(int argc, char* argv[])
         ::_exit(status);
     }
     link.close();
+    if (timeline.hasPending()) {
+        TimelineStore store(request.timelineFile);
+        timeline.setStore(&store);
+        timeline.stop();
+    }
     return status;
 }

@@ -7,6 +7,7 @@
 #include "link/station.h"
 #include "services/metricsserver.h"
 #include "services/sitebuses.h"
+#include "services/timelinerecorder.h"
 
 #include <QHostAddress>
 
@@ -22,10 +23,18 @@ auto metricsFields(Options& g)
 
 // The options without what the broker session does not depend on: a key
 // not cleared here reconnects to the broker when it changes.
+template <class Options>
+auto timelineDays(Options& g)
+{
+    return std::tie(g.timelineEventDays, g.timelineReadingDays);
+}
+
 GatewayOptions brokerPart(GatewayOptions g)
 {
     const GatewayOptions defaults;
     metricsFields(g) = metricsFields(defaults);
+    timelineDays(g) = timelineDays(defaults);
+    g.timelineFile = defaults.timelineFile;
     g.intervalSeconds = defaults.intervalSeconds;
     return g;
 }
@@ -58,10 +67,18 @@ Gateway::Gateway(const Site& site, const QString& version, QObject* parent)
     connect(m_buses, &SiteBuses::linksChanged, this, [this] {
         if (m_mqtt)
             m_mqtt->setLinks(m_buses->links());
+        m_recorder->watchSite(*m_buses, m_site.gateway.allowZoneCommands);
     });
+    const GatewayOptions& g = site.gateway;
+    m_timeline = std::make_unique<TimelineStore>(g.timelineFile.isEmpty() ? TimelineStore::servicePath() : g.timelineFile);
+    m_recorder = TimelineRecorder::forSite(*m_buses, m_timeline.get(), g, this);
 }
 
-Gateway::~Gateway() = default;
+Gateway::~Gateway()
+{
+    // Before the store goes.
+    m_recorder->stop();
+}
 
 GatewayMqtt* Gateway::makeMqtt(const Site& site, const QVector<SiteBuses::Link>& links)
 {
@@ -131,6 +148,8 @@ void Gateway::stop()
     if (m_stopping)
         return;
     m_stopping = true;
+    // Closing the links takes every station off line: that is no event.
+    m_recorder->stop();
     if (m_metricsServer)
         m_metricsServer->close();
     if (m_mqtt) {
@@ -205,6 +224,15 @@ bool Gateway::reload(const Site& site, QString* error)
         said << (m_metricsServer ? QStringLiteral("metrics endpoint %1").arg(hostPortText(after.metricsHost, after.metricsPort))
                                  : QStringLiteral("no metrics endpoint"));
     }
+    if (before.timelineFile != after.timelineFile) {
+        // What waits in memory goes to the new file.
+        auto timeline = std::make_unique<TimelineStore>(after.timelineFile.isEmpty() ? TimelineStore::servicePath() : after.timelineFile);
+        m_recorder->setStore(timeline.get());
+        m_timeline = std::move(timeline);
+        said << QStringLiteral("timeline %1").arg(m_timeline->path());
+    }
+    if (timelineDays(before) != timelineDays(after))
+        m_recorder->setRetention(after.timelineEventDays, after.timelineReadingDays);
     if (before.intervalSeconds != after.intervalSeconds)
         said << QStringLiteral("polled every %1 s").arg(after.intervalSeconds);
     m_site = site;

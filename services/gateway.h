@@ -14,6 +14,8 @@ class GatewayMqtt;
 class MetricsServer;
 
 Q_DECLARE_LOGGING_CATEGORY(lcGateway)
+class TimelineRecorder;
+class TimelineStore;
 
 // A site served: its buses, and the broker and the metrics endpoint when the
 // site file names them.
@@ -57,6 +59,8 @@ private:
     MetricsServer* m_metricsServer = nullptr;
     std::unique_ptr<GatewayMetrics> m_metrics;
     QString m_version; // Home Assistant's origin
+    std::unique_ptr<TimelineStore> m_timeline;
+    TimelineRecorder* m_recorder = nullptr;
     bool m_stopping = false;
     bool m_ready = false;
 };

@@ -26,6 +26,7 @@ qint64 HistoryKeeper::keep(HistoryKind kind, const ConfigBlock& block)
         return 0;
     }
     m_problem.clear();
+    emit kept(kind, added.value);
     return added.value;
 }
 

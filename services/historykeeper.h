@@ -27,6 +27,8 @@ public:
     QString problem() const { return m_problem; }
 
 signals:
+    // An entry was kept (or an identical one's id returned).
+    void kept(HistoryKind kind, qint64 id);
     // The first time nothing could be kept, with the reason.
     void unavailable(const QString& reason);
 

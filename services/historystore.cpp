@@ -4,20 +4,13 @@
 
 #include "services/historylog.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSysInfo>
-#include <QThread>
 
-#include <cerrno>
 #include <iterator>
 #include <cstring>
-#include <fcntl.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -60,11 +53,6 @@ bool toBlock(const QByteArray& bytes, ConfigBlock* block)
     return true;
 }
 
-QString errnoText()
-{
-    return QString::fromLocal8Bit(std::strerror(errno));
-}
-
 QString currentUser()
 {
     const QString user = qEnvironmentVariable("USER");
@@ -95,148 +83,40 @@ bool historyKindFromName(const QString& name, HistoryKind* kind)
 
 QString HistoryStore::defaultPath()
 {
-    // The XDG rule: a relative XDG_DATA_HOME is to be ignored.
-    QString base = qEnvironmentVariable("XDG_DATA_HOME");
-    if (base.isEmpty() || QDir::isRelativePath(base))
-        base = QDir::homePath() + QStringLiteral("/.local/share");
-    return base + QStringLiteral("/energizer-configurator/history.sqlite");
+    return SqliteFile::userDataPath(QStringLiteral("history.sqlite"));
 }
 
 HistoryStore::HistoryStore(const QString& path, int busyTimeoutMs)
-    : m_path(path)
-    , m_connection(QString::asprintf("energizer-history-%p", static_cast<void*>(this)))
+    : m_file(path, tr("history file"), QString::asprintf("energizer-history-%p", static_cast<void*>(this)))
+    , m_db(m_file.db())
     , m_user(currentUser())
     , m_host(QSysInfo::machineHostName())
 {
     m_problem = open(busyTimeoutMs);
     if (!m_problem.isEmpty()) {
-        m_db.close();
+        m_file.close();
         // Debug only: the caller tells the user, once.
         qCDebug(lcHistory) << "Unavailable:" << m_problem;
     } else {
-        qCDebug(lcHistory) << "Opened" << m_path;
+        qCDebug(lcHistory) << "Opened" << path;
     }
 }
 
-HistoryStore::~HistoryStore()
-{
-    m_db.close();
-    m_db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(m_connection);
-}
-
-QString HistoryStore::failure(const QString& what, const QSqlError& error) const
-{
-    QString text = error.databaseText();
-    if (text.isEmpty())
-        text = error.driverText();
-    if (text.isEmpty())
-        text = tr("unknown error");
-    return tr("history file %1: %2: %3").arg(m_path, what, text).simplified();
-}
-
-namespace {
-
-// Creates each missing folder of path with mode 0700, whatever the umask.
-QString makeFolders(const QString& path)
-{
-    const QString clean = QDir::cleanPath(QDir(path).absolutePath());
-    const QStringList parts = clean.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    QString at;
-    for (const QString& part : parts) {
-        at += QLatin1Char('/') + part;
-        const QByteArray local = QFile::encodeName(at);
-        struct stat st;
-        if (::stat(local.constData(), &st) == 0) {
-            if (!S_ISDIR(st.st_mode))
-                return HistoryStore::tr("cannot create folder %1: %2 is not a folder").arg(clean, at);
-            continue;
-        }
-        if (::mkdir(local.constData(), 0700) != 0 && errno != EEXIST)
-            return HistoryStore::tr("cannot create folder %1: %2").arg(at, errnoText());
-        ::chmod(local.constData(), 0700);
-    }
-    return {};
-}
-
-} // namespace
+HistoryStore::~HistoryStore() = default;
 
 QString HistoryStore::open(int busyTimeoutMs)
 {
-    if (m_path.isEmpty())
-        return tr("no history file given");
-    const QFileInfo info(m_path);
-    // A link would make its target, whatever it is, a database of the mode SQLite picks.
-    if (info.isSymLink())
-        return tr("history file %1 is a symbolic link (to %2); give the file itself").arg(m_path, info.symLinkTarget());
-    if (info.isDir())
-        return tr("history file %1 is a folder, not a file").arg(m_path);
-    if (info.exists() && !info.isFile())
-        return tr("history file %1 is not a regular file").arg(m_path);
-    const QString folderProblem = makeFolders(info.absolutePath());
-    if (!folderProblem.isEmpty())
-        return folderProblem;
-
-    // Created here rather than by SQLite so that it is 0600 from the start;
-    // SQLite gives its -wal and -shm files the same mode.
-    const QByteArray local = QFile::encodeName(m_path);
-    const int fd = ::open(local.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-        ::fchmod(fd, 0600);
-        ::close(fd);
-    } else if (errno != EEXIST) {
-        return tr("cannot create history file %1: %2").arg(m_path, errnoText());
-    }
-
-    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-    if (!m_db.isValid())
-        return tr("history not kept: Qt's SQLite driver is missing (Debian: libqt5sql5-sqlite)");
-    m_db.setDatabaseName(m_path);
-    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
-    if (!m_db.open())
-        return failure(tr("cannot open"), m_db.lastError());
-
-    // SQLite reads the file only now: a garbage file fails here.
-    QSqlQuery query(m_db);
-    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
-        return failure(tr("cannot read"), query.lastError());
-    const int version = query.value(0).toInt();
-    query.finish();
-    if (version > SchemaVersion) {
-        return tr("history file %1 has schema version %2, newer than the %3 this program knows; "
-                  "a newer version of it wrote the file")
-            .arg(m_path)
-            .arg(version)
-            .arg(SchemaVersion);
-    }
-    if (version < 0)
-        return tr("history file %1 has schema version %2, which no version of this program writes")
-            .arg(m_path)
-            .arg(version);
-
-    // SQLite skips the busy handler for this switch when another process is
-    // in the middle of creating the file, so wait for it here, as long as
-    // the busy timeout allows.
-    QElapsedTimer waited;
-    waited.start();
-    while (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !query.next()) {
-        if (query.lastError().nativeErrorCode() != QLatin1String("5") || waited.elapsed() >= busyTimeoutMs)
-            return failure(tr("cannot switch to WAL mode"), query.lastError());
-        query.finish();
-        QThread::msleep(10);
-    }
-    const QString mode = query.value(0).toString();
-    query.finish();
-    if (mode.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
-        return tr("history file %1 stays in journal mode %2 instead of WAL").arg(m_path, mode);
-
+    int version = 0;
+    const QString problem = m_file.open(busyTimeoutMs, SchemaVersion, &version);
+    if (!problem.isEmpty())
+        return problem;
     if (version < SchemaVersion) {
         const QString why = migrate();
         if (!why.isEmpty())
             return why;
     }
-
     // A file that claims our version but lacks our table is not ours to use.
+    QSqlQuery query(m_db);
     if (!query.exec(QStringLiteral("SELECT %1 FROM entries e LIMIT 0").arg(QLatin1String(EntryColumns))))
         return failure(tr("no history table"), query.lastError());
     return {};

@@ -1,14 +1,12 @@
 #pragma once
 
 #include "protocol/frames.h"
+#include "services/sqlitefile.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QSqlDatabase>
 #include <QString>
 #include <QVector>
-
-class QSqlError;
 
 // Every configuration block seen on or written to an energizer, kept in one
 // SQLite file per user that the window, energizer-cli and the gateway share.
@@ -73,12 +71,7 @@ struct HistoryFilter
 };
 
 template <typename T>
-struct HistoryResult
-{
-    T value{};
-    QString error; // one line; empty on success
-    bool ok() const { return error.isEmpty(); }
-};
+using HistoryResult = StoreResult<T>;
 
 class HistoryStore
 {
@@ -97,7 +90,7 @@ public:
     HistoryStore(const HistoryStore&) = delete;
     HistoryStore& operator=(const HistoryStore&) = delete;
 
-    QString path() const { return m_path; }
+    QString path() const { return m_file.path(); }
     bool isAvailable() const { return m_problem.isEmpty(); }
     // Why the store is unavailable, one line; empty when it is available.
     QString problem() const { return m_problem; }
@@ -114,11 +107,10 @@ public:
 private:
     QString open(int busyTimeoutMs);
     QString migrate();
-    QString failure(const QString& what, const QSqlError& error) const;
+    QString failure(const QString& what, const QSqlError& error) const { return m_file.failure(what, error); }
 
-    QString m_path;
-    QString m_connection;
-    QSqlDatabase m_db;
+    SqliteFile m_file;
+    QSqlDatabase& m_db;
     QString m_problem;
     QString m_user;
     QString m_host;

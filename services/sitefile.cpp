@@ -370,10 +370,21 @@ bool Parser::gatewayKey(int number, const QString& key, const QString& value)
             g.intervalSeconds = seconds;
         else
             m_gatewayTiming.append({key, static_cast<int>(std::lround(seconds * 1000))});
+    } else if (key == QLatin1String("timeline")) {
+        if (value.isEmpty())
+            return fail(number, QStringLiteral("timeline needs a file name"));
+        g.timelineFile = QDir(m_baseDir).absoluteFilePath(value);
+    } else if (key == QLatin1String("timeline-events-days") || key == QLatin1String("timeline-readings-days")) {
+        bool ok = false;
+        const int days = value.toInt(&ok);
+        if (!ok || days < 1 || days > 36500)
+            return fail(number, QStringLiteral("%1 must be 1..36500 days, not %2").arg(key, quoted(value)));
+        (key == QLatin1String("timeline-events-days") ? g.timelineEventDays : g.timelineReadingDays) = days;
     } else {
         return fail(number, QStringLiteral("unknown key %1 (known in [gateway]: mqtt, topic, discovery, discovery-prefix, "
                                            "allow-zone-commands, username, password-file, mqtt-tls, mqtt-ca, mqtt-cert, mqtt-key, "
-                                           "metrics, web-config, interval, timeout, guard, pause-after-connect)")
+                                           "metrics, web-config, interval, timeout, guard, pause-after-connect, timeline, "
+                                           "timeline-events-days, timeline-readings-days)")
                                 .arg(quoted(key)));
     }
     return true;

@@ -46,6 +46,9 @@ struct GatewayOptions
     quint16 metricsPort = 0;
     WebConfig web; // web-config: TLS and logins of the metrics endpoint
     double intervalSeconds = 1.0;
+    QString timelineFile; // empty: the service's state folder, else the user's data folder
+    int timelineEventDays = 400;
+    int timelineReadingDays = 90;
 
     bool hasMqtt() const { return !mqttHost.isEmpty(); }
     bool hasMetrics() const { return !metricsHost.isEmpty(); }
@@ -86,7 +89,8 @@ inline bool operator==(const SiteLink& a, const SiteLink& b) { return reloadFiel
 inline auto reloadFields(const GatewayOptions& g)
 {
     return std::tie(g.mqttHost, g.mqttPort, g.mqttTls, g.mqttCa, g.mqttCert, g.mqttKey, g.topicPrefix, g.discovery, g.discoveryPrefix, g.allowZoneCommands, g.username,
-                    g.passwordFile, g.password, g.metricsHost, g.metricsPort, g.web, g.intervalSeconds);
+                    g.passwordFile, g.password, g.metricsHost, g.metricsPort, g.web, g.intervalSeconds, g.timelineFile, g.timelineEventDays,
+                    g.timelineReadingDays);
 }
 static_assert(fieldcount::of<GatewayOptions>(0) == std::tuple_size<decltype(reloadFields(GatewayOptions{}))>::value,
               "a new GatewayOptions field belongs in reloadFields()");

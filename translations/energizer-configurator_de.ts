@@ -862,7 +862,105 @@
     </message>
 </context>
 <context>
+    <name>SqliteFile</name>
+    <message>
+        <source>unknown error</source>
+        <translation>unbekannter Fehler</translation>
+    </message>
+    <message>
+        <source>%1 %2: %3: %4</source>
+        <translation>%1 %2: %3: %4</translation>
+    </message>
+    <message>
+        <source>cannot create folder %1: %2 is not a folder</source>
+        <translation>Ordner %1 kann nicht angelegt werden: %2 ist kein Ordner</translation>
+    </message>
+    <message>
+        <source>cannot create folder %1: %2</source>
+        <translation>Ordner %1 kann nicht angelegt werden: %2</translation>
+    </message>
+    <message>
+        <source>no %1 given</source>
+        <translation>keine %1 angegeben</translation>
+    </message>
+    <message>
+        <source>%1 %2 is a symbolic link (to %3); give the file itself</source>
+        <translation>%1 %2 ist ein symbolischer Link (auf %3); bitte die Datei selbst angeben</translation>
+    </message>
+    <message>
+        <source>%1 %2 is a folder, not a file</source>
+        <translation>%1 %2 ist ein Ordner, keine Datei</translation>
+    </message>
+    <message>
+        <source>%1 %2 is not a regular file</source>
+        <translation>%1 %2 ist keine gewöhnliche Datei</translation>
+    </message>
+    <message>
+        <source>cannot create %1 %2: %3</source>
+        <translation>%1 %2 kann nicht angelegt werden: %3</translation>
+    </message>
+    <message>
+        <source>%1 not used: Qt&apos;s SQLite driver is missing (Debian: libqt5sql5-sqlite)</source>
+        <translation>%1 nicht verwendet: Qts SQLite-Treiber fehlt (Debian: libqt5sql5-sqlite)</translation>
+    </message>
+    <message>
+        <source>cannot open</source>
+        <translation>kann nicht geöffnet werden</translation>
+    </message>
+    <message>
+        <source>cannot read</source>
+        <translation>kann nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>%1 %2 has schema version %3, newer than the %4 this program knows; a newer version of it wrote the file</source>
+        <translation>%1 %2 hat die Schemaversion %3, neuer als die %4, die dieses Programm kennt; eine neuere Version hat die Datei geschrieben</translation>
+    </message>
+    <message>
+        <source>%1 %2 has schema version %3, which no version of this program writes</source>
+        <translation>%1 %2 hat die Schemaversion %3, die keine Version dieses Programms schreibt</translation>
+    </message>
+    <message>
+        <source>cannot switch to WAL mode</source>
+        <translation>kann nicht in den WAL-Modus wechseln</translation>
+    </message>
+    <message>
+        <source>%1 %2 stays in journal mode %3 instead of WAL</source>
+        <translation>%1 %2 bleibt im Journalmodus %3 statt WAL</translation>
+    </message>
+</context>
+<context>
+    <name>TimelineStore</name>
+    <message>
+        <source>timeline file</source>
+        <translation>Zeitleistendatei</translation>
+    </message>
+    <message>
+        <source>no timeline tables</source>
+        <translation>keine Zeitleistentabellen</translation>
+    </message>
+    <message>
+        <source>cannot create the timeline tables</source>
+        <translation>die Zeitleistentabellen können nicht angelegt werden</translation>
+    </message>
+    <message>
+        <source>not written</source>
+        <translation>nicht geschrieben</translation>
+    </message>
+    <message>
+        <source>cannot list</source>
+        <translation>kann nicht aufgelistet werden</translation>
+    </message>
+    <message>
+        <source>not pruned</source>
+        <translation>nicht bereinigt</translation>
+    </message>
+</context>
+<context>
     <name>HistoryStore</name>
+    <message>
+        <source>history file</source>
+        <translation>Verlaufsdatei</translation>
+    </message>
     <message>
         <source>unknown error</source>
         <translation>unbekannter Fehler</translation>
@@ -970,6 +1068,10 @@
 </context>
 <context>
     <name>MainWindow</name>
+    <message>
+        <source>No timeline is kept: %1</source>
+        <translation>Es wird keine Zeitleiste geführt: %1</translation>
+    </message>
     <message>
         <source>MainWindow</source>
         <translation>Hauptfenster</translation>

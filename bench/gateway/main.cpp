@@ -212,6 +212,7 @@ int main(int argc, char** argv)
     waitUntil(5000, [&] { return subscriber.isConnected(); });
 
     QProcess gateway;
+    qputenv("STATE_DIRECTORY", dir.path().toLocal8Bit()); // its timeline
     gateway.setStandardErrorFile(dir.filePath(QStringLiteral("gateway.log")));
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("energizer.mqtt.debug=true")); // its discovery figures

@@ -6,6 +6,7 @@
 
 #include "protocol/configrecord.h"
 #include "protocol/configxml.h"
+#include "services/timelinestore.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -48,6 +49,8 @@ private slots:
     void scan();
     void statusOfList();
     void writeThenRestore();
+    void timelineCommands_data();
+    void timelineCommands();
     void unconfirmedWriteNamesBackup();
     void unusableHistoryGoesOn();
     void shortEntryRefused();
@@ -56,7 +59,7 @@ private slots:
 private:
     Run cli(const QStringList& args, const QString& program = QString());
     // With this test's own history file.
-    Run hist(const QStringList& args) { return cli(QStringList{"--history", m_history} + args); }
+    Run hist(const QStringList& args) { return cli(QStringList{"--history", m_history, "--timeline", m_timeline} + args); }
     QStringList startSim(SimProcess& sim, const QString& transport, const QStringList& extra = {});
     QString writeFile(const QString& name, const QByteArray& text);
     // The history's lines after the header, as "kind address".
@@ -65,6 +68,7 @@ private:
     QString m_cli;
     QTemporaryDir m_dir;
     QString m_history;
+    QString m_timeline;
     QString m_partial; // sets two parameters and the large-network address
     // A simulator over UDP that no test changes.
     SimProcess m_sim;
@@ -100,6 +104,8 @@ void TestCli::init()
     // A fresh history for each test.
     static int n = 0;
     m_history = m_dir.filePath(QStringLiteral("history-%1.sqlite").arg(++n));
+    // The timeline commands' rows share one file.
+    m_timeline = m_dir.filePath(QStringLiteral("timeline-%1.sqlite").arg(QTest::currentDataTag() ? 0 : n));
 }
 
 // Status -1 when it crashed or still runs after 30 s (then killed with p).
@@ -468,6 +474,18 @@ void TestCli::writeThenRestore()
     QCOMPARE(restore.status, 0);
     QCOMPARE(sim.block(), original);
     QCOMPARE(entries().first(), QStringLiteral("restored 1"));
+
+    // Each in the timeline, joined with its history entry, and a zone switched by the CLI.
+    QCOMPARE(hist(link + QStringList{"zone", "2", "on"}).status, 0);
+    const Run events = hist({"events", "--format", "csv"});
+    QCOMPARE(events.status, 0);
+    QStringList kinds;
+    for (const QByteArray& line : events.out.trimmed().split('\n').mid(1))
+        kinds << QString::fromUtf8(line.split(',').mid(2).join(','));
+    const QString b = QString::fromUtf8(backup.at(0)), w = QString::fromUtf8(written.at(0));
+    // The restored block is a new entry: it differs from the written one before it.
+    QCOMPARE(kinds, (QStringList{"1,config_read,,cli,1", "1,config_backup,,cli," + b, "1,config_written,,cli," + w,
+                                 "1,config_backup,,cli," + w, "1,config_restored,,cli,3", "1,zone_on,2,cli,"}));
 }
 
 void TestCli::unconfirmedWriteNamesBackup()
@@ -561,6 +579,57 @@ void TestCli::writeToList()
     for (const char* address : {"01", "02", "04"})
         QCOMPARE(sim.count(QStringLiteral("RX"), QLatin1String(address) + QStringLiteral(" 01 04")), 1);
     QCOMPARE(sim.count(QStringLiteral("RX"), QStringLiteral("03 01 04")), 0);
+}
+
+void TestCli::timelineCommands_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out");
+    const QByteArray header = "time,link,address,outputVoltage1Min,outputVoltage1Mean,outputVoltage1Max,returnVoltage1Min,"
+                              "returnVoltage1Mean,returnVoltage1Max,outputVoltage2Min,outputVoltage2Mean,outputVoltage2Max,"
+                              "returnVoltage2Min,returnVoltage2Mean,returnVoltage2Max,batteryVoltageMin,batteryVoltageMean,"
+                              "batteryVoltageMax\n";
+    QTest::newRow("text") << QStringList{"events"} << 0
+                          << QByteArray("2026-01-01T00:00:00.000Z north 1 alarm raised: gate\n"
+                                        "2026-01-01T00:01:00.000Z north,2 2 zone 1 off by web:a,b\n"
+                                        "2026-01-01T00:02:00.000Z north 1 configuration written (history 7) by cli\n");
+    QTest::newRow("csv quoted, address") << QStringList{"events", "--address", "2,5", "--format", "csv"} << 0
+                                         << QByteArray("time,link,address,kind,detail,who,history\n"
+                                                       "2026-01-01T00:01:00.000Z,\"north,2\",2,zone_off,1,\"web:a,b\",\n");
+    QTest::newRow("jsonl since, link") << QStringList{"events", "--link", "north", "--since", "2026-01-01T00:01:30Z", "--format", "jsonl"} << 0
+                                       << QByteArray("{\"address\":1,\"detail\":\"\",\"history\":7,\"kind\":\"config_written\","
+                                                     "\"link\":\"north\",\"time\":\"2026-01-01T00:02:00.000Z\",\"who\":\"cli\"}\n");
+    QTest::newRow("none in the last 2 h") << QStringList{"events", "--since", "-2h"} << 0 << QByteArray();
+    QTest::newRow("until a date") << QStringList{"events", "--until", "2025-12-31"} << 0 << QByteArray();
+    QTest::newRow("bad time") << QStringList{"events", "--since", "-2w"} << 2 << QByteArray();
+    QTest::newRow("trend csv") << QStringList{"trend", "--address", "1", "--until=-7d"} << 0
+                               << header + "2026-01-01T00:00:00.000Z,north,1,8000,8000,8000,7000,7000,7000,0,0,0,0,0,0,13.6,13.6,13.6\n";
+    QTest::newRow("trend jsonl, none") << QStringList{"trend", "--address", "2", "--format", "jsonl"} << 0 << QByteArray();
+    QTest::newRow("trend needs an address") << QStringList{"trend"} << 2 << QByteArray();
+    QTest::newRow("trend has no text") << QStringList{"trend", "--address", "1", "--format", "text"} << 2 << QByteArray();
+}
+
+// Needs no link: no connection is given, and none is looked for.
+void TestCli::timelineCommands()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QByteArray, out);
+    if (!QFile::exists(m_timeline)) {
+        const qint64 t = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC).toMSecsSinceEpoch();
+        TimelineStore store(m_timeline);
+        TimelineReading r{QStringLiteral("north"), 1, t / 60000, {}, {}, {}};
+        r.min = r.mean = r.max = {8000, 7000, 0, 0, 13.6};
+        QCOMPARE(store.write({{0, t, QStringLiteral("north"), 1, TimelineKind::AlarmRaised, QStringLiteral("gate"), {}, 0},
+                              {0, t + 60000, QStringLiteral("north,2"), 2, TimelineKind::ZoneOff, QStringLiteral("1"), QStringLiteral("web:a,b"), 0},
+                              {0, t + 120000, QStringLiteral("north"), 1, TimelineKind::ConfigWritten, {}, QStringLiteral("cli"), 7}},
+                             {r}),
+                 QString());
+    }
+    const Run r = hist(args);
+    QCOMPARE(r.status, status);
+    QCOMPARE(r.out, out);
 }
 
 QTEST_GUILESS_MAIN(TestCli)
