@@ -43,6 +43,7 @@ GatewayMqtt::Options GatewayMqtt::siteOptions(const Site& s)
     options.broker.username = site.username;
     options.broker.password = site.password;
     options.prefix = site.topicPrefix;
+    options.supportUrl = site.supportUrl;
     options.discovery = site.discovery;
     options.discoveryPrefix = site.discoveryPrefix;
     options.allowZoneCommands = site.allowZoneCommands;
@@ -383,7 +384,8 @@ void GatewayMqtt::republishAsked()
 
 DiscoveryOrigin GatewayMqtt::origin() const
 {
-    return {m_options.oneEnergizer ? QStringLiteral("energizer-cli") : QStringLiteral("energizer-gateway"), m_options.version};
+    return {m_options.oneEnergizer ? QStringLiteral("energizer-cli") : QStringLiteral("energizer-gateway"), m_options.version,
+            m_options.supportUrl};
 }
 
 DiscoveryDevice GatewayMqtt::discoveryDevice(const Served& served) const

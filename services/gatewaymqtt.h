@@ -50,6 +50,7 @@ public:
         bool allowZoneCommands = false;
         int zoneTimeoutMs = 5000;
         QString version; // Home Assistant's "origin"
+        QString supportUrl;
     };
     static Options siteOptions(const Site& site);
 

@@ -34,7 +34,10 @@ QByteArray json(const QJsonObject& object)
 
 QJsonObject origin(const DiscoveryOrigin& o)
 {
-    return QJsonObject{{Name, o.name}, {QStringLiteral("sw"), o.version}};
+    QJsonObject object{{Name, o.name}, {QStringLiteral("sw"), o.version}};
+    if (!o.supportUrl.isEmpty())
+        object.insert(QStringLiteral("url"), o.supportUrl);
+    return object;
 }
 
 struct Component

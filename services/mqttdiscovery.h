@@ -16,6 +16,7 @@ struct DiscoveryOrigin
 {
     QString name;
     QString version;
+    QString supportUrl; // left out when empty
 };
 
 // One energizer as Home Assistant sees it. Its state, availability and zone

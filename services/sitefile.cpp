@@ -7,6 +7,7 @@
 #include "link/linkspec.h"
 
 #include <QDir>
+#include <QUrl>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -349,6 +350,12 @@ bool Parser::gatewayKey(int number, const QString& key, const QString& value)
     } else if (key == QLatin1String("web-config")) {
         if (!WebConfig::read(QDir(m_baseDir).absoluteFilePath(value), &g.web, &error))
             return fail(number, QStringLiteral("web-config: %1").arg(error));
+    } else if (key == QLatin1String("support-url")) {
+        // Home Assistant refuses the whole device for a link it cannot open.
+        const QUrl url(value, QUrl::StrictMode);
+        if (!url.isValid() || (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http")) || url.host().isEmpty())
+            return fail(number, QStringLiteral("support-url must be an http:// or https:// address, not %1").arg(quoted(value)));
+        g.supportUrl = value;
     } else if (key == QLatin1String("topic") || key == QLatin1String("discovery-prefix")) {
         const QString problem = prefixProblem(value);
         if (!problem.isEmpty())
@@ -382,7 +389,7 @@ bool Parser::gatewayKey(int number, const QString& key, const QString& value)
         (key == QLatin1String("timeline-events-days") ? g.timelineEventDays : g.timelineReadingDays) = days;
     } else {
         return fail(number, QStringLiteral("unknown key %1 (known in [gateway]: mqtt, topic, discovery, discovery-prefix, "
-                                           "allow-zone-commands, username, password-file, mqtt-tls, mqtt-ca, mqtt-cert, mqtt-key, "
+                                           "allow-zone-commands, support-url, username, password-file, mqtt-tls, mqtt-ca, mqtt-cert, mqtt-key, "
                                            "metrics, web-config, interval, timeout, guard, pause-after-connect, timeline, "
                                            "timeline-events-days, timeline-readings-days)")
                                 .arg(quoted(key)));

@@ -38,6 +38,7 @@ struct GatewayOptions
     QString topicPrefix = QStringLiteral("energizer");
     bool discovery = false;
     QString discoveryPrefix = QStringLiteral("homeassistant");
+    QString supportUrl; // Home Assistant's link to whoever looks after the site
     bool allowZoneCommands = false;
     QString username;
     QString passwordFile;
@@ -88,7 +89,7 @@ inline bool operator==(const SiteLink& a, const SiteLink& b) { return reloadFiel
 
 inline auto reloadFields(const GatewayOptions& g)
 {
-    return std::tie(g.mqttHost, g.mqttPort, g.mqttTls, g.mqttCa, g.mqttCert, g.mqttKey, g.topicPrefix, g.discovery, g.discoveryPrefix, g.allowZoneCommands, g.username,
+    return std::tie(g.mqttHost, g.mqttPort, g.mqttTls, g.mqttCa, g.mqttCert, g.mqttKey, g.topicPrefix, g.discovery, g.discoveryPrefix, g.supportUrl, g.allowZoneCommands, g.username,
                     g.passwordFile, g.password, g.metricsHost, g.metricsPort, g.web, g.intervalSeconds, g.timelineFile, g.timelineEventDays,
                     g.timelineReadingDays);
 }

@@ -158,7 +158,7 @@ void TestGateway::initTestCase()
                                  .arg(pty).arg(udp.port()).arg(tcp.port()).toUtf8();
     metricsPort = BrokerProcess::freePort();
     const QString site = writeSite("site.conf",
-        QStringLiteral("mqtt = 127.0.0.1:%1\ntopic = farm\nallow-zone-commands = true\ndiscovery = true\n"
+        QStringLiteral("mqtt = 127.0.0.1:%1\ntopic = farm\nallow-zone-commands = true\ndiscovery = true\nsupport-url = https://support.example/farm\n"
                        "metrics = 127.0.0.1:%2\ninterval = 0.2\n").arg(broker.port()).arg(metricsPort).toUtf8(), links);
 
     // Left from an earlier session: must not switch the fence when the gateway connects.
@@ -216,6 +216,7 @@ void TestGateway::deviceDiscovery()
     QVERIFY(sub->messages[at].payload.size() <= 10 * 1024);
     const QJsonObject c = json(sub->messages[at].payload);
     QCOMPARE(c.value("dev").toObject().value("via_device").toString(), QStringLiteral("farm_gateway"));
+    QCOMPARE(c.value("o").toObject().value("url").toString(), QStringLiteral("https://support.example/farm"));
     QCOMPARE(c.value("avty").toArray().at(1).toObject().value("t").toString(), QStringLiteral("farm/tcp/7/availability"));
     const QJsonObject cmps = c.value("cmps").toObject();
     QCOMPARE(cmps.value("batteryVoltage").toObject().value("uniq_id").toString(), QStringLiteral("farm_tcp_7_batteryVoltage"));

@@ -97,6 +97,7 @@ void TestSiteFile::refused_data()
     QTest::newRow("link's timeout too long") << okLink + "timeout = 61\n" << 4 << "timeout must be 0.01..60 seconds";
     QTest::newRow("guard negative") << "[gateway]\nguard = -0.1\n" + okLink << 2 << "guard";
     QTest::newRow("pause not a number") << okLink + "pause-after-connect = 1s\n" << 4 << "pause-after-connect";
+    QTest::newRow("support-url not a web address") << "[gateway]\nsupport-url = javascript:alert(1)\n" + okLink << 2 << "support-url";
     QTest::newRow("topic wildcard") << "[gateway]\ntopic = farm/+\n" + okLink << 2 << "'+'";
     QTest::newRow("key before section") << QByteArray("mqtt = 127.0.0.1\n") << 1 << "before any section";
     QTest::newRow("no equals sign") << okLink + "energizers 4\n" << 4 << "key = value";
