@@ -199,7 +199,8 @@ void TrendDlg::plotReadings()
                 marker->setLinePen(QPen(SeriesColors[zone == 1 ? 0 : 2], 1, Qt::DashLine));
                 marker->setYValue(volts);
                 marker->setLabel(QwtText(level.second));
-                marker->setLabelAlignment(Qt::AlignLeft | Qt::AlignTop);
+                // Zone 1's names on the left, zone 2's on the right: equal levels stay readable.
+                marker->setLabelAlignment((zone == 1 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignTop);
                 marker->attach(plot);
                 top = std::max(top, volts);
             }
