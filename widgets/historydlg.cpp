@@ -31,12 +31,7 @@ HistoryDlg::HistoryDlg(HistoryKeeper& keeper, TimelineStore* timeline, ConfigTra
         {ui->chkAlarms, TimelineGroup::Alarms}, {ui->chkFaults, TimelineGroup::Faults}, {ui->chkZones, TimelineGroup::Zones}};
     for (const auto& filter : filters) {
         connect(filter.first, &QCheckBox::toggled, this, [this, group = filter.second](bool shown) {
-            const QVector<qint64> selected = [this] {
-                QVector<qint64> ids;
-                for (const HistoryEntry& entry : selectedEntries())
-                    ids << entry.id;
-                return ids;
-            }();
+            const QVector<qint64> selected = selectedIds();
             m_model->setGroupShown(group, shown);
             selectIds(selected);
         });
@@ -85,12 +80,7 @@ HistoryDlg::HistoryDlg(HistoryKeeper& keeper, TimelineStore* timeline, ConfigTra
             return;
         m_restoring = false;
         showStatus(text, ok);
-        const QVector<qint64> selected = [this] {
-            QVector<qint64> ids;
-            for (const HistoryEntry& entry : selectedEntries())
-                ids << entry.id;
-            return ids;
-        }();
+        const QVector<qint64> selected = selectedIds();
         reload();
         selectIds(selected);
         readCurrent();
@@ -178,6 +168,14 @@ QVector<HistoryEntry> HistoryDlg::selectedEntries() const
     std::sort(selected.begin(), selected.end(),
               [](const HistoryEntry& a, const HistoryEntry& b) { return a.id < b.id; });
     return selected;
+}
+
+QVector<qint64> HistoryDlg::selectedIds() const
+{
+    QVector<qint64> ids;
+    for (const HistoryEntry& entry : selectedEntries())
+        ids << entry.id;
+    return ids;
 }
 
 void HistoryDlg::showDiff()

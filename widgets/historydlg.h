@@ -49,6 +49,7 @@ public slots:
 
 private:
     QVector<HistoryEntry> selectedEntries() const;
+    QVector<qint64> selectedIds() const;
     void showDiff();
     void updateButtons();
     void showStatus(const QString& text, bool ok);
