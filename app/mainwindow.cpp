@@ -20,6 +20,7 @@
 #include "protocol/frames.h"
 #include "widgets/scopedlg.h"
 #include "widgets/settingsdlg.h"
+#include "widgets/trenddlg.h"
 #include "protocol/settingsfile.h"
 
 #include <QCoreApplication>
@@ -104,6 +105,7 @@ MainWindow::MainWindow(HistoryStore* history, QWidget* parent)
     connect(ui->btnScope, &QPushButton::clicked, this, &MainWindow::showScope);
     connect(ui->actOrvikConfigurator, &QAction::triggered, this, &MainWindow::openManual);
     connect(ui->actHistory, &QAction::triggered, this, &MainWindow::showHistory);
+    connect(ui->actTrend, &QAction::triggered, this, &MainWindow::showTrend);
     connect(pollTimer, &QTimer::timeout, this, &MainWindow::timerTick);
 
     energizerConnecting();
@@ -153,11 +155,23 @@ void MainWindow::showHistory()
         m_historyDlg->activateWindow();
         return;
     }
-    m_historyDlg = new HistoryDlg(*m_keeper, *m_transfer, *m_push, this);
+    // What the recorder still holds belongs in the list too.
+    if (m_recorder)
+        m_recorder->flush();
+    m_historyDlg = new HistoryDlg(*m_keeper, m_timeline, *m_transfer, *m_push, this);
     m_historyDlg->setAttribute(Qt::WA_DeleteOnClose);
     // Restoring is writing: the same PIN rule as the CONFIG button.
     m_historyDlg->setRestoreAllowed(ui->btnConfig->isEnabled(), ui->btnConfig->toolTip());
     m_historyDlg->show();
+}
+
+void MainWindow::showTrend()
+{
+    if (m_recorder)
+        m_recorder->flush();
+    auto* trend = new TrendDlg(m_timeline, m_link->link().name(), settingsDlg->settings().energizerAddress, *m_config, this);
+    trend->setAttribute(Qt::WA_DeleteOnClose);
+    trend->show();
 }
 
 void MainWindow::showScope()
@@ -171,6 +185,7 @@ void MainWindow::serialParams()
 {
     if (settingsDlg->exec() != QDialog::Accepted)
         return;
+    applyRetention();
     energizer->reset();
     energizer->address = settingsDlg->settings().energizerAddress;
     emit energizer->paramChanged();
@@ -192,15 +207,22 @@ void MainWindow::energizerConnecting()
 
 void MainWindow::setTimeline(TimelineStore* timeline)
 {
+    m_timeline = timeline;
     m_recorder = new TimelineRecorder(timeline, this);
     m_recorder->watchHistory(*m_keeper, QStringLiteral("window"));
-    m_recorder->setRetention(TimelineRecorder::DefaultEventDays, TimelineRecorder::DefaultReadingDays);
+    applyRetention();
     connect(m_recorder, &TimelineRecorder::unavailable, this, [this](const QString& reason) {
         const QString text = tr("No timeline is kept: %1").arg(reason);
         statusFiller->setText(statusFiller->text().isEmpty() ? text : statusFiller->text() + QStringLiteral("; ") + text);
         statusFiller->setToolTip(statusFiller->text());
     });
     watchTimeline();
+}
+
+void MainWindow::applyRetention()
+{
+    if (m_recorder)
+        m_recorder->setRetention(settingsDlg->settings().timelineEventDays, settingsDlg->settings().timelineReadingDays);
 }
 
 void MainWindow::watchTimeline()

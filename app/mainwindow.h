@@ -60,6 +60,9 @@ private:
     void configReceived(const QByteArray& reply);
     void openManual();
     void showHistory();
+    void showTrend();
+    // The settings' retention, to the recorder.
+    void applyRetention();
 
     Ui::MainWindow* ui;
     QLabel* statusLabel = nullptr;
@@ -70,6 +73,7 @@ private:
     ConfigDlg* m_configDlg = nullptr;
     ConfigTransfer* m_transfer = nullptr;
     HistoryKeeper* m_keeper = nullptr;
+    TimelineStore* m_timeline = nullptr;
     TimelineRecorder* m_recorder = nullptr;
     void watchTimeline();
     ConfigPush* m_push = nullptr;

@@ -2,6 +2,7 @@
 
 #include "cli/clicommand.h"
 #include "services/timelinestore.h"
+#include "services/timelinetext.h"
 
 // events | trend: what the timeline file holds, as text, CSV or JSON lines.
 // Reads the file alone; no link is opened.
@@ -24,7 +25,3 @@ private:
 // is its midnight, no zone is local time) or before now ("-30m", "-2h",
 // "-7d", "-45s"). False for anything else.
 bool parseTimeArgument(const QString& text, qint64 nowMs, qint64* ms);
-
-// One line per event, oldest first, in the format asked ("text", "csv", "jsonl").
-QByteArray eventsText(const QVector<TimelineEvent>& events, const QString& format);
-QByteArray trendText(const QVector<TimelineReading>& readings, const QString& format);

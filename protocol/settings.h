@@ -6,6 +6,11 @@
 constexpr int MinEnergizerAddress = 0;
 constexpr int MaxEnergizerAddress = 63;
 
+// How long the window's timeline keeps its events and minute readings.
+constexpr int DefaultTimelineEventDays = 400;
+constexpr int DefaultTimelineReadingDays = 90;
+constexpr int MaxTimelineDays = 36500;
+
 // How the tool reaches the energizer. setting.ini keeps these as integers.
 enum class LinkKind { Serial = 0, Network = 1 };                 // comMode
 enum class ModuleRole { UdpServer = 0, UdpClient = 1, TcpServer = 2 }; // netMode
@@ -31,6 +36,8 @@ struct Settings
     QString stopBitsText;
     qint32 flowControl = 0;
     QString flowControlText;
+    qint32 timelineEventDays = DefaultTimelineEventDays;
+    qint32 timelineReadingDays = DefaultTimelineReadingDays;
 
     LinkKind linkKind() const { return comMode == 0 ? LinkKind::Serial : LinkKind::Network; }
     // Roles other than 0 and 1 arrive from setting.ini only, and mean TCP.

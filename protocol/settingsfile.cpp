@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -93,6 +94,12 @@ void loadSettingsFile(const QString& path, Settings& settings)
     // A UDP/TCP port is 16 bits; anything larger would silently mean another port.
     settings.portNumber = qBound(0, storedInt(file, QStringLiteral("portNumber"), 6128), MaxPortNumber);
     settings.comMode = storedInt(file, QStringLiteral("comMode"), 0);
+    const auto days = [&file](const QString& key, int fallback) {
+        const qint32 value = storedInt(file, key, fallback);
+        return value >= 1 && value <= MaxTimelineDays ? value : fallback;
+    };
+    settings.timelineEventDays = days(QStringLiteral("timelineEventDays"), DefaultTimelineEventDays);
+    settings.timelineReadingDays = days(QStringLiteral("timelineReadingDays"), DefaultTimelineReadingDays);
 }
 
 bool saveSettingsFile(const QString& path, const Settings& settings)
@@ -106,6 +113,16 @@ bool saveSettingsFile(const QString& path, const Settings& settings)
     file.setValue(QStringLiteral("portNumber"), settings.portNumber);
     file.setValue(QStringLiteral("comMode"), settings.comMode);
     file.setValue(QStringLiteral("UDP"), settings.netMode);
+    // Kept only when changed, so the file of someone who never did stays as it was.
+    const std::pair<QString, std::pair<int, int>> days[] = {
+        {QStringLiteral("timelineEventDays"), {settings.timelineEventDays, DefaultTimelineEventDays}},
+        {QStringLiteral("timelineReadingDays"), {settings.timelineReadingDays, DefaultTimelineReadingDays}}};
+    for (const auto& day : days) {
+        if (day.second.first == day.second.second)
+            file.remove(day.first);
+        else
+            file.setValue(day.first, day.second.first);
+    }
     file.sync();
     return file.status() == QSettings::NoError;
 }

@@ -4,8 +4,9 @@
 
 #include <QString>
 
-// setting.ini: its place and its five keys (ownIPAddress, UDP, IPAddress,
-// portNumber, comMode). Needs no widget, so the command-line tool reads the
+// setting.ini: its place and its keys (ownIPAddress, UDP, IPAddress,
+// portNumber, comMode; timelineEventDays and timelineReadingDays when not
+// the defaults). Needs no widget, so the command-line tool reads the
 // same file the window writes.
 
 // An installed program (../share/energizer-configurator beside its folder)
@@ -18,10 +19,10 @@ QString settingsFilePath(const QString& appDir);
 QString fileDialogFolder();
 QString fileDialogFolder(const QString& appDir);
 
-// The network keys with their defaults. A path that exists but is no regular
+// The network and timeline keys with their defaults. A path that exists but is no regular
 // file (a FIFO, a folder) is not opened: the defaults are used. A number
 // outside its field's range takes the default; a port is clamped to 0..65535.
 void loadSettingsFile(const QString& path, Settings& settings);
-// Writes the network keys; refuses (false) a path that is no regular file.
+// Writes the network and timeline keys; refuses (false) a path that is no regular file.
 bool saveSettingsFile(const QString& path, const Settings& settings);
 

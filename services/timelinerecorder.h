@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/settings.h"
 #include "services/timelinestore.h"
 
 #include <QHash>
@@ -38,8 +39,8 @@ public:
     static constexpr int MaxReadingsPerFlush = 100;
     static constexpr int FlushGapMs = 50;
     static constexpr int PruneRows = 100;
-    static constexpr int DefaultEventDays = 400;
-    static constexpr int DefaultReadingDays = 90;
+    static constexpr int DefaultEventDays = DefaultTimelineEventDays;
+    static constexpr int DefaultReadingDays = DefaultTimelineReadingDays;
 
     // store may be null: everything waits in memory until setStore().
     explicit TimelineRecorder(TimelineStore* store, QObject* parent = nullptr);

@@ -721,34 +721,6 @@
 <context>
     <name>HistoryDlg</name>
     <message>
-        <source>sent</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Configuration history</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Id</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Time</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Kind</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>User</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Changed</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Parameter</source>
         <translation type="unfinished"></translation>
     </message>
@@ -762,22 +734,6 @@
     </message>
     <message>
         <source>Close</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>read</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>backup</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>written</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>restored</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -798,18 +754,6 @@
     </message>
     <message>
         <source>Writing configuration to energizer...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>No history is kept: %1</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>this window has no history file</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>The history could not be read: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -860,71 +804,39 @@
         <source>the energizer now</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Energizer timeline</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Configuration</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>On and off line</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Alarms</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Faults</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone switches</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>HistoryStore</name>
     <message>
-        <source>unknown error</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>history file %1: %2: %3</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>cannot create folder %1: %2 is not a folder</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>cannot create folder %1: %2</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>no history file given</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>history file %1 is a symbolic link (to %2); give the file itself</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>history file %1 is a folder, not a file</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>history file %1 is not a regular file</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>cannot create history file %1: %2</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>history not kept: Qt&apos;s SQLite driver is missing (Debian: libqt5sql5-sqlite)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>cannot open</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>cannot read</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>history file %1 has schema version %2, newer than the %3 this program knows; a newer version of it wrote the file</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>history file %1 has schema version %2, which no version of this program writes</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>cannot switch to WAL mode</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>history file %1 stays in journal mode %2 instead of WAL</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -964,7 +876,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>no history entry of %1 address %2 at or before %3</source>
+        <source>history file</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1204,6 +1116,14 @@
     </message>
     <message>
         <source>No configuration history is kept: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Trend...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No timeline is kept: %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1480,6 +1400,342 @@
     </message>
     <message>
         <source>Product Identifier: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Timeline kept on this PC</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Events (days)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Minute readings (days)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SqliteFile</name>
+    <message>
+        <source>cannot create folder %1: %2 is not a folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot create folder %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>unknown error</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 %2: %3: %4</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no %1 given</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 %2 is a symbolic link (to %3); give the file itself</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 %2 is a folder, not a file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 %2 is not a regular file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot create %1 %2: %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 not used: Qt&apos;s SQLite driver is missing (Debian: libqt5sql5-sqlite)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot open</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 %2 has schema version %3, newer than the %4 this program knows; a newer version of it wrote the file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 %2 has schema version %3, which no version of this program writes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot switch to WAL mode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 %2 stays in journal mode %3 instead of WAL</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TimelineModel</name>
+    <message>
+        <source>read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>backup</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>written</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>restored</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>sent</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>on line</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>off line</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>alarm raised: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>alarm cleared: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>fault raised: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>fault cleared: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>zone %1 on</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>zone %1 off</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>zone %1 high voltage</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>zone %1 low voltage</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No history is kept: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>this window has no history file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The history could not be read: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The timeline could not be read: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No timeline is kept: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Id</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kind</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>User</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Changed</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TimelineStore</name>
+    <message>
+        <source>timeline file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no timeline tables</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot create the timeline tables</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not written</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot list</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not pruned</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TrendDlg</name>
+    <message>
+        <source>Trend</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Last hour</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Last day</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Last week</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Chosen range</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>from</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>until</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Export CSV...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 1 output</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 1 return</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 2 output</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone 2 return</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Battery</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Energizer %1 on %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no link</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zone voltage (V)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Battery (V)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Export trend</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The range ends before it starts</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No timeline is kept: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>this window has no timeline file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No readings in this range</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 readings, each of %2 minutes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 minute readings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The timeline could not be read: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>zone %1 high voltage alarm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>zone %1 low voltage alarm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The trend was not exported: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 readings exported to %2</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -721,34 +721,6 @@
 <context>
     <name>HistoryDlg</name>
     <message>
-        <source>sent</source>
-        <translation>gesendet</translation>
-    </message>
-    <message>
-        <source>Configuration history</source>
-        <translation>Konfigurationsverlauf</translation>
-    </message>
-    <message>
-        <source>Id</source>
-        <translation>Nr.</translation>
-    </message>
-    <message>
-        <source>Time</source>
-        <translation>Zeit</translation>
-    </message>
-    <message>
-        <source>Kind</source>
-        <translation>Art</translation>
-    </message>
-    <message>
-        <source>User</source>
-        <translation>Benutzer</translation>
-    </message>
-    <message>
-        <source>Changed</source>
-        <translation>Geändert</translation>
-    </message>
-    <message>
         <source>Parameter</source>
         <translation>Parameter</translation>
     </message>
@@ -763,22 +735,6 @@
     <message>
         <source>Close</source>
         <translation>Schließen</translation>
-    </message>
-    <message>
-        <source>read</source>
-        <translation>gelesen</translation>
-    </message>
-    <message>
-        <source>backup</source>
-        <translation>Sicherung</translation>
-    </message>
-    <message>
-        <source>written</source>
-        <translation>geschrieben</translation>
-    </message>
-    <message>
-        <source>restored</source>
-        <translation>wiederhergestellt</translation>
     </message>
     <message>
         <source>Energizer %1 on %2</source>
@@ -799,18 +755,6 @@
     <message>
         <source>Writing configuration to energizer...</source>
         <translation>Konfiguration wird in das Gerät geschrieben...</translation>
-    </message>
-    <message>
-        <source>No history is kept: %1</source>
-        <translation>Es wird kein Verlauf geführt: %1</translation>
-    </message>
-    <message>
-        <source>this window has no history file</source>
-        <translation>dieses Fenster hat keine Verlaufsdatei</translation>
-    </message>
-    <message>
-        <source>The history could not be read: %1</source>
-        <translation>Der Verlauf konnte nicht gelesen werden: %1</translation>
     </message>
     <message>
         <source>No entries for this energizer yet</source>
@@ -860,99 +804,33 @@
         <source>the energizer now</source>
         <translation>das Gerät jetzt</translation>
     </message>
-</context>
-<context>
-    <name>SqliteFile</name>
     <message>
-        <source>unknown error</source>
-        <translation>unbekannter Fehler</translation>
+        <source>Energizer timeline</source>
+        <translation>Zeitleiste des Geräts</translation>
     </message>
     <message>
-        <source>%1 %2: %3: %4</source>
-        <translation>%1 %2: %3: %4</translation>
+        <source>Show:</source>
+        <translation>Anzeigen:</translation>
     </message>
     <message>
-        <source>cannot create folder %1: %2 is not a folder</source>
-        <translation>Ordner %1 kann nicht angelegt werden: %2 ist kein Ordner</translation>
+        <source>Configuration</source>
+        <translation>Konfiguration</translation>
     </message>
     <message>
-        <source>cannot create folder %1: %2</source>
-        <translation>Ordner %1 kann nicht angelegt werden: %2</translation>
+        <source>On and off line</source>
+        <translation>Online und offline</translation>
     </message>
     <message>
-        <source>no %1 given</source>
-        <translation>keine %1 angegeben</translation>
+        <source>Alarms</source>
+        <translation>Alarme</translation>
     </message>
     <message>
-        <source>%1 %2 is a symbolic link (to %3); give the file itself</source>
-        <translation>%1 %2 ist ein symbolischer Link (auf %3); bitte die Datei selbst angeben</translation>
+        <source>Faults</source>
+        <translation>Störungen</translation>
     </message>
     <message>
-        <source>%1 %2 is a folder, not a file</source>
-        <translation>%1 %2 ist ein Ordner, keine Datei</translation>
-    </message>
-    <message>
-        <source>%1 %2 is not a regular file</source>
-        <translation>%1 %2 ist keine gewöhnliche Datei</translation>
-    </message>
-    <message>
-        <source>cannot create %1 %2: %3</source>
-        <translation>%1 %2 kann nicht angelegt werden: %3</translation>
-    </message>
-    <message>
-        <source>%1 not used: Qt&apos;s SQLite driver is missing (Debian: libqt5sql5-sqlite)</source>
-        <translation>%1 nicht verwendet: Qts SQLite-Treiber fehlt (Debian: libqt5sql5-sqlite)</translation>
-    </message>
-    <message>
-        <source>cannot open</source>
-        <translation>kann nicht geöffnet werden</translation>
-    </message>
-    <message>
-        <source>cannot read</source>
-        <translation>kann nicht gelesen werden</translation>
-    </message>
-    <message>
-        <source>%1 %2 has schema version %3, newer than the %4 this program knows; a newer version of it wrote the file</source>
-        <translation>%1 %2 hat die Schemaversion %3, neuer als die %4, die dieses Programm kennt; eine neuere Version hat die Datei geschrieben</translation>
-    </message>
-    <message>
-        <source>%1 %2 has schema version %3, which no version of this program writes</source>
-        <translation>%1 %2 hat die Schemaversion %3, die keine Version dieses Programms schreibt</translation>
-    </message>
-    <message>
-        <source>cannot switch to WAL mode</source>
-        <translation>kann nicht in den WAL-Modus wechseln</translation>
-    </message>
-    <message>
-        <source>%1 %2 stays in journal mode %3 instead of WAL</source>
-        <translation>%1 %2 bleibt im Journalmodus %3 statt WAL</translation>
-    </message>
-</context>
-<context>
-    <name>TimelineStore</name>
-    <message>
-        <source>timeline file</source>
-        <translation>Zeitleistendatei</translation>
-    </message>
-    <message>
-        <source>no timeline tables</source>
-        <translation>keine Zeitleistentabellen</translation>
-    </message>
-    <message>
-        <source>cannot create the timeline tables</source>
-        <translation>die Zeitleistentabellen können nicht angelegt werden</translation>
-    </message>
-    <message>
-        <source>not written</source>
-        <translation>nicht geschrieben</translation>
-    </message>
-    <message>
-        <source>cannot list</source>
-        <translation>kann nicht aufgelistet werden</translation>
-    </message>
-    <message>
-        <source>not pruned</source>
-        <translation>nicht bereinigt</translation>
+        <source>Zone switches</source>
+        <translation>Zonenschaltungen</translation>
     </message>
 </context>
 <context>
@@ -962,68 +840,8 @@
         <translation>Verlaufsdatei</translation>
     </message>
     <message>
-        <source>unknown error</source>
-        <translation>unbekannter Fehler</translation>
-    </message>
-    <message>
-        <source>history file %1: %2: %3</source>
-        <translation>Verlaufsdatei %1: %2: %3</translation>
-    </message>
-    <message>
-        <source>cannot create folder %1: %2 is not a folder</source>
-        <translation>Ordner %1 kann nicht angelegt werden: %2 ist kein Ordner</translation>
-    </message>
-    <message>
-        <source>cannot create folder %1: %2</source>
-        <translation>Ordner %1 kann nicht angelegt werden: %2</translation>
-    </message>
-    <message>
-        <source>no history file given</source>
-        <translation>keine Verlaufsdatei angegeben</translation>
-    </message>
-    <message>
-        <source>history file %1 is a symbolic link (to %2); give the file itself</source>
-        <translation>Verlaufsdatei %1 ist ein symbolischer Link (auf %2); bitte die Datei selbst angeben</translation>
-    </message>
-    <message>
-        <source>history file %1 is a folder, not a file</source>
-        <translation>Verlaufsdatei %1 ist ein Ordner, keine Datei</translation>
-    </message>
-    <message>
-        <source>history file %1 is not a regular file</source>
-        <translation>Verlaufsdatei %1 ist keine gewöhnliche Datei</translation>
-    </message>
-    <message>
-        <source>cannot create history file %1: %2</source>
-        <translation>Verlaufsdatei %1 kann nicht angelegt werden: %2</translation>
-    </message>
-    <message>
-        <source>history not kept: Qt&apos;s SQLite driver is missing (Debian: libqt5sql5-sqlite)</source>
-        <translation>kein Verlauf: Qts SQLite-Treiber fehlt (Debian: libqt5sql5-sqlite)</translation>
-    </message>
-    <message>
-        <source>cannot open</source>
-        <translation>kann nicht geöffnet werden</translation>
-    </message>
-    <message>
         <source>cannot read</source>
         <translation>kann nicht gelesen werden</translation>
-    </message>
-    <message>
-        <source>history file %1 has schema version %2, newer than the %3 this program knows; a newer version of it wrote the file</source>
-        <translation>Verlaufsdatei %1 hat die Schemaversion %2, neuer als die %3, die dieses Programm kennt; eine neuere Version hat die Datei geschrieben</translation>
-    </message>
-    <message>
-        <source>history file %1 has schema version %2, which no version of this program writes</source>
-        <translation>Verlaufsdatei %1 hat die Schemaversion %2, die keine Version dieses Programms schreibt</translation>
-    </message>
-    <message>
-        <source>cannot switch to WAL mode</source>
-        <translation>kann nicht in den WAL-Modus wechseln</translation>
-    </message>
-    <message>
-        <source>history file %1 stays in journal mode %2 instead of WAL</source>
-        <translation>Verlaufsdatei %1 bleibt im Journalmodus %2 statt WAL</translation>
     </message>
     <message>
         <source>no history table</source>
@@ -1060,10 +878,6 @@
     <message>
         <source>no history entry %1</source>
         <translation>kein Verlaufseintrag %1</translation>
-    </message>
-    <message>
-        <source>no history entry of %1 address %2 at or before %3</source>
-        <translation>kein Verlaufseintrag von %1 Adresse %2 zu oder vor %3</translation>
     </message>
 </context>
 <context>
@@ -1307,6 +1121,10 @@
     <message>
         <source>No configuration history is kept: %1</source>
         <translation>Es wird kein Konfigurationsverlauf geführt: %1</translation>
+    </message>
+    <message>
+        <source>Trend...</source>
+        <translation>Trend...</translation>
     </message>
 </context>
 <context>
@@ -1583,6 +1401,342 @@
     <message>
         <source>Product Identifier: %1</source>
         <translation>Produkt-ID: %1</translation>
+    </message>
+    <message>
+        <source>Timeline kept on this PC</source>
+        <translation>Auf diesem PC geführte Zeitleiste</translation>
+    </message>
+    <message>
+        <source>Events (days)</source>
+        <translation>Ereignisse (Tage)</translation>
+    </message>
+    <message>
+        <source>Minute readings (days)</source>
+        <translation>Minutenwerte (Tage)</translation>
+    </message>
+</context>
+<context>
+    <name>SqliteFile</name>
+    <message>
+        <source>unknown error</source>
+        <translation>unbekannter Fehler</translation>
+    </message>
+    <message>
+        <source>%1 %2: %3: %4</source>
+        <translation>%1 %2: %3: %4</translation>
+    </message>
+    <message>
+        <source>cannot create folder %1: %2 is not a folder</source>
+        <translation>Ordner %1 kann nicht angelegt werden: %2 ist kein Ordner</translation>
+    </message>
+    <message>
+        <source>cannot create folder %1: %2</source>
+        <translation>Ordner %1 kann nicht angelegt werden: %2</translation>
+    </message>
+    <message>
+        <source>no %1 given</source>
+        <translation>keine %1 angegeben</translation>
+    </message>
+    <message>
+        <source>%1 %2 is a symbolic link (to %3); give the file itself</source>
+        <translation>%1 %2 ist ein symbolischer Link (auf %3); bitte die Datei selbst angeben</translation>
+    </message>
+    <message>
+        <source>%1 %2 is a folder, not a file</source>
+        <translation>%1 %2 ist ein Ordner, keine Datei</translation>
+    </message>
+    <message>
+        <source>%1 %2 is not a regular file</source>
+        <translation>%1 %2 ist keine gewöhnliche Datei</translation>
+    </message>
+    <message>
+        <source>cannot create %1 %2: %3</source>
+        <translation>%1 %2 kann nicht angelegt werden: %3</translation>
+    </message>
+    <message>
+        <source>%1 not used: Qt&apos;s SQLite driver is missing (Debian: libqt5sql5-sqlite)</source>
+        <translation>%1 nicht verwendet: Qts SQLite-Treiber fehlt (Debian: libqt5sql5-sqlite)</translation>
+    </message>
+    <message>
+        <source>cannot open</source>
+        <translation>kann nicht geöffnet werden</translation>
+    </message>
+    <message>
+        <source>cannot read</source>
+        <translation>kann nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>%1 %2 has schema version %3, newer than the %4 this program knows; a newer version of it wrote the file</source>
+        <translation>%1 %2 hat die Schemaversion %3, neuer als die %4, die dieses Programm kennt; eine neuere Version hat die Datei geschrieben</translation>
+    </message>
+    <message>
+        <source>%1 %2 has schema version %3, which no version of this program writes</source>
+        <translation>%1 %2 hat die Schemaversion %3, die keine Version dieses Programms schreibt</translation>
+    </message>
+    <message>
+        <source>cannot switch to WAL mode</source>
+        <translation>kann nicht in den WAL-Modus wechseln</translation>
+    </message>
+    <message>
+        <source>%1 %2 stays in journal mode %3 instead of WAL</source>
+        <translation>%1 %2 bleibt im Journalmodus %3 statt WAL</translation>
+    </message>
+</context>
+<context>
+    <name>TimelineModel</name>
+    <message>
+        <source>read</source>
+        <translation>gelesen</translation>
+    </message>
+    <message>
+        <source>backup</source>
+        <translation>Sicherung</translation>
+    </message>
+    <message>
+        <source>written</source>
+        <translation>geschrieben</translation>
+    </message>
+    <message>
+        <source>restored</source>
+        <translation>wiederhergestellt</translation>
+    </message>
+    <message>
+        <source>sent</source>
+        <translation>gesendet</translation>
+    </message>
+    <message>
+        <source>on line</source>
+        <translation>online</translation>
+    </message>
+    <message>
+        <source>off line</source>
+        <translation>offline</translation>
+    </message>
+    <message>
+        <source>alarm raised: %1</source>
+        <translation>Alarm ausgelöst: %1</translation>
+    </message>
+    <message>
+        <source>alarm cleared: %1</source>
+        <translation>Alarm aufgehoben: %1</translation>
+    </message>
+    <message>
+        <source>fault raised: %1</source>
+        <translation>Störung aufgetreten: %1</translation>
+    </message>
+    <message>
+        <source>fault cleared: %1</source>
+        <translation>Störung behoben: %1</translation>
+    </message>
+    <message>
+        <source>zone %1 on</source>
+        <translation>Zone %1 ein</translation>
+    </message>
+    <message>
+        <source>zone %1 off</source>
+        <translation>Zone %1 aus</translation>
+    </message>
+    <message>
+        <source>zone %1 high voltage</source>
+        <translation>Zone %1 Hochspannung</translation>
+    </message>
+    <message>
+        <source>zone %1 low voltage</source>
+        <translation>Zone %1 Niederspannung</translation>
+    </message>
+    <message>
+        <source>No history is kept: %1</source>
+        <translation>Es wird kein Verlauf geführt: %1</translation>
+    </message>
+    <message>
+        <source>this window has no history file</source>
+        <translation>dieses Fenster hat keine Verlaufsdatei</translation>
+    </message>
+    <message>
+        <source>The history could not be read: %1</source>
+        <translation>Der Verlauf konnte nicht gelesen werden: %1</translation>
+    </message>
+    <message>
+        <source>The timeline could not be read: %1</source>
+        <translation>Die Zeitleiste konnte nicht gelesen werden: %1</translation>
+    </message>
+    <message>
+        <source>No timeline is kept: %1</source>
+        <translation>Es wird keine Zeitleiste geführt: %1</translation>
+    </message>
+    <message>
+        <source>Id</source>
+        <translation>Nr.</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>Zeit</translation>
+    </message>
+    <message>
+        <source>Kind</source>
+        <translation>Art</translation>
+    </message>
+    <message>
+        <source>User</source>
+        <translation>Benutzer</translation>
+    </message>
+    <message>
+        <source>Changed</source>
+        <translation>Geändert</translation>
+    </message>
+</context>
+<context>
+    <name>TimelineStore</name>
+    <message>
+        <source>timeline file</source>
+        <translation>Zeitleistendatei</translation>
+    </message>
+    <message>
+        <source>no timeline tables</source>
+        <translation>keine Zeitleistentabellen</translation>
+    </message>
+    <message>
+        <source>cannot create the timeline tables</source>
+        <translation>die Zeitleistentabellen können nicht angelegt werden</translation>
+    </message>
+    <message>
+        <source>not written</source>
+        <translation>nicht geschrieben</translation>
+    </message>
+    <message>
+        <source>cannot list</source>
+        <translation>kann nicht aufgelistet werden</translation>
+    </message>
+    <message>
+        <source>not pruned</source>
+        <translation>nicht bereinigt</translation>
+    </message>
+</context>
+<context>
+    <name>TrendDlg</name>
+    <message>
+        <source>Trend</source>
+        <translation>Trend der Messwerte</translation>
+    </message>
+    <message>
+        <source>Last hour</source>
+        <translation>Letzte Stunde</translation>
+    </message>
+    <message>
+        <source>Last day</source>
+        <translation>Letzter Tag</translation>
+    </message>
+    <message>
+        <source>Last week</source>
+        <translation>Letzte Woche</translation>
+    </message>
+    <message>
+        <source>Chosen range</source>
+        <translation>Gewählter Zeitraum</translation>
+    </message>
+    <message>
+        <source>from</source>
+        <translation>von</translation>
+    </message>
+    <message>
+        <source>until</source>
+        <translation>bis</translation>
+    </message>
+    <message>
+        <source>Export CSV...</source>
+        <translation>Als CSV exportieren...</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>Zone 1 output</source>
+        <translation>Zone 1 Ausgang</translation>
+    </message>
+    <message>
+        <source>Zone 1 return</source>
+        <translation>Zone 1 Rückleitung</translation>
+    </message>
+    <message>
+        <source>Zone 2 output</source>
+        <translation>Zone 2 Ausgang</translation>
+    </message>
+    <message>
+        <source>Zone 2 return</source>
+        <translation>Zone 2 Rückleitung</translation>
+    </message>
+    <message>
+        <source>Battery</source>
+        <translation>Batterie</translation>
+    </message>
+    <message>
+        <source>Energizer %1 on %2</source>
+        <translation>Gerät %1 an %2</translation>
+    </message>
+    <message>
+        <source>no link</source>
+        <translation>keine Verbindung</translation>
+    </message>
+    <message>
+        <source>Zone voltage (V)</source>
+        <translation>Zonenspannung (V)</translation>
+    </message>
+    <message>
+        <source>Battery (V)</source>
+        <translation>Batterie (V)</translation>
+    </message>
+    <message>
+        <source>Export trend</source>
+        <translation>Messwerte exportieren</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV-Dateien (*.csv)</translation>
+    </message>
+    <message>
+        <source>The range ends before it starts</source>
+        <translation>Der Zeitraum endet, bevor er beginnt</translation>
+    </message>
+    <message>
+        <source>No timeline is kept: %1</source>
+        <translation>Es wird keine Zeitleiste geführt: %1</translation>
+    </message>
+    <message>
+        <source>this window has no timeline file</source>
+        <translation>dieses Fenster hat keine Zeitleistendatei</translation>
+    </message>
+    <message>
+        <source>No readings in this range</source>
+        <translation>Keine Messwerte in diesem Zeitraum</translation>
+    </message>
+    <message>
+        <source>%1 readings, each of %2 minutes</source>
+        <translation>%1 Messwerte zu je %2 Minuten</translation>
+    </message>
+    <message>
+        <source>%1 minute readings</source>
+        <translation>%1 Minutenwerte</translation>
+    </message>
+    <message>
+        <source>The timeline could not be read: %1</source>
+        <translation>Die Zeitleiste konnte nicht gelesen werden: %1</translation>
+    </message>
+    <message>
+        <source>zone %1 high voltage alarm</source>
+        <translation>Zone %1 Hochspannungsalarm</translation>
+    </message>
+    <message>
+        <source>zone %1 low voltage alarm</source>
+        <translation>Zone %1 Niederspannungsalarm</translation>
+    </message>
+    <message>
+        <source>The trend was not exported: %1</source>
+        <translation>Die Messwerte wurden nicht exportiert: %1</translation>
+    </message>
+    <message>
+        <source>%1 readings exported to %2</source>
+        <translation>%1 Messwerte nach %2 exportiert</translation>
     </message>
 </context>
 <context>

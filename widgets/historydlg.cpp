@@ -6,37 +6,36 @@
 #include "services/historychanges.h"
 #include "services/configpush.h"
 #include "services/historykeeper.h"
+#include "widgets/timelinemodel.h"
 #include "widgets/writepreviewdlg.h"
 #include "services/configtransfer.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
 
 #include <algorithm>
 
-namespace {
-
-constexpr int IdRole = Qt::UserRole;
-
-// Indexed by HistoryKind.
-const char* const KindTexts[] = {QT_TRANSLATE_NOOP("HistoryDlg", "read"), QT_TRANSLATE_NOOP("HistoryDlg", "backup"),
-                                 QT_TRANSLATE_NOOP("HistoryDlg", "written"), QT_TRANSLATE_NOOP("HistoryDlg", "restored"),
-                                 QT_TRANSLATE_NOOP("HistoryDlg", "sent")};
-
-QString kindText(HistoryKind kind)
-{
-    return HistoryDlg::tr(KindTexts[static_cast<int>(kind)]);
-}
-
-} // namespace
-
-HistoryDlg::HistoryDlg(HistoryKeeper& keeper, ConfigTransfer& transfer, ConfigPush& push, QWidget* parent)
+HistoryDlg::HistoryDlg(HistoryKeeper& keeper, TimelineStore* timeline, ConfigTransfer& transfer, ConfigPush& push,
+                       QWidget* parent)
     : QDialog(parent)
     , ui(new Ui::HistoryDlg)
     , m_keeper(keeper)
     , m_transfer(transfer)
     , m_push(push)
+    , m_model(new TimelineModel(keeper.store(), timeline, this))
 {
     ui->setupUi(this);
+    ui->tvEntries->setModel(m_model);
+    const std::pair<QCheckBox*, TimelineGroup> filters[] = {
+        {ui->chkConfiguration, TimelineGroup::Configuration}, {ui->chkConnection, TimelineGroup::Connection},
+        {ui->chkAlarms, TimelineGroup::Alarms}, {ui->chkFaults, TimelineGroup::Faults}, {ui->chkZones, TimelineGroup::Zones}};
+    for (const auto& filter : filters) {
+        connect(filter.first, &QCheckBox::toggled, this, [this, group = filter.second](bool shown) {
+            const QVector<qint64> selected = selectedIds();
+            m_model->setGroupShown(group, shown);
+            selectIds(selected);
+        });
+    }
     ui->splitter->setStretchFactor(0, 3);
     ui->splitter->setStretchFactor(1, 2);
     ui->lblEnergizer->setText(
@@ -47,7 +46,7 @@ HistoryDlg::HistoryDlg(HistoryKeeper& keeper, ConfigTransfer& transfer, ConfigPu
                                             QStringLiteral("history-%1.xml").arg(id), tr("XML files (*.xml)"));
     };
 
-    connect(ui->twEntries, &QTreeWidget::itemSelectionChanged, this, [this] {
+    connect(ui->tvEntries->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         showDiff();
         updateButtons();
     });
@@ -81,12 +80,7 @@ HistoryDlg::HistoryDlg(HistoryKeeper& keeper, ConfigTransfer& transfer, ConfigPu
             return;
         m_restoring = false;
         showStatus(text, ok);
-        const QVector<qint64> selected = [this] {
-            QVector<qint64> ids;
-            for (const HistoryEntry& entry : selectedEntries())
-                ids << entry.id;
-            return ids;
-        }();
+        const QVector<qint64> selected = selectedIds();
         reload();
         selectIds(selected);
         readCurrent();
@@ -111,19 +105,22 @@ void HistoryDlg::setRestoreAllowed(bool allowed, const QString& why)
 QVector<qint64> HistoryDlg::shownIds() const
 {
     QVector<qint64> ids;
-    for (const HistoryEntry& entry : m_entries)
-        ids << entry.id;
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        if (const HistoryEntry* entry = m_model->historyEntry(row))
+            ids << entry->id;
+    }
     return ids;
 }
 
 void HistoryDlg::selectIds(const QVector<qint64>& ids)
 {
-    ui->twEntries->clearSelection();
-    for (int row = 0; row < ui->twEntries->topLevelItemCount(); ++row) {
-        QTreeWidgetItem* item = ui->twEntries->topLevelItem(row);
-        if (ids.contains(item->data(0, IdRole).toLongLong()))
-            item->setSelected(true);
+    QItemSelection selection;
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        const HistoryEntry* entry = m_model->historyEntry(row);
+        if (entry && ids.contains(entry->id))
+            selection.select(m_model->index(row, 0), m_model->index(row, TimelineModel::ColumnCount - 1));
     }
+    ui->tvEntries->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
 QString HistoryDlg::statusText() const
@@ -140,41 +137,13 @@ void HistoryDlg::showStatus(const QString& text, bool ok)
 
 void HistoryDlg::reload()
 {
-    ui->twEntries->clear();
-    m_entries.clear();
-    HistoryStore* store = m_keeper.store();
-    if (!store || !store->isAvailable()) {
-        showStatus(tr("No history is kept: %1").arg(store ? store->problem() : tr("this window has no history file")),
-                   false);
-        updateButtons();
-        return;
-    }
-    HistoryFilter filter;
-    filter.link = m_keeper.link();
-    filter.address = m_keeper.address();
-    const HistoryResult<QVector<HistoryEntry>> listed = store->list(filter);
-    if (!listed.ok()) {
-        showStatus(tr("The history could not be read: %1").arg(listed.error), false);
-        updateButtons();
-        return;
-    }
-    m_entries = listed.value;
-    for (const HistoryEntry& entry : qAsConst(m_entries)) {
-        auto* item = new QTreeWidgetItem(ui->twEntries,
-                                         {QString::number(entry.id),
-                                          entry.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                                          kindText(entry.kind), entry.user,
-                                          historyChanges(entry) < 0 ? QString() : QString::number(historyChanges(entry))});
-        item->setData(0, IdRole, entry.id);
-        item->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
-        item->setTextAlignment(4, Qt::AlignRight | Qt::AlignVCenter);
-        item->setToolTip(3, entry.host.isEmpty() ? entry.user : entry.user + QLatin1Char('@') + entry.host);
-        if (!entry.problem.isEmpty())
-            item->setToolTip(0, entry.problem);
-    }
-    for (int column = 0; column < ui->twEntries->columnCount(); ++column)
-        ui->twEntries->resizeColumnToContents(column);
-    if (m_entries.isEmpty())
+    m_model->setEnergizer(m_keeper.link(), m_keeper.address());
+    m_model->reload();
+    for (int column = 0; column < TimelineModel::ColumnCount; ++column)
+        ui->tvEntries->resizeColumnToContents(column);
+    if (!m_model->problems().isEmpty())
+        showStatus(m_model->problems().join(QStringLiteral("; ")), false);
+    else if (m_model->rowCount() == 0 && m_model->historyEntries().isEmpty())
         showStatus(tr("No entries for this energizer yet"), true);
     showDiff();
     updateButtons();
@@ -190,18 +159,23 @@ void HistoryDlg::readCurrent()
 QVector<HistoryEntry> HistoryDlg::selectedEntries() const
 {
     QVector<HistoryEntry> selected;
-    const auto items = ui->twEntries->selectedItems();
-    for (const QTreeWidgetItem* item : items) {
-        const qint64 id = item->data(0, IdRole).toLongLong();
-        const auto it = std::find_if(m_entries.cbegin(), m_entries.cend(),
-                                     [id](const HistoryEntry& entry) { return entry.id == id; });
-        if (it != m_entries.cend())
-            selected << *it;
+    const QModelIndexList rows = ui->tvEntries->selectionModel()->selectedRows();
+    for (const QModelIndex& row : rows) {
+        if (const HistoryEntry* entry = m_model->historyEntry(row.row()))
+            selected << *entry;
     }
     // Oldest first, so a diff reads from the earlier version to the later one.
     std::sort(selected.begin(), selected.end(),
               [](const HistoryEntry& a, const HistoryEntry& b) { return a.id < b.id; });
     return selected;
+}
+
+QVector<qint64> HistoryDlg::selectedIds() const
+{
+    QVector<qint64> ids;
+    for (const HistoryEntry& entry : selectedEntries())
+        ids << entry.id;
+    return ids;
 }
 
 void HistoryDlg::showDiff()

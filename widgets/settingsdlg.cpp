@@ -151,6 +151,8 @@ void SettingsDlg::loadSettings()
         ui->rbUDPclient->setChecked(true);
     else
         ui->rbTCPserver->setChecked(true);
+    ui->spnEventDays->setValue(m_settings.timelineEventDays);
+    ui->spnReadingDays->setValue(m_settings.timelineReadingDays);
 
     switchMode();
 }
@@ -185,6 +187,8 @@ void SettingsDlg::updateSettings()
         m_settings.netMode = 1;
     else
         m_settings.netMode = 2;
+    m_settings.timelineEventDays = ui->spnEventDays->value();
+    m_settings.timelineReadingDays = ui->spnReadingDays->value();
 
     saveSettingsFile(settingsFilePath(), m_settings);
 }

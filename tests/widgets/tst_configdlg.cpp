@@ -1,8 +1,15 @@
 // The window's dialogs without a link: the configuration dialog, its advanced
-// options and its files; the connection settings and setting.ini; the level bar.
+// options and its files; the connection settings and setting.ini; the level
+// bar; the timeline and the trend.
 #include "widgets/coloredprogressbar.h"
 #include "widgets/configdlg.h"
+#include "widgets/historydlg.h"
 #include "widgets/settingsdlg.h"
+#include "widgets/timelinemodel.h"
+#include "widgets/trenddlg.h"
+#include "services/configpush.h"
+#include "services/historykeeper.h"
+#include "services/timelinetext.h"
 #include "testsettings.h"
 #include "services/configmodel.h"
 #include "services/configtransfer.h"
@@ -10,7 +17,10 @@
 #include "link/energizerbus.h"
 #include "link/station.h"
 
+#include <qwt_plot.h>
+
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
@@ -575,6 +585,106 @@ private slots:
             }
         }
         QVERIFY(qAbs(text.center().x() - W / 2) <= 2 && qAbs(text.center().y() - H / 2) <= 2 && text.width() < W / 6);
+    }
+
+    // History entries and events of this energizer in one list, newest first;
+    // an event that records an entry is that entry's line; the kind boxes filter.
+    void timelineMergesAndFilters_data()
+    {
+        QTest::addColumn<QStringList>("hidden");
+        QTest::addColumn<QStringList>("kinds");
+        QTest::newRow("all") << QStringList() << QStringList{"zone 2 off", "written", "read", "alarm raised: gate", "off line"};
+        QTest::newRow("configuration only") << QStringList{"chkConnection", "chkAlarms", "chkFaults", "chkZones"}
+                                            << QStringList{"written", "read"};
+        QTest::newRow("no configuration, no zones") << QStringList{"chkConfiguration", "chkZones"}
+                                                    << QStringList{"alarm raised: gate", "off line"};
+    }
+    void timelineMergesAndFilters()
+    {
+        QFETCH(QStringList, hidden);
+        QFETCH(QStringList, kinds);
+        const QString link = QStringLiteral("udp-127.0.0.1-6128");
+        HistoryStore history(path(QStringLiteral("history.sqlite")));
+        TimelineStore timeline(path(QStringLiteral("timeline.sqlite")));
+        const qint64 read = history.add(link, 1, HistoryKind::Read, defaultConfigBlock()).value;
+        ConfigBlock changed = defaultConfigBlock();
+        setValue(changed, 17, 3);
+        const qint64 written = history.add(link, 1, HistoryKind::Written, changed).value;
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        const auto event = [&](qint64 offsetMs, TimelineKind kind, const QString& detail, int address = 1) {
+            TimelineEvent e;
+            e.timeMs = now + offsetMs;
+            e.link = link;
+            e.address = address;
+            e.kind = kind;
+            e.detail = detail;
+            e.historyId = kind == TimelineKind::ConfigRead ? read : 0;
+            return e;
+        };
+        QCOMPARE(timeline.write({event(-7200000, TimelineKind::Offline, {}), event(-3600000, TimelineKind::AlarmRaised, "gate"),
+                                 event(0, TimelineKind::ConfigRead, {}), event(3600000, TimelineKind::ZoneOff, "2"),
+                                 event(-60000, TimelineKind::ZoneOn, "1", 2)},
+                                {}),
+                 QString());
+
+        HistoryKeeper keeper(&history);
+        keeper.setEnergizer(link, 1);
+        Dialog d;
+        ConfigPush push(d.transfer, d.station, keeper);
+        HistoryDlg dlg(keeper, &timeline, d.transfer, push);
+        for (const QString& box : hidden)
+            widget<QCheckBox>(&dlg, box)->setChecked(false);
+        QStringList shown;
+        const TimelineModel& model = dlg.model();
+        for (int row = 0; row < model.rowCount(); ++row)
+            shown << model.index(row, TimelineModel::KindColumn).data().toString();
+        QCOMPARE(shown, kinds);
+        const QVector<qint64> ids = kinds.contains("read") ? QVector<qint64>{written, read} : QVector<qint64>();
+        QCOMPARE(dlg.shownIds(), ids);
+    }
+
+    // The CSV export holds the readings of the range shown, as energizer-cli trend writes them.
+    void trendExportsWhatIsShown()
+    {
+        const QString link = QStringLiteral("udp-127.0.0.1-6128");
+        TimelineStore store(path(QStringLiteral("timeline.sqlite")));
+        const qint64 first = QDateTime::currentMSecsSinceEpoch() / 60000 - 300;
+        QVector<TimelineReading> readings, expected;
+        for (int address : {1, 2}) {
+            for (qint64 minute = first; minute < first + 180; ++minute) {
+                TimelineReading r;
+                r.link = link;
+                r.address = address;
+                r.minute = minute;
+                for (int s = 0; s < TimelineSeriesCount; ++s) {
+                    r.min[s] = 100 * s + minute % 7;
+                    r.mean[s] = r.min[s] + 10;
+                    r.max[s] = r.min[s] + 20 + address;
+                }
+                readings << r;
+                if (address == 1 && minute >= first + 60 && minute <= first + 119)
+                    expected << r;
+            }
+        }
+        QCOMPARE(store.write({}, readings), QString());
+        ConfigModel config;
+        TrendDlg dlg(&store, link, 1, config);
+        dlg.showRange((first + 60) * 60000, (first + 119) * 60000);
+        const QString csv = path(QStringLiteral("trend.csv"));
+        dlg.askSaveFileName = [csv] { return csv; };
+        widget<QPushButton>(&dlg, "btnExport")->click();
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), trendText(expected, QStringLiteral("csv")));
+        file.close();
+
+        // Zoomed in: the part shown.
+        auto* plot = dlg.findChild<QwtPlot*>();
+        plot->setAxisScale(QwtPlot::xBottom, (first + 70) * 60000.0, (first + 79) * 60000.0);
+        plot->replot();
+        widget<QPushButton>(&dlg, "btnExport")->click();
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), trendText(expected.mid(10, 10), QStringLiteral("csv")));
     }
 };
 
