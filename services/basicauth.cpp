@@ -1,5 +1,8 @@
 #include "services/basicauth.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
+
 #include <crypt.h>
 
 #include <memory>
@@ -34,8 +37,17 @@ BasicAuth::BasicAuth(const QMap<QString, QByteArray>& users) : m_users(users)
     m_dummy = QByteArrayLiteral("$2b$") + QByteArray::number(cost).rightJustified(2, '0') + '$' + QByteArray(53, '.');
 }
 
-bool BasicAuth::check(const QByteArray& authorization) const
+bool BasicAuth::check(const QByteArray& authorization, QString* who)
 {
+    // A page asks for many files with the same header; bcrypt once per login and a few minutes.
+    const QByteArray digest = QCryptographicHash::hash(authorization, QCryptographicHash::Sha256);
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const auto cached = m_recent.constFind(digest);
+    if (cached != m_recent.constEnd() && now - cached->checkedMs < RecentMs) {
+        if (who)
+            *who = cached->user;
+        return true;
+    }
     QByteArray user;
     QByteArray password;
     if (authorization.left(6).toLower() == "basic ") {
@@ -48,8 +60,16 @@ bool BasicAuth::check(const QByteArray& authorization) const
         }
     }
     const auto known = m_users.constFind(QString::fromUtf8(user));
-    if (!user.isEmpty() && known != m_users.constEnd())
-        return sameBytes(bcrypt(password, *known), *known);
+    if (!user.isEmpty() && known != m_users.constEnd()) {
+        if (!sameBytes(bcrypt(password, *known), *known))
+            return false;
+        if (m_recent.size() >= MaxRecent)
+            m_recent.clear();
+        m_recent.insert(digest, {known.key(), now});
+        if (who)
+            *who = known.key();
+        return true;
+    }
     bcrypt(password, m_dummy);
     return false;
 }
