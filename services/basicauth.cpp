@@ -37,7 +37,7 @@ BasicAuth::BasicAuth(const QMap<QString, QByteArray>& users) : m_users(users)
     m_dummy = QByteArrayLiteral("$2b$") + QByteArray::number(cost).rightJustified(2, '0') + '$' + QByteArray(53, '.');
 }
 
-bool BasicAuth::check(const QByteArray& authorization, QString* who)
+bool BasicAuth::check(const QByteArray& authorization, QString* who) const
 {
     // A page asks for many files with the same header; bcrypt once per login and a few minutes.
     const QByteArray digest = QCryptographicHash::hash(authorization, QCryptographicHash::Sha256);

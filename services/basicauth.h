@@ -17,7 +17,7 @@ public:
 
     bool isEmpty() const { return m_users.isEmpty(); }
     // who: the user's name when true.
-    bool check(const QByteArray& authorization, QString* who = nullptr);
+    bool check(const QByteArray& authorization, QString* who = nullptr) const;
 
 private:
     struct Recent
@@ -29,7 +29,7 @@ private:
     static constexpr int MaxRecent = 256;
     QMap<QString, QByteArray> m_users;
     QByteArray m_dummy; // the setting an unknown user's password is hashed with
-    QHash<QByteArray, Recent> m_recent; // SHA-256 of a header that passed -> its user
+    mutable QHash<QByteArray, Recent> m_recent; // SHA-256 of a header that passed -> its user
 };
 
 // Failed logins per client address; past the limit in one minute an address

@@ -220,7 +220,7 @@ void TimelineRecorder::takeZoneCommand(const QString& link, const QByteArray& fr
         return;
     const int address = quint8(frame.at(0));
     const auto expected = m_expected.take(Key(link, address));
-    const QString sender = expected.second >= nowMs ? expected.first : who;
+    const QString sender = !expected.first.isEmpty() && expected.second >= nowMs ? expected.first : who;
     // The command carries both zones' wished state; what differs from the
     // last status is what was switched.
     const bool wasOn[] = {known && known->fenceOn1, known && known->fenceOn2};
