@@ -127,6 +127,14 @@ try:
     browser = webdriver.Chrome(service=Service(DRIVER), options=options)
     browser.execute_cdp_cmd('Network.enable', {})
 
+    if screens:  # a livelier site for the pictures: fences on, a gate open
+        token = json.loads(call('/api/site', 'operator')[1])['token']
+        for address, zone in ((2, 1), (2, 2), (4, 1)):
+            order = {'link': 'farm', 'address': address, 'zone': zone, 'action': 'on'}
+            assert call('/api/zone', 'operator', json.dumps(order).encode(), token)[0] == 202
+            wait_for('zone on', lambda: sim_says('state %d' % address, 'STATE').split()[2 * zone - 1].endswith('=1'), 5)
+        sim_says('set gate 1 4', 'OK')
+
     # A viewer: every energizer on line, no buttons, forged switches refused.
     as_user('viewer')
     started = time.monotonic()
