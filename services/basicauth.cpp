@@ -16,8 +16,9 @@ QByteArray bcrypt(const QByteArray& password, const QByteArray& setting)
     return hash && hash[0] != '*' ? QByteArray(hash) : QByteArray();
 }
 
-// Every byte looked at, whatever the first difference.
-bool sameBytes(const QByteArray& a, const QByteArray& b)
+} // namespace
+
+bool sameSecret(const QByteArray& a, const QByteArray& b)
 {
     unsigned char diff = a.size() == b.size() ? 0 : 1;
     const int n = qMin(a.size(), b.size());
@@ -25,8 +26,6 @@ bool sameBytes(const QByteArray& a, const QByteArray& b)
         diff |= static_cast<unsigned char>(a.at(i) ^ b.at(i));
     return diff == 0 && !a.isEmpty();
 }
-
-} // namespace
 
 BasicAuth::BasicAuth(const QMap<QString, QByteArray>& users) : m_users(users)
 {
@@ -61,7 +60,7 @@ bool BasicAuth::check(const QByteArray& authorization, QString* who) const
     }
     const auto known = m_users.constFind(QString::fromUtf8(user));
     if (!user.isEmpty() && known != m_users.constEnd()) {
-        if (!sameBytes(bcrypt(password, *known), *known))
+        if (!sameSecret(bcrypt(password, *known), *known))
             return false;
         if (m_recent.size() >= MaxRecent)
             m_recent.clear();

@@ -5,6 +5,10 @@
 #include <QMap>
 #include <QString>
 
+// Equal and not empty, every byte looked at whatever the first difference:
+// the time of a refusal tells nothing about how much of a secret was right.
+bool sameSecret(const QByteArray& a, const QByteArray& b);
+
 // Checks an HTTP "Authorization: Basic ..." header against bcrypt hashes with
 // the C library's crypt(). An unknown user costs one bcrypt against a dummy
 // hash of the dearest cost, so the time of an answer tells nothing about which

@@ -5,6 +5,7 @@
 #include "link/zoneswitch.h"
 #include "protocol/energizer.h"
 #include "protocol/energizerfields.h"
+#include "services/basicauth.h"
 #include "services/sitebuses.h"
 #include "services/timelinerecorder.h"
 #include "services/timelinestore.h"
@@ -62,17 +63,6 @@ std::array<double, LiveRing::Series> seriesOf(const Energizer& energizer)
     for (int s = 0; s < LiveRing::Series; ++s)
         values[s] = fields[s]->number(energizer);
     return values;
-}
-
-// Compares every byte, whatever the first difference.
-bool sameBytes(const QByteArray& a, const QByteArray& b)
-{
-    if (a.size() != b.size() || a.isEmpty())
-        return false;
-    unsigned char diff = 0;
-    for (int i = 0; i < a.size(); ++i)
-        diff |= static_cast<unsigned char>(a.at(i) ^ b.at(i));
-    return diff == 0;
 }
 
 // "day" (default), "week", "90d": how far back a trend goes and how coarse.
@@ -380,7 +370,7 @@ WebReply WebPage::live(const WebRequest& request) const
 WebReply WebPage::zone(const WebRequest& request)
 {
     // The token first: a cross-site request learns nothing, not even whether its user may switch.
-    if (request.user.isEmpty() || !sameBytes(request.token, tokenFor(request.user)))
+    if (request.user.isEmpty() || !sameSecret(request.token, tokenFor(request.user)))
         return refusal(403, QStringLiteral("a valid X-CSRF-Token is required"));
     if (!m_options.allowZoneCommands)
         return refusal(403, QStringLiteral("zone commands are not allowed (allow-zone-commands)"));
