@@ -1,5 +1,8 @@
 #include "services/basicauth.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
+
 #include <crypt.h>
 
 #include <memory>
@@ -13,8 +16,9 @@ QByteArray bcrypt(const QByteArray& password, const QByteArray& setting)
     return hash && hash[0] != '*' ? QByteArray(hash) : QByteArray();
 }
 
-// Every byte looked at, whatever the first difference.
-bool sameBytes(const QByteArray& a, const QByteArray& b)
+} // namespace
+
+bool sameSecret(const QByteArray& a, const QByteArray& b)
 {
     unsigned char diff = a.size() == b.size() ? 0 : 1;
     const int n = qMin(a.size(), b.size());
@@ -22,8 +26,6 @@ bool sameBytes(const QByteArray& a, const QByteArray& b)
         diff |= static_cast<unsigned char>(a.at(i) ^ b.at(i));
     return diff == 0 && !a.isEmpty();
 }
-
-} // namespace
 
 BasicAuth::BasicAuth(const QMap<QString, QByteArray>& users) : m_users(users)
 {
@@ -34,8 +36,17 @@ BasicAuth::BasicAuth(const QMap<QString, QByteArray>& users) : m_users(users)
     m_dummy = QByteArrayLiteral("$2b$") + QByteArray::number(cost).rightJustified(2, '0') + '$' + QByteArray(53, '.');
 }
 
-bool BasicAuth::check(const QByteArray& authorization) const
+bool BasicAuth::check(const QByteArray& authorization, QString* who) const
 {
+    // A page asks for many files with the same header; bcrypt once per login and a few minutes.
+    const QByteArray digest = QCryptographicHash::hash(authorization, QCryptographicHash::Sha256);
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const auto cached = m_recent.constFind(digest);
+    if (cached != m_recent.constEnd() && now - cached->checkedMs < RecentMs) {
+        if (who)
+            *who = cached->user;
+        return true;
+    }
     QByteArray user;
     QByteArray password;
     if (authorization.left(6).toLower() == "basic ") {
@@ -48,8 +59,16 @@ bool BasicAuth::check(const QByteArray& authorization) const
         }
     }
     const auto known = m_users.constFind(QString::fromUtf8(user));
-    if (!user.isEmpty() && known != m_users.constEnd())
-        return sameBytes(bcrypt(password, *known), *known);
+    if (!user.isEmpty() && known != m_users.constEnd()) {
+        if (!sameSecret(bcrypt(password, *known), *known))
+            return false;
+        if (m_recent.size() >= MaxRecent)
+            m_recent.clear();
+        m_recent.insert(digest, {known.key(), now});
+        if (who)
+            *who = known.key();
+        return true;
+    }
     bcrypt(password, m_dummy);
     return false;
 }

@@ -8,6 +8,7 @@
 #include "services/metricsserver.h"
 #include "services/sitebuses.h"
 #include "services/timelinerecorder.h"
+#include "services/webpage.h"
 
 #include <QHostAddress>
 
@@ -35,6 +36,7 @@ GatewayOptions brokerPart(GatewayOptions g)
     metricsFields(g) = metricsFields(defaults);
     timelineDays(g) = timelineDays(defaults);
     g.timelineFile = defaults.timelineFile;
+    g.operators = defaults.operators;
     g.intervalSeconds = defaults.intervalSeconds;
     return g;
 }
@@ -68,10 +70,14 @@ Gateway::Gateway(const Site& site, const QString& version, QObject* parent)
         if (m_mqtt)
             m_mqtt->setLinks(m_buses->links());
         m_recorder->watchSite(*m_buses, m_site.gateway.allowZoneCommands);
+        m_web->watchSite();
     });
     const GatewayOptions& g = site.gateway;
     m_timeline = std::make_unique<TimelineStore>(g.timelineFile.isEmpty() ? TimelineStore::servicePath() : g.timelineFile);
     m_recorder = TimelineRecorder::forSite(*m_buses, m_timeline.get(), g, this);
+    m_web = new WebPage(*m_buses, *m_recorder, this);
+    m_web->setOptions(g);
+    m_web->setStore(m_timeline.get());
 }
 
 Gateway::~Gateway()
@@ -105,6 +111,7 @@ MetricsServer* Gateway::makeMetricsServer(const GatewayOptions& options, QString
     auto* server = new MetricsServer(this);
     server->setBodySource([this] { return m_metrics->body(); });
     if (server->listen(serverOptions(options))) {
+        m_web->serveOn(server);
         const QString warning = options.metricsWarning();
         if (!warning.isEmpty())
             qCWarning(lcMetrics).noquote() << warning;
@@ -221,6 +228,7 @@ bool Gateway::reload(const Site& site, QString* error)
     if (metricsChanged) {
         delete m_metricsServer;
         m_metricsServer = nextMetrics;
+        m_web->serveOn(m_metricsServer);
         said << (m_metricsServer ? QStringLiteral("metrics endpoint %1").arg(hostPortText(after.metricsHost, after.metricsPort))
                                  : QStringLiteral("no metrics endpoint"));
     }
@@ -228,6 +236,7 @@ bool Gateway::reload(const Site& site, QString* error)
         // What waits in memory goes to the new file.
         auto timeline = std::make_unique<TimelineStore>(after.timelineFile.isEmpty() ? TimelineStore::servicePath() : after.timelineFile);
         m_recorder->setStore(timeline.get());
+        m_web->setStore(timeline.get());
         m_timeline = std::move(timeline);
         said << QStringLiteral("timeline %1").arg(m_timeline->path());
     }
@@ -235,6 +244,7 @@ bool Gateway::reload(const Site& site, QString* error)
         m_recorder->setRetention(after.timelineEventDays, after.timelineReadingDays);
     if (before.intervalSeconds != after.intervalSeconds)
         said << QStringLiteral("polled every %1 s").arg(after.intervalSeconds);
+    m_web->setOptions(after);
     m_site = site;
     qCInfo(lcGateway, "reloaded: %s", said.isEmpty() ? "nothing changed" : qUtf8Printable(said.join(QStringLiteral(", "))));
     return true;

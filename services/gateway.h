@@ -12,6 +12,7 @@
 class GatewayMetrics;
 class GatewayMqtt;
 class MetricsServer;
+class WebPage;
 
 Q_DECLARE_LOGGING_CATEGORY(lcGateway)
 class TimelineRecorder;
@@ -61,6 +62,7 @@ private:
     QString m_version; // Home Assistant's origin
     std::unique_ptr<TimelineStore> m_timeline;
     TimelineRecorder* m_recorder = nullptr;
+    WebPage* m_web = nullptr;
     bool m_stopping = false;
     bool m_ready = false;
 };

@@ -291,6 +291,11 @@ bool Parser::closeGateway()
     const auto webLine = s.keys.constFind(QStringLiteral("web-config"));
     if (webLine != s.keys.constEnd() && !g.hasMetrics())
         return fail(*webLine, QStringLiteral("web-config needs metrics"));
+    const auto operatorsLine = s.keys.constFind(QStringLiteral("operators"));
+    for (const QString& name : qAsConst(g.operators)) {
+        if (operatorsLine != s.keys.constEnd() && !g.web.users.contains(name))
+            return fail(*operatorsLine, QStringLiteral("operators: %1 is no user of web-config").arg(quoted(name)));
+    }
     const auto passwordLine = s.keys.constFind(QStringLiteral("password-file"));
     if (passwordLine != s.keys.constEnd() && g.username.isEmpty())
         return fail(*passwordLine, QStringLiteral("password-file needs username"));
@@ -365,6 +370,11 @@ bool Parser::gatewayKey(int number, const QString& key, const QString& value)
     } else if (key == QLatin1String("discovery") || key == QLatin1String("allow-zone-commands")) {
         if (!toBool(value, key == QLatin1String("discovery") ? &g.discovery : &g.allowZoneCommands))
             return fail(number, QStringLiteral("%1 must be true or false, not %2").arg(key, quoted(value)));
+    } else if (key == QLatin1String("operators")) {
+        for (const QString& name : value.split(QLatin1Char(','))) {
+            if (!name.trimmed().isEmpty())
+                g.operators << name.trimmed();
+        }
     } else if (key == QLatin1String("username")) {
         g.username = value;
     } else if (key == QLatin1String("password-file")) {
@@ -391,7 +401,7 @@ bool Parser::gatewayKey(int number, const QString& key, const QString& value)
         return fail(number, QStringLiteral("unknown key %1 (known in [gateway]: mqtt, topic, discovery, discovery-prefix, "
                                            "allow-zone-commands, support-url, username, password-file, mqtt-tls, mqtt-ca, mqtt-cert, mqtt-key, "
                                            "metrics, web-config, interval, timeout, guard, pause-after-connect, timeline, "
-                                           "timeline-events-days, timeline-readings-days)")
+                                           "timeline-events-days, timeline-readings-days, operators)")
                                 .arg(quoted(key)));
     }
     return true;

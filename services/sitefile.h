@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include <cstddef>
@@ -50,6 +51,7 @@ struct GatewayOptions
     QString timelineFile; // empty: the service's state folder, else the user's data folder
     int timelineEventDays = 400;
     int timelineReadingDays = 90;
+    QStringList operators; // web-config users who may switch zones from the web page
 
     bool hasMqtt() const { return !mqttHost.isEmpty(); }
     bool hasMetrics() const { return !metricsHost.isEmpty(); }
@@ -91,7 +93,7 @@ inline auto reloadFields(const GatewayOptions& g)
 {
     return std::tie(g.mqttHost, g.mqttPort, g.mqttTls, g.mqttCa, g.mqttCert, g.mqttKey, g.topicPrefix, g.discovery, g.discoveryPrefix, g.supportUrl, g.allowZoneCommands, g.username,
                     g.passwordFile, g.password, g.metricsHost, g.metricsPort, g.web, g.intervalSeconds, g.timelineFile, g.timelineEventDays,
-                    g.timelineReadingDays);
+                    g.timelineReadingDays, g.operators);
 }
 static_assert(fieldcount::of<GatewayOptions>(0) == std::tuple_size<decltype(reloadFields(GatewayOptions{}))>::value,
               "a new GatewayOptions field belongs in reloadFields()");

@@ -128,6 +128,11 @@ void TimelineRecorder::watchZoneCommands(EnergizerBus& bus, const QString& link,
     }));
 }
 
+void TimelineRecorder::expectZoneCommand(const QString& link, int address, const QString& who, int timeoutMs)
+{
+    m_expected.insert(Key(link, address), {who, now() + timeoutMs});
+}
+
 void TimelineRecorder::watchHistory(HistoryKeeper& keeper, const QString& who)
 {
     connect(&keeper, &HistoryKeeper::kept, this, [this, &keeper, who](HistoryKind kind, qint64 id) {
@@ -214,6 +219,8 @@ void TimelineRecorder::takeZoneCommand(const QString& link, const QByteArray& fr
     if (m_stopped || frame.size() != Frame::ZoneCommandLength || quint8(frame.at(2)) != Frame::CmdZone)
         return;
     const int address = quint8(frame.at(0));
+    const auto expected = m_expected.take(Key(link, address));
+    const QString sender = !expected.first.isEmpty() && expected.second >= nowMs ? expected.first : who;
     // The command carries both zones' wished state; what differs from the
     // last status is what was switched.
     const bool wasOn[] = {known && known->fenceOn1, known && known->fenceOn2};
@@ -223,9 +230,9 @@ void TimelineRecorder::takeZoneCommand(const QString& link, const QByteArray& fr
         const bool on = quint8(frame.at(4)) & (1 << z);
         const QString zone = QString::number(z + 1);
         if (!known || on != wasOn[z])
-            record({0, nowMs, link, address, on ? TimelineKind::ZoneOn : TimelineKind::ZoneOff, zone, who, 0});
+            record({0, nowMs, link, address, on ? TimelineKind::ZoneOn : TimelineKind::ZoneOff, zone, sender, 0});
         if (!known || hv != wasHv[z])
-            record({0, nowMs, link, address, hv ? TimelineKind::ZoneHigh : TimelineKind::ZoneLow, zone, who, 0});
+            record({0, nowMs, link, address, hv ? TimelineKind::ZoneHigh : TimelineKind::ZoneLow, zone, sender, 0});
     }
 }
 

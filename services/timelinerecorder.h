@@ -61,6 +61,9 @@ public:
     void watch(Station& station, const QString& link);
     // Zone commands sent on bus, recorded as who's.
     void watchZoneCommands(EnergizerBus& bus, const QString& link, const QString& who);
+    // The next zone command sent to this energizer within timeoutMs is who's,
+    // not the bus watcher's (a switch from the web page: "web:USER").
+    void expectZoneCommand(const QString& link, int address, const QString& who, int timeoutMs);
     // Configuration entries the keeper keeps, joined by the history's id.
     void watchHistory(HistoryKeeper& keeper, const QString& who);
 
@@ -108,6 +111,7 @@ private:
     QVector<TimelineReading> m_readings;
     QHash<Station*, QVector<QMetaObject::Connection>> m_watched;
     QHash<EnergizerBus*, QMetaObject::Connection> m_zoneWatched;
+    QHash<Key, QPair<QString, qint64>> m_expected; // who sends the next zone command, until when
     QTimer m_flush;
     QTimer m_prune;
     int m_eventDays = DefaultEventDays;
