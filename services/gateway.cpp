@@ -36,6 +36,7 @@ GatewayOptions brokerPart(GatewayOptions g)
     metricsFields(g) = metricsFields(defaults);
     timelineDays(g) = timelineDays(defaults);
     g.timelineFile = defaults.timelineFile;
+    g.timelineKept = defaults.timelineKept;
     g.operators = defaults.operators;
     g.intervalSeconds = defaults.intervalSeconds;
     return g;
@@ -69,12 +70,18 @@ Gateway::Gateway(const Site& site, const QString& version, QObject* parent)
     connect(m_buses, &SiteBuses::linksChanged, this, [this] {
         if (m_mqtt)
             m_mqtt->setLinks(m_buses->links());
-        m_recorder->watchSite(*m_buses, m_site.gateway.allowZoneCommands);
+        if (m_timeline)
+            m_recorder->watchSite(*m_buses, m_site.gateway.allowZoneCommands);
         m_web->watchSite();
     });
     const GatewayOptions& g = site.gateway;
-    m_timeline = std::make_unique<TimelineStore>(g.timelineFile.isEmpty() ? TimelineStore::servicePath() : g.timelineFile);
-    m_recorder = TimelineRecorder::forSite(*m_buses, m_timeline.get(), g, this);
+    // "timeline = none": a recorder that watches nothing, so the web page's zone switches still have one.
+    if (g.timelineKept) {
+        m_timeline = std::make_unique<TimelineStore>(g.timelineFile.isEmpty() ? TimelineStore::servicePath() : g.timelineFile);
+        m_recorder = TimelineRecorder::forSite(*m_buses, m_timeline.get(), g, this);
+    } else {
+        m_recorder = new TimelineRecorder(nullptr, this);
+    }
     m_web = new WebPage(*m_buses, *m_recorder, this);
     m_web->setOptions(g);
     m_web->setStore(m_timeline.get());
@@ -232,7 +239,9 @@ bool Gateway::reload(const Site& site, QString* error)
         said << (m_metricsServer ? QStringLiteral("metrics endpoint %1").arg(hostPortText(after.metricsHost, after.metricsPort))
                                  : QStringLiteral("no metrics endpoint"));
     }
-    if (before.timelineFile != after.timelineFile) {
+    if (before.timelineKept != after.timelineKept) {
+        qCWarning(lcGateway, "timeline = none is switched at the next start");
+    } else if (m_timeline && before.timelineFile != after.timelineFile) {
         // What waits in memory goes to the new file.
         auto timeline = std::make_unique<TimelineStore>(after.timelineFile.isEmpty() ? TimelineStore::servicePath() : after.timelineFile);
         m_recorder->setStore(timeline.get());
@@ -240,7 +249,7 @@ bool Gateway::reload(const Site& site, QString* error)
         m_timeline = std::move(timeline);
         said << QStringLiteral("timeline %1").arg(m_timeline->path());
     }
-    if (timelineDays(before) != timelineDays(after))
+    if (m_timeline && timelineDays(before) != timelineDays(after))
         m_recorder->setRetention(after.timelineEventDays, after.timelineReadingDays);
     if (before.intervalSeconds != after.intervalSeconds)
         said << QStringLiteral("polled every %1 s").arg(after.intervalSeconds);

@@ -390,7 +390,8 @@ bool Parser::gatewayKey(int number, const QString& key, const QString& value)
     } else if (key == QLatin1String("timeline")) {
         if (value.isEmpty())
             return fail(number, QStringLiteral("timeline needs a file name"));
-        g.timelineFile = QDir(m_baseDir).absoluteFilePath(value);
+        g.timelineKept = value != QLatin1String("none");
+        g.timelineFile = g.timelineKept ? QDir(m_baseDir).absoluteFilePath(value) : QString();
     } else if (key == QLatin1String("timeline-events-days") || key == QLatin1String("timeline-readings-days")) {
         bool ok = false;
         const int days = value.toInt(&ok);

@@ -49,6 +49,7 @@ struct GatewayOptions
     WebConfig web; // web-config: TLS and logins of the metrics endpoint
     double intervalSeconds = 1.0;
     QString timelineFile; // empty: the service's state folder, else the user's data folder
+    bool timelineKept = true; // false: "timeline = none"
     int timelineEventDays = 400;
     int timelineReadingDays = 90;
     QStringList operators; // web-config users who may switch zones from the web page
@@ -92,7 +93,7 @@ inline bool operator==(const SiteLink& a, const SiteLink& b) { return reloadFiel
 inline auto reloadFields(const GatewayOptions& g)
 {
     return std::tie(g.mqttHost, g.mqttPort, g.mqttTls, g.mqttCa, g.mqttCert, g.mqttKey, g.topicPrefix, g.discovery, g.discoveryPrefix, g.supportUrl, g.allowZoneCommands, g.username,
-                    g.passwordFile, g.password, g.metricsHost, g.metricsPort, g.web, g.intervalSeconds, g.timelineFile, g.timelineEventDays,
+                    g.passwordFile, g.password, g.metricsHost, g.metricsPort, g.web, g.intervalSeconds, g.timelineFile, g.timelineKept, g.timelineEventDays,
                     g.timelineReadingDays, g.operators);
 }
 static_assert(fieldcount::of<GatewayOptions>(0) == std::tuple_size<decltype(reloadFields(GatewayOptions{}))>::value,

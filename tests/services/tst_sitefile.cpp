@@ -187,6 +187,9 @@ void TestSiteFile::defaults()
     QVERIFY(!g.discovery);
     QVERIFY(g.metricsWarning().endsWith(QStringLiteral("anyone on the network can read it"))); // no web-config
     QCOMPARE(g.intervalSeconds, 1.0);
+    QVERIFY(g.timelineKept);
+    const SiteFile::Result none = SiteFile::parse("[gateway]\ntimeline = none\n" + okLink, QStringLiteral("site.conf"), m_dir.path());
+    QVERIFY(none.ok() && !none.site.gateway.timelineKept && none.site.gateway.timelineFile.isEmpty());
 
     // A CA file asks for TLS, whose port is the default even when the key comes later.
     const SiteFile::Result tls =
