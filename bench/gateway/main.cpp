@@ -25,75 +25,9 @@
 #include <unistd.h>
 
 #include "bench/common/procstats.h"
+#include "bench/common/sims.h"
 
 namespace {
-
-QElapsedTimer clockNs;
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-void waitUntil(int ms, const std::function<bool()>& done)
-{
-    QElapsedTimer waited;
-    waited.start();
-    while (waited.elapsed() < ms && !done())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-void stop(QProcess& p)
-{
-    p.terminate();
-    if (!p.waitForFinished(5000)) {
-        p.kill();
-        p.waitForFinished(3000);
-    }
-}
-
-// A simulator serving some addresses on UDP; its TX lines tell when it sent each reply.
-struct Sim
-{
-    std::unique_ptr<QProcess> process;
-    QByteArray partial;
-    quint16 port = 0;
-    qint64 lastReplyNs[64] = {};
-
-    void start(const QString& bin, const QString& addresses, int seed)
-    {
-        process = std::make_unique<QProcess>();
-        QObject::connect(process.get(), &QProcess::readyReadStandardOutput, process.get(), [this] {
-            partial += process->readAllStandardOutput();
-            int end;
-            int from = 0;
-            while ((end = partial.indexOf('\n', from)) >= 0) {
-                const QByteArray line = partial.mid(from, end - from);
-                from = end + 1;
-                // "TX AA 01 81 ...": a status reply of address AA.
-                if (line.size() > 11 && line.startsWith("TX ") && line.mid(9, 2) == "81")
-                    lastReplyNs[QByteArray::fromHex(line.mid(3, 2)).at(0) & 63] = clockNs.nsecsElapsed();
-                else if (line.startsWith("READY udp 127.0.0.1:"))
-                    port = line.mid(20).trimmed().toUShort();
-            }
-            partial.remove(0, from);
-        });
-        process->start(bin + QStringLiteral("/energizer-sim"),
-                       {QStringLiteral("--udp"), QStringLiteral("0"), QStringLiteral("--addresses"), addresses,
-                        QStringLiteral("--verbose"), QStringLiteral("--seed"), QString::number(seed)});
-    }
-};
-
-bool startSims(std::vector<Sim>& sims, const QString& bin, const std::vector<QString>& addressLists)
-{
-    sims.resize(addressLists.size());
-    for (size_t i = 0; i < sims.size(); ++i)
-        sims[i].start(bin, addressLists[i], static_cast<int>(i) + 1);
-    waitUntil(15000, [&] { return std::all_of(sims.begin(), sims.end(), [](const Sim& s) { return s.port != 0; }); });
-    return std::all_of(sims.begin(), sims.end(), [](const Sim& s) { return s.port != 0; });
-}
 
 struct Scrape
 {
@@ -134,7 +68,7 @@ int main(int argc, char** argv)
     const int total = qBound(1, parser.value(energizersOption).toInt(), 64 * 63);
     const int baselineCount = qMax(0, parser.value(baselineOption).toInt());
     constexpr int PerSim = 63; // addresses 1..63 of one module
-    clockNs.start();
+    benchClock();
 
     // The broker.
     QTemporaryDir dir;
@@ -189,7 +123,7 @@ int main(int argc, char** argv)
         subscriber.subscribe(QStringLiteral("homeassistant/#"), 0);
     });
     QObject::connect(&subscriber, &MqttClient::messageReceived, [&](const QString& topic, const QByteArray& payload, bool retained) {
-        const qint64 now = clockNs.nsecsElapsed();
+        const qint64 now = benchClock().nsecsElapsed();
         if (topic.startsWith(QLatin1String("homeassistant/"))) {
             if (!topic.startsWith(QLatin1String("homeassistant/device/"))) {
                 ++legacyMessages;

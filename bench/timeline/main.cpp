@@ -1,7 +1,8 @@
 // Timeline store figures on synthetic data: growth per energizer and day,
 // a 90-day trend query for one energizer, and the longest pruning step.
-// No link, no network: the store alone, written as the recorder writes it
-// (one transaction per minute for every energizer).
+// The store alone, written as the recorder writes it (one transaction per
+// minute for every energizer); with --bin, first the live figures of live.cpp.
+#include "bench/timeline/live.h"
 #include "services/timelinestore.h"
 
 #include <QCommandLineParser>
@@ -65,8 +66,23 @@ int main(int argc, char* argv[])
     parser.addHelpOption();
     const QCommandLineOption energizersOption(QStringLiteral("energizers"), QStringLiteral("Energizers for the growth (default 100)."), QStringLiteral("N"), QStringLiteral("100"));
     const QCommandLineOption trendOption(QStringLiteral("trend-energizers"), QStringLiteral("Energizers kept 91 days for the query (default 10)."), QStringLiteral("N"), QStringLiteral("10"));
-    parser.addOptions({energizersOption, trendOption});
+    const QCommandLineOption binOption(QStringLiteral("bin"), QStringLiteral("Run the live part with the programs in DIR."), QStringLiteral("DIR"));
+    const QCommandLineOption secondsOption(QStringLiteral("seconds"), QStringLiteral("Live: seconds measured (default 600)."), QStringLiteral("S"), QStringLiteral("600"));
+    const QCommandLineOption liveOption(QStringLiteral("live-energizers"), QStringLiteral("Live: energizers (default 1000)."), QStringLiteral("N"), QStringLiteral("1000"));
+    const QCommandLineOption clientsOption(QStringLiteral("clients"), QStringLiteral("Live: /api/stream clients (default 20)."), QStringLiteral("N"), QStringLiteral("20"));
+    const QCommandLineOption paintOption(QStringLiteral("first-paint"), QStringLiteral("Live: the browser script."), QStringLiteral("FILE"));
+    parser.addOptions({energizersOption, trendOption, binOption, secondsOption, liveOption, clientsOption, paintOption});
     parser.process(app);
+    if (parser.isSet(binOption)) {
+        LiveOptions live;
+        live.bin = parser.value(binOption);
+        live.firstPaint = parser.value(paintOption);
+        live.seconds = qMax(10, parser.value(secondsOption).toInt());
+        live.energizers = qBound(1, parser.value(liveOption).toInt(), 64 * 63);
+        live.clients = qMax(1, parser.value(clientsOption).toInt());
+        if (runLive(live) != 0)
+            return 1;
+    }
     const int energizers = qMax(1, parser.value(energizersOption).toInt());
     const int trendEnergizers = qMax(1, parser.value(trendOption).toInt());
     QTemporaryDir dir;
