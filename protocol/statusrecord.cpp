@@ -91,7 +91,26 @@ QString conditionText(int condition)
     }
 }
 
+double stepOf(FieldKind kind)
+{
+    switch (kind) {
+    case FieldKind::Volts125:
+        return 125;
+    case FieldKind::Volts6_25:
+        return 6.25;
+    case FieldKind::Volts0_125:
+        return 0.125;
+    default:
+        return 0;
+    }
+}
+
 } // namespace
+
+double statusFieldStep(int field)
+{
+    return field < 1 || field > 52 ? 0 : stepOf(fields[field - 1].kind);
+}
 
 QVariant statusField(const QByteArray& reply, int field)
 {
@@ -111,11 +130,11 @@ QVariant statusField(const QByteArray& reply, int field)
     case FieldKind::Condition:
         return conditionText(static_cast<int>((byte >> 4) & 0x03u));
     case FieldKind::Volts125:
-        return static_cast<int>(byte) * 125;
+        return static_cast<int>(byte * stepOf(layout.kind));
     case FieldKind::Volts6_25:
-        return byte * 6.25;
+        return byte * stepOf(layout.kind);
     case FieldKind::Volts0_125:
-        return QVariant::fromValue(static_cast<float>(byte) * 0.125f);
+        return QVariant::fromValue(static_cast<float>(byte * stepOf(layout.kind)));
     }
     return {};
 }

@@ -5,6 +5,7 @@
 #include "link/zoneswitch.h"
 #include "protocol/energizer.h"
 #include "protocol/energizerfields.h"
+#include "protocol/statusrecord.h"
 #include "services/basicauth.h"
 #include "services/sitebuses.h"
 #include "services/timelinerecorder.h"
@@ -17,6 +18,9 @@
 #include <QJsonDocument>
 #include <QMessageAuthenticationCode>
 #include <QRandomGenerator>
+
+#include <algorithm>
+#include <cmath>
 
 // Outside any namespace, as Qt's resource initializer wants it.
 static void initWebResources()
@@ -86,31 +90,51 @@ bool trendRange(const QString& range, qint64* sinceMs, int* bucketMinutes)
 
 } // namespace
 
+namespace {
+
+constexpr quint8 Missing = 0xFF;
+
+// Volts one step of each series stands for, from the status reply's layout.
+const std::array<double, LiveRing::Series>& seriesSteps()
+{
+    static const std::array<double, LiveRing::Series> steps = [] {
+        std::array<double, LiveRing::Series> list{};
+        for (int s = 0; s < LiveRing::Series; ++s)
+            list[s] = statusFieldStep(std::abs(statusField(QLatin1String(timelineSeries()[s]))->source));
+        return list;
+    }();
+    return steps;
+}
+
+} // namespace
+
 void LiveRing::add(qint64 timeMs, const std::array<double, Series>& values)
 {
-    Sample sample;
-    sample.seconds = quint32(timeMs / 1000);
-    for (int s = 0; s < Series; ++s) {
-        const double v = s == Series - 1 ? values[s] * 100 : values[s];
-        sample.value[s] = qint16(qBound(-32768.0, v, 32767.0));
-    }
-    if (m_samples.size() < Capacity) {
-        m_samples.append(sample);
-        return;
-    }
-    m_samples[m_next] = sample;
-    m_next = (m_next + 1) % Capacity;
+    const qint64 second = timeMs / 1000;
+    if (m_codes.isEmpty())
+        m_codes = QByteArray(Capacity * Series, char(Missing));
+    else if (second < m_lastSecond)
+        return; // the clock went back: keep what is known rather than overwrite it out of order
+    // Seconds without a reply since the last one hold nothing.
+    for (qint64 gap = std::max(m_lastSecond + 1, second - Capacity + 1); gap < second; ++gap)
+        std::fill_n(m_codes.begin() + (gap % Capacity) * Series, Series, char(Missing));
+    char* slot = m_codes.data() + (second % Capacity) * Series;
+    for (int s = 0; s < Series; ++s)
+        slot[s] = char(quint8(qBound(0.0, std::round(values[s] / seriesSteps()[s]), double(Missing - 1))));
+    m_lastSecond = second;
 }
 
 QJsonObject LiveRing::json() const
 {
     QJsonArray times;
     std::array<QJsonArray, Series> series;
-    for (int i = 0; i < m_samples.size(); ++i) {
-        const Sample& sample = m_samples[(m_next + i) % m_samples.size()];
-        times.append(qint64(sample.seconds));
+    for (qint64 second = m_lastSecond - Capacity + 1; !m_codes.isEmpty() && second <= m_lastSecond; ++second) {
+        const char* slot = m_codes.constData() + (second % Capacity) * Series;
+        if (quint8(slot[0]) == Missing)
+            continue;
+        times.append(second);
         for (int s = 0; s < Series; ++s)
-            series[s].append(s == Series - 1 ? sample.value[s] / 100.0 : double(sample.value[s]));
+            series[s].append(quint8(slot[s]) * seriesSteps()[s]);
     }
     QJsonArray all;
     for (const QJsonArray& s : series)

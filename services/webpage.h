@@ -21,7 +21,9 @@ class TimelineRecorder;
 class TimelineStore;
 class ZoneCommands;
 
-// The last hour of one energizer, a sample a poll: what the page's live chart draws.
+// The last hour of one energizer, a slot a second: what the page's live chart
+// draws. The time is the slot, and each value is kept as the reply carried it
+// (a byte, in steps of the field's volts), so an hour is 18 kB.
 class LiveRing
 {
 public:
@@ -29,17 +31,12 @@ public:
     static constexpr int Series = 5; // the timeline's series, in its order
 
     void add(qint64 timeMs, const std::array<double, Series>& values);
-    // {"t":[seconds...], "s":[[...] per series]}, oldest first.
+    // {"t":[seconds...], "s":[[...] per series]}, oldest first; seconds without a reply are left out.
     QJsonObject json() const;
 
 private:
-    struct Sample
-    {
-        quint32 seconds = 0;
-        std::array<qint16, Series> value{}; // volts; the battery's in hundredths (14 bytes a sample)
-    };
-    QVector<Sample> m_samples;
-    int m_next = 0;
+    QByteArray m_codes; // Capacity slots of Series bytes; Missing where no reply came
+    qint64 m_lastSecond = 0;
 };
 
 // The web page on the metrics endpoint: the page and its files, the site's

@@ -6,6 +6,7 @@
 #include "protocol/frames.h"
 #include "services/timelinerecorder.h"
 #include "services/timelinestore.h"
+#include "services/webpage.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -178,6 +179,30 @@ private slots:
         QCOMPARE(readings[0].mean[0], 8000.0);
         QCOMPARE(readings[0].max[0], 9000.0);
         QCOMPARE(readings[1].mean[0], 5000.0);
+    }
+
+    // The web page's last hour: exact values, seconds without a reply left out,
+    // the oldest forgotten after an hour.
+    void liveRingKeepsTheLastHour()
+    {
+        LiveRing ring;
+        const qint64 start = 1'700'000'000'000;
+        for (int s = 0; s < LiveRing::Capacity + 10; ++s) {
+            if (s == LiveRing::Capacity + 5)
+                continue;
+            ring.add(start + s * 1000 + 400, {8375.0 + (s % 2) * 125, 6000, 0, 250, 12.375});
+        }
+        const QJsonObject j = ring.json();
+        const QJsonArray t = j.value(QStringLiteral("t")).toArray();
+        const QJsonArray series = j.value(QStringLiteral("s")).toArray();
+        QCOMPARE(t.size(), LiveRing::Capacity - 1);
+        QCOMPARE(t.first().toDouble(), double(start / 1000 + 10));
+        QCOMPARE(t.last().toDouble(), double(start / 1000 + LiveRing::Capacity + 9));
+        QVERIFY(!t.contains(double(start / 1000 + LiveRing::Capacity + 5)));
+        QCOMPARE(series.at(0).toArray().first().toDouble(), 8375.0);
+        QCOMPARE(series.at(0).toArray().last().toDouble(), 8500.0);
+        QCOMPARE(series.at(3).toArray().last().toDouble(), 250.0);
+        QCOMPARE(series.at(4).toArray().last().toDouble(), 12.375);
     }
 
     void cleanupTestCase()
