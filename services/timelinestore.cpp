@@ -228,7 +228,9 @@ QString TimelineStore::write(const QVector<TimelineEvent>& events, const QVector
     }
     if (!readings.isEmpty()) {
         QSqlQuery insert(m_db);
-        insert.prepare(QStringLiteral("INSERT OR REPLACE INTO readings (energizer, minute, %1) VALUES (?, ?, %2)")
+        // A minute written twice (a stop mid-minute) keeps its first row, and the
+        // hour counts it once.
+        insert.prepare(QStringLiteral("INSERT OR IGNORE INTO readings (energizer, minute, %1) VALUES (?, ?, %2)")
                            .arg(readingColumns(), marks(3 * TimelineSeriesCount)));
         QStringList merge{QStringLiteral("n = n + 1")};
         for (const QString& c : hourColumns().split(QStringLiteral(", "))) {
@@ -256,6 +258,8 @@ QString TimelineStore::write(const QVector<TimelineEvent>& events, const QVector
                 }
                 if (!q->exec())
                     return abandon(*q);
+                if (q == &insert && insert.numRowsAffected() == 0)
+                    break;
             }
         }
     }

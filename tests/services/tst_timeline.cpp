@@ -93,6 +93,11 @@ private slots:
         QCOMPARE(hours[1].mean[4], 8000.04);
         QCOMPARE(hours[1].max[2], 8100.0);
 
+        // A minute written again (a restart within it) counts once in its hour.
+        QCOMPARE(store.write({}, {reading(1, now / 60000, 9000)}), QString());
+        one.bucketMinutes = 60;
+        QCOMPARE(store.readings(one).value.value(0).mean[0], 8375.0);
+
         // Small steps until nothing old is left; the newest stay.
         int steps = 0;
         for (bool finished = false; !finished && steps < 100; ++steps) {
