@@ -3,6 +3,7 @@
 #include "cli/exitstatus.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 bool parseTimeArgument(const QString& text, qint64 nowMs, qint64* ms)
@@ -36,6 +37,14 @@ int TimelineCommand::prepare(QString* reason)
         *reason = QStringLiteral("trend needs --address N");
         return ExitStatus::Usage;
     }
+    // Reading never creates a timeline: none yet is no lines, a named file
+    // that is not there is most likely a typing error.
+    if (!QFileInfo::exists(m_request.timelineFile)) {
+        if (m_request.timelineFile == TimelineStore::defaultPath())
+            return ExitStatus::Done;
+        *reason = QStringLiteral("timeline %1: no such file").arg(m_request.timelineFile);
+        return ExitStatus::BadFile;
+    }
     m_store = std::make_unique<TimelineStore>(m_request.timelineFile);
     if (!m_store->isAvailable()) {
         *reason = m_store->problem();
@@ -56,11 +65,13 @@ void TimelineCommand::run()
     QString error;
     QByteArray out;
     if (trend) {
-        const StoreResult<QVector<TimelineReading>> readings = m_store->readings(filter);
+        const StoreResult<QVector<TimelineReading>> readings =
+            m_store ? m_store->readings(filter) : StoreResult<QVector<TimelineReading>>{};
         error = readings.error;
         out = trendText(readings.value, m_request.format.isEmpty() ? QStringLiteral("csv") : m_request.format);
     } else {
-        const StoreResult<QVector<TimelineEvent>> events = m_store->events(filter);
+        const StoreResult<QVector<TimelineEvent>> events =
+            m_store ? m_store->events(filter) : StoreResult<QVector<TimelineEvent>>{};
         error = events.error;
         out = eventsText(events.value, m_request.format.isEmpty() ? QStringLiteral("text") : m_request.format);
     }

@@ -607,6 +607,8 @@ void TestCli::timelineCommands_data()
                                << header + "2026-01-01T00:00:00.000Z,north,1,8000,8000,8000,7000,7000,7000,0,0,0,0,0,0,13.6,13.6,13.6\n";
     QTest::newRow("trend jsonl, none") << QStringList{"trend", "--address", "2", "--format", "jsonl"} << 0 << QByteArray();
     QTest::newRow("trend needs an address") << QStringList{"trend"} << 2 << QByteArray();
+    QTest::newRow("no such timeline") << QStringList{"--timeline", m_dir.filePath(QStringLiteral("typo.sqlite")), "events"} << 6
+                                      << QByteArray();
     QTest::newRow("trend has no text") << QStringList{"trend", "--address", "1", "--format", "text"} << 2 << QByteArray();
 }
 
@@ -630,6 +632,7 @@ void TestCli::timelineCommands()
     const Run r = hist(args);
     QCOMPARE(r.status, status);
     QCOMPARE(r.out, out);
+    QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("typo.sqlite")))); // reading never creates one
 }
 
 QTEST_GUILESS_MAIN(TestCli)
