@@ -1,10 +1,12 @@
 #include "services/timelinestore.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <algorithm>
 #include <cmath>
 #include <iterator>
 
@@ -351,6 +353,23 @@ StoreResult<TimelinePruned> TimelineStore::prune(qint64 eventsBeforeMs, qint64 r
 {
     if (!isAvailable())
         return {{}, m_problem};
+    QElapsedTimer took;
+    took.start();
+    const int rows = m_stepRows > 0 ? std::min(m_stepRows, maxRows) : maxRows;
+    QSqlQuery query(m_db);
+    if (!query.exec(QStringLiteral("BEGIN")))
+        return {{}, m_file.failure(tr("not pruned"), query.lastError())};
+    StoreResult<TimelinePruned> pruned = pruneRows(eventsBeforeMs, readingsBeforeMs, rows);
+    if (!query.exec(pruned.ok() ? QStringLiteral("COMMIT") : QStringLiteral("ROLLBACK")) && pruned.ok())
+        pruned = {{}, m_file.failure(tr("not pruned"), query.lastError())};
+    // Halve the step while it takes too long, grow it back while it is quick.
+    const double ms = took.nsecsElapsed() / 1e6;
+    m_stepRows = ms > StepBudgetMs ? std::max(10, rows / 2) : ms < StepBudgetMs / 3.0 ? std::min(maxRows, rows * 2) : rows;
+    return pruned;
+}
+
+StoreResult<TimelinePruned> TimelineStore::pruneRows(qint64 eventsBeforeMs, qint64 readingsBeforeMs, int maxRows)
+{
     const QString what = tr("not pruned");
     QSqlQuery query(m_db);
     // The time index finds the oldest events without a scan.

@@ -97,22 +97,25 @@ public:
     bool isAvailable() const { return m_problem.isEmpty(); }
     QString problem() const { return m_problem; }
 
-    // One transaction; a reading of a minute already kept replaces it. Empty
+    // One transaction; a reading of a minute already kept is left as it was. Empty
     // on success, else why nothing was written.
     QString write(const QVector<TimelineEvent>& events, const QVector<TimelineReading>& readings);
     // Oldest first.
     StoreResult<QVector<TimelineEvent>> events(const TimelineFilter& filter) const;
     // Oldest first, of every energizer the filter names.
     StoreResult<QVector<TimelineReading>> readings(const TimelineFilter& filter) const;
-    // One small step: deletes at most maxRows events older than
-    // eventsBeforeMs and readings older than readingsBeforeMs.
+    // One small step in one transaction: deletes at most maxRows events older
+    // than eventsBeforeMs and readings older than readingsBeforeMs; fewer
+    // while steps take longer than StepBudgetMs (a slow or busy disk).
     StoreResult<TimelinePruned> prune(qint64 eventsBeforeMs, qint64 readingsBeforeMs, int maxRows);
+    static constexpr int StepBudgetMs = 3;
 
 private:
     QString open(int busyTimeoutMs);
     QString create();
     // The energizer's number in the readings table, added when new; 0 on failure.
     qint64 energizerId(const QString& link, int address);
+    StoreResult<TimelinePruned> pruneRows(qint64 eventsBeforeMs, qint64 readingsBeforeMs, int maxRows);
 
     SqliteFile m_file;
     QSqlDatabase& m_db;
@@ -120,4 +123,5 @@ private:
     QHash<QPair<QString, int>, qint64> m_ids;
     qint64 m_pruneAfter = 0;    // readings: the energizers up to this one are done this round
     bool m_roundDeleted = false; // and some of this round's had old ones
+    int m_stepRows = 0;          // rows a pruning step may delete now; 0: as many as asked
 };
