@@ -3,10 +3,12 @@
 #include "link/energizerbus.h"
 #include "link/station.h"
 #include "link/zoneswitch.h"
+#include "protocol/configrecord.h"
 #include "protocol/energizer.h"
 #include "protocol/energizerfields.h"
 #include "protocol/statusrecord.h"
 #include "services/basicauth.h"
+#include "services/configtransfer.h"
 #include "services/sitebuses.h"
 #include "services/timelinerecorder.h"
 #include "services/timelinestore.h"
@@ -31,6 +33,8 @@ static void initWebResources()
 namespace {
 
 constexpr int ZoneTimeoutMs = 5000;
+// The alarm levels shown with a trend are read again after this long.
+constexpr qint64 LevelsMaxAgeMs = 10 * 60 * 1000;
 constexpr qint64 HourMs = 3600LL * 1000;
 constexpr qint64 DayMs = 24 * HourMs;
 
@@ -183,6 +187,7 @@ void WebPage::watchSite()
             Watched w = before.take(key);
             if (w.station != station) {
                 delete w.commands;
+                delete w.levelsRead;
                 w = Watched();
             }
             w.station = station;
@@ -198,8 +203,10 @@ void WebPage::watchSite()
             m_order << key;
         }
     }
-    for (const Watched& gone : qAsConst(before))
+    for (const Watched& gone : qAsConst(before)) {
         delete gone.commands;
+        delete gone.levelsRead;
+    }
 }
 
 void WebPage::changed(const Key& key)
@@ -346,7 +353,40 @@ WebReply WebPage::events(const WebRequest& request) const
     return json({{QStringLiteral("events"), list}});
 }
 
-WebReply WebPage::trend(const WebRequest& request) const
+QJsonArray WebPage::alarmLevels(const Key& key)
+{
+    const auto it = m_watched.find(key);
+    if (it == m_watched.end())
+        return {};
+    Watched& w = *it;
+    const bool fresh = w.levelsAtMs > 0 && now() - w.levelsAtMs < LevelsMaxAgeMs;
+    if (fresh || !w.station->isOnline() || (w.levelsRead && w.levelsRead->busy()))
+        return w.levels;
+    if (!w.levelsRead) {
+        w.levelsRead = new ConfigTransfer(*w.station, this);
+        connect(w.levelsRead, &ConfigTransfer::readFinished, this, [this, key](ConfigTransfer::Outcome outcome, const QByteArray& reply) {
+            ConfigBlock block;
+            const auto found = m_watched.find(key);
+            if (found == m_watched.end() || outcome != ConfigTransfer::Outcome::Done || !blockFromReply(reply, &block))
+                return;
+            // Only the levels leave the block: it holds the PINs.
+            const ParamValues params = blockParams(block);
+            QJsonArray levels;
+            for (int zone = 1; zone <= 2; ++zone) {
+                levels.append(QJsonObject{{QStringLiteral("zone"), zone}, {QStringLiteral("kind"), QStringLiteral("high")},
+                                          {QStringLiteral("volts"), params.value(zoneParam(zone, ZoneParam::HighVoltageAlarm)).toDouble()}});
+                levels.append(QJsonObject{{QStringLiteral("zone"), zone}, {QStringLiteral("kind"), QStringLiteral("low")},
+                                          {QStringLiteral("volts"), params.value(zoneParam(zone, ZoneParam::LowVoltageAlarm)).toDouble()}});
+            }
+            found->levels = levels;
+            found->levelsAtMs = now();
+        });
+    }
+    w.levelsRead->read();
+    return w.levels;
+}
+
+WebReply WebPage::trend(const WebRequest& request)
 {
     if (!m_store)
         return refusal(503, QStringLiteral("no timeline"));
@@ -379,7 +419,9 @@ WebReply WebPage::trend(const WebRequest& request) const
     for (const char* name : timelineSeries())
         names.append(QLatin1String(name));
     return json({{QStringLiteral("series"), names}, {QStringLiteral("t"), times}, {QStringLiteral("min"), arrays(min)},
-                 {QStringLiteral("mean"), arrays(mean)}, {QStringLiteral("max"), arrays(max)}});
+                 {QStringLiteral("mean"), arrays(mean)}, {QStringLiteral("max"), arrays(max)},
+                 {QStringLiteral("since"), filter.sinceMs / 1000}, {QStringLiteral("until"), now() / 1000},
+                 {QStringLiteral("levels"), alarmLevels(Key(filter.link, filter.addresses.first()))}});
 }
 
 WebReply WebPage::live(const WebRequest& request) const

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QObject>
 #include <QPair>
@@ -16,6 +17,7 @@
 #include <array>
 
 class SiteBuses;
+class ConfigTransfer;
 class Station;
 class TimelineRecorder;
 class TimelineStore;
@@ -74,13 +76,18 @@ private:
         QString name;
         LiveRing ring;
         ZoneCommands* commands = nullptr;
+        ConfigTransfer* levelsRead = nullptr; // the configuration, read for its alarm levels
+        QJsonArray levels;
+        qint64 levelsAtMs = 0;
     };
 
     QJsonObject energizerJson(const Key& key, const Watched& w) const;
     QJsonObject siteJson(const WebRequest& request) const;
     WebReply file(const QByteArray& path) const;
     WebReply events(const WebRequest& request) const;
-    WebReply trend(const WebRequest& request) const;
+    WebReply trend(const WebRequest& request);
+    // The zones' alarm levels as last read; an empty array while a read is under way.
+    QJsonArray alarmLevels(const Key& key);
     WebReply live(const WebRequest& request) const;
     WebReply zone(const WebRequest& request);
     bool isOperator(const QString& user) const;

@@ -9,7 +9,7 @@ const TEXT = {
     trend: 'Trend', day: 'Day', week: 'Week', d90: '90 days', events: 'Timeline', time: 'Time', what: 'What',
     who: 'Who', detail: 'Detail', connected: 'live', lost: 'connection lost, reconnecting…', viewer: 'viewer',
     operator: 'operator', switchOn: 'On', switchOff: 'Off', switchHv: 'HV', switchLv: 'LV', refused: 'Refused',
-    output: 'Output', ret: 'Return', none: 'nothing yet', energizers: 'energizers', of: 'of',
+    output: 'Output', ret: 'Return', highAlarm: 'high voltage alarm', lowAlarm: 'low voltage alarm', none: 'nothing yet', energizers: 'energizers', of: 'of',
     kinds: { online: 'on line', offline: 'off line', alarm_raised: 'alarm', alarm_cleared: 'alarm cleared',
       fault_raised: 'fault', fault_cleared: 'fault cleared', zone_on: 'zone on', zone_off: 'zone off',
       zone_high: 'zone high voltage', zone_low: 'zone low voltage', config_read: 'configuration read',
@@ -21,13 +21,15 @@ const TEXT = {
     trend: 'Verlauf', day: 'Tag', week: 'Woche', d90: '90 Tage', events: 'Zeitleiste', time: 'Zeit', what: 'Was',
     who: 'Wer', detail: 'Details', connected: 'live', lost: 'Verbindung unterbrochen, verbinde neu…', viewer: 'Betrachter',
     operator: 'Bediener', switchOn: 'Ein', switchOff: 'Aus', switchHv: 'HV', switchLv: 'LV', refused: 'Abgelehnt',
-    output: 'Ausgang', ret: 'Rückleitung', none: 'noch nichts', energizers: 'Geräte', of: 'von',
+    output: 'Ausgang', ret: 'Rückleitung', highAlarm: 'Hochspannungsalarm', lowAlarm: 'Niederspannungsalarm', none: 'noch nichts', energizers: 'Geräte', of: 'von',
     kinds: { online: 'erreichbar', offline: 'nicht erreichbar', alarm_raised: 'Alarm', alarm_cleared: 'Alarm beendet',
       fault_raised: 'Fehler', fault_cleared: 'Fehler behoben', zone_on: 'Zone ein', zone_off: 'Zone aus',
       zone_high: 'Zone Hochspannung', zone_low: 'Zone Niederspannung', config_read: 'Konfiguration gelesen',
       config_backup: 'Konfiguration gesichert', config_written: 'Konfiguration geschrieben', config_restored: 'Konfiguration wiederhergestellt' },
   },
 };
+// Dates and numbers as the browser's own language writes them (en-GB: 24 hours).
+const LOCALE = (navigator.languages && navigator.languages[0]) || navigator.language || 'en';
 const LANG = (navigator.languages || [navigator.language || 'en']).map(l => l.slice(0, 2)).find(l => TEXT[l]) || 'en';
 const T = TEXT[LANG];
 document.documentElement.lang = LANG;
@@ -86,11 +88,20 @@ function updateCard(e) {
   el.querySelector('.info').innerHTML = cardInfo(e);
 }
 
+// Times in the browser's language: seconds within ten minutes, dates beyond two days.
+const when = v => v == null ? '--' : new Date(v * 1000).toLocaleString(LOCALE);
+function ticks(u, splits) {
+  const span = u.scales.x.max - u.scales.x.min;
+  const form = span > 2 * 86400 ? { day: 'numeric', month: 'short' }
+    : span < 600 ? { hour: '2-digit', minute: '2-digit', second: '2-digit' } : { hour: '2-digit', minute: '2-digit' };
+  return splits.map(v => new Date(v * 1000).toLocaleString(LOCALE, form));
+}
+
 function chart(el, title, series, data, height) {
   el.innerHTML = '';
   const width = Math.max(280, el.clientWidth - 10);
-  return new uPlot({ title, width, height: height || 220, series: [{}, ...series],
-    scales: { x: { time: true } }, axes: [{}, { size: 60 }] }, data, el);
+  return new uPlot({ title, width, height: height || 220, series: [{ label: T.time, value: (u, v) => when(v) }, ...series],
+    scales: { x: { time: true } }, axes: [{ values: ticks, space: 90 }, { size: 60 }] }, data, el);
 }
 
 const SERIES = () => [
@@ -112,18 +123,27 @@ function renderDetail() {
   });
   showTrend('day');
   fetch('/api/events?' + q).then(r => r.json()).then(d => {
-    const rows = (d.events || []).map(ev => `<tr><td>${new Date(ev.time).toLocaleString(LANG)}</td>` +
+    const rows = (d.events || []).map(ev => `<tr><td>${new Date(ev.time).toLocaleString(LOCALE)}</td>` +
       `<td>${esc(T.kinds[ev.kind] || ev.kind)}${ev.detail ? ' ' + esc(ev.detail) : ''}</td><td>${esc(ev.who)}</td><td>${esc(ev.link)} ${ev.address}</td></tr>`);
     document.getElementById('events').innerHTML = rows.length
       ? `<table><tr><th>${T.time}</th><th>${T.what}</th><th>${T.who}</th><th></th></tr>${rows.join('')}</table>` : T.none;
   });
 }
 
-function showTrend(range) {
+// The zones' alarm levels come with the trend once the gateway has read the
+// configuration; the first answer may come before that, so it asks once more.
+function showTrend(range, again) {
   document.querySelectorAll('.ranges button').forEach(b => b.classList.toggle('on', b.dataset.range === range));
   const q = `link=${encodeURIComponent(page.link)}&address=${page.address}&range=${range}`;
   fetch('/api/trend?' + q).then(r => r.json()).then(d => {
-    chart(document.getElementById('trend'), '', SERIES(), [d.t, ...d.mean.slice(0, 4)]);
+    const levels = d.levels || [];
+    const series = SERIES().concat(levels.map(l => ({ label: `${T.zone} ${l.zone} ${l.kind === 'high' ? T.highAlarm : T.lowAlarm}`,
+      stroke: l.zone === 1 ? '#1b7f3a' : '#1f4fa8', dash: [6, 4], width: 1 })));
+    // The whole range, so the levels show even before the first reading.
+    const t = [d.since, ...d.t, d.until];
+    const means = d.mean.slice(0, 4).map(m => [null, ...m, null]);
+    chart(document.getElementById('trend'), '', series, [t, ...means, ...levels.map(l => t.map(() => l.volts))]);
+    if (!levels.length && !again) setTimeout(() => showTrend(range, true), 2000);
   });
 }
 

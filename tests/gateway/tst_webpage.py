@@ -6,7 +6,7 @@ switches zone 1 from the page, the simulator follows, the timeline says who.
 
 Run by ctest inside the tests' private network namespace; exits 77 (skipped)
 without chromium. With --screens DIR it also saves web-overview.png and
-web-energizer.png there."""
+web-energizer.png there; with --german as well, the German page as -de.png."""
 import base64, json, os, select, socket, subprocess, sys, tempfile, time, urllib.request, urllib.error, warnings
 
 SKIP = 77
@@ -22,6 +22,8 @@ if not (os.access(CHROMIUM, os.X_OK) and os.access(DRIVER, os.X_OK)):
     print('chromium or chromium-driver is missing: skipped'); sys.exit(SKIP)
 
 screens = sys.argv[sys.argv.index('--screens') + 1] if '--screens' in sys.argv else None
+german = '--german' in sys.argv
+ON, OFF, SUFFIX, LANG = ('ein', 'aus', '-de', 'de-DE') if german else ('on', 'off', '', 'en-GB')
 work = tempfile.mkdtemp(prefix='tst_webpage.')
 env = dict(os.environ, HOME=work, XDG_DATA_HOME=work, XDG_CONFIG_HOME=work)
 children = []
@@ -121,9 +123,10 @@ try:
 
     options = webdriver.ChromeOptions()
     options.binary_location = CHROMIUM
-    for a in ('--headless=new', '--no-sandbox', '--disable-gpu', '--window-size=1100,900', '--lang=en-GB',
+    for a in ('--headless=new', '--no-sandbox', '--disable-gpu', '--window-size=1100,900', '--lang=' + LANG,
               '--host-resolver-rules=MAP * ~NOTFOUND , EXCLUDE 127.0.0.1', '--user-data-dir=' + os.path.join(work, 'chromium')):
         options.add_argument(a)
+    options.add_experimental_option('prefs', {'intl.accept_languages': LANG})
     browser = webdriver.Chrome(service=Service(DRIVER), options=options)
     browser.execute_cdp_cmd('Network.enable', {})
 
@@ -157,7 +160,7 @@ try:
     print('off line shown %.1f s after silencing' % (time.monotonic() - silenced))
     assert len(cards()) == 4
     if screens:
-        browser.save_screenshot(os.path.join(screens, 'web-overview.png'))
+        browser.save_screenshot(os.path.join(screens, 'web-overview%s.png' % SUFFIX))
     sim_says('resume 3', 'OK resume')
 
     # An operator switches zone 1 of energizer 1 on from the page (the simulator starts with it off).
@@ -165,9 +168,9 @@ try:
     as_user('operator')
     browser.get(base + '/')
     wait_for('zone buttons', lambda: browser.find_elements(By.CSS_SELECTOR, '.card[data-key="farm/1"] button[data-zone="1"][data-action="on"]'), 10)
-    assert wait_for('zone 1 shown', lambda: zone1(1), 5) == 'off'
+    assert wait_for('zone 1 shown', lambda: zone1(1), 5) == OFF
     card(1).find_element(By.CSS_SELECTOR, 'button[data-zone="1"][data-action="on"]').click()
-    wait_for('zone 1 on on the page', lambda: zone1(1) == 'on', 10)
+    wait_for('zone 1 on on the page', lambda: zone1(1) == ON, 10)
     assert sim_says('state 1', 'STATE').startswith('STATE on1=1 ')
 
     def zone_events():
@@ -179,12 +182,17 @@ try:
         sys.exit('no zone event in ' + call('/api/events?link=farm&address=1', 'viewer')[1].decode())
     assert [(e['kind'], e['detail'], e['who']) for e in events] == [('zone_on', '1', 'web:operator')], events
 
+    # The trend draws each zone's alarm levels, read from the energizer's configuration.
+    browser.set_window_size(1100, 1300)
+    shown = 2 if screens else 1
+    browser.get(base + '/energizer/farm/%d' % shown)
+    wait_for('the alarm levels in the trend', lambda: len(browser.find_elements(By.CSS_SELECTOR, '#trend .u-legend .u-series')) == 9, 10)
+    levels = json.loads(call('/api/trend?link=farm&address=%d&range=day' % shown, 'viewer')[1])['levels']
+    assert [(l['zone'], l['kind'], l['volts']) for l in levels] == [(z, k, v) for z in (1, 2) for k, v in (('high', 2890), ('low', 680))], levels
     if screens:
-        browser.set_window_size(1100, 1300)
-        browser.get(base + '/energizer/farm/2')
         wait_for('the live chart', lambda: browser.find_elements(By.CSS_SELECTOR, '#live .uplot'), 10)
-        time.sleep(1)  # the trend's and timeline's replies: nothing to wait on but their drawing
-        browser.save_screenshot(os.path.join(screens, 'web-energizer.png'))
+        time.sleep(1)  # the timeline's reply: nothing to wait on but its drawing
+        browser.save_screenshot(os.path.join(screens, 'web-energizer%s.png' % SUFFIX))
     browser.quit()
     print('PASS')
 finally:
