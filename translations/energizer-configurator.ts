@@ -1711,11 +1711,11 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>%1 readings, each of %2 minutes</source>
+        <source>Readings of %2 minutes each: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>%1 minute readings</source>
+        <source>Minute readings: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>

@@ -1711,12 +1711,12 @@
         <translation>Keine Messwerte in diesem Zeitraum</translation>
     </message>
     <message>
-        <source>%1 readings, each of %2 minutes</source>
-        <translation>%1 Messwerte zu je %2 Minuten</translation>
+        <source>Readings of %2 minutes each: %1</source>
+        <translation>Messwerte zu je %2 Minuten: %1</translation>
     </message>
     <message>
-        <source>%1 minute readings</source>
-        <translation>%1 Minutenwerte</translation>
+        <source>Minute readings: %1</source>
+        <translation>Minutenwerte: %1</translation>
     </message>
     <message>
         <source>The timeline could not be read: %1</source>

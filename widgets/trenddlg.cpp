@@ -18,6 +18,7 @@
 #include <qwt_plot_intervalcurve.h>
 #include <qwt_plot_marker.h>
 #include <qwt_plot_zoomer.h>
+#include <qwt_symbol.h>
 
 #include <algorithm>
 #include <cmath>
@@ -27,6 +28,8 @@ namespace {
 constexpr qint64 MinuteMs = 60000;
 // Longer ranges are drawn from buckets of several minutes, at most about this many points.
 constexpr qint64 MaxPoints = 12000;
+// Up to this many readings, each is marked as well as joined.
+constexpr int MarkedReadings = 120;
 
 // In timelineSeries() order.
 const char* const SeriesTitles[TimelineSeriesCount] = {
@@ -139,8 +142,8 @@ void TrendDlg::reload()
             m_readings = readings.value;
             showStatus(m_readings.isEmpty() ? tr("No readings in this range")
                        : filter.bucketMinutes > 1
-                           ? tr("%1 readings, each of %2 minutes").arg(m_readings.size()).arg(filter.bucketMinutes)
-                           : tr("%1 minute readings").arg(m_readings.size()),
+                           ? tr("Readings of %2 minutes each: %1").arg(m_readings.size()).arg(filter.bucketMinutes)
+                           : tr("Minute readings: %1").arg(m_readings.size()),
                        true);
         } else {
             showStatus(tr("The timeline could not be read: %1").arg(readings.error), false);
@@ -177,6 +180,9 @@ void TrendDlg::plotReadings()
         band->setSamples(bands);
         auto* curve = new QwtPlotCurve(tr(SeriesTitles[s]));
         curve->setPen(QPen(SeriesColors[s], 1.5));
+        // A reading between two missing ones has no line to be seen on; few are marked.
+        if (m_readings.size() <= MarkedReadings)
+            curve->setSymbol(new QwtSymbol(QwtSymbol::Ellipse, QBrush(SeriesColors[s]), QPen(SeriesColors[s]), QSize(5, 5)));
         curve->setSamples(means);
         if (s == BatterySeries) {
             band->setYAxis(QwtPlot::yRight);
