@@ -104,15 +104,11 @@ void GatewayMqtt::setLinks(const QVector<SiteBuses::Link>& links)
             served.link = link.name;
             served.topic = m_options.oneEnergizer ? m_options.prefix : m_options.prefix + QLatin1Char('/') + who;
             served.displayName = link.displayNames.value(station->address());
-            // A station kept as it was keeps its commands; one on a re-created link only its last state.
+            // One on a re-created link keeps only its last state; its commands went with the old station.
             const Served old = before.take(served.topic);
             served.state = old.state;
-            if (old.station == station)
-                served.commands = old.commands;
-            else
-                delete old.commands;
-            if (!served.commands && m_options.allowZoneCommands)
-                served.commands = new ZoneCommands(*station, m_options.zoneTimeoutMs, m_options.oneEnergizer ? QString() : who, this);
+            if (m_options.allowZoneCommands)
+                served.commands = ZoneCommands::of(*station, m_options.zoneTimeoutMs, m_options.oneEnergizer ? QString() : who);
             m_byTopic.insert(served.topic, index);
             m_served.append(served);
             connect(station, &Station::statusReceived, this, [this, index] { statusArrived(index); });
@@ -123,7 +119,6 @@ void GatewayMqtt::setLinks(const QVector<SiteBuses::Link>& links)
     }
     // Served no more: their retained messages go, so nothing shows them as still there.
     for (const Served& gone : qAsConst(before)) {
-        delete gone.commands;
         queue(gone.topic + QStringLiteral("/state"), QByteArray(), 1);
         queue(gone.topic + QStringLiteral("/availability"), QByteArray(), 1);
         if (m_options.discovery)

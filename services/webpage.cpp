@@ -186,7 +186,6 @@ void WebPage::watchSite()
             const Key key(link.name, station->address());
             Watched w = before.take(key);
             if (w.station != station) {
-                delete w.commands;
                 delete w.levelsRead;
                 w = Watched();
             }
@@ -203,10 +202,8 @@ void WebPage::watchSite()
             m_order << key;
         }
     }
-    for (const Watched& gone : qAsConst(before)) {
-        delete gone.commands;
+    for (const Watched& gone : qAsConst(before))
         delete gone.levelsRead;
-    }
 }
 
 void WebPage::changed(const Key& key)
@@ -452,11 +449,10 @@ WebReply WebPage::zone(const WebRequest& request)
     const auto it = m_watched.find(key);
     if (it == m_watched.end())
         return refusal(404, QStringLiteral("no such energizer"));
-    if (!it->commands)
-        it->commands = new ZoneCommands(*it->station, ZoneTimeoutMs, QStringLiteral("%1/%2").arg(key.first).arg(key.second), this);
     const QString who = QStringLiteral("web:") + request.user;
     m_recorder.expectZoneCommand(key.first, key.second, who, ZoneTimeoutMs);
-    it->commands->take(zone, who, action.toUtf8(), false);
+    ZoneCommands::of(*it->station, ZoneTimeoutMs, QStringLiteral("%1/%2").arg(key.first).arg(key.second))
+        ->take(zone, who, action.toUtf8(), false);
     return json({{QStringLiteral("queued"), true}}, 202);
 }
 

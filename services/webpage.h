@@ -21,7 +21,6 @@ class ConfigTransfer;
 class Station;
 class TimelineRecorder;
 class TimelineStore;
-class ZoneCommands;
 
 // The last hour of one energizer, a slot a second: what the page's live chart
 // draws. The time is the slot, and each value is kept as the reply carried it
@@ -75,7 +74,6 @@ private:
         QString link;
         QString name;
         LiveRing ring;
-        ZoneCommands* commands = nullptr;
         ConfigTransfer* levelsRead = nullptr; // the configuration, read for its alarm levels
         QJsonArray levels;
         qint64 levelsAtMs = 0;

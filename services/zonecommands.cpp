@@ -1,9 +1,17 @@
 #include "services/zonecommands.h"
 
+#include "link/station.h"
 #include "services/mqttclient.h"
 
-ZoneCommands::ZoneCommands(Station& station, int timeoutMs, const QString& who, QObject* parent)
-    : QObject(parent)
+ZoneCommands* ZoneCommands::of(Station& station, int timeoutMs, const QString& who)
+{
+    if (auto* existing = station.findChild<ZoneCommands*>(QString(), Qt::FindDirectChildrenOnly))
+        return existing;
+    return new ZoneCommands(station, timeoutMs, who);
+}
+
+ZoneCommands::ZoneCommands(Station& station, int timeoutMs, const QString& who)
+    : QObject(&station)
     , m_switch(station, timeoutMs)
     , m_who(who.isEmpty() ? who : who + QLatin1Char(' '))
 {
@@ -38,13 +46,12 @@ void ZoneCommands::take(int zone, const QString& topic, const QByteArray& payloa
 
 void ZoneCommands::stop()
 {
-    m_stopped = true;
     m_queue.clear();
 }
 
 void ZoneCommands::runNext()
 {
-    if (m_switch.busy() || m_queue.isEmpty() || m_stopped)
+    if (m_switch.busy() || m_queue.isEmpty())
         return;
     const auto command = m_queue.dequeue();
     static const char* const words[] = {"on", "off", "hv", "lv"};

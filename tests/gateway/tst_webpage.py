@@ -103,7 +103,8 @@ def zone1(address):
 
 
 try:
-    sim = start([os.environ['EC_SIM'], '--udp', '0', '--addresses', '1-4'])
+    # Energizer 4 answers slowly: switches from two sides overlap on it.
+    sim = start([os.environ['EC_SIM'], '--udp', '0', '--addresses', '1-4', '--fault', '4:delay=150'])
     ready = wait_for('READY from the simulator', lambda: (lambda l: l if l.startswith('READY') else None)(sim.stdout.readline()), 10)
     sim_port = int(ready.rsplit(':', 1)[1])
     with warnings.catch_warnings():
@@ -112,11 +113,16 @@ try:
         hashes = {u: crypt.crypt('pw-' + u, '$2b$04$' + 'abcdefghijklmnopqrstuv') for u in ('viewer', 'operator')}
     with open(os.path.join(work, 'web.yml'), 'w') as f:
         f.write('basic_auth_users:\n' + ''.join('  %s: %s\n' % (u, h) for u, h in hashes.items()))
+    broker_port = free_port()
+    with open(os.path.join(work, 'broker.conf'), 'w') as f:
+        f.write('persistence false\nlistener %d 127.0.0.1\nallow_anonymous true\n' % broker_port)
+    start(['mosquitto', '-c', os.path.join(work, 'broker.conf')], 'broker.log')
     port = free_port()
     with open(os.path.join(work, 'site.conf'), 'w') as f:
         f.write('[gateway]\nmetrics = 127.0.0.1:%d\nweb-config = web.yml\nallow-zone-commands = true\n'
-                'operators = operator\ntimeline = timeline.sqlite\n\n[farm]\nlink = udp:127.0.0.1:%d\nenergizers = 1-4\n'
-                % (port, sim_port))
+                'operators = operator\ntimeline = timeline.sqlite\nmqtt = 127.0.0.1:%d\ntopic = site\n\n'
+                '[farm]\nlink = udp:127.0.0.1:%d\nenergizers = 1-4\ntimeout = 1\n'
+                % (port, broker_port, sim_port))
     gateway = start([os.environ['EC_GATEWAY'], '--site', os.path.join(work, 'site.conf')], 'gateway.log')
     base = 'http://127.0.0.1:%d' % port
     wait_for('the gateway to answer', lambda: call('/api/site', 'viewer')[0] == 200 if gateway.poll() is None else sys.exit(open(os.path.join(work, 'gateway.log')).read()), 10)
@@ -181,6 +187,17 @@ try:
     except AssertionError:
         sys.exit('no zone event in ' + call('/api/events?link=farm&address=1', 'viewer')[1].decode())
     assert [(e['kind'], e['detail'], e['who']) for e in events] == [('zone_on', '1', 'web:operator')], events
+
+    # The page and MQTT switch energizer 4 at once: one queue, so neither undoes the other.
+    wait_for('the gateway on the broker', lambda: 'connected to broker' in open(os.path.join(work, 'gateway.log')).read(), 10)
+    subprocess.run(['mosquitto_pub', '-h', '127.0.0.1', '-p', str(broker_port), '-t', 'site/farm/4/zone/2/set', '-m', 'on'], check=True, timeout=5)
+    token = json.loads(call('/api/site', 'operator')[1])['token']
+    order = json.dumps({'link': 'farm', 'address': 4, 'zone': 1, 'action': 'on'}).encode()
+    assert call('/api/zone', 'operator', order, token)[0] == 202
+    try:
+        wait_for('both zones of 4 on', lambda: sim_says('state 4', 'STATE').startswith('STATE on1=1 hv1=1 on2=1 '), 10)
+    except AssertionError:
+        sys.exit('%s; the gateway said:\n%s' % (sim_says('state 4', 'STATE'), open(os.path.join(work, 'gateway.log')).read()[-2000:]))
 
     # The trend draws each zone's alarm levels, read from the energizer's configuration.
     browser.set_window_size(1100, 1300)
