@@ -34,7 +34,7 @@ const LANG = (navigator.languages || [navigator.language || 'en']).map(l => l.sl
 const T = TEXT[LANG];
 document.documentElement.lang = LANG;
 
-const state = { site: null, byKey: new Map(), live: null, liveData: null };
+const state = { site: null, byKey: new Map(), index: new Map(), live: null, liveData: null };
 const main = document.getElementById('main');
 const path = location.pathname.split('/').map(decodeURIComponent);
 const page = path[1] === 'energizer' ? { link: path[2], address: Number(path[3]) } : null;
@@ -79,11 +79,16 @@ function renderOverview() {
     html += `<h2>${esc(link)}</h2><div class="grid">` + all.filter(e => e.link === link).map(card).join('') + '</div>';
   }
   main.innerHTML = html;
+  cardsByKey = new Map([...main.querySelectorAll('.card')].map(el => [el.dataset.key, el]));
 }
 
+// The cards by key, found again after each full render: a burst of news for
+// a thousand energizers must not search the page for each.
+let cardsByKey = new Map();
+
 function updateCard(e) {
-  const el = main.querySelector(`.card[data-key="${CSS.escape(keyOf(e))}"]`);
-  if (!el) return;
+  const el = cardsByKey.get(keyOf(e));
+  if (!el || !el.isConnected) return;
   el.className = cardClass(e);
   el.querySelector('.info').innerHTML = cardInfo(e);
 }
@@ -116,6 +121,7 @@ function renderDetail() {
     `<h2>${T.live}</h2><div class="chart" id="live"></div>` +
     `<h2>${T.trend}</h2><div class="ranges"><button data-range="day">${T.day}</button> <button data-range="week">${T.week}</button> <button data-range="90d">${T.d90}</button></div>` +
     `<div class="chart" id="trend"></div><h2>${T.events}</h2><div id="events"></div>`;
+  cardsByKey = new Map([[keyOf(e), main.querySelector('.card')]]);
   const q = `link=${encodeURIComponent(page.link)}&address=${page.address}`;
   fetch('/api/live?' + q).then(r => r.json()).then(d => {
     state.liveData = [d.t, ...d.s.slice(0, 4)];
@@ -175,6 +181,7 @@ function connect() {
   source.addEventListener('site', m => {
     state.site = JSON.parse(m.data);
     state.byKey = new Map(state.site.energizers.map(e => [keyOf(e), e]));
+    state.index = new Map(state.site.energizers.map((e, i) => [keyOf(e), i]));
     document.getElementById('who').textContent = state.site.user ? `${state.site.user} (${state.site.operator ? T.operator : T.viewer})` : '';
     conn.textContent = T.connected;
     conn.className = 'conn';
@@ -182,8 +189,8 @@ function connect() {
   });
   source.addEventListener('energizers', m => {
     for (const e of JSON.parse(m.data).energizers) {
-      const i = state.site.energizers.findIndex(x => keyOf(x) === keyOf(e));
-      if (i >= 0) state.site.energizers[i] = e;
+      const i = state.index.get(keyOf(e));
+      if (i !== undefined) state.site.energizers[i] = e;
       state.byKey.set(keyOf(e), e);
       updateCard(e);
       if (page && keyOf(e) === page.link + '/' + page.address) liveSample(e);
