@@ -146,17 +146,7 @@ int main(int argc, char* argv[])
         },
         [] {},
         [&] { save(historyDlg, "timeline.png"); },
-        [&] {
-            if (historyDlg)
-                historyDlg->close();
-            window.findChild<QAction*>(QStringLiteral("actTrend"))->trigger();
-            trendDlg = window.findChild<TrendDlg*>();
-            if (trendDlg) {
-                trendDlg->resize(900, 600);
-                trendDlg->findChild<QComboBox*>(QStringLiteral("cmbRange"))->setCurrentIndex(
-                    static_cast<int>(TrendDlg::Range::Day));
-            }
-        },
+        [&] { trendDlg = openTrend(window, historyDlg, TrendDlg::Range::Day); },
         [] {},
         [&] { save(trendDlg, "trend.png"); },
         [&] {

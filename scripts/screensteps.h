@@ -1,6 +1,11 @@
 #pragma once
 // What the screenshot programs share: a window program's steps, run a pause apart.
 
+#include "app/mainwindow.h"
+#include "widgets/trenddlg.h"
+
+#include <QAction>
+#include <QComboBox>
 #include <QTimer>
 
 #include <functional>
@@ -19,6 +24,21 @@ void runSteps(const Steps* steps, int pauseMs, std::size_t index = 0)
         (*steps)[index]();
         runSteps(steps, pauseMs, index + 1);
     });
+}
+
+// Closes the dialog open before and opens Configuration → Trend over the
+// range, sized for a picture.
+TrendDlg* openTrend(MainWindow& window, QWidget* before, TrendDlg::Range range)
+{
+    if (before)
+        before->close();
+    window.findChild<QAction*>(QStringLiteral("actTrend"))->trigger();
+    auto* trend = window.findChild<TrendDlg*>();
+    if (trend) {
+        trend->resize(900, 600);
+        trend->findChild<QComboBox*>(QStringLiteral("cmbRange"))->setCurrentIndex(static_cast<int>(range));
+    }
+    return trend;
 }
 
 } // namespace

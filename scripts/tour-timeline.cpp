@@ -50,17 +50,7 @@ int main(int argc, char* argv[])
                 historyDlg->resize(900, 600);
         },
         [&] { save(historyDlg, QStringLiteral("timeline.png")); },
-        [&] {
-            if (historyDlg)
-                historyDlg->close();
-            window.findChild<QAction*>(QStringLiteral("actTrend"))->trigger();
-            trendDlg = window.findChild<TrendDlg*>();
-            if (trendDlg) {
-                trendDlg->resize(900, 600);
-                trendDlg->findChild<QComboBox*>(QStringLiteral("cmbRange"))->setCurrentIndex(
-                    static_cast<int>(TrendDlg::Range::Hour));
-            }
-        },
+        [&] { trendDlg = openTrend(window, historyDlg, TrendDlg::Range::Hour); },
         [&] { save(trendDlg, QStringLiteral("trend.png")); },
         [&] {
             if (trendDlg)
