@@ -115,10 +115,9 @@ const std::array<double, LiveRing::Series>& seriesSteps()
 void LiveRing::add(qint64 timeMs, const std::array<double, Series>& values)
 {
     const qint64 second = timeMs / 1000;
-    if (m_codes.isEmpty())
+    // First, or the clock was set back: the hour starts again rather than mix two.
+    if (m_codes.isEmpty() || second < m_lastSecond)
         m_codes = QByteArray(Capacity * Series, char(Missing));
-    else if (second < m_lastSecond)
-        return; // the clock went back: keep what is known rather than overwrite it out of order
     // Seconds without a reply since the last one hold nothing.
     for (qint64 gap = std::max(m_lastSecond + 1, second - Capacity + 1); gap < second; ++gap)
         std::fill_n(m_codes.begin() + (gap % Capacity) * Series, Series, char(Missing));
