@@ -18,6 +18,7 @@
 #include <qwt_plot_canvas.h>
 #include <qwt_plot_curve.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -113,28 +114,19 @@ ScopeUnit::ScopeUnit(int zone, const ConfigModel& config, const Station& station
                              QColor(255, 255, 0)};
     QLabel* const swatches[] = {ui->lblLineColor1, ui->lblLineColor2, ui->lblLineColor3, ui->lblLineColor4,
                                 ui->lblLineColor5};
-    for (int i = 0; i < 5; ++i)
+    plot = new Plot(PlotYMax, ui->wChart1);
+    plot->setTitle(tr("Voltages"));
+    for (int i = 0; i < LineCount; ++i) {
         swatches[i]->setStyleSheet(QStringLiteral("background-color: rgb(%1, %2, %3)")
                                        .arg(colors[i].red())
                                        .arg(colors[i].green())
                                        .arg(colors[i].blue()));
-
-    plot = new Plot(PlotYMax, ui->wChart1);
-    plot->setTitle(tr("Voltages"));
-
-    outputBuffer = new CircularBuffer;
-    returnBuffer = new CircularBuffer;
-    hvCheckBuffer = new CircularBuffer;
-    hvAlarmBuffer = new CircularBuffer;
-    lvAlarmBuffer = new CircularBuffer;
-    CircularBuffer* const buffers[] = {outputBuffer, returnBuffer, hvCheckBuffer, hvAlarmBuffer, lvAlarmBuffer};
-    QwtPlotCurve** const curves[] = {&outputCurve, &returnCurve, &hvCheckCurve, &hvAlarmCurve, &lvAlarmCurve};
-    for (int i = 0; i < 5; ++i) {
+        buffers[i] = new CircularBuffer;
         auto* curve = new ScopeCurve(QStringLiteral("buffer1_%1").arg(i + 1));
         curve->setPen(QPen(colors[i], 0.0, Qt::SolidLine));
         curve->setData(buffers[i]);
         curve->attach(plot);
-        *curves[i] = curve;
+        curves[i] = curve;
     }
 
     auto* chartLayout = new QVBoxLayout;
@@ -144,7 +136,7 @@ ScopeUnit::ScopeUnit(int zone, const ConfigModel& config, const Station& station
 
     connect(timer, &QTimer::timeout, this, &ScopeUnit::timerTick);
     connect(frameTimer, &QTimer::timeout, this, &ScopeUnit::frameTick);
-    for (QCheckBox* check : {ui->chkColor1, ui->chkColor2, ui->chkColor3, ui->chkColor4, ui->chkColor5})
+    for (QCheckBox* check : checks())
         connect(check, &QCheckBox::clicked, this, &ScopeUnit::lineVisible);
 }
 
@@ -194,7 +186,7 @@ bool ScopeUnit::pictureMoved() const
 {
     if (changedSincePaint)
         return true;
-    const qint64 span = static_cast<qint64>(outputBuffer->interval) + 1;
+    const qint64 span = static_cast<qint64>(buffers[Output]->interval) + 1;
     if (paintedAt - changedAt > span)
         return false;
     const int width = qMax(1, plot->canvas()->width());
@@ -226,8 +218,8 @@ void ScopeUnit::frameTick()
 void ScopeUnit::holdSamples(qint64 count)
 {
     // Beyond a full buffer further held copies change nothing.
-    const qint64 appended = qMin<qint64>(count, static_cast<qint64>(outputBuffer->interval) + 1);
-    for (CircularBuffer* buffer : {outputBuffer, returnBuffer, hvCheckBuffer, hvAlarmBuffer, lvAlarmBuffer}) {
+    const qint64 appended = qMin<qint64>(count, static_cast<qint64>(buffers[Output]->interval) + 1);
+    for (CircularBuffer* buffer : buffers) {
         const double last = buffer->values.last();
         for (qint64 i = 0; i < appended; ++i)
             buffer->append(last);
@@ -243,19 +235,18 @@ void ScopeUnit::takeSample(const ZoneSources& sources)
     ui->groupBox_2->setTitle(tr(sources.actualTitle));
 
     const Energizer& energizer = m_station.energizer();
-    const std::pair<CircularBuffer*, double> samples[] = {
-        {outputBuffer, sources.outputVoltage->number(energizer)},
-        {returnBuffer, sources.returnVoltage->number(energizer)},
-        {hvCheckBuffer, thresholdParam(zoneParam(sources.zone, ZoneParam::HighVoltageCheck))},
-        {hvAlarmBuffer, thresholdParam(zoneParam(sources.zone, ZoneParam::HighVoltageAlarm))},
-        {lvAlarmBuffer, thresholdParam(zoneParam(sources.zone, ZoneParam::LowVoltageAlarm))}};
+    const double samples[LineCount] = {sources.outputVoltage->number(energizer),
+                                       sources.returnVoltage->number(energizer),
+                                       thresholdParam(zoneParam(sources.zone, ZoneParam::HighVoltageCheck)),
+                                       thresholdParam(zoneParam(sources.zone, ZoneParam::HighVoltageAlarm)),
+                                       thresholdParam(zoneParam(sources.zone, ZoneParam::LowVoltageAlarm))};
     bool changed = false;
-    for (const auto& sample : samples) {
+    for (int i = 0; i < LineCount; ++i) {
         // NaN to NaN draws the same: no change.
-        const double last = sample.first->values.last();
-        if (last != sample.second && !(std::isnan(last) && std::isnan(sample.second)))
+        const double last = buffers[i]->values.last();
+        if (last != samples[i] && !(std::isnan(last) && std::isnan(samples[i])))
             changed = true;
-        sample.first->append(sample.second);
+        buffers[i]->append(samples[i]);
     }
     ++taken;
     if (changed) {
@@ -278,20 +269,19 @@ void ScopeUnit::fillReadouts(const ZoneSources& sources)
     setReadout(ui->edtBatteryVoltage, readoutText(sources.batteryVoltage->number(energizer)));
 }
 
+std::array<QCheckBox*, ScopeUnit::LineCount> ScopeUnit::checks() const
+{
+    return {ui->chkColor1, ui->chkColor2, ui->chkColor3, ui->chkColor4, ui->chkColor5};
+}
+
 void ScopeUnit::lineVisible()
 {
     auto* check = qobject_cast<QCheckBox*>(sender());
     if (!check)
         return;
-    const bool checked = check->isChecked();
-    const std::pair<QCheckBox*, QwtPlotCurve*> lines[] = {{ui->chkColor1, outputCurve},
-                                                          {ui->chkColor2, returnCurve},
-                                                          {ui->chkColor3, hvCheckCurve},
-                                                          {ui->chkColor4, hvAlarmCurve},
-                                                          {ui->chkColor5, lvAlarmCurve}};
-    for (const auto& line : lines) {
-        if (line.first == check)
-            line.second->setVisible(checked);
-    }
+    const auto all = checks();
+    const auto line = std::find(all.begin(), all.end(), check) - all.begin();
+    if (line < LineCount)
+        curves[line]->setVisible(check->isChecked());
     plot->replot();
 }

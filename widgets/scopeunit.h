@@ -3,8 +3,11 @@
 #include <QElapsedTimer>
 #include <QWidget>
 
+#include <array>
+
 class CircularBuffer;
 class ConfigModel;
+class QCheckBox;
 class Plot;
 class QLineEdit;
 class QTimer;
@@ -45,16 +48,10 @@ public:
     // Runs while the plot is shown and samples come in; each timeout
     // repaints the canvas when something visible changed.
     QTimer* frameTimer = nullptr;
-    CircularBuffer* outputBuffer = nullptr;
-    CircularBuffer* returnBuffer = nullptr;
-    CircularBuffer* hvCheckBuffer = nullptr;
-    CircularBuffer* hvAlarmBuffer = nullptr;
-    CircularBuffer* lvAlarmBuffer = nullptr;
-    QwtPlotCurve* outputCurve = nullptr;
-    QwtPlotCurve* returnCurve = nullptr;
-    QwtPlotCurve* hvCheckCurve = nullptr;
-    QwtPlotCurve* hvAlarmCurve = nullptr;
-    QwtPlotCurve* lvAlarmCurve = nullptr;
+    // The five series, in the order of the colour swatches and check boxes.
+    enum Line { Output, Return, HvCheck, HvAlarm, LvAlarm, LineCount };
+    CircularBuffer* buffers[LineCount] = {};
+    QwtPlotCurve* curves[LineCount] = {};
 
 public slots:
     void timerTick();
@@ -63,6 +60,7 @@ public slots:
 
 private:
     const ZoneSources* zone() const;
+    std::array<QCheckBox*, LineCount> checks() const;
     void holdSamples(qint64 count);
     void takeSample(const ZoneSources& sources);
     void fillReadouts(const ZoneSources& sources);
