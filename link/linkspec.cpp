@@ -2,6 +2,7 @@
 
 #include "link/hostport.h"
 #include "protocol/settings.h"
+#include "protocol/refuse.h"
 
 #include <QFileInfo>
 #include <QHostAddress>
@@ -63,44 +64,32 @@ bool LinkSpec::parse(const QString& text, LinkSpec* lineSpec, QString* error)
             known = true;
         }
     }
-    if (!known) {
-        *error = QStringLiteral("unknown link kind %1 (%2)").arg(quoted(word), Usage);
-        return false;
-    }
+    if (!known)
+        return refuse(error, QStringLiteral("unknown link kind %1 (%2)").arg(quoted(word), Usage));
     const int at = rest.lastIndexOf(QLatin1Char('@'));
     if (s.kind == Kind::Serial) {
         s.portName = at < 0 ? rest : rest.left(at);
-        if (s.portName.isEmpty() || s.portName.contains(QLatin1Char(' '))) {
-            *error = QStringLiteral("link %1 names no serial port (%2)").arg(quoted(text), Usage);
-            return false;
-        }
-        if (at >= 0 && !toBaud(rest.mid(at + 1), &s.baudRate)) {
-            *error = QStringLiteral("link %1: the baud rate must be 50..4000000").arg(quoted(text));
-            return false;
-        }
+        if (s.portName.isEmpty() || s.portName.contains(QLatin1Char(' ')))
+            return refuse(error, QStringLiteral("link %1 names no serial port (%2)").arg(quoted(text), Usage));
+        if (at >= 0 && !toBaud(rest.mid(at + 1), &s.baudRate))
+            return refuse(error, QStringLiteral("link %1: the baud rate must be 50..4000000").arg(quoted(text)));
         *lineSpec = s;
         return true;
     }
     QString target = rest;
     if (s.kind == Kind::UdpClient) {
-        if (at < 0) {
-            *error = QStringLiteral("link %1 needs @BIND, this machine's address (udp-client:HOST:PORT@BIND)").arg(quoted(text));
-            return false;
-        }
+        if (at < 0)
+            return refuse(error, QStringLiteral("link %1 needs @BIND, this machine's address (udp-client:HOST:PORT@BIND)").arg(quoted(text)));
         target = rest.left(at);
         s.bindAddress = rest.mid(at + 1);
         if (s.bindAddress.startsWith(QLatin1Char('[')) && s.bindAddress.endsWith(QLatin1Char(']')))
             s.bindAddress = s.bindAddress.mid(1, s.bindAddress.size() - 2);
-        if (QHostAddress(s.bindAddress).isNull()) {
-            *error = QStringLiteral("link %1: %2 is no IP address to bind").arg(quoted(text), quoted(s.bindAddress));
-            return false;
-        }
+        if (QHostAddress(s.bindAddress).isNull())
+            return refuse(error, QStringLiteral("link %1: %2 is no IP address to bind").arg(quoted(text), quoted(s.bindAddress)));
     }
     QString why;
-    if (!parseHostPort(target, 0, &s.host, &s.port, &why)) {
-        *error = QStringLiteral("link: %1").arg(why);
-        return false;
-    }
+    if (!parseHostPort(target, 0, &s.host, &s.port, &why))
+        return refuse(error, QStringLiteral("link: %1").arg(why));
     *lineSpec = s;
     return true;
 }
