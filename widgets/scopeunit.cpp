@@ -18,7 +18,6 @@
 #include <qwt_plot_canvas.h>
 #include <qwt_plot_curve.h>
 
-#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -112,21 +111,24 @@ ScopeUnit::ScopeUnit(int zone, const ConfigModel& config, const Station& station
 
     const QColor colors[] = {QColor(0, 170, 127), QColor(255, 0, 0), QColor(51, 204, 51), QColor(0, 0, 255),
                              QColor(255, 255, 0)};
-    QLabel* const swatches[] = {ui->lblLineColor1, ui->lblLineColor2, ui->lblLineColor3, ui->lblLineColor4,
-                                ui->lblLineColor5};
     plot = new Plot(PlotYMax, ui->wChart1);
     plot->setTitle(tr("Voltages"));
     for (int i = 0; i < LineCount; ++i) {
-        swatches[i]->setStyleSheet(QStringLiteral("background-color: rgb(%1, %2, %3)")
-                                       .arg(colors[i].red())
-                                       .arg(colors[i].green())
-                                       .arg(colors[i].blue()));
+        // Swatch, check box and curve i show line i (lblLineColor1, chkColor1, ...).
+        const QString swatch = QStringLiteral("background-color: rgb(%1, %2, %3)");
+        findChild<QLabel*>(QStringLiteral("lblLineColor%1").arg(i + 1))
+            ->setStyleSheet(swatch.arg(colors[i].red()).arg(colors[i].green()).arg(colors[i].blue()));
         buffers[i] = new CircularBuffer;
         auto* curve = new ScopeCurve(QStringLiteral("buffer1_%1").arg(i + 1));
         curve->setPen(QPen(colors[i], 0.0, Qt::SolidLine));
         curve->setData(buffers[i]);
         curve->attach(plot);
         curves[i] = curve;
+        auto* check = findChild<QCheckBox*>(QStringLiteral("chkColor%1").arg(i + 1));
+        connect(check, &QCheckBox::clicked, this, [this, curve](bool on) {
+            curve->setVisible(on);
+            plot->replot();
+        });
     }
 
     auto* chartLayout = new QVBoxLayout;
@@ -136,8 +138,6 @@ ScopeUnit::ScopeUnit(int zone, const ConfigModel& config, const Station& station
 
     connect(timer, &QTimer::timeout, this, &ScopeUnit::timerTick);
     connect(frameTimer, &QTimer::timeout, this, &ScopeUnit::frameTick);
-    for (QCheckBox* check : checks())
-        connect(check, &QCheckBox::clicked, this, &ScopeUnit::lineVisible);
 }
 
 ScopeUnit::~ScopeUnit()
@@ -267,21 +267,4 @@ void ScopeUnit::fillReadouts(const ZoneSources& sources)
     setReadout(ui->edtStoredEnergy, readoutText(storedEnergy(capVoltage)));
     setReadout(ui->edtCapacityUsed, readoutText(capacityUsed(capVoltage, capMax)));
     setReadout(ui->edtBatteryVoltage, readoutText(sources.batteryVoltage->number(energizer)));
-}
-
-std::array<QCheckBox*, ScopeUnit::LineCount> ScopeUnit::checks() const
-{
-    return {ui->chkColor1, ui->chkColor2, ui->chkColor3, ui->chkColor4, ui->chkColor5};
-}
-
-void ScopeUnit::lineVisible()
-{
-    auto* check = qobject_cast<QCheckBox*>(sender());
-    if (!check)
-        return;
-    const auto all = checks();
-    const auto line = std::find(all.begin(), all.end(), check) - all.begin();
-    if (line < LineCount)
-        curves[line]->setVisible(check->isChecked());
-    plot->replot();
 }

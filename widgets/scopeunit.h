@@ -3,11 +3,8 @@
 #include <QElapsedTimer>
 #include <QWidget>
 
-#include <array>
-
 class CircularBuffer;
 class ConfigModel;
-class QCheckBox;
 class Plot;
 class QLineEdit;
 class QTimer;
@@ -56,11 +53,9 @@ public:
 public slots:
     void timerTick();
     void frameTick();
-    void lineVisible();
 
 private:
     const ZoneSources* zone() const;
-    std::array<QCheckBox*, LineCount> checks() const;
     void holdSamples(qint64 count);
     void takeSample(const ZoneSources& sources);
     void fillReadouts(const ZoneSources& sources);
