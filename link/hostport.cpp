@@ -2,23 +2,9 @@
 #include "protocol/refuse.h"
 
 #include <QHostAddress>
+#include <QRegularExpression>
 
 namespace {
-
-bool toPort(const QString& text, quint16* port)
-{
-    if (text.isEmpty() || text.size() > 5)
-        return false;
-    for (const QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    }
-    const int value = text.toInt();
-    if (value < 1 || value > 65535)
-        return false;
-    *port = quint16(value);
-    return true;
-}
 
 bool plainHostName(const QString& host)
 {
@@ -33,6 +19,15 @@ bool plainHostName(const QString& host)
 }
 
 } // namespace
+
+bool digitsInRange(const QString& text, int maxDigits, int min, int max, int* value)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+    if (text.size() > maxDigits || !digits.match(text).hasMatch())
+        return false;
+    *value = text.toInt();
+    return *value >= min && *value <= max;
+}
 
 bool parseHostPort(const QString& text, int defaultPort, QString* host, quint16* port, QString* error)
 {
@@ -66,17 +61,17 @@ bool parseHostPort(const QString& text, int defaultPort, QString* host, quint16*
         if (!plainHostName(h))
             return refuse(error, QStringLiteral("'%1' names no host").arg(text));
     }
-    quint16 p = 0;
+    int p = 0;
     if (portGiven) {
-        if (!toPort(portText, &p))
+        if (!digitsInRange(portText, 5, 1, 65535, &p))
             return refuse(error, QStringLiteral("'%1': %2").arg(text, portRule));
     } else if (defaultPort > 0 && defaultPort <= 65535) {
-        p = quint16(defaultPort);
+        p = defaultPort;
     } else {
         return refuse(error, QStringLiteral("'%1' needs HOST:PORT").arg(text));
     }
     *host = h;
-    *port = p;
+    *port = quint16(p);
     return true;
 }
 

@@ -7,7 +7,8 @@
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QHostInfo>
-#include <QRegularExpression>
+
+#include <algorithm>
 
 namespace {
 
@@ -24,16 +25,6 @@ const KindWord kindWords[] = {{LinkSpec::Kind::Serial, "serial"}, {LinkSpec::Kin
 QString quoted(const QString& text)
 {
     return QLatin1Char('\'') + text + QLatin1Char('\'');
-}
-
-bool toBaud(const QString& text, qint32* baud)
-{
-    // Digits only: toInt() would also take a sign.
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,7}$"));
-    if (!digits.match(text).hasMatch())
-        return false;
-    *baud = text.toInt();
-    return *baud >= 50 && *baud <= 4000000;
 }
 
 // A host name becomes the address it resolves to, so "localhost" and 127.0.0.1 are one module.
@@ -57,21 +48,17 @@ bool LinkSpec::parse(const QString& text, LinkSpec* lineSpec, QString* error)
     const QString word = colon < 0 ? text : text.left(colon);
     const QString rest = colon < 0 ? QString() : text.mid(colon + 1);
     LinkSpec s;
-    bool known = false;
-    for (const KindWord& k : kindWords) {
-        if (word == QLatin1String(k.word)) {
-            s.kind = k.kind;
-            known = true;
-        }
-    }
-    if (!known)
+    const KindWord* k = std::find_if(std::begin(kindWords), std::end(kindWords),
+                                     [&word](const KindWord& k) { return word == QLatin1String(k.word); });
+    if (k == std::end(kindWords))
         return refuse(error, QStringLiteral("unknown link kind %1 (%2)").arg(quoted(word), Usage));
+    s.kind = k->kind;
     const int at = rest.lastIndexOf(QLatin1Char('@'));
     if (s.kind == Kind::Serial) {
         s.portName = at < 0 ? rest : rest.left(at);
         if (s.portName.isEmpty() || s.portName.contains(QLatin1Char(' ')))
             return refuse(error, QStringLiteral("link %1 names no serial port (%2)").arg(quoted(text), Usage));
-        if (at >= 0 && !toBaud(rest.mid(at + 1), &s.baudRate))
+        if (at >= 0 && !digitsInRange(rest.mid(at + 1), 7, 50, 4000000, &s.baudRate))
             return refuse(error, QStringLiteral("link %1: the baud rate must be 50..4000000").arg(quoted(text)));
         *lineSpec = s;
         return true;
@@ -96,14 +83,10 @@ bool LinkSpec::parse(const QString& text, LinkSpec* lineSpec, QString* error)
 
 QString LinkSpec::text() const
 {
-    QString word;
-    for (const KindWord& k : kindWords) {
-        if (k.kind == kind)
-            word = QLatin1String(k.word);
-    }
+    const KindWord* k = std::find_if(std::begin(kindWords), std::end(kindWords), [this](const KindWord& k) { return k.kind == kind; });
     if (isSerial())
         return QStringLiteral("serial:%1@%2").arg(portName).arg(baudRate);
-    const QString target = word + QLatin1Char(':') + hostPortText(host, port);
+    const QString target = QLatin1String(k->word) + QLatin1Char(':') + hostPortText(host, port);
     return kind == Kind::UdpClient ? target + QLatin1Char('@') + bindAddress : target;
 }
 
