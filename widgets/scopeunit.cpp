@@ -145,16 +145,6 @@ ScopeUnit::~ScopeUnit()
     delete ui;
 }
 
-const ZoneSources* ScopeUnit::zone() const
-{
-    return m_zone;
-}
-
-double ScopeUnit::thresholdParam(int index) const
-{
-    return static_cast<double>(m_config.param(index).toInt());
-}
-
 // A tick that comes late (the event loop was busy, e.g. a reader waiting for
 // the rest of a reply) still accounts for every 10 ms slot since the first
 // tick: the missed slots hold the previous sample, as a sample-and-hold scope
@@ -165,8 +155,7 @@ void ScopeUnit::timerTick()
 {
     if (!clock.isValid())
         clock.start();
-    const ZoneSources* sources = zone();
-    if (sources) {
+    if (const ZoneSources* sources = m_zone) {
         const qint64 due = clock.elapsed() / SamplePeriodMs + 1;
         const qint64 missed = due - taken - 1;
         if (missed > 0)
@@ -235,11 +224,11 @@ void ScopeUnit::takeSample(const ZoneSources& sources)
     ui->groupBox_2->setTitle(tr(sources.actualTitle));
 
     const Energizer& energizer = m_station.energizer();
-    const double samples[LineCount] = {sources.outputVoltage->number(energizer),
-                                       sources.returnVoltage->number(energizer),
-                                       thresholdParam(zoneParam(sources.zone, ZoneParam::HighVoltageCheck)),
-                                       thresholdParam(zoneParam(sources.zone, ZoneParam::HighVoltageAlarm)),
-                                       thresholdParam(zoneParam(sources.zone, ZoneParam::LowVoltageAlarm))};
+    // The zone's threshold parameters, as whole volts.
+    const auto threshold = [&](ZoneParam p) { return double(m_config.param(zoneParam(sources.zone, p)).toInt()); };
+    const double samples[LineCount] = {sources.outputVoltage->number(energizer), sources.returnVoltage->number(energizer),
+                                       threshold(ZoneParam::HighVoltageCheck), threshold(ZoneParam::HighVoltageAlarm),
+                                       threshold(ZoneParam::LowVoltageAlarm)};
     bool changed = false;
     for (int i = 0; i < LineCount; ++i) {
         // NaN to NaN draws the same: no change.

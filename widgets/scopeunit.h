@@ -55,11 +55,9 @@ public slots:
     void frameTick();
 
 private:
-    const ZoneSources* zone() const;
     void holdSamples(qint64 count);
     void takeSample(const ZoneSources& sources);
     void fillReadouts(const ZoneSources& sources);
-    double thresholdParam(int index) const;
     bool pictureMoved() const;
 
     Ui::ScopeUnit* ui;
