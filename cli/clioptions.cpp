@@ -14,6 +14,7 @@
 #include "link/hostport.h"
 #include "link/pollinterval.h"
 #include "protocol/settingsfile.h"
+#include "protocol/refuse.h"
 
 #include <QCommandLineParser>
 #include <QDateTime>
@@ -92,8 +93,7 @@ bool readPinLine(const QString& path, QString* pin, QString* error)
             return true;
         reason = QStringLiteral("standard input has no PIN on its first line");
     }
-    *error = QStringLiteral("cannot read the PIN: %1").arg(reason);
-    return false;
+    return refuse(error, QStringLiteral("cannot read the PIN: %1").arg(reason));
 }
 
 ParseOutcome usageError(const QString& message)

@@ -26,6 +26,14 @@ QString noReply(int timeoutMs)
     return QStringLiteral("no reply from the energizer within %1 ms").arg(timeoutMs);
 }
 
+// "on hv", "off lv": a zone as zone and scan print it.
+QString zoneState(const Energizer& e, int zone)
+{
+    const bool on = zone == 1 ? e.fenceOn1 : e.fenceOn2;
+    const bool hv = zone == 1 ? e.fenceHv1 : e.fenceHv2;
+    return QStringLiteral("%1 %2").arg(on ? QStringLiteral("on") : QStringLiteral("off"), hv ? QStringLiteral("hv") : QStringLiteral("lv"));
+}
+
 // Every station's first poll outcome, as the bus polls them in turn; the
 // run ends long before a second poll would be due.
 void firstOutcomes(QObject* receiver, EnergizerBus& bus, const std::function<void(Station*, Station::PollOutcome)>& each,
@@ -108,11 +116,7 @@ void ScanCommand::run()
 void ScanCommand::found(Station* station)
 {
     const Energizer& e = station->energizer();
-    const auto zone = [](bool on, bool hv, double volts) {
-        return QStringLiteral("%1 %2 %3 V").arg(on ? QStringLiteral("on") : QStringLiteral("off"),
-                                                hv ? QStringLiteral("hv") : QStringLiteral("lv"),
-                                                fieldText(volts));
-    };
+    const auto zone = [&e](int z, double volts) { return QStringLiteral("%1 %2 V").arg(zoneState(e, z), fieldText(volts)); };
     QStringList alarms;
     for (const AlarmState& a : energizerAlarms(e)) {
         if (a.active)
@@ -120,7 +124,7 @@ void ScanCommand::found(Station* station)
     }
     const QString line = QStringLiteral("%1: zone 1 %2, zone 2 %3, %4\n")
                              .arg(station->address())
-                             .arg(zone(e.fenceOn1, e.fenceHv1, e.outputVoltage1), zone(e.fenceOn2, e.fenceHv2, e.outputVoltage2),
+                             .arg(zone(1, e.outputVoltage1), zone(2, e.outputVoltage2),
                                   alarms.isEmpty() ? QStringLiteral("no alarm") : QStringLiteral("alarm: ") + alarms.join(QLatin1Char(' ')));
     // As they answer: a long scan shows its progress.
     std::fputs(line.toUtf8().constData(), stdout);
@@ -208,16 +212,9 @@ void ZoneCommand::run()
 void ZoneCommand::switched(ZoneSwitch::Outcome outcome)
 {
     switch (outcome) {
-    case ZoneSwitch::Outcome::Done: {
-        const Energizer& e = m_link.energizer();
-        const bool on = m_request.zone == 1 ? e.fenceOn1 : e.fenceOn2;
-        const bool hv = m_request.zone == 1 ? e.fenceHv1 : e.fenceHv2;
-        succeed(QStringLiteral("zone %1 %2 %3\n")
-                    .arg(m_request.zone)
-                    .arg(on ? QStringLiteral("on") : QStringLiteral("off"), hv ? QStringLiteral("hv") : QStringLiteral("lv"))
-                    .toUtf8());
+    case ZoneSwitch::Outcome::Done:
+        succeed(QStringLiteral("zone %1 %2\n").arg(m_request.zone).arg(zoneState(m_link.energizer(), m_request.zone)).toUtf8());
         break;
-    }
     case ZoneSwitch::Outcome::NoStatus:
         fail(ExitStatus::NoLink, noReply(m_request.timeoutMs));
         break;

@@ -70,7 +70,7 @@ void LinkStarter::hostLookedUp(const QHostInfo& info)
         return;
     const QList<QHostAddress> addresses = info.addresses();
     if (info.error() != QHostInfo::NoError || addresses.isEmpty()) {
-        fail(QStringLiteral("cannot resolve host %1: %2").arg(m_link.link().host, info.errorString()));
+        end(QStringLiteral("cannot resolve host %1: %2").arg(m_link.link().host, info.errorString()));
         return;
     }
     QHostAddress chosen = addresses.constFirst();
@@ -90,20 +90,12 @@ void LinkStarter::openLink()
 {
     const LinkSpec& s = m_link.link();
     m_link.open();
-    if (s.isSerial()) {
-        if (!m_link.isUsable()) {
-            fail(QStringLiteral("cannot open serial port %1: %2").arg(s.portName, m_serialError));
-            return;
-        }
-        // Its usable() came while it opened, and check() has said ready already.
-        check();
-        return;
-    }
-    if (m_bindFailed) {
-        fail(QStringLiteral("cannot bind %1:%2").arg(s.bindAddress).arg(s.port));
-        return;
-    }
-    check();
+    if (s.isSerial() && !m_link.isUsable())
+        end(QStringLiteral("cannot open serial port %1: %2").arg(s.portName, m_serialError));
+    else if (!s.isSerial() && m_bindFailed)
+        end(QStringLiteral("cannot bind %1:%2").arg(s.bindAddress).arg(s.port));
+    else
+        check(); // a serial port's usable() came while it opened: check() has said ready already
 }
 
 void LinkStarter::check()
@@ -111,9 +103,7 @@ void LinkStarter::check()
     if (m_done)
         return;
     if (m_lookupId < 0 && m_link.isUsable()) {
-        m_deadline.stop();
-        m_done = true;
-        emit ready();
+        end({});
         return;
     }
     const bool refused = !m_socketError.isEmpty();
@@ -122,24 +112,25 @@ void LinkStarter::check()
     if (!refused && m_deadline.isActive())
         return;
     if (m_lookupId >= 0) {
-        fail(QStringLiteral("cannot resolve host %1 within %2 ms").arg(m_link.link().host).arg(m_timeoutMs));
+        end(QStringLiteral("cannot resolve host %1 within %2 ms").arg(m_link.link().host).arg(m_timeoutMs));
     } else if (m_tolerant) {
         // watch logs the energizer as off line until the link comes up.
-        m_deadline.stop();
-        m_done = true;
-        emit ready();
+        end({});
     } else if (refused) {
-        fail(QStringLiteral("cannot connect to %1: %2").arg(target(), m_socketError));
+        end(QStringLiteral("cannot connect to %1: %2").arg(target(), m_socketError));
     } else {
-        fail(QStringLiteral("no connection to %1 within %2 ms").arg(target()).arg(m_timeoutMs));
+        end(QStringLiteral("no connection to %1 within %2 ms").arg(target()).arg(m_timeoutMs));
     }
 }
 
-void LinkStarter::fail(const QString& reason)
+void LinkStarter::end(const QString& failure)
 {
     m_deadline.stop();
     m_done = true;
-    emit failed(reason);
+    if (failure.isEmpty())
+        emit ready();
+    else
+        emit failed(failure);
 }
 
 #include "moc_linkstarter.cpp"

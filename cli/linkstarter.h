@@ -33,7 +33,8 @@ private:
     void hostLookedUp(const QHostInfo& info);
     void openLink();
     void check();
-    void fail(const QString& reason);
+    // Ready when failure is empty, else failed with it.
+    void end(const QString& failure);
     QString target() const;
 
     EnergizerLink& m_link;

@@ -227,23 +227,17 @@ bool EnergizerBus::transmit(const Request& request)
 
 void EnergizerBus::takeReply(const QByteArray& reply)
 {
-    const auto drop = [this, &reply](const QString& reason) {
-        qCDebug(lcBus).noquote() << QStringLiteral("Reply dropped (%1): %2").arg(reason, QString::fromLatin1(reply.toHex(' ')));
-        emit replyDropped(reply, reason);
-    };
     Station* s = m_outstanding.station;
     const quint8 code = static_cast<quint8>(reply.at(2));
-    if (!s) {
-        drop(QStringLiteral("no request outstanding"));
-        return;
-    }
-    if (code != m_outstanding.expect) {
-        drop(QStringLiteral("response %1 while %2 is awaited").arg(hex(code), hex(m_outstanding.expect)));
-        return;
-    }
+    const int from = static_cast<quint8>(reply.at(0));
     // Energizers that leave the address byte unfilled still work alone on a line.
-    if (m_stations.size() > 1 && static_cast<quint8>(reply.at(0)) != s->address()) {
-        drop(QStringLiteral("from address %1 while %2 was asked").arg(int(static_cast<quint8>(reply.at(0)))).arg(s->address()));
+    const QString dropped = !s ? QStringLiteral("no request outstanding")
+        : code != m_outstanding.expect ? QStringLiteral("response %1 while %2 is awaited").arg(hex(code), hex(m_outstanding.expect))
+        : m_stations.size() > 1 && from != s->address() ? QStringLiteral("from address %1 while %2 was asked").arg(from).arg(s->address())
+                                                        : QString();
+    if (!dropped.isEmpty()) {
+        qCDebug(lcBus).noquote() << QStringLiteral("Reply dropped (%1): %2").arg(dropped, QString::fromLatin1(reply.toHex(' ')));
+        emit replyDropped(reply, dropped);
         return;
     }
     m_replyTimer.stop();

@@ -1,23 +1,10 @@
 #include "link/hostport.h"
+#include "protocol/refuse.h"
 
 #include <QHostAddress>
+#include <QRegularExpression>
 
 namespace {
-
-bool toPort(const QString& text, quint16* port)
-{
-    if (text.isEmpty() || text.size() > 5)
-        return false;
-    for (const QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    }
-    const int value = text.toInt();
-    if (value < 1 || value > 65535)
-        return false;
-    *port = quint16(value);
-    return true;
-}
 
 bool plainHostName(const QString& host)
 {
@@ -33,6 +20,15 @@ bool plainHostName(const QString& host)
 
 } // namespace
 
+bool digitsInRange(const QString& text, int maxDigits, int min, int max, int* value)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+    if (text.size() > maxDigits || !digits.match(text).hasMatch())
+        return false;
+    *value = text.toInt();
+    return *value >= min && *value <= max;
+}
+
 bool parseHostPort(const QString& text, int defaultPort, QString* host, quint16* port, QString* error)
 {
     const QString portRule = QStringLiteral("the port must be 1..65535");
@@ -41,54 +37,41 @@ bool parseHostPort(const QString& text, int defaultPort, QString* host, quint16*
     bool portGiven = false;
     if (text.startsWith(QLatin1Char('['))) {
         const int close = text.indexOf(QLatin1Char(']'));
-        if (close < 0) {
-            *error = QStringLiteral("'%1' opens '[' without closing it").arg(text);
-            return false;
-        }
+        if (close < 0)
+            return refuse(error, QStringLiteral("'%1' opens '[' without closing it").arg(text));
         h = text.mid(1, close - 1);
         const QString rest = text.mid(close + 1);
         if (!rest.isEmpty()) {
-            if (!rest.startsWith(QLatin1Char(':'))) {
-                *error = QStringLiteral("'%1' has text after ']' that is no ':PORT'").arg(text);
-                return false;
-            }
+            if (!rest.startsWith(QLatin1Char(':')))
+                return refuse(error, QStringLiteral("'%1' has text after ']' that is no ':PORT'").arg(text));
             portText = rest.mid(1);
             portGiven = true;
         }
-        if (QHostAddress(h).protocol() != QAbstractSocket::IPv6Protocol) {
-            *error = QStringLiteral("'%1' is no IPv6 address").arg(h);
-            return false;
-        }
+        if (QHostAddress(h).protocol() != QAbstractSocket::IPv6Protocol)
+            return refuse(error, QStringLiteral("'%1' is no IPv6 address").arg(h));
     } else {
         const int colon = text.indexOf(QLatin1Char(':'));
-        if (colon >= 0 && text.indexOf(QLatin1Char(':'), colon + 1) >= 0) {
-            *error = QStringLiteral("'%1': an IPv6 address goes in brackets, e.g. [::1]:1883").arg(text);
-            return false;
-        }
+        if (colon >= 0 && text.indexOf(QLatin1Char(':'), colon + 1) >= 0)
+            return refuse(error, QStringLiteral("'%1': an IPv6 address goes in brackets, e.g. [::1]:1883").arg(text));
         h = colon < 0 ? text : text.left(colon);
         if (colon >= 0) {
             portText = text.mid(colon + 1);
             portGiven = true;
         }
-        if (!plainHostName(h)) {
-            *error = QStringLiteral("'%1' names no host").arg(text);
-            return false;
-        }
+        if (!plainHostName(h))
+            return refuse(error, QStringLiteral("'%1' names no host").arg(text));
     }
-    quint16 p = 0;
+    int p = 0;
     if (portGiven) {
-        if (!toPort(portText, &p)) {
-            *error = QStringLiteral("'%1': %2").arg(text, portRule);
-            return false;
-        }
+        if (!digitsInRange(portText, 5, 1, 65535, &p))
+            return refuse(error, QStringLiteral("'%1': %2").arg(text, portRule));
     } else if (defaultPort > 0 && defaultPort <= 65535) {
-        p = quint16(defaultPort);
+        p = defaultPort;
     } else {
-        *error = QStringLiteral("'%1' needs HOST:PORT").arg(text);
-        return false;
+        return refuse(error, QStringLiteral("'%1' needs HOST:PORT").arg(text));
     }
     *host = h;
-    *port = p;
+    *port = quint16(p);
     return true;
 }
 

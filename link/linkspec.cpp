@@ -2,11 +2,13 @@
 
 #include "link/hostport.h"
 #include "protocol/settings.h"
+#include "protocol/refuse.h"
 
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QHostInfo>
-#include <QRegularExpression>
+
+#include <algorithm>
 
 namespace {
 
@@ -23,16 +25,6 @@ const KindWord kindWords[] = {{LinkSpec::Kind::Serial, "serial"}, {LinkSpec::Kin
 QString quoted(const QString& text)
 {
     return QLatin1Char('\'') + text + QLatin1Char('\'');
-}
-
-bool toBaud(const QString& text, qint32* baud)
-{
-    // Digits only: toInt() would also take a sign.
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,7}$"));
-    if (!digits.match(text).hasMatch())
-        return false;
-    *baud = text.toInt();
-    return *baud >= 50 && *baud <= 4000000;
 }
 
 // A host name becomes the address it resolves to, so "localhost" and 127.0.0.1 are one module.
@@ -56,65 +48,45 @@ bool LinkSpec::parse(const QString& text, LinkSpec* lineSpec, QString* error)
     const QString word = colon < 0 ? text : text.left(colon);
     const QString rest = colon < 0 ? QString() : text.mid(colon + 1);
     LinkSpec s;
-    bool known = false;
-    for (const KindWord& k : kindWords) {
-        if (word == QLatin1String(k.word)) {
-            s.kind = k.kind;
-            known = true;
-        }
-    }
-    if (!known) {
-        *error = QStringLiteral("unknown link kind %1 (%2)").arg(quoted(word), Usage);
-        return false;
-    }
+    const KindWord* k = std::find_if(std::begin(kindWords), std::end(kindWords),
+                                     [&word](const KindWord& k) { return word == QLatin1String(k.word); });
+    if (k == std::end(kindWords))
+        return refuse(error, QStringLiteral("unknown link kind %1 (%2)").arg(quoted(word), Usage));
+    s.kind = k->kind;
     const int at = rest.lastIndexOf(QLatin1Char('@'));
     if (s.kind == Kind::Serial) {
         s.portName = at < 0 ? rest : rest.left(at);
-        if (s.portName.isEmpty() || s.portName.contains(QLatin1Char(' '))) {
-            *error = QStringLiteral("link %1 names no serial port (%2)").arg(quoted(text), Usage);
-            return false;
-        }
-        if (at >= 0 && !toBaud(rest.mid(at + 1), &s.baudRate)) {
-            *error = QStringLiteral("link %1: the baud rate must be 50..4000000").arg(quoted(text));
-            return false;
-        }
+        if (s.portName.isEmpty() || s.portName.contains(QLatin1Char(' ')))
+            return refuse(error, QStringLiteral("link %1 names no serial port (%2)").arg(quoted(text), Usage));
+        if (at >= 0 && !digitsInRange(rest.mid(at + 1), 7, 50, 4000000, &s.baudRate))
+            return refuse(error, QStringLiteral("link %1: the baud rate must be 50..4000000").arg(quoted(text)));
         *lineSpec = s;
         return true;
     }
     QString target = rest;
     if (s.kind == Kind::UdpClient) {
-        if (at < 0) {
-            *error = QStringLiteral("link %1 needs @BIND, this machine's address (udp-client:HOST:PORT@BIND)").arg(quoted(text));
-            return false;
-        }
+        if (at < 0)
+            return refuse(error, QStringLiteral("link %1 needs @BIND, this machine's address (udp-client:HOST:PORT@BIND)").arg(quoted(text)));
         target = rest.left(at);
         s.bindAddress = rest.mid(at + 1);
         if (s.bindAddress.startsWith(QLatin1Char('[')) && s.bindAddress.endsWith(QLatin1Char(']')))
             s.bindAddress = s.bindAddress.mid(1, s.bindAddress.size() - 2);
-        if (QHostAddress(s.bindAddress).isNull()) {
-            *error = QStringLiteral("link %1: %2 is no IP address to bind").arg(quoted(text), quoted(s.bindAddress));
-            return false;
-        }
+        if (QHostAddress(s.bindAddress).isNull())
+            return refuse(error, QStringLiteral("link %1: %2 is no IP address to bind").arg(quoted(text), quoted(s.bindAddress)));
     }
     QString why;
-    if (!parseHostPort(target, 0, &s.host, &s.port, &why)) {
-        *error = QStringLiteral("link: %1").arg(why);
-        return false;
-    }
+    if (!parseHostPort(target, 0, &s.host, &s.port, &why))
+        return refuse(error, QStringLiteral("link: %1").arg(why));
     *lineSpec = s;
     return true;
 }
 
 QString LinkSpec::text() const
 {
-    QString word;
-    for (const KindWord& k : kindWords) {
-        if (k.kind == kind)
-            word = QLatin1String(k.word);
-    }
+    const KindWord* k = std::find_if(std::begin(kindWords), std::end(kindWords), [this](const KindWord& k) { return k.kind == kind; });
     if (isSerial())
         return QStringLiteral("serial:%1@%2").arg(portName).arg(baudRate);
-    const QString target = word + QLatin1Char(':') + hostPortText(host, port);
+    const QString target = QLatin1String(k->word) + QLatin1Char(':') + hostPortText(host, port);
     return kind == Kind::UdpClient ? target + QLatin1Char('@') + bindAddress : target;
 }
 

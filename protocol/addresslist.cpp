@@ -1,4 +1,5 @@
 #include "protocol/addresslist.h"
+#include "protocol/refuse.h"
 
 #include <QStringList>
 
@@ -6,20 +7,14 @@
 
 namespace {
 
-bool fail(QString* error, const QString& why)
-{
-    *error = why;
-    return false;
-}
-
 bool parseAddress(const QString& text, int* address, QString* error)
 {
     bool ok = false;
     const int value = text.trimmed().toInt(&ok);
     if (!ok)
-        return fail(error, QStringLiteral("'%1' is not an address").arg(text.trimmed()));
+        return refuse(error, QStringLiteral("'%1' is not an address").arg(text.trimmed()));
     if (value < MinEnergizerAddress || value > MaxEnergizerAddress)
-        return fail(error, QStringLiteral("address %1 is outside %2..%3").arg(value).arg(MinEnergizerAddress).arg(MaxEnergizerAddress));
+        return refuse(error, QStringLiteral("address %1 is outside %2..%3").arg(value).arg(MinEnergizerAddress).arg(MaxEnergizerAddress));
     *address = value;
     return true;
 }
@@ -32,7 +27,7 @@ bool parseAddressList(const QString& text, QVector<int>* addresses, QString* err
     const QStringList items = text.split(QLatin1Char(','));
     for (const QString& item : items) {
         if (item.trimmed().isEmpty())
-            return fail(error, QStringLiteral("empty item in the address list '%1'").arg(text));
+            return refuse(error, QStringLiteral("empty item in the address list '%1'").arg(text));
         const int dash = item.indexOf(QLatin1Char('-'));
         int first = 0;
         int last = 0;
@@ -43,11 +38,11 @@ bool parseAddressList(const QString& text, QVector<int>* addresses, QString* err
         } else if (!parseAddress(item.left(dash), &first, error) || !parseAddress(item.mid(dash + 1), &last, error)) {
             return false;
         } else if (last < first) {
-            return fail(error, QStringLiteral("range %1 runs backwards").arg(item.trimmed()));
+            return refuse(error, QStringLiteral("range %1 runs backwards").arg(item.trimmed()));
         }
         for (int a = first; a <= last; ++a) {
             if (out.contains(a) && !allowRepeats)
-                return fail(error, QStringLiteral("address %1 is listed twice").arg(a));
+                return refuse(error, QStringLiteral("address %1 is listed twice").arg(a));
             out << a;
         }
     }

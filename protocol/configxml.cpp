@@ -1,4 +1,5 @@
 #include "protocol/configxml.h"
+#include "protocol/refuse.h"
 
 #include <QCoreApplication>
 
@@ -156,11 +157,8 @@ bool parseConfigFile(const QByteArray& data, QDomDocument& doc, QString* error)
                       .arg(column);
     else
         problem = configDocumentProblem(parsed);
-    if (!problem.isEmpty()) {
-        if (error)
-            *error = problem;
-        return false;
-    }
+    if (!problem.isEmpty())
+        return refuse(error, problem);
     doc = parsed;
     return true;
 }
@@ -193,15 +191,11 @@ bool configFromXml(const QByteArray& data, ConfigBlock& block, QString* error)
 bool loadConfigFile(const QString& path, QDomDocument& doc, QString* error)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-        return false;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return refuse(error, QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
     QString why;
-    if (!parseConfigFile(file.readAll(), doc, &why)) {
-        *error = QStringLiteral("%1: %2").arg(path, why);
-        return false;
-    }
+    if (!parseConfigFile(file.readAll(), doc, &why))
+        return refuse(error, QStringLiteral("%1: %2").arg(path, why));
     return true;
 }
 
@@ -226,8 +220,7 @@ bool saveConfigFile(const QString& path, const QByteArray& text, QString* error)
 {
     const QFileInfo target(path);
     const auto fail = [&](const QString& why) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, why);
-        return false;
+        return refuse(error, QStringLiteral("cannot write %1: %2").arg(path, why));
     };
     if (target.exists() && !target.isFile()) {
         // Replaced by a plain file, /dev/null would be gone for everyone.

@@ -2,18 +2,7 @@
 
 #include "protocol/crc8.h"
 
-namespace {
-
-QByteArray requestHeader(int length, int address, quint8 command)
-{
-    QByteArray frame(length, '\0');
-    frame[0] = static_cast<char>(address & 0xFF);
-    frame[1] = 0x01;
-    frame[2] = static_cast<char>(command);
-    return frame;
-}
-
-} // namespace
+#include <algorithm>
 
 void sealFrame(QByteArray& frame)
 {
@@ -31,37 +20,41 @@ bool frameChecksumOk(const QByteArray& frame)
     return (sum & 0xFF) == static_cast<quint8>(frame.at(frame.size() - 1));
 }
 
-QByteArray statusRequestFrame(int address)
+QByteArray sealedFrame(int length, int address, quint8 code, const QByteArray& body)
 {
-    QByteArray frame = requestHeader(Frame::StatusRequestLength, address, Frame::CmdStatus);
+    QByteArray frame(length, '\0');
+    frame[0] = static_cast<char>(address & 0xFF);
+    frame[1] = 0x01;
+    frame[2] = static_cast<char>(code);
+    std::copy_n(body.constData(), qBound(0, body.size(), length - 4), frame.data() + 3);
     sealFrame(frame);
     return frame;
+}
+
+QByteArray statusRequestFrame(int address)
+{
+    return sealedFrame(Frame::StatusRequestLength, address, Frame::CmdStatus);
 }
 
 QByteArray configReadRequestFrame(int address)
 {
-    QByteArray frame = requestHeader(Frame::ConfigReadRequestLength, address, Frame::CmdConfigRead);
-    sealFrame(frame);
-    return frame;
+    return sealedFrame(Frame::ConfigReadRequestLength, address, Frame::CmdConfigRead);
 }
 
 QByteArray configWriteFrame(int address, const ConfigBlock& block)
 {
-    QByteArray frame = requestHeader(Frame::ConfigWriteLength, address, Frame::CmdConfigWrite);
-    for (int i = 3; i <= 50; ++i)
-        frame[i] = static_cast<char>(block[static_cast<std::size_t>(i)]);
-    sealFrame(frame);
-    return frame;
+    return sealedFrame(Frame::ConfigWriteLength, address, Frame::CmdConfigWrite, configBlockBody(block));
 }
 
 QByteArray zoneCommandFrame(int address, bool hv1, bool hv2, bool on1, bool on2)
 {
-    QByteArray frame = requestHeader(Frame::ZoneCommandLength, address, Frame::CmdZone);
-    frame[3] = static_cast<char>((hv1 ? 0x01 : 0) | (hv2 ? 0x02 : 0));
-    frame[4] = static_cast<char>((on1 ? 0x01 : 0) | (on2 ? 0x02 : 0));
-    frame[5] = 0x00;
-    sealFrame(frame);
-    return frame;
+    const char body[] = {char((hv1 ? 0x01 : 0) | (hv2 ? 0x02 : 0)), char((on1 ? 0x01 : 0) | (on2 ? 0x02 : 0)), 0x00};
+    return sealedFrame(Frame::ZoneCommandLength, address, Frame::CmdZone, QByteArray(body, sizeof body));
+}
+
+QByteArray configBlockBody(const ConfigBlock& block)
+{
+    return QByteArray(reinterpret_cast<const char*>(block.data()) + 3, ConfigBlockSize - 4);
 }
 
 int replyLength(quint8 responseCode)

@@ -36,6 +36,10 @@ void sealFrame(QByteArray& frame);
 // True when the frame is at least 2 bytes long and its last byte is the crc8 of the rest.
 bool frameChecksumOk(const QByteArray& frame);
 
+// length bytes: address, 0x01, code, body (cut or padded with zeros to fit), checksum.
+QByteArray sealedFrame(int length, int address, quint8 code, const QByteArray& body = {});
+// Bytes 3..50 of a block: the part a write and a configuration reply carry.
+QByteArray configBlockBody(const ConfigBlock& block);
 QByteArray statusRequestFrame(int address);
 QByteArray configReadRequestFrame(int address);
 // 52 bytes: address, 0x01, 0x04, block bytes 3..50, checksum.

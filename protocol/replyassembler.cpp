@@ -26,24 +26,19 @@ bool ReplyAssembler::sealedAt(int pos, int length) const
     return (crc8(data, length - 1) & 0xFF) == data[length - 1];
 }
 
-int ReplyAssembler::sealedReplyIn(int from, int to) const
+int ReplyAssembler::lengthAt(int pos) const
+{
+    return pos + CodeOffset < m_buffer.size() ? replyLength(static_cast<quint8>(m_buffer.at(pos + CodeOffset))) : 0;
+}
+
+int ReplyAssembler::replyIn(int from, int to, bool sealed) const
 {
     for (int pos = from; pos < to && pos + CodeOffset < m_buffer.size(); ++pos) {
-        const int length = replyLength(static_cast<quint8>(m_buffer.at(pos + CodeOffset)));
-        if (length > 0 && sealedAt(pos, length))
+        const int length = lengthAt(pos);
+        if (length > 0 && (sealed ? sealedAt(pos, length) : pos + length > m_buffer.size()))
             return pos;
     }
     return -1;
-}
-
-bool ReplyAssembler::partialReplyIn(int from, int to) const
-{
-    for (int pos = from; pos < to && pos + CodeOffset < m_buffer.size(); ++pos) {
-        const int length = replyLength(static_cast<quint8>(m_buffer.at(pos + CodeOffset)));
-        if (length > 0 && pos + length > m_buffer.size())
-            return true;
-    }
-    return false;
 }
 
 void ReplyAssembler::drop(int count)
@@ -75,9 +70,7 @@ void ReplyAssembler::feed(const QByteArray& bytes, qint64 nowMs)
         return;
     if (!m_buffer.isEmpty() && nowMs - m_lastBytesAt > StaleMs) {
         // A whole reply held back for a possible sealed one inside it goes out late rather than not at all.
-        const int length = m_headTrusted && m_buffer.size() > CodeOffset
-            ? replyLength(static_cast<quint8>(m_buffer.at(CodeOffset)))
-            : 0;
+        const int length = m_headTrusted ? lengthAt(0) : 0;
         if (length > 0 && m_buffer.size() >= length && !takeReply(length))
             return;
         if (!m_buffer.isEmpty())
@@ -95,39 +88,31 @@ void ReplyAssembler::feed(const QByteArray& bytes, qint64 nowMs)
     m_buffer += bytes;
 
     while (m_buffer.size() > CodeOffset) {
-        const quint8 code = static_cast<quint8>(m_buffer.at(CodeOffset));
-        const int length = replyLength(code);
+        const int length = lengthAt(0);
         if (m_headTrusted && length > 0) {
-            if (m_buffer.size() >= length) {
-                // A wrong checksum here and a right one just behind: the head was noise.
-                const bool sealed = sealedAt(0, length);
-                const int inside = sealed ? -1 : sealedReplyIn(1, length);
-                // Pieced together from several reads, it may be noise ahead of
-                // a reply still arriving; a reply read whole is taken as it is.
-                if (!sealed && inside < 0 && m_readOffset > 0 && partialReplyIn(1, length))
-                    return;
-                drop(inside);
-                if (!takeReply(replyLength(static_cast<quint8>(m_buffer.at(CodeOffset)))))
-                    return;
-                continue;
-            }
-            // Still arriving, unless a whole reply already sits inside it.
-            const int inside = sealedReplyIn(1, m_buffer.size());
-            if (inside < 0)
+            // Whole, a wrong checksum here and a right one just behind: the
+            // head was noise. Still arriving, it waits unless a whole reply
+            // already sits inside it.
+            const bool whole = m_buffer.size() >= length;
+            const bool sealed = whole && sealedAt(0, length);
+            const int inside = sealed ? -1 : replyIn(1, whole ? length : m_buffer.size(), true);
+            // Pieced together from several reads, it may be noise ahead of
+            // a reply still arriving; a reply read whole is taken as it is.
+            if (inside < 0 && !sealed && (!whole || (m_readOffset > 0 && replyIn(1, length, false) >= 0)))
                 return;
             drop(inside);
-            if (!takeReply(replyLength(static_cast<quint8>(m_buffer.at(CodeOffset)))))
+            if (!takeReply(lengthAt(0)))
                 return;
             continue;
         }
         if (m_headTrusted)
-            emit unknownResponse(code);
+            emit unknownResponse(static_cast<quint8>(m_buffer.at(CodeOffset)));
 
         // Resynchronise: the first sealed reply, or a read that starts with a known code.
         int resume = -1;
         int firstPartial = -1;
         for (int pos = m_headTrusted ? 1 : 0; pos + CodeOffset < m_buffer.size(); ++pos) {
-            const int candidate = replyLength(static_cast<quint8>(m_buffer.at(pos + CodeOffset)));
+            const int candidate = lengthAt(pos);
             if (candidate == 0)
                 continue;
             if (pos == m_readStart || sealedAt(pos, candidate)) {

@@ -39,11 +39,12 @@ signals:
 private:
     bool takeReply(int length);
     void drop(int count);
-    // First position in [from, to) where a complete reply with a right checksum starts, or -1.
-    int sealedReplyIn(int from, int to) const;
+    // The length of the reply whose code sits at pos + 2; 0 for an unknown or missing code.
+    int lengthAt(int pos) const;
     bool sealedAt(int pos, int length) const;
-    // Whether a reply may still complete at a position in [from, to).
-    bool partialReplyIn(int from, int to) const;
+    // First position in [from, to) where a reply starts that is complete with a
+    // right checksum (sealed), or else one that may still complete; -1 for none.
+    int replyIn(int from, int to, bool sealed) const;
 
     QByteArray m_buffer;
     bool m_headTrusted = true; // m_buffer starts where a read or a reply started

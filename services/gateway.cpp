@@ -9,6 +9,7 @@
 #include "services/sitebuses.h"
 #include "services/timelinerecorder.h"
 #include "services/webpage.h"
+#include "protocol/refuse.h"
 
 #include <QHostAddress>
 
@@ -136,10 +137,8 @@ bool Gateway::start(QString* error)
         return false;
     if (m_mqtt) {
         QString reason;
-        if (!m_mqtt->setup(&reason)) {
-            *error = QStringLiteral("broker %1: %2").arg(brokerText(options), reason);
-            return false;
-        }
+        if (!m_mqtt->setup(&reason))
+            return refuse(error, QStringLiteral("broker %1: %2").arg(brokerText(options), reason));
     }
     m_buses->open();
     if (m_mqtt)

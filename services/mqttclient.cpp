@@ -1,4 +1,5 @@
 #include "services/mqttclient.h"
+#include "protocol/refuse.h"
 
 #include <QHostAddress>
 #include <QSocketNotifier>
@@ -154,10 +155,8 @@ bool MqttClient::setup(const Options& options, QString* error)
         mosquitto_destroy(m_mosq);
     // A clean session: nothing is queued for us while we are away.
     m_mosq = mosquitto_new(options.clientId.isEmpty() ? nullptr : options.clientId.toUtf8().constData(), true, this);
-    if (!m_mosq) {
-        *error = QStringLiteral("cannot create an MQTT client: %1").arg(errorText(MOSQ_ERR_ERRNO));
-        return false;
-    }
+    if (!m_mosq)
+        return refuse(error, QStringLiteral("cannot create an MQTT client: %1").arg(errorText(MOSQ_ERR_ERRNO)));
     // No in-flight cap: the discovery burst and the state keep their order.
     mosquitto_max_inflight_messages_set(m_mosq, 0);
     // A state message is one small write; Nagle would hold it for the last one's ACK.
@@ -171,19 +170,15 @@ bool MqttClient::setup(const Options& options, QString* error)
     if (!options.willTopic.isEmpty()) {
         rc = mosquitto_will_set(m_mosq, options.willTopic.toUtf8().constData(), options.willPayload.size(),
                                 options.willPayload.constData(), 1, true);
-        if (rc != MOSQ_ERR_SUCCESS) {
-            *error = QStringLiteral("bad last-will topic: %1").arg(errorText(rc));
-            return false;
-        }
+        if (rc != MOSQ_ERR_SUCCESS)
+            return refuse(error, QStringLiteral("bad last-will topic: %1").arg(errorText(rc)));
     }
     if (!options.username.isEmpty()) {
         const QByteArray user = options.username.toUtf8();
         const QByteArray password = options.password.toUtf8();
         rc = mosquitto_username_pw_set(m_mosq, user.constData(), password.constData());
-        if (rc != MOSQ_ERR_SUCCESS) {
-            *error = QStringLiteral("bad credentials: %1").arg(errorText(rc));
-            return false;
-        }
+        if (rc != MOSQ_ERR_SUCCESS)
+            return refuse(error, QStringLiteral("bad credentials: %1").arg(errorText(rc)));
     }
     return !options.tls || setupTls(error);
 }
@@ -195,8 +190,7 @@ bool MqttClient::setupTls(QString* error)
     // resets the connection after it), and OpenSSL itself checks the name.
     std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> context(SSL_CTX_new(TLS_client_method()), &SSL_CTX_free);
     const auto refuse = [error](const QString& what) {
-        *error = what + QStringLiteral(": ") + openSslErrors();
-        return false;
+        return ::refuse(error, what + QStringLiteral(": ") + openSslErrors());
     };
     if (!context)
         return refuse(QStringLiteral("cannot create a TLS context"));
@@ -227,10 +221,8 @@ bool MqttClient::setupTls(QString* error)
     // The library takes a reference of its own, and adds nothing of its own to it.
     mosquitto_int_option(m_mosq, MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, 0);
     const int rc = mosquitto_void_option(m_mosq, MOSQ_OPT_SSL_CTX, c);
-    if (rc != MOSQ_ERR_SUCCESS) {
-        *error = QStringLiteral("cannot use TLS: %1").arg(errorText(rc));
-        return false;
-    }
+    if (rc != MOSQ_ERR_SUCCESS)
+        return ::refuse(error, QStringLiteral("cannot use TLS: %1").arg(errorText(rc)));
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "link/pollinterval.h"
 #include "link/hostport.h"
 #include "link/linkspec.h"
+#include "protocol/refuse.h"
 
 #include <QDir>
 #include <QUrl>
@@ -557,8 +558,7 @@ QString GatewayOptions::metricsWarning() const
 bool readPasswordFile(const QString& path, QString* password, QString* error)
 {
     const auto refuse = [error, &path](const QString& why) {
-        *error = path + QLatin1Char(' ') + why;
-        return false;
+        return ::refuse(error, path + QLatin1Char(' ') + why);
     };
     const QFileInfo info(path);
     // A FIFO would block the read until some writer came.

@@ -74,19 +74,14 @@ QByteArray FaultInjector::randomBytes(int count)
 
 bool FaultInjector::prepare(const QByteArray& reply, Outgoing* out)
 {
-    if (m_silenced) {
+    // The random draw only where neither of the others drops it, so a seed gives the same run.
+    const char* dropped = m_silenced ? "silenced"
+        : m_faults.silentAfter >= 0 && m_replies >= m_faults.silentAfter ? "silent"
+        : m_faults.drop > 0.0 && m_rng.generateDouble() < m_faults.drop  ? "random"
+                                                                          : nullptr;
+    if (dropped) {
         if (m_verbose)
-            printLine(QStringLiteral("DROP silenced ") + hexBytes(reply));
-        return false;
-    }
-    if (m_faults.silentAfter >= 0 && m_replies >= m_faults.silentAfter) {
-        if (m_verbose)
-            printLine(QStringLiteral("DROP silent ") + hexBytes(reply));
-        return false;
-    }
-    if (m_faults.drop > 0.0 && m_rng.generateDouble() < m_faults.drop) {
-        if (m_verbose)
-            printLine(QStringLiteral("DROP random ") + hexBytes(reply));
+            printLine(QStringLiteral("DROP %1 ").arg(QLatin1String(dropped)) + hexBytes(reply));
         return false;
     }
     ++m_replies;

@@ -12,6 +12,7 @@
 #include "sim/stationset.h"
 #include "sim/tcpserver.h"
 #include "sim/udpserver.h"
+#include "protocol/refuse.h"
 
 #include <QCoreApplication>
 #include <QDomDocument>
@@ -33,11 +34,9 @@ bool applySetBits(const QStringList& settings, SimEnergizer& energizer, QString*
     for (const QString& setting : settings) {
         const QStringList parts = setting.split(QLatin1Char('='));
         const bool valueOk = parts.size() == 1 || (parts.size() == 2 && (parts[1] == QLatin1String("0") || parts[1] == QLatin1String("1")));
-        if (!valueOk || !energizer.setBit(parts[0], parts.size() == 1 || parts[1] == QLatin1String("1"))) {
-            *error = QStringLiteral("--set %1: use NAME or NAME=0|1 with NAME one of: %2")
-                         .arg(setting, SimEnergizer::bitNames().join(QLatin1Char(' ')));
-            return false;
-        }
+        if (!valueOk || !energizer.setBit(parts[0], parts.size() == 1 || parts[1] == QLatin1String("1")))
+            return refuse(error, QStringLiteral("--set %1: use NAME or NAME=0|1 with NAME one of: %2")
+                                     .arg(setting, SimEnergizer::bitNames().join(QLatin1Char(' '))));
     }
     return true;
 }

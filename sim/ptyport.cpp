@@ -2,6 +2,7 @@
 
 #include "sim/output.h"
 #include "sim/session.h"
+#include "protocol/refuse.h"
 
 #include <QFile>
 
@@ -34,17 +35,13 @@ bool PtyPort::start(QString* error)
     struct stat st;
     if (::lstat(link.constData(), &st) == 0) {
         // A link left by an earlier run is replaced; anything else is not ours.
-        if (!S_ISLNK(st.st_mode)) {
-            *error = QStringLiteral("%1 exists and is not a symbolic link").arg(m_linkPath);
-            return false;
-        }
+        if (!S_ISLNK(st.st_mode))
+            return refuse(error, QStringLiteral("%1 exists and is not a symbolic link").arg(m_linkPath));
         ::unlink(link.constData());
     }
     char slaveName[256] = {};
-    if (::openpty(&m_master, &m_slave, slaveName, nullptr, nullptr) != 0) {
-        *error = QStringLiteral("openpty: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    }
+    if (::openpty(&m_master, &m_slave, slaveName, nullptr, nullptr) != 0)
+        return refuse(error, QStringLiteral("openpty: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
     struct termios tio;
     if (::tcgetattr(m_slave, &tio) == 0) {
         ::cfmakeraw(&tio);
@@ -55,10 +52,8 @@ bool PtyPort::start(QString* error)
     ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
     ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
     ::fcntl(m_slave, F_SETFD, FD_CLOEXEC);
-    if (::symlink(slaveName, link.constData()) != 0) {
-        *error = QStringLiteral("symlink %1: %2").arg(m_linkPath, QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    }
+    if (::symlink(slaveName, link.constData()) != 0)
+        return refuse(error, QStringLiteral("symlink %1: %2").arg(m_linkPath, QString::fromLocal8Bit(std::strerror(errno))));
     m_linked = true;
 
     m_session = new Session(m_context, true, [this](const QByteArray& bytes) { writeMaster(bytes); }, this);

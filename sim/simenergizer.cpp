@@ -142,12 +142,7 @@ QByteArray SimEnergizer::handleRequest(const QByteArray& frame)
 
 QByteArray SimEnergizer::statusReply() const
 {
-    QByteArray reply(Frame::StatusReplyLength, '\0');
-    for (int i = 0; i < reply.size(); ++i)
-        reply[i] = static_cast<char>(m_flags[i]);
-    reply[0] = static_cast<char>(m_address);
-    reply[1] = 0x01;
-    reply[2] = static_cast<char>(Frame::RespStatus);
+    QByteArray reply(reinterpret_cast<const char*>(m_flags), Frame::StatusReplyLength);
     reply[9] = static_cast<char>(m_battery.value);
     reply[10] = static_cast<char>(m_supply.value);
     for (int i = 0; i < 2; ++i) {
@@ -165,20 +160,12 @@ QByteArray SimEnergizer::statusReply() const
         reply[o] = static_cast<char>(levelByte);
         reply[o + 1] = static_cast<char>(modeByte);
     }
-    sealFrame(reply);
-    return reply;
+    return sealedFrame(Frame::StatusReplyLength, m_address, Frame::RespStatus, reply.mid(3));
 }
 
 QByteArray SimEnergizer::configReply() const
 {
-    QByteArray reply(Frame::ConfigReplyLength, '\0');
-    for (int i = 3; i <= 50; ++i)
-        reply[i] = static_cast<char>(m_config[static_cast<size_t>(i)]);
-    reply[0] = static_cast<char>(m_address);
-    reply[1] = 0x01;
-    reply[2] = static_cast<char>(Frame::RespConfig);
-    sealFrame(reply);
-    return reply;
+    return sealedFrame(Frame::ConfigReplyLength, m_address, Frame::RespConfig, configBlockBody(m_config));
 }
 
 QStringList SimEnergizer::bitNames()

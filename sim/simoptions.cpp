@@ -1,16 +1,11 @@
 #include "sim/simoptions.h"
 
 #include "protocol/addresslist.h"
+#include "protocol/refuse.h"
 
 #include <QCommandLineParser>
 
 namespace {
-
-bool fail(QString* error, const QString& why)
-{
-    *error = why;
-    return false;
-}
 
 bool toInt(const QString& text, int min, int max, int& out)
 {
@@ -43,26 +38,26 @@ bool applyAddressFault(const QString& text, const QString& setting, StationOptio
         if (name != QLatin1String(o.name))
             continue;
         if (!toInt(value, o.min, o.max, o.target))
-            return fail(error, QStringLiteral("--fault %1: %2 must be %3..%4").arg(text, name).arg(o.min).arg(o.max));
+            return refuse(error, QStringLiteral("--fault %1: %2 must be %3..%4").arg(text, name).arg(o.min).arg(o.max));
         return true;
     }
     if (name == QLatin1String("drop")) {
         bool ok = false;
         const double fraction = value.toDouble(&ok);
         if (!ok || !(fraction >= 0.0 && fraction <= 1.0))
-            return fail(error, QStringLiteral("--fault %1: drop must be a fraction 0..1").arg(text));
+            return refuse(error, QStringLiteral("--fault %1: drop must be a fraction 0..1").arg(text));
         f.drop = fraction;
         return true;
     }
     if (name == QLatin1String("ignore-writes")) {
         if (value != QLatin1String("0") && value != QLatin1String("1"))
-            return fail(error, QStringLiteral("--fault %1: ignore-writes must be 0 or 1").arg(text));
+            return refuse(error, QStringLiteral("--fault %1: ignore-writes must be 0 or 1").arg(text));
         station.ignoreWrites = value == QLatin1String("1");
         return true;
     }
     if (name == QLatin1String("split") || name == QLatin1String("merge"))
-        return fail(error, QStringLiteral("--fault %1: %2 acts on the whole line; give --%2 for all addresses").arg(text, name));
-    return fail(error, QStringLiteral("--fault %1: OPTION must be one of drop, delay, noise, trailing, silent-after, ignore-writes")
+        return refuse(error, QStringLiteral("--fault %1: %2 acts on the whole line; give --%2 for all addresses").arg(text, name));
+    return refuse(error, QStringLiteral("--fault %1: OPTION must be one of drop, delay, noise, trailing, silent-after, ignore-writes")
                            .arg(text));
 }
 
@@ -125,26 +120,26 @@ bool parseSimOptions(const QStringList& arguments, SimOptions& options, QString*
                        verbose});
 
     if (!parser.parse(arguments))
-        return fail(error, parser.errorText());
+        return refuse(error, parser.errorText());
     if (parser.isSet(helpOpt)) {
         *help = true;
-        return fail(error, parser.helpText());
+        return refuse(error, parser.helpText());
     }
     if (!parser.positionalArguments().isEmpty())
-        return fail(error, QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first()));
+        return refuse(error, QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first()));
     const int transports = int(parser.isSet(udp)) + int(parser.isSet(tcp)) + int(parser.isSet(pty));
     if (transports != 1)
-        return fail(error, QStringLiteral("give exactly one of --udp PORT, --tcp PORT, --pty PATH"));
+        return refuse(error, QStringLiteral("give exactly one of --udp PORT, --tcp PORT, --pty PATH"));
     int port = 0;
     if (parser.isSet(pty)) {
         options.transport = Transport::Pty;
         options.ptyPath = parser.value(pty);
         if (options.ptyPath.isEmpty())
-            return fail(error, QStringLiteral("--pty needs a path"));
+            return refuse(error, QStringLiteral("--pty needs a path"));
     } else {
         options.transport = parser.isSet(udp) ? Transport::Udp : Transport::Tcp;
         if (!toInt(parser.value(parser.isSet(udp) ? udp : tcp), 0, 65535, port))
-            return fail(error, QStringLiteral("port must be 0..65535"));
+            return refuse(error, QStringLiteral("port must be 0..65535"));
         options.port = static_cast<quint16>(port);
     }
 
@@ -162,31 +157,31 @@ bool parseSimOptions(const QStringList& arguments, SimOptions& options, QString*
     };
     for (const IntOption& o : ints) {
         if (parser.isSet(o.option) && !toInt(parser.value(o.option), o.min, o.max, o.target))
-            return fail(error, QString::fromLatin1(o.what));
+            return refuse(error, QString::fromLatin1(o.what));
     }
     if (parser.isSet(split)) {
         const QStringList parts = parser.value(split).split(QLatin1Char(':'));
         if (parts.size() != 2 || !toInt(parts[0], 1, 4096, f.splitBytes) || !toInt(parts[1], 0, 600000, f.splitMs))
-            return fail(error, QStringLiteral("--split must be BYTES:MS with BYTES >= 1 and MS >= 0"));
+            return refuse(error, QStringLiteral("--split must be BYTES:MS with BYTES >= 1 and MS >= 0"));
     }
     if (parser.isSet(drop)) {
         bool ok = false;
         f.drop = parser.value(drop).toDouble(&ok);
         if (!ok || !(f.drop >= 0.0 && f.drop <= 1.0))
-            return fail(error, QStringLiteral("--drop must be a fraction 0..1"));
+            return refuse(error, QStringLiteral("--drop must be a fraction 0..1"));
     }
     if (parser.isSet(seed)) {
         bool ok = false;
         options.seed = parser.value(seed).toUInt(&ok);
         if (!ok)
-            return fail(error, QStringLiteral("--seed must be an unsigned integer"));
+            return refuse(error, QStringLiteral("--seed must be an unsigned integer"));
     }
     f.merge = parser.isSet(merge);
     options.setBits = parser.values(set);
     options.verbose = parser.isSet(verbose);
     options.zonesOn = parser.isSet(zonesOn);
     if (parser.isSet(turnaround) && !parser.isSet(lineRate))
-        return fail(error, QStringLiteral("--turnaround needs --line-rate"));
+        return refuse(error, QStringLiteral("--turnaround needs --line-rate"));
     if (parser.isSet(lineRate) && !parser.isSet(turnaround))
         options.line.turnaroundMs = DefaultTurnaroundMs;
     options.line.collide = parser.isSet(collide);
@@ -194,10 +189,10 @@ bool parseSimOptions(const QStringList& arguments, SimOptions& options, QString*
     QVector<int> served{singleAddress};
     if (parser.isSet(addresses)) {
         if (parser.isSet(address))
-            return fail(error, QStringLiteral("give --address or --addresses, not both"));
+            return refuse(error, QStringLiteral("give --address or --addresses, not both"));
         QString reason;
         if (!parseAddressList(parser.value(addresses), &served, &reason, false))
-            return fail(error, QStringLiteral("--addresses %1: %2").arg(parser.value(addresses), reason));
+            return refuse(error, QStringLiteral("--addresses %1: %2").arg(parser.value(addresses), reason));
     }
     options.stations.clear();
     for (int a : qAsConst(served))
@@ -208,7 +203,7 @@ bool parseSimOptions(const QStringList& arguments, SimOptions& options, QString*
         if (!station)
             return false;
         if (rest.isEmpty())
-            return fail(error, QStringLiteral("--config-for %1: the file name is missing").arg(text));
+            return refuse(error, QStringLiteral("--config-for %1: the file name is missing").arg(text));
         station->configFile = rest;
     }
     for (const QString& text : parser.values(fault)) {

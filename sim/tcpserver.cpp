@@ -1,6 +1,7 @@
 #include "sim/tcpserver.h"
 
 #include "sim/session.h"
+#include "protocol/refuse.h"
 
 #include <QTcpSocket>
 
@@ -12,10 +13,8 @@ TcpServer::TcpServer(const SessionContext& context, quint16 port, QObject* paren
 
 bool TcpServer::start(QString* error)
 {
-    if (!m_server.listen(QHostAddress(QHostAddress::LocalHost), m_port)) {
-        *error = m_server.errorString();
-        return false;
-    }
+    if (!m_server.listen(QHostAddress(QHostAddress::LocalHost), m_port))
+        return refuse(error, m_server.errorString());
     return true;
 }
 

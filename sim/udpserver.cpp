@@ -1,6 +1,7 @@
 #include "sim/udpserver.h"
 
 #include "sim/session.h"
+#include "protocol/refuse.h"
 
 #include <QNetworkDatagram>
 
@@ -17,10 +18,8 @@ UdpServer::UdpServer(const SessionContext& context, quint16 port, QObject* paren
 
 bool UdpServer::start(QString* error)
 {
-    if (!m_socket.bind(QHostAddress(QHostAddress::LocalHost), m_port)) {
-        *error = m_socket.errorString();
-        return false;
-    }
+    if (!m_socket.bind(QHostAddress(QHostAddress::LocalHost), m_port))
+        return refuse(error, m_socket.errorString());
     return true;
 }
 

@@ -23,19 +23,13 @@ void ColoredProgressBar::paintEvent(QPaintEvent*)
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(QRect(QPoint(0, 0), QPoint(p - 1, h - 1)));
 
+    painter.setPen(Qt::lightGray);
     if (v != 0) {
-        painter.setPen(Qt::lightGray);
-        if (v >= 1 && v <= 3)
-            painter.setBrush(Qt::red);
-        else if (v >= 4 && v <= 6)
-            painter.setBrush(Qt::yellow);
-        else
-            painter.setBrush(Qt::green);
+        painter.setBrush(v >= 1 && v <= 3 ? Qt::red : v >= 4 && v <= 6 ? Qt::yellow : Qt::green);
     } else {
         QLinearGradient gradient(0, 0, w, h);
         gradient.setColorAt(0.0, QColor(33, 152, 192));
         gradient.setColorAt(1.0, QColor(13, 92, 166));
-        painter.setPen(Qt::lightGray);
         painter.setBrush(gradient);
         painter.fillRect(QRect(QPoint(p, 0), QPoint(p + w - 1, h - 1)), painter.brush());
     }

@@ -186,16 +186,12 @@ void ConfigDlg::updateUi()
         const QVariant value = getParam(block, b.param);
         switch (b.kind) {
         case Binding::Direct:
-            static_cast<QCheckBox*>(b.widget)->setChecked(value.toBool());
-            break;
         case Binding::Inverted:
-            static_cast<QCheckBox*>(b.widget)->setChecked(!value.toBool());
+            static_cast<QCheckBox*>(b.widget)->setChecked(value.toBool() != (b.kind == Binding::Inverted));
             break;
         case Binding::Choice:
-            showChoice(b.buttons, value.toInt());
-            break;
         case Binding::AnyNonZero:
-            showChoice(b.buttons, value.toInt() != 0 ? 1 : 0);
+            showChoice(b.buttons, b.kind == Binding::AnyNonZero && value.toInt() != 0 ? 1 : value.toInt());
             break;
         case Binding::Spin:
             static_cast<QSpinBox*>(b.widget)->setValue(value.toInt());
@@ -217,10 +213,8 @@ void ConfigDlg::updateRecord()
     for (const Binding& b : bindings) {
         switch (b.kind) {
         case Binding::Direct:
-            values.insert(b.param, static_cast<QCheckBox*>(b.widget)->isChecked());
-            break;
         case Binding::Inverted:
-            values.insert(b.param, !static_cast<QCheckBox*>(b.widget)->isChecked());
+            values.insert(b.param, static_cast<QCheckBox*>(b.widget)->isChecked() != (b.kind == Binding::Inverted));
             break;
         case Binding::Choice:
         case Binding::AnyNonZero: {

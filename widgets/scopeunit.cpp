@@ -111,30 +111,24 @@ ScopeUnit::ScopeUnit(int zone, const ConfigModel& config, const Station& station
 
     const QColor colors[] = {QColor(0, 170, 127), QColor(255, 0, 0), QColor(51, 204, 51), QColor(0, 0, 255),
                              QColor(255, 255, 0)};
-    QLabel* const swatches[] = {ui->lblLineColor1, ui->lblLineColor2, ui->lblLineColor3, ui->lblLineColor4,
-                                ui->lblLineColor5};
-    for (int i = 0; i < 5; ++i)
-        swatches[i]->setStyleSheet(QStringLiteral("background-color: rgb(%1, %2, %3)")
-                                       .arg(colors[i].red())
-                                       .arg(colors[i].green())
-                                       .arg(colors[i].blue()));
-
     plot = new Plot(PlotYMax, ui->wChart1);
     plot->setTitle(tr("Voltages"));
-
-    outputBuffer = new CircularBuffer;
-    returnBuffer = new CircularBuffer;
-    hvCheckBuffer = new CircularBuffer;
-    hvAlarmBuffer = new CircularBuffer;
-    lvAlarmBuffer = new CircularBuffer;
-    CircularBuffer* const buffers[] = {outputBuffer, returnBuffer, hvCheckBuffer, hvAlarmBuffer, lvAlarmBuffer};
-    QwtPlotCurve** const curves[] = {&outputCurve, &returnCurve, &hvCheckCurve, &hvAlarmCurve, &lvAlarmCurve};
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < LineCount; ++i) {
+        // Swatch, check box and curve i show line i (lblLineColor1, chkColor1, ...).
+        const QString swatch = QStringLiteral("background-color: rgb(%1, %2, %3)");
+        findChild<QLabel*>(QStringLiteral("lblLineColor%1").arg(i + 1))
+            ->setStyleSheet(swatch.arg(colors[i].red()).arg(colors[i].green()).arg(colors[i].blue()));
+        buffers[i] = new CircularBuffer;
         auto* curve = new ScopeCurve(QStringLiteral("buffer1_%1").arg(i + 1));
         curve->setPen(QPen(colors[i], 0.0, Qt::SolidLine));
         curve->setData(buffers[i]);
         curve->attach(plot);
-        *curves[i] = curve;
+        curves[i] = curve;
+        auto* check = findChild<QCheckBox*>(QStringLiteral("chkColor%1").arg(i + 1));
+        connect(check, &QCheckBox::clicked, this, [this, curve](bool on) {
+            curve->setVisible(on);
+            plot->replot();
+        });
     }
 
     auto* chartLayout = new QVBoxLayout;
@@ -144,23 +138,11 @@ ScopeUnit::ScopeUnit(int zone, const ConfigModel& config, const Station& station
 
     connect(timer, &QTimer::timeout, this, &ScopeUnit::timerTick);
     connect(frameTimer, &QTimer::timeout, this, &ScopeUnit::frameTick);
-    for (QCheckBox* check : {ui->chkColor1, ui->chkColor2, ui->chkColor3, ui->chkColor4, ui->chkColor5})
-        connect(check, &QCheckBox::clicked, this, &ScopeUnit::lineVisible);
 }
 
 ScopeUnit::~ScopeUnit()
 {
     delete ui;
-}
-
-const ZoneSources* ScopeUnit::zone() const
-{
-    return m_zone;
-}
-
-double ScopeUnit::thresholdParam(int index) const
-{
-    return static_cast<double>(m_config.param(index).toInt());
 }
 
 // A tick that comes late (the event loop was busy, e.g. a reader waiting for
@@ -173,8 +155,7 @@ void ScopeUnit::timerTick()
 {
     if (!clock.isValid())
         clock.start();
-    const ZoneSources* sources = zone();
-    if (sources) {
+    if (const ZoneSources* sources = m_zone) {
         const qint64 due = clock.elapsed() / SamplePeriodMs + 1;
         const qint64 missed = due - taken - 1;
         if (missed > 0)
@@ -194,7 +175,7 @@ bool ScopeUnit::pictureMoved() const
 {
     if (changedSincePaint)
         return true;
-    const qint64 span = static_cast<qint64>(outputBuffer->interval) + 1;
+    const qint64 span = static_cast<qint64>(buffers[Output]->interval) + 1;
     if (paintedAt - changedAt > span)
         return false;
     const int width = qMax(1, plot->canvas()->width());
@@ -226,8 +207,8 @@ void ScopeUnit::frameTick()
 void ScopeUnit::holdSamples(qint64 count)
 {
     // Beyond a full buffer further held copies change nothing.
-    const qint64 appended = qMin<qint64>(count, static_cast<qint64>(outputBuffer->interval) + 1);
-    for (CircularBuffer* buffer : {outputBuffer, returnBuffer, hvCheckBuffer, hvAlarmBuffer, lvAlarmBuffer}) {
+    const qint64 appended = qMin<qint64>(count, static_cast<qint64>(buffers[Output]->interval) + 1);
+    for (CircularBuffer* buffer : buffers) {
         const double last = buffer->values.last();
         for (qint64 i = 0; i < appended; ++i)
             buffer->append(last);
@@ -243,19 +224,18 @@ void ScopeUnit::takeSample(const ZoneSources& sources)
     ui->groupBox_2->setTitle(tr(sources.actualTitle));
 
     const Energizer& energizer = m_station.energizer();
-    const std::pair<CircularBuffer*, double> samples[] = {
-        {outputBuffer, sources.outputVoltage->number(energizer)},
-        {returnBuffer, sources.returnVoltage->number(energizer)},
-        {hvCheckBuffer, thresholdParam(zoneParam(sources.zone, ZoneParam::HighVoltageCheck))},
-        {hvAlarmBuffer, thresholdParam(zoneParam(sources.zone, ZoneParam::HighVoltageAlarm))},
-        {lvAlarmBuffer, thresholdParam(zoneParam(sources.zone, ZoneParam::LowVoltageAlarm))}};
+    // The zone's threshold parameters, as whole volts.
+    const auto threshold = [&](ZoneParam p) { return double(m_config.param(zoneParam(sources.zone, p)).toInt()); };
+    const double samples[LineCount] = {sources.outputVoltage->number(energizer), sources.returnVoltage->number(energizer),
+                                       threshold(ZoneParam::HighVoltageCheck), threshold(ZoneParam::HighVoltageAlarm),
+                                       threshold(ZoneParam::LowVoltageAlarm)};
     bool changed = false;
-    for (const auto& sample : samples) {
+    for (int i = 0; i < LineCount; ++i) {
         // NaN to NaN draws the same: no change.
-        const double last = sample.first->values.last();
-        if (last != sample.second && !(std::isnan(last) && std::isnan(sample.second)))
+        const double last = buffers[i]->values.last();
+        if (last != samples[i] && !(std::isnan(last) && std::isnan(samples[i])))
             changed = true;
-        sample.first->append(sample.second);
+        buffers[i]->append(samples[i]);
     }
     ++taken;
     if (changed) {
@@ -276,22 +256,4 @@ void ScopeUnit::fillReadouts(const ZoneSources& sources)
     setReadout(ui->edtStoredEnergy, readoutText(storedEnergy(capVoltage)));
     setReadout(ui->edtCapacityUsed, readoutText(capacityUsed(capVoltage, capMax)));
     setReadout(ui->edtBatteryVoltage, readoutText(sources.batteryVoltage->number(energizer)));
-}
-
-void ScopeUnit::lineVisible()
-{
-    auto* check = qobject_cast<QCheckBox*>(sender());
-    if (!check)
-        return;
-    const bool checked = check->isChecked();
-    const std::pair<QCheckBox*, QwtPlotCurve*> lines[] = {{ui->chkColor1, outputCurve},
-                                                          {ui->chkColor2, returnCurve},
-                                                          {ui->chkColor3, hvCheckCurve},
-                                                          {ui->chkColor4, hvAlarmCurve},
-                                                          {ui->chkColor5, lvAlarmCurve}};
-    for (const auto& line : lines) {
-        if (line.first == check)
-            line.second->setVisible(checked);
-    }
-    plot->replot();
 }

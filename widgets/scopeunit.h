@@ -45,28 +45,19 @@ public:
     // Runs while the plot is shown and samples come in; each timeout
     // repaints the canvas when something visible changed.
     QTimer* frameTimer = nullptr;
-    CircularBuffer* outputBuffer = nullptr;
-    CircularBuffer* returnBuffer = nullptr;
-    CircularBuffer* hvCheckBuffer = nullptr;
-    CircularBuffer* hvAlarmBuffer = nullptr;
-    CircularBuffer* lvAlarmBuffer = nullptr;
-    QwtPlotCurve* outputCurve = nullptr;
-    QwtPlotCurve* returnCurve = nullptr;
-    QwtPlotCurve* hvCheckCurve = nullptr;
-    QwtPlotCurve* hvAlarmCurve = nullptr;
-    QwtPlotCurve* lvAlarmCurve = nullptr;
+    // The five series, in the order of the colour swatches and check boxes.
+    enum Line { Output, Return, HvCheck, HvAlarm, LvAlarm, LineCount };
+    CircularBuffer* buffers[LineCount] = {};
+    QwtPlotCurve* curves[LineCount] = {};
 
 public slots:
     void timerTick();
     void frameTick();
-    void lineVisible();
 
 private:
-    const ZoneSources* zone() const;
     void holdSamples(qint64 count);
     void takeSample(const ZoneSources& sources);
     void fillReadouts(const ZoneSources& sources);
-    double thresholdParam(int index) const;
     bool pictureMoved() const;
 
     Ui::ScopeUnit* ui;

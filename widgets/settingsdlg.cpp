@@ -1,6 +1,7 @@
 #include "widgets/settingsdlg.h"
 #include "ui_settingsdlg.h"
 
+#include "protocol/configrecord.h"
 #include "protocol/settingsfile.h"
 
 #include <QCompleter>
@@ -26,7 +27,7 @@ SettingsDlg::SettingsDlg(QWidget* parent)
     , ui(new Ui::SettingsDlg)
 {
     ui->setupUi(this);
-    ui->edtInstallerPIN->setText(QStringLiteral("407318"));
+    ui->edtInstallerPIN->setText(QLatin1String(DefaultInstallerPin));
     ui->spnEnergizerAddress->setRange(MinEnergizerAddress, MaxEnergizerAddress);
     ui->baudRateBox->setInsertPolicy(QComboBox::NoInsert);
     // Port names may be typed; device names differ by case on some systems.
@@ -140,17 +141,10 @@ void SettingsDlg::loadSettings()
     ui->edtIP->setText(m_settings.ipAddress);
     ui->spnPort->setValue(m_settings.portNumber);
 
-    if (m_settings.comMode != 0)
-        ui->rbTCP->setChecked(true);
-    else
-        ui->rbSerial->setChecked(true);
-
-    if (m_settings.netMode == 0)
-        ui->rbUDPserver->setChecked(true);
-    else if (m_settings.netMode == 1)
-        ui->rbUDPclient->setChecked(true);
-    else
-        ui->rbTCPserver->setChecked(true);
+    (m_settings.comMode != 0 ? ui->rbTCP : ui->rbSerial)->setChecked(true);
+    // netMode: 0 UDP server, 1 UDP client, anything else TCP server.
+    QRadioButton* const roles[] = {ui->rbUDPserver, ui->rbUDPclient, ui->rbTCPserver};
+    roles[m_settings.netMode == 0 || m_settings.netMode == 1 ? m_settings.netMode : 2]->setChecked(true);
     ui->spnEventDays->setValue(m_settings.timelineEventDays);
     ui->spnReadingDays->setValue(m_settings.timelineReadingDays);
 
@@ -181,12 +175,7 @@ void SettingsDlg::updateSettings()
     m_settings.portNumber = ui->spnPort->value();
 
     m_settings.comMode = ui->rbSerial->isChecked() ? 0 : 1;
-    if (ui->rbUDPserver->isChecked())
-        m_settings.netMode = 0;
-    else if (ui->rbUDPclient->isChecked())
-        m_settings.netMode = 1;
-    else
-        m_settings.netMode = 2;
+    m_settings.netMode = ui->rbUDPserver->isChecked() ? 0 : ui->rbUDPclient->isChecked() ? 1 : 2;
     m_settings.timelineEventDays = ui->spnEventDays->value();
     m_settings.timelineReadingDays = ui->spnReadingDays->value();
 

@@ -258,12 +258,8 @@ private:
 // read-out rewritten.
 void makePlain(ScopeUnit* unit)
 {
-    const std::pair<QwtPlotCurve*, CircularBuffer*> lines[] = {{unit->outputCurve, unit->outputBuffer},
-                                                               {unit->returnCurve, unit->returnBuffer},
-                                                               {unit->hvCheckCurve, unit->hvCheckBuffer},
-                                                               {unit->hvAlarmCurve, unit->hvAlarmBuffer},
-                                                               {unit->lvAlarmCurve, unit->lvAlarmBuffer}};
-    for (const auto& line : lines) {
+    for (int i = 0; i < ScopeUnit::LineCount; ++i) {
+        const std::pair<QwtPlotCurve*, CircularBuffer*> line{unit->curves[i], unit->buffers[i]};
         auto* plainCurve = new QwtPlotCurve(line.first->title());
         plainCurve->setPen(line.first->pen());
         plainCurve->setData(new BufferView(line.second));

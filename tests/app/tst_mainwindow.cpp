@@ -253,11 +253,9 @@ private slots:
         QCOMPARE(unit.objectName(), name);
         unit.timerTick();
         // The window holds the last 1001 samples (at first 1000 zeros), oldest at -1000.
-        const CircularBuffer* buffers[] = {unit.outputBuffer, unit.returnBuffer, unit.hvCheckBuffer, unit.hvAlarmBuffer,
-                                           unit.lvAlarmBuffer};
-        for (int i = 0; i < 5; ++i)
-            QCOMPARE(buffers[i]->sample(1000), QPointF(0.0, samples.at(i)));
-        QCOMPARE(int(unit.outputBuffer->size()), 1001);
+        for (int i = 0; i < ScopeUnit::LineCount; ++i)
+            QCOMPARE(unit.buffers[i]->sample(1000), QPointF(0.0, samples.at(i)));
+        QCOMPARE(int(unit.buffers[ScopeUnit::Output]->size()), 1001);
         QStringList shown; // stored energy, capacity used, output, return, battery, level, status
         for (const char* edit : {"edtStoredEnergy", "edtCapacityUsed", "edtOutputVoltage", "edtReturnVoltage",
                                  "edtBatteryVoltage", "edtCondition", "edtFenceStatus"})
@@ -268,8 +266,8 @@ private slots:
         window->configModel().setParam(name == QLatin1String("unit2") ? 55 : 40, 510.0);
         energizer->outputVoltage1 = energizer->outputVoltage2 = 9000;
         unit.timerTick();
-        QCOMPARE(unit.outputBuffer->sample(1000), QPointF(0.0, 9000.0));
-        QCOMPARE(unit.hvCheckBuffer->sample(1000), QPointF(0.0, 510.0));
+        QCOMPARE(unit.buffers[ScopeUnit::Output]->sample(1000), QPointF(0.0, 9000.0));
+        QCOMPARE(unit.buffers[ScopeUnit::HvCheck]->sample(1000), QPointF(0.0, 510.0));
         // The x axis reads in seconds.
         for (const auto& [x, label] : {std::pair{-1000.0, "-10 s"}, {-250.0, "-2.5 s"}, {0.0, "0 s"}, {-1.0, "-0.01 s"}})
             QCOMPARE(unit.plot->axisScaleDraw(QwtPlot::xBottom)->label(x).text(), QString(label));
@@ -302,7 +300,7 @@ private slots:
         QVERIFY2(got >= 250 / 10 - 1 && got <= clock.elapsed() / 10 + 10,
                  qPrintable(QStringLiteral("%1 samples in %2 ms").arg(got).arg(clock.elapsed())));
         // The stall held the old value; the new one starts after it.
-        const QVector<double>& values = unit.returnBuffer->values;
+        const QVector<double>& values = unit.buffers[ScopeUnit::Return]->values;
         QCOMPARE(values.at(values.size() - int(got)), 14000.0);
         QCOMPARE(values.last(), 13000.0);
         QCOMPARE(redPixels(unit.plot->canvas()->grab().toImage()), 0);

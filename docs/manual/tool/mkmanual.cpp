@@ -48,111 +48,102 @@ struct Unit {
 };
 
 // Tables get thin grey rules; Markdown gives them none.
-void styleTables(QTextDocument& doc)
+void styleTable(QTextTable* table)
 {
-    QSet<QTextTable*> done;
-    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
-        QTextCursor c(b);
-        if (QTextTable* table = c.currentTable()) {
-            if (done.contains(table))
-                continue;
-            done.insert(table);
-            QTextTableFormat f = table->format();
-            f.setBorder(1);
-            f.setBorderBrush(QColor(170, 170, 170));
-            f.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
-            f.setBorderCollapse(true);
-            f.setCellPadding(3);
-            f.setCellSpacing(0);
-            f.setWidth(QTextLength(QTextLength::PercentageLength, 100));
-            table->setFormat(f);
-            for (int col = 0; col < table->columns(); ++col) {
-                QTextTableCell cell = table->cellAt(0, col);
-                QTextCharFormat head = cell.format();
-                head.setBackground(QColor(226, 234, 244));
-                cell.setFormat(head);
-            }
-        }
+    QTextTableFormat f = table->format();
+    f.setBorder(1);
+    f.setBorderBrush(QColor(170, 170, 170));
+    f.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+    f.setBorderCollapse(true);
+    f.setCellPadding(3);
+    f.setCellSpacing(0);
+    f.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+    table->setFormat(f);
+    for (int col = 0; col < table->columns(); ++col) {
+        QTextTableCell cell = table->cellAt(0, col);
+        QTextCharFormat head = cell.format();
+        head.setBackground(QColor(226, 234, 244));
+        cell.setFormat(head);
     }
 }
 
 // Pictures wider than the text are scaled down to it, keeping their aspect.
-void fitImages(QTextDocument& doc, const QString& baseDir, qreal width)
+// False when the picture is missing.
+bool fitImage(QTextDocument& doc, QTextImageFormat& img, const QString& baseDir, qreal width)
 {
-    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
-        for (auto it = b.begin(); !it.atEnd(); ++it) {
-            const QTextFragment frag = it.fragment();
-            if (!frag.charFormat().isImageFormat())
-                continue;
-            QTextImageFormat img = frag.charFormat().toImageFormat();
-            const QString path = QUrl(img.name()).isRelative() ? baseDir + QLatin1Char('/') + img.name() : img.name();
-            const QImage image(path);
-            if (image.isNull()) {
-                std::fprintf(stderr, "mkmanual: picture %s not found\n", qPrintable(path));
-                continue;
-            }
-            // Handed to the document itself: it would not find a relative name.
-            doc.addResource(QTextDocument::ImageResource, QUrl(img.name()), image);
-            const qreal w = qMin<qreal>(image.width(), width);
-            img.setWidth(w);
-            img.setHeight(image.height() * w / image.width());
-            QTextCursor c(&doc);
-            c.setPosition(frag.position());
-            c.setPosition(frag.position() + frag.length(), QTextCursor::KeepAnchor);
-            c.setCharFormat(img);
-        }
+    const QString path = QUrl(img.name()).isRelative() ? baseDir + QLatin1Char('/') + img.name() : img.name();
+    const QImage image(path);
+    if (image.isNull()) {
+        std::fprintf(stderr, "mkmanual: picture %s not found\n", qPrintable(path));
+        return false;
     }
+    // Handed to the document itself: it would not find a relative name.
+    doc.addResource(QTextDocument::ImageResource, QUrl(img.name()), image);
+    const qreal w = qMin<qreal>(image.width(), width);
+    img.setWidth(w);
+    img.setHeight(image.height() * w / image.width());
+    return true;
 }
 
-// Code, inline or in blocks, in a monospaced face; blocks on a grey ground.
-void styleCode(QTextDocument& doc)
+// Block b's format changed by change, and format merged into all its characters.
+template <class Change>
+void restyleBlock(const QTextBlock& b, Change change, const QTextCharFormat& format)
+{
+    QTextBlockFormat f = b.blockFormat();
+    change(f);
+    QTextCursor c(b);
+    c.setBlockFormat(f);
+    c.select(QTextCursor::BlockUnderCursor);
+    c.mergeCharFormat(format);
+}
+
+// One pass over the body: headings get some air above them (chapters more),
+// tables their rules, code (inline or in blocks) a monospaced face with blocks
+// on a grey ground, and pictures the text's width at most.
+void styleBody(QTextDocument& doc, const QString& baseDir, qreal width)
 {
     QTextCharFormat mono;
     mono.setFontFamily(QStringLiteral("DejaVu Sans Mono"));
     mono.setFontFamilies({QStringLiteral("DejaVu Sans Mono")});
     mono.setFontPointSize(9);
+    QTextCharFormat heading;
+    heading.setForeground(HeadingColour);
+    QSet<QTextTable*> tables;
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        if (const int level = b.blockFormat().headingLevel()) {
+            restyleBlock(b, [level](QTextBlockFormat& f) {
+                f.setTopMargin(level == 1 ? 28 : 14);
+                f.setBottomMargin(6);
+            }, heading);
+        }
+        QTextTable* table = QTextCursor(b).currentTable();
+        if (table && !tables.contains(table)) {
+            tables.insert(table);
+            styleTable(table);
+        }
         if (b.blockFormat().hasProperty(QTextFormat::BlockCodeFence)) {
-            QTextCursor c(b);
-            QTextBlockFormat f = b.blockFormat();
-            f.setBackground(QColor(238, 241, 245));
-            f.setLeftMargin(8);
-            c.setBlockFormat(f);
-            c.select(QTextCursor::BlockUnderCursor);
-            c.mergeCharFormat(mono);
+            restyleBlock(b, [](QTextBlockFormat& f) {
+                f.setBackground(QColor(238, 241, 245));
+                f.setLeftMargin(8);
+            }, mono);
             continue;
         }
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment frag = it.fragment();
-            // The importer marks code spans only by giving them the system's
-            // fixed font, which need not be monospaced (offscreen: it is not).
-            const QTextCharFormat f = frag.charFormat();
-            if (!f.fontFixedPitch() && !f.hasProperty(QTextFormat::FontFamily))
-                continue;
+            QTextCharFormat f = frag.charFormat();
             QTextCursor c(&doc);
             c.setPosition(frag.position());
             c.setPosition(frag.position() + frag.length(), QTextCursor::KeepAnchor);
-            c.mergeCharFormat(mono);
+            // The importer marks code spans only by giving them the system's
+            // fixed font, which need not be monospaced (offscreen: it is not).
+            if (f.fontFixedPitch() || f.hasProperty(QTextFormat::FontFamily)) {
+                c.mergeCharFormat(mono);
+                f = c.charFormat();
+            }
+            QTextImageFormat img = f.toImageFormat();
+            if (f.isImageFormat() && fitImage(doc, img, baseDir, width))
+                c.setCharFormat(img);
         }
-    }
-}
-
-// Headings get some air above them, chapters more.
-void styleHeadings(QTextDocument& doc)
-{
-    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
-        const int level = b.blockFormat().headingLevel();
-        if (level == 0)
-            continue;
-        QTextBlockFormat f = b.blockFormat();
-        f.setTopMargin(level == 1 ? 28 : 14);
-        f.setBottomMargin(6);
-        QTextCursor c(b);
-        c.setBlockFormat(f);
-        QTextCharFormat cf;
-        cf.setForeground(HeadingColour);
-        c.select(QTextCursor::BlockUnderCursor);
-        c.mergeCharFormat(cf);
     }
 }
 
@@ -360,10 +351,7 @@ int main(int argc, char* argv[])
     wrap.setWrapMode(QTextOption::WordWrap);
     doc.setDefaultTextOption(wrap);
     doc.setMarkdown(markdown);
-    styleHeadings(doc);
-    styleTables(doc);
-    styleCode(doc);
-    fitImages(doc, baseDir, body.width());
+    styleBody(doc, baseDir, body.width());
     const QVector<qreal> cuts = pageCuts(units(doc), body.height());
     const QVector<Heading> list = headings(doc, cuts);
 
