@@ -150,3 +150,40 @@ QString SqliteFile::open(int busyTimeoutMs, int knownVersion, int* version)
         return tr("%1 %2 stays in journal mode %3 instead of WAL").arg(m_noun, m_path, mode);
     return {};
 }
+
+WalCheckpointer::WalCheckpointer(const QString& path, int intervalMs)
+    : m_thread(&WalCheckpointer::run, this, path, intervalMs)
+{
+}
+
+WalCheckpointer::~WalCheckpointer()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_one();
+    m_thread.join();
+}
+
+void WalCheckpointer::run(const QString& path, int intervalMs)
+{
+    // A connection belongs to the thread that made it.
+    const QString name = QStringLiteral("checkpoint-%1").arg(reinterpret_cast<quintptr>(this));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000"));
+        if (db.open()) {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            while (!m_wake.wait_for(lock, std::chrono::milliseconds(intervalMs), [this] { return m_stop; })) {
+                lock.unlock();
+                // Passive: never waits for the writer; what it cannot copy now, it copies next time.
+                QSqlQuery(db).exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+                lock.lock();
+            }
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}

@@ -4,6 +4,10 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 class QSqlError;
 
 // A call's value, or one line saying why there is none.
@@ -51,4 +55,25 @@ private:
     QString m_noun;
     QString m_connection;
     QSqlDatabase m_db;
+};
+
+// Copies a file's write-ahead log back into it from a thread and a
+// connection of its own, every intervalMs, so that the log stays short and
+// the writer's own checkpoint (at 1000 pages) with its disk syncs does not
+// come in its event loop. Stops with the object.
+class WalCheckpointer
+{
+public:
+    WalCheckpointer(const QString& path, int intervalMs);
+    ~WalCheckpointer();
+    WalCheckpointer(const WalCheckpointer&) = delete;
+    WalCheckpointer& operator=(const WalCheckpointer&) = delete;
+
+private:
+    void run(const QString& path, int intervalMs);
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stop = false;
+    std::thread m_thread;
 };

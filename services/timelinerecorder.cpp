@@ -16,7 +16,6 @@ namespace {
 
 constexpr qint64 DayMs = 24LL * 3600 * 1000;
 constexpr int PruneIdleMs = 10 * 60 * 1000;
-constexpr int PruneBusyMs = 200;
 
 qint64 now()
 {

@@ -39,6 +39,8 @@ public:
     static constexpr int MaxReadingsPerFlush = 100;
     static constexpr int FlushGapMs = 50;
     static constexpr int PruneRows = 100;
+    // The pause between two pruning steps while old rows are left.
+    static constexpr int PruneBusyMs = 200;
     static constexpr int DefaultEventDays = DefaultTimelineEventDays;
     static constexpr int DefaultReadingDays = DefaultTimelineReadingDays;
 

@@ -142,6 +142,10 @@ QString TimelineStore::open(int busyTimeoutMs)
         || !query.exec(QStringLiteral("SELECT energizer, minute, %1 FROM readings LIMIT 0").arg(readingColumns()))
         || !query.exec(QStringLiteral("SELECT energizer, hour, n, %1 FROM hours LIMIT 0").arg(hourColumns())))
         return m_file.failure(tr("no timeline tables"), query.lastError());
+    // The checkpoints' disk syncs in a thread of their own, not in a write or
+    // a pruning step. The connection's own checkpoint stays as the backstop
+    // for a log that grows faster than the thread copies it.
+    m_checkpointer = std::make_unique<WalCheckpointer>(m_file.path(), CheckpointMs);
     return {};
 }
 

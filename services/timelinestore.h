@@ -10,6 +10,7 @@
 
 #include <array>
 #include <climits>
+#include <memory>
 
 // What happened to an energizer; stored as these numbers, never renumber.
 enum class TimelineKind {
@@ -84,6 +85,8 @@ class TimelineStore
     Q_DECLARE_TR_FUNCTIONS(TimelineStore)
 public:
     static constexpr int SchemaVersion = 1;
+    // How often the write-ahead log is copied back into the file.
+    static constexpr int CheckpointMs = 2000;
     static constexpr int DefaultBusyTimeoutMs = 5000;
 
     // Beside the history: $XDG_DATA_HOME/energizer-configurator/timeline.sqlite.
@@ -118,6 +121,7 @@ private:
     StoreResult<TimelinePruned> pruneRows(qint64 eventsBeforeMs, qint64 readingsBeforeMs, int maxRows);
 
     SqliteFile m_file;
+    std::unique_ptr<WalCheckpointer> m_checkpointer;
     QSqlDatabase& m_db;
     QString m_problem;
     QHash<QPair<QString, int>, qint64> m_ids;

@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <algorithm>
 #include <cstdio>
@@ -139,6 +140,7 @@ int main(int argc, char* argv[])
             return 1;
         deleted += step.value.rows;
         finished = step.value.finished;
+        QThread::msleep(TimelineRecorder::PruneBusyMs); // as the recorder paces them
     }
     std::sort(stepMs.begin(), stepMs.end());
     std::sort(stepCpuMs.begin(), stepCpuMs.end());

@@ -9,6 +9,7 @@
 #include "services/webpage.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -109,6 +110,20 @@ private slots:
         QVERIFY2(steps >= 12 && steps < 100, qPrintable(QString::number(steps)));
         QCOMPARE(kinds(store.events({}).value), QStringList{"1 config_written  web:anna"});
         QCOMPARE(store.readings({}).value.size(), 1);
+    }
+
+    // Written rows reach the file itself without the writer checkpointing:
+    // the thread copies the log back while the log is still short.
+    void logCopiedBackBesideTheWriter()
+    {
+        TimelineStore store(file("copied.sqlite"));
+        QVector<TimelineReading> readings;
+        for (int i = 0; i < 200; ++i)
+            readings << reading(1, 29'000'000 + i, 8000);
+        const qint64 before = QFileInfo(store.path()).size();
+        QCOMPARE(store.write({}, readings), QString());
+        QVERIFY(QFileInfo(store.path() + QStringLiteral("-wal")).size() > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(store.path()).size() > before, 3 * TimelineStore::CheckpointMs);
     }
 
     void unusableFile_data()
