@@ -92,10 +92,6 @@ bool trendRange(const QString& range, qint64* sinceMs, int* bucketMinutes)
     return true;
 }
 
-} // namespace
-
-namespace {
-
 constexpr quint8 Missing = 0xFF;
 
 // Volts one step of each series stands for, from the status reply's layout.
