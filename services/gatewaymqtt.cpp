@@ -107,6 +107,7 @@ void GatewayMqtt::setLinks(const QVector<SiteBuses::Link>& links)
             // One on a re-created link keeps only its last state; its commands went with the old station.
             const Served old = before.take(served.topic);
             served.state = old.state;
+            m_clearAtConnect.remove(served.topic);
             if (m_options.allowZoneCommands)
                 served.commands = ZoneCommands::of(*station, m_options.zoneTimeoutMs, m_options.oneEnergizer ? QString() : who);
             m_byTopic.insert(served.topic, index);
@@ -114,16 +115,19 @@ void GatewayMqtt::setLinks(const QVector<SiteBuses::Link>& links)
             connect(station, &Station::statusReceived, this, [this, index] { statusArrived(index); });
             connect(station, &Station::availabilityChanged, this, [this, index] { availabilityChanged(index); });
             if (old.station != station && m_options.discovery && m_discoveryNext < 0)
-                queueDevice(served, false);
+                queueDevice(served);
         }
     }
-    // Served no more: their retained messages go, so nothing shows them as still there.
+    // Served no more: their retained messages go, so nothing shows them as
+    // still there; with the broker away, at the next connection.
     for (const Served& gone : qAsConst(before)) {
-        queue(gone.topic + QStringLiteral("/state"), QByteArray(), 1);
-        queue(gone.topic + QStringLiteral("/availability"), QByteArray(), 1);
+        QStringList topics{gone.topic + QStringLiteral("/state"), gone.topic + QStringLiteral("/availability")};
         if (m_options.discovery)
-            queueDevice(gone, true);
+            topics << deviceDiscovery(discoveryDevice(gone)).topic;
+        m_clearAtConnect.insert(gone.topic, topics);
     }
+    if (m_mqtt.isConnected())
+        queueClears();
     // Its links are the gateway device's entities.
     if (m_options.discovery && m_discoveryNext < 0 && m_migrationChecked)
         queueGatewayDevice();
@@ -233,6 +237,7 @@ void GatewayMqtt::brokerConnected()
     m_order.clear();
     for (const Served& served : qAsConst(m_served))
         queueAvailability(served, true);
+    queueClears();
     for (const Served& served : qAsConst(m_served)) {
         if (!served.state.isEmpty())
             queue(served.topic + QStringLiteral("/state"), served.state, 0);
@@ -473,10 +478,19 @@ void GatewayMqtt::discoverySlice()
 }
 
 // Cleared: an empty retained message, which Home Assistant takes as a removal.
-void GatewayMqtt::queueDevice(const Served& served, bool clear)
+void GatewayMqtt::queueClears()
+{
+    for (const QStringList& topics : qAsConst(m_clearAtConnect)) {
+        for (const QString& topic : topics)
+            queue(topic, QByteArray(), 1);
+    }
+    m_clearAtConnect.clear();
+}
+
+void GatewayMqtt::queueDevice(const Served& served)
 {
     const MqttMessage m = deviceDiscovery(discoveryDevice(served));
-    queue(m.topic, clear ? QByteArray() : m.payload, 1);
+    queue(m.topic, m.payload, 1);
 }
 
 void GatewayMqtt::publishHealth()

@@ -121,7 +121,9 @@ private:
     DiscoveryOrigin origin() const;
     QString gatewayDeviceId() const;
     void publishHealth();
-    void queueDevice(const Served& served, bool clear);
+    void queueDevice(const Served& served);
+    // Empties the retained topics of energizers served no more.
+    void queueClears();
     qint64 queueGatewayDevice();
     // A topic queued again before it is sent goes once, with its latest payload;
     // a key of its own queues a second message on the same topic.
@@ -133,6 +135,7 @@ private:
     MqttClient m_mqtt;
     QVector<Served> m_served;
     QHash<QString, int> m_byTopic; // PREFIX/LINK/ADDRESS -> index
+    QHash<QString, QStringList> m_clearAtConnect; // PREFIX/LINK/ADDRESS served no more -> its retained topics
     QHash<QString, Outgoing> m_pending; // by key, usually the topic
     QQueue<QString> m_order;
     QVector<SiteBuses::Link> m_links;

@@ -103,6 +103,7 @@ private slots:
     void zoneCommands();
     void missingSerialPortSaidOnce();
     void underSystemd();
+    void linkRemovedWhileBrokerAway();
     void brokerTls_data();
     void brokerTls();
     void secondGatewayOnPrefix();
@@ -388,6 +389,31 @@ void TestGateway::underSystemd()
     own.signal(SIGHUP);
     QVERIFY(own.waitForStderr("reload refused, serving the site as before: " + site + ":5: unknown key"));
     QVERIFY(sub.waitFor("sysd/b/5/state", &isOnline, b + 1) >= 0);
+}
+
+// A link removed by a reload while the broker is away: its retained topics
+// are emptied at the next connection, so nothing shows it as still there.
+void TestGateway::linkRemovedWhileBrokerAway()
+{
+    SimProcess one;
+    QVERIFY(!one.start({"--udp", "0", "--address", "1"}).isEmpty());
+    BrokerProcess away;
+    QVERIFY(away.start());
+    const QByteArray head = QStringLiteral("mqtt = 127.0.0.1:%1\ntopic = away\ninterval = 0.2\n").arg(away.port()).toUtf8();
+    const QByteArray a = QStringLiteral("[a]\nlink = udp:127.0.0.1:%1\nenergizers = 1\n").arg(one.port()).toUtf8();
+    const QByteArray c = QStringLiteral("[c]\nlink = udp:127.0.0.1:%1\nenergizers = 5\n").arg(BrokerProcess::freePort()).toUtf8();
+    const QString site = writeSite("away.conf", head, a + c);
+    GatewayProcess own({"--site", site});
+    const QByteArray published = "'away/c/5/availability', ... (7 bytes)"; // offline: nothing answers there
+    const QByteArray cleared = "'away/c/5/availability', ... (0 bytes)";
+    QVERIFY(QTest::qWaitFor([&] { return away.log().contains(published); }, WaitMs));
+    away.stop();
+    QVERIFY(own.waitForStderr("lost the connection to broker"));
+    QCOMPARE(writeSite("away.conf", head, a), site);
+    own.signal(SIGHUP);
+    QVERIFY(own.waitForStderr("reloaded: link c removed"));
+    QVERIFY(away.start(away.port()));
+    QVERIFY2(QTest::qWaitFor([&] { return away.log().contains(cleared); }, WaitMs), away.log().right(3000).constData());
 }
 
 void TestGateway::brokerTls_data()
