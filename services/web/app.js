@@ -142,13 +142,15 @@ function showTrend(range, again) {
   document.querySelectorAll('.ranges button').forEach(b => b.classList.toggle('on', b.dataset.range === range));
   const q = `link=${encodeURIComponent(page.link)}&address=${page.address}&range=${range}`;
   fetch('/api/trend?' + q).then(r => r.json()).then(d => {
+    const el = document.getElementById('trend');
+    if (!el) return; // another page by now
     const levels = d.levels || [];
     const series = SERIES().concat(levels.map(l => ({ label: `${T.zone} ${l.zone} ${l.kind === 'high' ? T.highAlarm : T.lowAlarm}`,
       stroke: l.zone === 1 ? '#1b7f3a' : '#1f4fa8', dash: [6, 4], width: 1 })));
     // The whole range, so the levels show even before the first reading.
     const t = [d.since, ...d.t, d.until];
     const means = d.mean.slice(0, 4).map(m => [null, ...m, null]);
-    chart(document.getElementById('trend'), '', series, [t, ...means, ...levels.map(l => t.map(() => l.volts))]);
+    chart(el, '', series, [t, ...means, ...levels.map(l => t.map(() => l.volts))]);
     if (!levels.length && !again) setTimeout(() => showTrend(range, true), 2000);
   });
 }
